@@ -1,0 +1,48 @@
+# Front door: `make test` and `make demo` install what is missing, build, and run.
+SHELL := /bin/bash
+JOBS ?= 2
+
+.PHONY: all deps native win32 win64 test test-native test-win demo bench fuzz clean
+
+all: native win32
+
+deps:
+	@bash scripts/install-deps.sh
+
+native: deps
+	@cmake --preset native >/dev/null
+	@cmake --build --preset native -j $(JOBS)
+
+win32: deps
+	@cmake --preset win32 >/dev/null
+	@cmake --build --preset win32 -j $(JOBS)
+
+win64: deps
+	@cmake --preset win64 >/dev/null
+	@cmake --build --preset win64 -j $(JOBS)
+
+test-native: native
+	ctest --test-dir build/native --output-on-failure -j $(JOBS)
+
+# The Windows suite runs from the 64-bit build: Wine here cannot start 32-bit programs.
+test-win: win64
+	scripts/wine-run --stop build/win64; \
+	ctest --test-dir build/win64 --output-on-failure; rc=$$?; \
+	scripts/wine-run --stop build/win64; exit $$rc
+
+test: deps
+	@$(MAKE) --no-print-directory test-native
+	@$(MAKE) --no-print-directory win32
+	@$(MAKE) --no-print-directory test-win
+
+demo: deps
+	@bash scripts/demo.sh
+
+bench: deps
+	@bash scripts/bench.sh
+
+fuzz: deps
+	@bash scripts/fuzz.sh $(FUZZ_SECONDS)
+
+clean:
+	rm -rf build

@@ -1,0 +1,58 @@
+// The wallpaper list: one entry per line, a style letter followed at once by the image path.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vistrel {
+
+constexpr const char kListFileName[] = "list.txt";
+
+// `ProgramDirectory` + "list.txt".
+std::string ListFilePath();
+
+enum class EntryStyle : std::uint8_t { esNone = 0, esCenter = 1, esTile = 2, esStretch = 3 };
+
+constexpr char kStyleCenter = '1';
+constexpr char kStyleTile = '2';
+constexpr char kStyleStretch = '3';
+
+constexpr const char kStyleTextCenter[] = "Center";
+constexpr const char kStyleTextTile[] = "Tile";
+constexpr const char kStyleTextStretch[] = "Stretch";
+
+// "0" reads as Center too; any other unknown letter has no style.
+EntryStyle StyleForLetter(char letter);
+// The Style column's text: "Center", "Tile", "Stretch" or empty.
+const char* StyleText(EntryStyle style);
+// The letter the list is written with: "3" for "Stretch", "2" for "Tile", "1" for anything else.
+char LetterForStyleText(const std::string& style_text);
+
+struct ListEntry {
+  char StyleLetter = kStyleCenter;
+  std::string Path;
+
+  // The line as stored (letter + path); an empty line gives an empty letter and path.
+  static ListEntry FromLine(const std::string& line);
+  std::string ToLine() const { return std::string(1, StyleLetter) + Path; }
+};
+
+// Splits list text into lines: a line ends at CR, an LF right after that CR belongs to the line
+// end, a lone LF is an ordinary character, the first Ctrl-Z ends the text, and a last line
+// without a line end still counts.
+std::vector<std::string> SplitListLines(const std::string& text);
+
+// Reads the list file in one go (others may replace it meanwhile). False when it cannot be read.
+bool ReadListFile(const std::string& path, std::vector<std::string>& lines);
+
+// The text of a list: every line followed by CR LF.
+std::string FormatListLines(const std::vector<std::string>& lines);
+
+// Rewrites the whole list through a temporary file renamed over it.
+bool WriteListFile(const std::string& path, const std::vector<std::string>& lines);
+
+// Creates an empty list file when none exists (a directory of that name counts as missing).
+bool EnsureListFile(const std::string& path);
+
+}  // namespace vistrel

@@ -1,0 +1,71 @@
+// The settings file: one section, one profile call per key, no caching.
+#pragma once
+
+#include <string>
+
+namespace vistrel {
+
+constexpr const char kSettingsFileName[] = "vistrel.ini";
+constexpr const char kSettingsSection[] = "Settings";
+
+namespace keys {
+constexpr const char kInterval[] = "Interval";
+constexpr const char kShowBaloonOnChange[] = "ShowBaloonOnChange";
+constexpr const char kRememberLast[] = "RememberLast";
+constexpr const char kLastIndex[] = "LastIndex";
+constexpr const char kViewerPath[] = "ViewerPath";
+constexpr const char kRandomWallpaper[] = "RandomWallpaper";
+constexpr const char kDisableOnScreenSaver[] = "DisableOnScreenSaver";
+constexpr const char kPaused[] = "Paused";
+constexpr const char kStartHidden[] = "StartHidden";
+constexpr const char kOpacity[] = "Opacity";
+constexpr const char kWidth[] = "Width";
+constexpr const char kHeight[] = "Height";
+constexpr const char kLeft[] = "Left";
+constexpr const char kTop[] = "Top";
+constexpr const char kColumnWidth0[] = "ColumnWidth0";
+constexpr const char kColumnWidth1[] = "ColumnWidth1";
+}  // namespace keys
+
+// Each program's defaults; where the two differ (RememberLast) both are given.
+namespace defaults {
+constexpr const char kWindowInterval[] = "5";
+constexpr int kAgentInterval = 5;
+constexpr bool kShowBaloonOnChange = true;
+constexpr bool kWindowRememberLast = false;
+constexpr bool kAgentRememberLast = true;
+constexpr int kLastIndex = 1;
+constexpr const char kViewerPath[] = "vistrel.exe";
+constexpr bool kRandomWallpaper = false;
+constexpr bool kDisableOnScreenSaver = true;
+constexpr bool kPaused = true;
+constexpr bool kStartHidden = false;
+constexpr int kOpacity = 255;
+constexpr int kWidth = 462;
+constexpr int kHeight = 400;
+constexpr int kColumnWidth0 = 400;
+constexpr int kColumnWidth1 = 50;
+}  // namespace defaults
+
+// `ProgramDirectory` + "vistrel.ini".
+std::string SettingsFilePath();
+
+class Settings {
+ public:
+  explicit Settings(std::string path) : path_(std::move(path)) {}
+
+  const std::string& Path() const { return path_; }
+
+  int ReadInteger(const char* key, int default_value) const;
+  bool ReadBool(const char* key, bool default_value) const;
+  std::string ReadText(const char* key, const std::string& default_value) const;
+
+  bool WriteInteger(const char* key, int value) const;
+  bool WriteBool(const char* key, bool value) const;
+  bool WriteText(const char* key, const std::string& value) const;
+
+ private:
+  std::string path_;
+};
+
+}  // namespace vistrel

@@ -1,0 +1,64 @@
+// Files as the programs use them: existence, whole-file reads and atomic rewrites, and an owning
+// handle with the read/write/seek operations that byte streams are built on.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vistrel {
+
+// True when the path names something that exists and is not a directory.
+bool FileExists(const std::string& path);
+
+// The running program's own directory, ending with the path separator.
+std::string ProgramDirectory();
+
+// Reads a whole file in one go. Others may read, write, rename or delete it meanwhile, so a
+// reader never stops a writer from replacing the file. False when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string& contents);
+
+// Replaces the file's contents through a temporary file beside it that is renamed over the
+// target, so a crash or a concurrent reader never sees half a file. Where the rename is refused
+// (another program holds the file open), it retries briefly and then rewrites the file in place.
+bool ReplaceFileContents(const std::string& path, const std::string& contents);
+
+bool DeleteFileAt(const std::string& path);
+
+enum class FileMode : std::uint8_t { Read, Write };
+
+// An open file; moves only. Reads on a write handle and writes on a read handle move 0 bytes,
+// and so does everything on a handle that failed to open.
+class FileHandle {
+ public:
+  FileHandle() = default;
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  FileHandle(FileHandle&& other) noexcept;
+  FileHandle& operator=(FileHandle&& other) noexcept;
+  ~FileHandle();
+
+  // Read: the file must exist; others may read it too. Write: opened or created, never
+  // truncated; others may read it.
+  static FileHandle Open(const std::string& path, FileMode mode);
+
+  bool IsOpen() const;
+  FileMode Mode() const { return mode_; }
+  std::uint32_t Read(void* buffer, std::uint32_t count);
+  // Writes, then cuts the file where the write ended.
+  std::uint32_t Write(const void* buffer, std::uint32_t count);
+  // Returns the new position, or -1 when the move is refused.
+  std::int64_t Seek(std::int64_t offset, int origin);
+  std::int64_t Size();
+  bool Truncate();  // the file ends at the current position
+  void Close();
+
+ private:
+#ifdef _WIN32
+  void* handle_ = reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));
+#else
+  int fd_ = -1;
+#endif
+  FileMode mode_ = FileMode::Read;
+};
+
+}  // namespace vistrel

@@ -1,0 +1,148 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <utility>
+
+#include "platform/files.h"
+
+namespace vistrel {
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+std::string ProgramDirectory() {
+  char buffer[PATH_MAX];
+  ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return "./";
+  std::string path(buffer, static_cast<std::size_t>(n));
+  return path.substr(0, path.rfind('/') + 1);
+}
+
+bool ReadWholeFile(const std::string& path, std::string& contents) {
+  contents.clear();
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  bool ok = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+  char chunk[65536];
+  while (ok) {
+    ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    contents.append(chunk, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  if (!ok) contents.clear();
+  return ok;
+}
+
+static bool WriteAll(int fd, const std::string& contents) {
+  std::size_t done = 0;
+  while (done < contents.size()) {
+    ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool ReplaceFileContents(const std::string& path, const std::string& contents) {
+  std::string temp = path + ".tmp~";
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, contents) && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  if (ok && ::rename(temp.c_str(), path.c_str()) == 0) return true;
+  ::unlink(temp.c_str());
+  return false;
+}
+
+bool DeleteFileAt(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+FileHandle::FileHandle(FileHandle&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), mode_(other.mode_) {}
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = std::exchange(other.fd_, -1);
+    mode_ = other.mode_;
+  }
+  return *this;
+}
+
+FileHandle::~FileHandle() { Close(); }
+
+FileHandle FileHandle::Open(const std::string& path, FileMode mode) {
+  FileHandle file;
+  file.mode_ = mode;
+  int flags = mode == FileMode::Read ? O_RDONLY : (O_WRONLY | O_CREAT);
+  file.fd_ = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+  if (file.fd_ >= 0) {
+    struct stat st;
+    if (::fstat(file.fd_, &st) != 0 || S_ISDIR(st.st_mode)) file.Close();
+  }
+  return file;
+}
+
+bool FileHandle::IsOpen() const { return fd_ >= 0; }
+
+std::uint32_t FileHandle::Read(void* buffer, std::uint32_t count) {
+  if (fd_ < 0 || mode_ != FileMode::Read) return 0;
+  std::uint32_t done = 0;
+  while (done < count) {
+    ssize_t n = ::read(fd_, static_cast<char*>(buffer) + done, count - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::uint32_t>(n);
+  }
+  return done;
+}
+
+std::uint32_t FileHandle::Write(const void* buffer, std::uint32_t count) {
+  if (fd_ < 0 || mode_ != FileMode::Write) return 0;
+  std::uint32_t done = 0;
+  while (done < count) {
+    ssize_t n = ::write(fd_, static_cast<const char*>(buffer) + done, count - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::uint32_t>(n);
+  }
+  if (done != count) return 0;
+  Truncate();
+  return done;
+}
+
+std::int64_t FileHandle::Seek(std::int64_t offset, int origin) {
+  if (fd_ < 0) return -1;
+  int whence = origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END;
+  off_t r = ::lseek(fd_, static_cast<off_t>(offset), whence);
+  return r < 0 ? -1 : static_cast<std::int64_t>(r);
+}
+
+std::int64_t FileHandle::Size() {
+  struct stat st;
+  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return 0;
+  return static_cast<std::int64_t>(st.st_size);
+}
+
+bool FileHandle::Truncate() {
+  if (fd_ < 0 || mode_ != FileMode::Write) return false;
+  off_t pos = ::lseek(fd_, 0, SEEK_CUR);
+  return pos >= 0 && ::ftruncate(fd_, pos) == 0;
+}
+
+void FileHandle::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+}  // namespace vistrel

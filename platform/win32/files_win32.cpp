@@ -1,0 +1,159 @@
+#include <windows.h>
+
+#include <utility>
+
+#include "platform/files.h"
+
+namespace vistrel {
+
+namespace {
+HANDLE AsHandle(void* h) { return static_cast<HANDLE>(h); }
+}  // namespace
+
+bool FileExists(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ProgramDirectory() {
+  std::string path(MAX_PATH, '\0');
+  for (;;) {
+    DWORD n = GetModuleFileNameA(nullptr, &path[0], static_cast<DWORD>(path.size()));
+    if (n == 0) return std::string();
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return path.substr(0, path.rfind('\\') + 1);
+}
+
+bool ReadWholeFile(const std::string& path, std::string& contents) {
+  contents.clear();
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool ok = true;
+  char chunk[65536];
+  for (;;) {
+    DWORD n = 0;
+    if (!ReadFile(file, chunk, sizeof chunk, &n, nullptr)) {
+      ok = false;
+      break;
+    }
+    if (n == 0) break;
+    contents.append(chunk, n);
+  }
+  CloseHandle(file);
+  if (!ok) contents.clear();
+  return ok;
+}
+
+static bool WriteAll(HANDLE file, const std::string& contents) {
+  std::size_t done = 0;
+  while (done < contents.size()) {
+    DWORD n = 0;
+    DWORD want = static_cast<DWORD>(std::min<std::size_t>(contents.size() - done, 1u << 30));
+    if (!WriteFile(file, contents.data() + done, want, &n, nullptr) || n == 0) return false;
+    done += n;
+  }
+  return true;
+}
+
+static bool WriteFileAt(const std::string& path, const std::string& contents, DWORD disposition) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool ok = WriteAll(file, contents) && SetEndOfFile(file) && FlushFileBuffers(file);
+  return CloseHandle(file) && ok;
+}
+
+bool ReplaceFileContents(const std::string& path, const std::string& contents) {
+  std::string temp = path + ".tmp~";
+  if (!WriteFileAt(temp, contents, CREATE_ALWAYS)) {
+    DeleteFileA(temp.c_str());
+    return false;
+  }
+  // A reader that holds the file without FILE_SHARE_DELETE makes the rename fail for a moment.
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    if (MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return true;
+    Sleep(50);
+  }
+  DeleteFileA(temp.c_str());
+  // Still refused: rewriting in place is better than losing the new contents.
+  return WriteFileAt(path, contents, OPEN_ALWAYS);
+}
+
+bool DeleteFileAt(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+FileHandle::FileHandle(FileHandle&& other) noexcept
+    : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)), mode_(other.mode_) {}
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = std::exchange(other.handle_, INVALID_HANDLE_VALUE);
+    mode_ = other.mode_;
+  }
+  return *this;
+}
+
+FileHandle::~FileHandle() { Close(); }
+
+FileHandle FileHandle::Open(const std::string& path, FileMode mode) {
+  FileHandle file;
+  file.mode_ = mode;
+  if (mode == FileMode::Read)
+    file.handle_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  else
+    file.handle_ = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  return file;
+}
+
+bool FileHandle::IsOpen() const { return AsHandle(handle_) != INVALID_HANDLE_VALUE; }
+
+std::uint32_t FileHandle::Read(void* buffer, std::uint32_t count) {
+  DWORD n = 0;
+  if (!IsOpen() || mode_ != FileMode::Read) return 0;
+  if (!ReadFile(AsHandle(handle_), buffer, count, &n, nullptr)) return 0;
+  return n;
+}
+
+std::uint32_t FileHandle::Write(const void* buffer, std::uint32_t count) {
+  DWORD n = 0;
+  if (!IsOpen() || mode_ != FileMode::Write) return 0;
+  if (!WriteFile(AsHandle(handle_), buffer, count, &n, nullptr)) return 0;
+  SetEndOfFile(AsHandle(handle_));
+  return n;
+}
+
+std::int64_t FileHandle::Seek(std::int64_t offset, int origin) {
+  if (!IsOpen()) return -1;
+  LARGE_INTEGER distance, result;
+  distance.QuadPart = offset;
+  DWORD method = origin == 0 ? FILE_BEGIN : origin == 1 ? FILE_CURRENT : FILE_END;
+  if (!SetFilePointerEx(AsHandle(handle_), distance, &result, method)) return -1;
+  return result.QuadPart;
+}
+
+std::int64_t FileHandle::Size() {
+  LARGE_INTEGER size;
+  if (!IsOpen() || !GetFileSizeEx(AsHandle(handle_), &size)) return 0;
+  return size.QuadPart;
+}
+
+bool FileHandle::Truncate() {
+  return IsOpen() && mode_ == FileMode::Write && SetEndOfFile(AsHandle(handle_));
+}
+
+void FileHandle::Close() {
+  if (IsOpen()) CloseHandle(AsHandle(handle_));
+  handle_ = INVALID_HANDLE_VALUE;
+}
+
+}  // namespace vistrel
