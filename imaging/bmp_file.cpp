@@ -1,0 +1,215 @@
+// The BMP reader and writer of TRasterBitmap.
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "common/exception.h"
+#include "imaging/bmp_layout.h"
+#include "imaging/bmp_rle.h"
+#include "imaging/checked_math.h"
+#include "imaging/raster_bitmap.h"
+
+namespace vistrel {
+
+namespace {
+
+constexpr std::uint16_t kBmpSignature = 0x4D42;  // "BM"
+// Writers put the three BITFIELDS masks and the start of the table area after the header.
+constexpr std::uint32_t kMaskExtraBytes = 74;
+// The most pixel bytes one byte of RLE data may stand for. A run of 255 pixels takes 2 bytes;
+// files that skip far more than that with delta or end codes are refused as implausible.
+constexpr std::uint64_t kMaxRleExpansion = 256;
+
+bool ReadAll(TDataStream& stream, void* buffer, std::uint32_t count) {
+  return stream.Read(buffer, count) == count;
+}
+
+bool SeekTo(TDataStream& stream, std::int64_t position) {
+  return stream.Seek(position, TSeekFrom::sfBeginning) == position;
+}
+
+}  // namespace
+
+void TRasterBitmap::LoadFromStream(TDataStream& stream) {
+  Clear();
+  std::int64_t start = stream.Position();
+  if (!LoadBmp(stream, start)) {
+    stream.Seek(start, TSeekFrom::sfBeginning);
+    Clear();
+  }
+}
+
+// False for a file that cannot be read (the caller restores the stream and empties the bitmap);
+// raises the toolkit checks. Every size taken from the file is checked before it is used.
+bool TRasterBitmap::LoadBmp(TDataStream& stream, std::int64_t start) {
+  kind_ = TBitmapHandleKind::hkDib;
+  std::uint8_t file_header[kFileHeaderSize];
+  if (!ReadAll(stream, file_header, kFileHeaderSize)) return false;
+  std::int64_t gap = 0;
+  std::uint32_t declared_size = 0;
+  if (LoadU16LE(file_header) == kBmpSignature) {
+    gap = std::int64_t{LoadU32LE(file_header + 10)} - kFileHeaderSize;
+    declared_size = LoadU32LE(file_header + 2);
+  } else if (!SeekTo(stream, start)) {
+    return false;
+  }
+
+  std::vector<std::uint8_t> header(kHeaderBlockSize, 0);
+  std::uint8_t* h = header.data();
+  std::int64_t entry_size = 4;
+  std::int64_t header_size = kInfoHeaderSize;
+  if (!ReadAll(stream, h, 4)) return false;
+  std::uint32_t declared_header_size = LoadU32LE(h);
+  if (declared_header_size == kInfoHeaderSize) {
+    if (!ReadAll(stream, h + 4, kInfoHeaderSize - 4)) return false;
+  } else if (declared_header_size == kCoreHeaderSize) {
+    entry_size = 3;
+    header_size = kCoreHeaderSize;
+    std::uint8_t core[8];
+    if (!ReadAll(stream, core, sizeof core)) return false;
+    StoreU32LE(h + dib::kSizeOffset, kInfoHeaderSize);
+    StoreU32LE(h + dib::kWidthOffset, LoadU16LE(core));
+    StoreU32LE(h + dib::kHeightOffset, LoadU16LE(core + 2));
+    StoreU16LE(h + dib::kPlanesOffset, LoadU16LE(core + 4));
+    StoreU16LE(h + dib::kBitCountOffset, LoadU16LE(core + 6));
+  } else {
+    return false;
+  }
+
+  const std::uint32_t bits = dib::BitCount(h);
+  const std::uint32_t bits_times_planes = bits * dib::Planes(h);  // both 16-bit: no overflow
+  const TRasterFormat format = bits_times_planes <= 32
+                                   ? FormatForBits(static_cast<int>(bits_times_planes))
+                                   : TRasterFormat::rfCustom;
+  const std::uint32_t compression = dib::Compression(h);
+  // The checks leave an empty bitmap rather than one whose fields hold the file's nonsense.
+  if (format == TRasterFormat::rf15Bit && compression != kBiRgb && compression != kBiBitfields) {
+    Clear();
+    VISTREL_CHECK_FAILED(kUnsupportedBitmapFormat);
+  }
+  const std::int32_t width = dib::Width(h);
+  if (width <= 0) {
+    Clear();
+    VISTREL_CHECK_FAILED(kBitmapWidthMustBePositive);
+  }
+  const std::int32_t signed_height = dib::Height(h);
+  if (signed_height == 0) {
+    Clear();
+    VISTREL_CHECK_FAILED(kBitmapHeightMustBePositive);
+  }
+  if (signed_height == std::numeric_limits<std::int32_t>::min()) return false;  // its magnitude has no 32-bit signed value
+  const std::int32_t height = signed_height < 0 ? -signed_height : signed_height;
+
+  // Run-length data is decoded into plain rows; it only exists bottom-up and at its own depth.
+  const bool rle = compression == kBiRle8 || compression == kBiRle4;
+  if (rle && (signed_height < 0 || bits != (compression == kBiRle8 ? 8u : 4u))) return false;
+
+  std::uint32_t row_size = 0;
+  std::uint64_t pixel_bytes = 0;
+  if (!DibRowSize(static_cast<std::uint32_t>(width), bits, row_size) ||
+      !CheckedMul<std::uint64_t>(row_size, static_cast<std::uint64_t>(height), pixel_bytes)) {
+    return false;
+  }
+  if (pixel_bytes == 0) {
+    Clear();
+    VISTREL_CHECK_FAILED(kNoMemory);
+  }
+  const std::int64_t stream_size = stream.Size();
+  if (pixel_bytes > kMaxPixelBytes) return false;
+  // Uncompressed rows must all be in the stream, wherever they are read from.
+  if (!rle && pixel_bytes > static_cast<std::uint64_t>(std::max<std::int64_t>(stream_size, 0))) {
+    return false;
+  }
+
+  const bool sixteen = format == TRasterFormat::rf15Bit || format == TRasterFormat::rf16Bit;
+  std::int64_t color_bytes = bits <= 8 ? (std::int64_t{1} << bits) * entry_size : sixteen ? 12 : 0;
+  if (gap > 0) {
+    gap -= header_size;
+    if (color_bytes != gap && !(sixteen && gap != 0)) color_bytes = gap;
+    if (color_bytes <= gap) gap -= color_bytes;
+  }
+  // The table area holds 256 entries; an offset that leaves more (or a negative amount, or a
+  // partial 3-byte entry) between header and pixels is refused.
+  if (color_bytes < 0 || (entry_size == 3 && color_bytes % 3 != 0) ||
+      color_bytes / entry_size * 4 > kColorTableBytes) {
+    return false;
+  }
+  std::uint8_t* table = h + dib::kTableOffset;
+  if (entry_size == 4) {
+    if (!ReadAll(stream, table, static_cast<std::uint32_t>(color_bytes))) return false;
+  } else {
+    for (std::int64_t i = 0; i < color_bytes / 3; ++i) {
+      if (!ReadAll(stream, table + 4 * i, 3)) return false;
+    }
+  }
+
+  std::int64_t position = stream.Position();
+  if (position < 0) return false;
+  if (gap > 0) position += gap;  // gap < 2^32: cannot overflow
+
+  std::vector<std::uint8_t> pixels;
+  if (rle) {
+    std::int64_t available = stream_size - position;
+    if (available <= 0 || static_cast<std::uint64_t>(available) > kMaxPixelBytes) return false;
+    std::uint32_t data_size = static_cast<std::uint32_t>(available);
+    std::uint32_t size_image = LoadU32LE(h + dib::kSizeImageOffset);
+    if (size_image != 0 && size_image < data_size) data_size = size_image;
+    if (pixel_bytes > std::uint64_t{data_size} * kMaxRleExpansion) return false;
+    std::vector<std::uint8_t> data(data_size);
+    if (!SeekTo(stream, position) || !ReadAll(stream, data.data(), data_size)) return false;
+    pixels.assign(static_cast<std::size_t>(pixel_bytes), 0);
+    DecodeBmpRle(data.data(), data.size(), compression == kBiRle4,
+                 static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), row_size,
+                 pixels.data());
+    StoreU32LE(h + dib::kCompressionOffset, kBiRgb);
+    StoreU32LE(h + dib::kSizeImageOffset, static_cast<std::uint32_t>(pixel_bytes));
+  } else {
+    // A file shorter than it says is read from its tail: the last pixel_bytes bytes.
+    const std::int64_t wanted = static_cast<std::int64_t>(pixel_bytes);
+    std::int64_t amount = declared_size == 0 ? wanted : std::min(wanted, stream_size - position);
+    std::int64_t from = position;
+    if (amount < wanted && position >= wanted - amount) from = position - (wanted - amount);
+    // Checked here rather than by a short read, so no seek ever grows the stream.
+    if (from < 0 || from > stream_size - wanted) return false;
+    if (!SeekTo(stream, from)) return false;
+    pixels.assign(static_cast<std::size_t>(pixel_bytes), 0);
+    if (!ReadAll(stream, pixels.data(), static_cast<std::uint32_t>(pixel_bytes))) return false;
+  }
+
+  header_ = std::move(header);
+  pixels_ = std::move(pixels);
+  requested_format_ = format;
+  width_ = width;
+  height_ = height;
+  row_size_ = 0;
+  return true;
+}
+
+void TRasterBitmap::SaveToStream(TDataStream& stream) {
+  if (IsEmpty()) return;
+  std::int64_t start = stream.Position();
+  SetHandleKind(TBitmapHandleKind::hkDib);
+  if (!HasDib()) return;
+  const std::uint8_t* h = header_.data();
+  std::uint32_t bits = dib::BitCount(h);
+  std::uint32_t color_bytes = bits <= 8 ? 4u << bits : 0;
+  // The extra mask bytes never reach past the table area: an indexed picture with a
+  // compression value and a full table has none.
+  std::uint32_t extra = dib::Compression(h) != kBiRgb ? kMaskExtraBytes : 0;
+  extra = std::min(extra, kColorTableBytes - color_bytes);
+  std::uint32_t offset = kFileHeaderSize + kInfoHeaderSize + color_bytes + extra;
+  std::uint32_t pixel_bytes = static_cast<std::uint32_t>(pixels_.size());
+
+  std::uint8_t file_header[kFileHeaderSize] = {};
+  StoreU16LE(file_header, kBmpSignature);
+  StoreU32LE(file_header + 2, offset + pixel_bytes);
+  StoreU32LE(file_header + 10, offset);
+  std::uint32_t info_bytes = kInfoHeaderSize + color_bytes + extra;
+  if (stream.Write(file_header, kFileHeaderSize) != kFileHeaderSize ||
+      stream.Write(h, info_bytes) != info_bytes ||
+      stream.Write(pixels_.data(), pixel_bytes) != pixel_bytes) {
+    stream.Seek(start, TSeekFrom::sfBeginning);
+  }
+}
+
+}  // namespace vistrel

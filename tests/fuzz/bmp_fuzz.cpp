@@ -1,0 +1,39 @@
+// Loads the bytes as a BMP from a memory stream; whatever loads is saved, must load again to
+// the same picture, and is converted to another format.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/exception.h"
+#include "imaging/data_stream.h"
+#include "imaging/raster_bitmap.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace vistrel;
+  auto in = CreateMemoryStream();
+  in->Assign(data, size);
+  TRasterBitmap bmp;
+  try {
+    bmp.LoadFromStream(*in);
+  } catch (const Exception& e) {
+    if (e.Kind() != kToolkitCheckKind || !bmp.IsEmpty()) std::abort();
+    return 0;
+  }
+  if (bmp.IsEmpty()) {
+    if (in->Position() != 0 || bmp.Header() != nullptr) std::abort();
+    return 0;
+  }
+  auto out = CreateMemoryStream();
+  bmp.SaveToStream(*out);
+  TRasterBitmap again;
+  auto reread = CreateMemoryStream();
+  reread->Assign(out->Memory(), static_cast<std::size_t>(out->Size()));
+  again.LoadFromStream(*reread);
+  if (again.PixelMemorySize() != bmp.PixelMemorySize() ||
+      std::memcmp(again.PixelMemory(), bmp.PixelMemory(), bmp.PixelMemorySize()) != 0 ||
+      std::memcmp(again.Header(), bmp.Header(), 40) != 0) {
+    std::abort();
+  }
+  bmp.SetFormat(size % 2 ? TRasterFormat::rf8Bit : TRasterFormat::rf24Bit);
+  return 0;
+}
