@@ -30,10 +30,15 @@ test-win: win64
 	ctest --test-dir build/win64 --output-on-failure; rc=$$?; \
 	scripts/wine-run --stop build/win64; exit $$rc
 
+# Every fuzz target runs briefly in the tests; `make fuzz` runs them longer.
+FUZZ_SECONDS ?= 60
+TEST_FUZZ_SECONDS ?= 10
+
 test: deps
 	@$(MAKE) --no-print-directory test-native
 	@$(MAKE) --no-print-directory win32
 	@$(MAKE) --no-print-directory test-win
+	@bash scripts/fuzz.sh $(TEST_FUZZ_SECONDS)
 
 demo: deps
 	@bash scripts/demo.sh

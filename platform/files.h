@@ -22,6 +22,10 @@ bool ReadWholeFile(const std::string& path, std::string& contents);
 // (another program holds the file open), it retries briefly and then rewrites the file in place.
 bool ReplaceFileContents(const std::string& path, const std::string& contents);
 
+// Renames from over to, replacing it. Where the rename is refused for a moment (a reader holds
+// the target without delete sharing), it retries briefly before giving up.
+bool RenameOver(const std::string& from, const std::string& to);
+
 bool DeleteFileAt(const std::string& path);
 
 enum class FileMode : std::uint8_t { Read, Write };

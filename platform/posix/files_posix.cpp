@@ -60,9 +60,13 @@ bool ReplaceFileContents(const std::string& path, const std::string& contents) {
   if (fd < 0) return false;
   bool ok = WriteAll(fd, contents) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
-  if (ok && ::rename(temp.c_str(), path.c_str()) == 0) return true;
+  if (ok && RenameOver(temp, path)) return true;
   ::unlink(temp.c_str());
   return false;
+}
+
+bool RenameOver(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool DeleteFileAt(const std::string& path) { return ::unlink(path.c_str()) == 0; }

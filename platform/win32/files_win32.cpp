@@ -76,15 +76,20 @@ bool ReplaceFileContents(const std::string& path, const std::string& contents) {
     DeleteFileA(temp.c_str());
     return false;
   }
-  // A reader that holds the file without FILE_SHARE_DELETE makes the rename fail for a moment.
-  for (int attempt = 0; attempt < 10; ++attempt) {
-    if (MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-      return true;
-    Sleep(50);
-  }
+  if (RenameOver(temp, path)) return true;
   DeleteFileA(temp.c_str());
   // Still refused: rewriting in place is better than losing the new contents.
   return WriteFileAt(path, contents, OPEN_ALWAYS);
+}
+
+bool RenameOver(const std::string& from, const std::string& to) {
+  // A reader that holds the file without FILE_SHARE_DELETE makes the rename fail for a moment.
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return true;
+    Sleep(50);
+  }
+  return false;
 }
 
 bool DeleteFileAt(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }

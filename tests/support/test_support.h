@@ -18,4 +18,8 @@ std::string FreshDir(const std::string& name);
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
 
+// A bottom-up 24-bit BMP file written byte by byte from the file format (independent of our
+// writer), its pixel bytes a sequence started by seed.
+std::string Bmp24(int width, int height, unsigned seed);
+
 }  // namespace vistrel::test

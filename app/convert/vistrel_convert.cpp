@@ -1,0 +1,48 @@
+// vistrel-convert IN OUT.bmp: decodes IN with the applier's readers and writes OUT exactly as the
+// applier writes the wallpaper file. For benchmarks, fuzz replays and checks on hosts without
+// Windows.
+#include <cstdio>
+#include <exception>
+
+#include "app/logic/applier.h"
+#include "app/logic/image_files.h"
+#include "common/exception.h"
+#include "platform/files.h"
+
+namespace {
+
+enum ExitCode { kOk = 0, kUsage = 1, kUnreadable = 2, kUnsupported = 3, kDamaged = 4, kWriteFailed = 5 };
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: vistrel-convert IN OUT.bmp\n");
+    return kUsage;
+  }
+  const std::string in = argv[1], out = argv[2];
+  if (!vistrel::FileExists(in)) {
+    std::fprintf(stderr, "vistrel-convert: %s: no such file\n", in.c_str());
+    return kUnreadable;
+  }
+  if (!vistrel::IsSupportedImage(in)) {
+    std::fprintf(stderr, "vistrel-convert: %s: unsupported image type \"%s\"\n", in.c_str(),
+                 vistrel::ImageExtension(in).c_str());
+    return kUnsupported;
+  }
+  try {
+    vistrel::TRasterBitmap bitmap = vistrel::DecodeImageFile(in);
+    if (bitmap.IsEmpty()) {
+      std::fprintf(stderr, "vistrel-convert: %s: damaged or unreadable image\n", in.c_str());
+      return kDamaged;
+    }
+    if (!vistrel::WriteWallpaperFile(bitmap, out)) {
+      std::fprintf(stderr, "vistrel-convert: %s: cannot write\n", out.c_str());
+      return kWriteFailed;
+    }
+  } catch (const vistrel::Exception& e) {
+    std::fprintf(stderr, "vistrel-convert: %s: %s\n", in.c_str(), e.what());
+    return kDamaged;
+  }
+  return kOk;
+}

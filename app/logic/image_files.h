@@ -1,0 +1,21 @@
+// Which reader decodes which image file: the extension table of the applier.
+#pragma once
+
+#include <string>
+
+#include "imaging/raster_bitmap.h"
+
+namespace vistrel {
+
+// From the last "." anywhere in the path to its end, A to Z lowered; empty without a ".".
+std::string ImageExtension(const std::string& path);
+
+// True when a reader exists for the path's extension.
+bool IsSupportedImage(const std::string& path);
+
+// Decodes the file with the reader for its extension. An unsupported extension, a missing file
+// or an undecodable picture give an empty bitmap; readers that reject a damaged file throw
+// Exception with their message.
+TRasterBitmap DecodeImageFile(const std::string& path);
+
+}  // namespace vistrel

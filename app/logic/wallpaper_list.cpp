@@ -1,0 +1,169 @@
+#include "app/logic/wallpaper_list.h"
+
+#include <algorithm>
+
+#include "common/list_file.h"
+
+namespace vistrel {
+
+WallpaperList::WallpaperList(ExistsFn exists, CompareFn compare)
+    : exists_(std::move(exists)), compare_(std::move(compare)) {}
+
+void WallpaperList::Load(const std::string& list_path) {
+  rows_.clear();
+  rows_.push_back(ListRow{kNoWallpaperText, "", kIconNoWallpaper, false});
+  if (!exists_(list_path)) {
+    EnsureListFile(list_path);
+    return;
+  }
+  std::vector<std::string> lines;
+  ReadListFile(list_path, lines);
+  for (const std::string& line : lines) {
+    // An empty line has neither letter nor path; keeping it would add a nameless row that the
+    // next rewrite turns into the line "1".
+    if (line.empty()) continue;
+    ListEntry entry = ListEntry::FromLine(line);
+    ListRow row;
+    row.image = entry.Path;
+    row.style = StyleText(StyleForLetter(entry.StyleLetter));
+    row.icon = exists_(row.image) ? kIconPicture : kIconMissingFile;
+    rows_.push_back(row);
+  }
+}
+
+std::vector<std::string> WallpaperList::FileLines() const {
+  std::vector<std::string> lines;
+  for (const ListRow& row : rows_)
+    if (!row.IsNoWallpaper()) lines.push_back(std::string(1, LetterForStyleText(row.style)) + row.image);
+  return lines;
+}
+
+bool WallpaperList::Save(const std::string& list_path) const {
+  return WriteListFile(list_path, FileLines());
+}
+
+void WallpaperList::Select(std::size_t row, bool selected) {
+  if (row < rows_.size()) rows_[row].selected = selected;
+}
+
+void WallpaperList::SelectOnly(std::size_t row) {
+  for (std::size_t i = 0; i < rows_.size(); ++i) rows_[i].selected = i == row;
+}
+
+void WallpaperList::SelectAll() {
+  for (ListRow& row : rows_) row.selected = true;
+}
+
+int WallpaperList::FirstSelected() const {
+  for (std::size_t i = 0; i < rows_.size(); ++i)
+    if (rows_[i].selected) return static_cast<int>(i);
+  return -1;
+}
+
+std::size_t WallpaperList::AddRow(const std::string& image, const std::string& style) {
+  std::size_t at = rows_.size();
+  if (order_ != SortOrder::None) {
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+      int c = compare_(image, rows_[i].image);
+      if (order_ == SortOrder::Ascending ? c < 0 : c > 0) {
+        at = i;
+        break;
+      }
+    }
+  }
+  rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(at), ListRow{image, style, kIconPicture, false});
+  return at;
+}
+
+bool WallpaperList::DeleteSelected() {
+  if (FirstSelected() < 0) return false;
+  for (int first; (first = FirstSelected()) >= 0;) {
+    std::size_t i = static_cast<std::size_t>(first);
+    if (rows_[i].IsNoWallpaper())
+      rows_[i].selected = false;
+    else
+      rows_.erase(rows_.begin() + first);
+  }
+  return true;
+}
+
+void WallpaperList::SetSelectedStyle(const std::string& style) {
+  for (ListRow& row : rows_)
+    if (row.selected && !row.IsNoWallpaper()) row.style = style;
+}
+
+void WallpaperList::RemoveDeadEntries() {
+  rows_.erase(std::remove_if(rows_.begin(), rows_.end(),
+                             [this](const ListRow& row) {
+                               return !row.IsNoWallpaper() && !exists_(row.image);
+                             }),
+              rows_.end());
+}
+
+void WallpaperList::SortByColumn(int column) {
+  order_ = order_ == SortOrder::Ascending ? SortOrder::Descending : SortOrder::Ascending;
+  const bool ascending = order_ == SortOrder::Ascending;
+  std::stable_sort(rows_.begin(), rows_.end(), [&](const ListRow& a, const ListRow& b) {
+    const std::string& ta = column == 0 ? a.image : a.style;
+    const std::string& tb = column == 0 ? b.image : b.style;
+    int c = compare_(ta, tb);
+    return ascending ? c < 0 : c > 0;
+  });
+}
+
+ListMenuState WallpaperList::MenuState(const ListMenuState& previous) const {
+  ListMenuState state = previous;
+  std::size_t selected = 0;
+  const ListRow* only = nullptr;
+  for (const ListRow& row : rows_) {
+    if (!row.selected) continue;
+    ++selected;
+    only = &row;
+  }
+  state.update_checks = false;
+  if (selected == 0) {
+    state.delete_enabled = state.style_enabled = false;
+  } else if (selected == 1) {
+    state.delete_enabled = state.style_enabled = true;
+    if (!only->style.empty()) {
+      state.update_checks = true;
+      state.checked_style = only->style;
+    }
+    if (only->IsNoWallpaper()) state.delete_enabled = state.style_enabled = false;
+  } else {
+    state.delete_enabled = state.style_enabled = true;
+    state.update_checks = true;
+    state.checked_style.clear();
+  }
+  return state;
+}
+
+int WallpaperList::LastIndexForSelection() const {
+  int first = FirstSelected();
+  if (first <= 0) return -1;
+  int count = 0;
+  for (int i = 0; i <= first; ++i)
+    if (!rows_[static_cast<std::size_t>(i)].IsNoWallpaper()) ++count;
+  return count;
+}
+
+std::string WallpaperList::SelectedImage() const {
+  int first = FirstSelected();
+  return first < 0 ? std::string() : rows_[static_cast<std::size_t>(first)].image;
+}
+
+char WallpaperList::SelectedLetter() const {
+  int first = FirstSelected();
+  return LetterForStyleText(first < 0 ? std::string() : rows_[static_cast<std::size_t>(first)].style);
+}
+
+bool WallpaperList::AcceptsDroppedFile(const std::string& path) {
+  std::size_t dot = path.rfind('.');
+  if (dot == std::string::npos) return false;
+  const std::string extension = path.substr(dot);
+  for (const char* accepted : {".bmp", ".jpg", ".jpeg", ".gif", ".png"})
+    if (extension == accepted) return true;
+  return false;
+}
+
+}  // namespace vistrel

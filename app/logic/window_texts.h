@@ -1,0 +1,59 @@
+// Every text the configuration window shows, and the names by which it finds the agent.
+#pragma once
+
+namespace vistrel {
+
+// The application window (the taskbar entry): while it is built, then once the settings are in.
+constexpr const char kApplicationCaptionBuilding[] = "vistrel";
+constexpr const char kApplicationCaption[] = "Vistrel";
+// The main window until the settings are loaded; then "[" + list path + "]".
+constexpr const char kMainCaptionBuilding[] = "Form1";
+constexpr const char kMainCaptionOpen[] = "[";
+constexpr const char kMainCaptionClose[] = "]";
+
+constexpr const char kFontFace[] = "Tahoma";
+constexpr int kFontHeight = -11;
+
+constexpr const char kColumnImage[] = "Image";
+constexpr const char kColumnStyle[] = "Style";
+
+constexpr const char kTimerGroup[] = "Timer:";
+constexpr const char kIntervalLabel[] = "Interval:";
+constexpr const char kMinutesLabel[] = "min.";
+constexpr const char* const kIntervalItems[] = {"1",  "5",  "10", "15",  "20",  "25",  "30",
+                                                "60", "90", "120", "300", "720", "1440"};
+constexpr const char kAgentButton[] = "Agent";
+constexpr const char kWallpaperGroup[] = "Wallpaper:";
+constexpr const char kSequentialRadio[] = "Sequential";
+constexpr const char kRandomRadio[] = "Random";
+constexpr const char kRememberLastCheck[] = "Remember last wallpaper";
+constexpr const char kOtherGroup[] = "Other:";
+constexpr const char kDisableOnScreenSaverCheck[] = "Disable on screensaver";
+constexpr const char kShowBaloonCheck[] = "Show baloon tooltip on change";
+constexpr const char kOkButton[] = "OK";
+constexpr const char kCancelButton[] = "Cancel";
+
+// The list's popup menu, as displayed (the text after the tab names the shortcut).
+constexpr const char kMenuAdd[] = "Add...\tIns";
+constexpr const char kMenuAddDirectory[] = "Add Directory...";
+constexpr const char kMenuDelete[] = "Delete\tDelete";
+constexpr const char kMenuStyle[] = "Style";
+constexpr const char kMenuSelectAll[] = "Select All\tCtrl+A";
+constexpr const char kMenuRemoveDead[] = "Remove dead entries";
+
+constexpr const char kOpenFilter[] =
+    "Images (*.jpg, *.jpeg, *.gif, *.png, *.bmp)|*.jpg;*.jpeg;*.gif;*.png;*.bmp|All files (*.*)|*.*";
+
+// The agent: its hidden window's title, the message that makes it re-read the settings, and its
+// program file, looked up in the current directory.
+constexpr const char kAgentTitle[] = "Vistrel Agent";
+constexpr unsigned kAgentReloadMessage = 101;
+constexpr const char kAgentProgram[] = "vistrel_agent.exe";
+constexpr const char kAgentAlreadyActive[] = "Vistrel Agent is already active.";
+constexpr const char kCannotFindAgent[] = "Cannot find \"vistrel_agent.exe\".";
+
+// "File \"" + path + "\" not found."
+constexpr const char kFileNotFoundBefore[] = "File \"";
+constexpr const char kFileNotFoundAfter[] = "\" not found.";
+
+}  // namespace vistrel

@@ -1,0 +1,186 @@
+// The configuration window: the wallpaper list above, the settings panel below, the list's popup
+// menu, the dialogs and the agent check. It shows a WallpaperList and binds its edits to the
+// controls; the settings go through LoadWindowSettings and SaveWindowSettings.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/logic/applier.h"
+#include "app/logic/wallpaper_list.h"
+#include "common/settings.h"
+#include "toolkit/application_window.h"
+#include "toolkit/controls.h"
+#include "toolkit/dialogs.h"
+#include "toolkit/list_view.h"
+#include "toolkit/popup_menu_tree.h"
+#include "toolkit/timer.h"
+#include "toolkit/top_level_window.h"
+
+namespace vistrel::app {
+
+// The list menu's command ids (WM_COMMAND, first parameter).
+enum ListCommand : UINT {
+  kCommandAdd = 2001,
+  kCommandAddDirectory = 2002,
+  kCommandDelete = 2003,
+  kCommandCenter = 2005,
+  kCommandTile = 2006,
+  kCommandStretch = 2007,
+  kCommandSelectAll = 2008,
+  kCommandRemoveDead = 2009,
+};
+
+// The list menu's items, numbered in order across the submenu.
+enum ListMenuItem : int {
+  kMenuItemAdd = 0,
+  kMenuItemAddDirectory = 1,
+  kMenuItemDelete = 2,
+  kMenuItemSeparator = 3,
+  kMenuItemStyle = 4,
+  kMenuItemCenter = 5,
+  kMenuItemTile = 6,
+  kMenuItemStretch = 7,
+  kMenuItemSelectAll = 8,
+  kMenuItemRemoveDead = 9,
+};
+
+// The system calls the window makes beyond its own controls; tests replace them.
+struct WindowServices {
+  std::function<int(HWND owner, const std::string& text, const std::string& caption, UINT style)>
+      ShowMessage;
+  // ShellExecuteA without owner or verb, empty parameters, SW_SHOWNORMAL.
+  std::function<void(const std::string& file)> Launch;
+  // The running agent's window, or null.
+  std::function<HWND()> FindAgent;
+  // Delivers a message and waits until it has been handled.
+  std::function<void(HWND window, UINT message, WPARAM wparam, LPARAM lparam)> Send;
+  // The open dialog's files and the folder dialog's folder; empty functions use the window's own
+  // dialogs. False when cancelled.
+  std::function<bool(std::vector<std::string>& files)> ChooseFiles;
+  std::function<bool(std::string& folder)> ChooseFolder;
+  // SPI_SETDESKWALLPAPER with an empty path.
+  std::function<void()> RemoveWallpaper;
+  // The desktop side of ApplyWallpaper.
+  std::shared_ptr<DesktopHost> Desktop;
+
+  static WindowServices System();
+};
+
+struct MainWindowOptions {
+  // The program's command-line argument; not empty: apply it and close, never shown.
+  std::string Argument;
+  // Where vistrel.ini, list.txt and the wallpaper file are, with a trailing backslash.
+  std::string Directory;
+  WindowServices Services = WindowServices::System();
+};
+
+class MainWindow {
+ public:
+  // Builds the window hidden, owned by the application window, and makes it the application's
+  // main window; then applies the argument and closes, or loads the settings and shows it.
+  MainWindow(ApplicationWindow& application, MainWindowOptions options);
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+  ~MainWindow();
+
+  TopLevelWindow& Form() { return form_; }
+  const WallpaperList& List() const { return list_; }
+  const std::string& ListPath() const { return list_path_; }
+  int Opacity() const { return opacity_; }
+
+  // Freed with the window's handle (at WM_DESTROY); null afterwards.
+  ListView* WallpaperView() { return wallpaper_view_.get(); }
+  Panel* SettingsPanel() { return settings_panel_.get(); }
+  GroupBox* TimerGroup() { return timer_group_.get(); }
+  GroupBox* WallpaperGroup() { return wallpaper_group_.get(); }
+  GroupBox* OtherGroup() { return other_group_.get(); }
+  Label* IntervalLabel() { return interval_label_.get(); }
+  Label* MinutesLabel() { return minutes_label_.get(); }
+  ComboBox* IntervalBox() { return interval_box_.get(); }
+  Button* AgentButton() { return agent_button_.get(); }
+  RadioButton* SequentialRadio() { return sequential_radio_.get(); }
+  RadioButton* RandomRadio() { return random_radio_.get(); }
+  CheckBox* RememberLastCheck() { return remember_last_check_.get(); }
+  CheckBox* DisableOnScreenSaverCheck() { return disable_check_.get(); }
+  CheckBox* ShowBaloonCheck() { return show_baloon_check_.get(); }
+  Button* OkButton() { return ok_button_.get(); }
+  Button* CancelButton() { return cancel_button_.get(); }
+  ListBox* FolderScratchList() { return folder_scratch_list_.get(); }
+  PopupMenuTree* ListMenu() { return list_menu_.get(); }
+  Timer* AgentCheckTimer() { return agent_check_timer_.get(); }
+
+  // The list's actions, as the menu, the shortcuts and the mouse run them.
+  void AddFiles();
+  void AddDirectory();
+  void DeleteSelected();
+  void SetSelectedStyle(const std::string& style);
+  void SelectAll();
+  void RemoveDeadEntries();
+  void DropFiles(const std::vector<std::string>& paths);
+  void SortByColumn(int column);
+  void ApplySelected();
+  // Enables and checks the menu's items for the selection; runs before the menu opens.
+  void UpdateListMenu();
+
+  void StartAgent();
+  void CheckAgent();
+  void SaveSettings();
+  void ApplyOpacity(int opacity);
+
+ private:
+  void Build();
+  void BuildList();
+  void BuildSettingsPanel();
+  void BuildListMenu();
+  void LoadWindowState();
+  void Layout();
+  // The view shows the rows and the selection of list_; the selection is read back before
+  // every action.
+  void ShowRows();
+  void ReadSelection();
+  void SaveList();
+  bool OnListKey(WPARAM key);
+  void FreeMembers();
+
+  ApplicationWindow& application_;  // not owning
+  WindowServices services_;
+  std::string argument_;
+  std::string directory_;
+  Settings settings_;
+  std::string list_path_;
+  WallpaperList list_;
+  int opacity_ = 255;
+
+  TopLevelWindow form_;
+  std::unique_ptr<Font> font_;
+  std::unique_ptr<PopupMenuTree> list_menu_;
+  std::unique_ptr<OpenFileDialog> open_dialog_;
+  std::unique_ptr<FolderDialog> folder_dialog_;
+  std::unique_ptr<ImageList> images_;
+  std::unique_ptr<ListView> wallpaper_view_;
+  std::unique_ptr<Panel> settings_panel_;
+  std::unique_ptr<GroupBox> timer_group_;
+  std::unique_ptr<Label> interval_label_;
+  std::unique_ptr<Label> minutes_label_;
+  std::unique_ptr<ComboBox> interval_box_;
+  std::unique_ptr<Button> agent_button_;
+  std::unique_ptr<GroupBox> wallpaper_group_;
+  std::unique_ptr<RadioButton> sequential_radio_;
+  std::unique_ptr<RadioButton> random_radio_;
+  std::unique_ptr<CheckBox> remember_last_check_;
+  std::unique_ptr<GroupBox> other_group_;
+  std::unique_ptr<CheckBox> disable_check_;
+  std::unique_ptr<CheckBox> show_baloon_check_;
+  std::unique_ptr<Button> ok_button_;
+  std::unique_ptr<Button> cancel_button_;
+  std::unique_ptr<ListBox> folder_scratch_list_;
+  std::unique_ptr<Timer> agent_check_timer_;
+  HWND last_focus_ = nullptr;  // not owning: restored when the window is activated again
+};
+
+}  // namespace vistrel::app

@@ -1,0 +1,159 @@
+// vistrel.exe with one argument, as the agent starts it, observed from outside.
+#include <gtest/gtest.h>
+
+#include "tests/e2e/e2e_support.h"
+#include "tests/support/test_support.h"
+
+namespace vistrel::e2e {
+namespace {
+
+class ApplierE2E : public testing::Test {
+ protected:
+  void SetUp() override {
+    WriteDesktopValue("WallpaperStyle", "before-style");
+    WriteDesktopValue("TileWallpaper", "before-tile");
+    WriteDesktopValue("Wallpaper", "before.bmp");
+  }
+
+  // Runs vistrel.exe from its own folder with the given raw argument text.
+  DWORD Apply(const std::string& dir, const std::string& argument) {
+    return RunToEnd("\"" + dir + "vistrel.exe\" " + argument);
+  }
+};
+
+TEST_F(ApplierE2E, StretchWritesTheWallpaperFileAndStyleValues) {
+  std::string dir = FreshProgramDir("apply_stretch", {"vistrel.exe"});
+  std::string picture = test::Bmp24(37, 21, 5);
+  test::WriteBytes(dir + "Sea Side.BMP", picture);
+
+  EXPECT_EQ(Apply(dir, "\"3" + dir + "Sea Side.BMP\""), 0u);
+  EXPECT_EQ(FileBytes(dir + "vistrel_wlp.bmp"), picture);
+  EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "2");
+  EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "0");
+  std::string wallpaper = ReadDesktopValue("Wallpaper");
+  EXPECT_NE(wallpaper.find("vistrel_wlp.bmp"), std::string::npos) << wallpaper;
+  EXPECT_FALSE(Exists(dir + "vistrel_wlp.bmp.tmp~"));
+}
+
+TEST_F(ApplierE2E, TileAndOtherLetters) {
+  std::string dir = FreshProgramDir("apply_tile", {"vistrel.exe"});
+  test::WriteBytes(dir + "a.bmp", test::Bmp24(4, 4, 1));
+  test::WriteBytes(dir + "b.bmp", test::Bmp24(6, 2, 2));
+
+  EXPECT_EQ(Apply(dir, "\"2" + dir + "a.bmp\""), 0u);
+  EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "0");
+  EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "1");
+
+  // Any letter but 1 to 3 sets the picture and leaves both style values alone.
+  WriteDesktopValue("WallpaperStyle", "kept-style");
+  WriteDesktopValue("TileWallpaper", "kept-tile");
+  EXPECT_EQ(Apply(dir, "\"0" + dir + "b.bmp\""), 0u);
+  EXPECT_EQ(FileBytes(dir + "vistrel_wlp.bmp"), test::Bmp24(6, 2, 2));
+  EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "kept-style");
+  EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "kept-tile");
+}
+
+TEST_F(ApplierE2E, NothingChangesForMissingDamagedOrMisquotedFiles) {
+  std::string dir = FreshProgramDir("apply_nothing", {"vistrel.exe"});
+  test::WriteBytes(dir + "good.bmp", test::Bmp24(3, 3, 3));
+  test::WriteBytes(dir + "damaged.bmp", test::Bmp24(3, 3, 3).substr(0, 30));
+  test::WriteBytes(dir + "vistrel_wlp.bmp", "previous wallpaper");
+
+  const std::string arguments[] = {
+      "\"1" + dir + "missing.bmp\"",
+      "\"1" + dir + "damaged.bmp\"",
+      "3\"" + dir + "good.bmp\"",  // the quotes inside the argument stay in the path
+      "\"2" + dir + "\"",          // a folder is not a picture
+      "\"3\"",                     // a lone letter: empty path
+  };
+  for (const std::string& argument : arguments) {
+    EXPECT_EQ(Apply(dir, argument), 0u) << argument;
+    EXPECT_EQ(FileBytes(dir + "vistrel_wlp.bmp"), "previous wallpaper") << argument;
+    EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "before-style") << argument;
+    EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "before-tile") << argument;
+    EXPECT_EQ(ReadDesktopValue("Wallpaper"), "before.bmp") << argument;
+  }
+}
+
+}  // namespace
+}  // namespace vistrel::e2e
+
+namespace vistrel::e2e {
+namespace {
+
+// Pixel rows of the wallpaper file: everything after the 54-byte headers of a 24-bit BMP.
+std::string BmpPixels(const std::string& bmp) { return bmp.size() > 54 ? bmp.substr(54) : ""; }
+
+TEST_F(ApplierE2E, JpegFilesOfEachExtensionSpellingBecomeTheWallpaper) {
+  std::string dir = FreshProgramDir("apply_jpeg", {"vistrel.exe"});
+  std::string jpeg = test::ReadBytes(test::DataPath("jpeg/wuffs/mona-lisa.21x32.q90.jpeg"));
+  for (const char* name : {"mona.jpg", "mona.jpeg", "MONA.JPG"}) {
+    DeleteFileA((dir + "vistrel_wlp.bmp").c_str());
+    WriteDesktopValue("WallpaperStyle", "x");
+    test::WriteBytes(dir + name, jpeg);
+    EXPECT_EQ(Apply(dir, "\"1" + dir + name + "\""), 0u) << name;
+    std::string bmp = FileBytes(dir + "vistrel_wlp.bmp");
+    ASSERT_GT(bmp.size(), 54u) << name;
+    EXPECT_EQ(bmp.substr(0, 2), "BM");
+    EXPECT_EQ(static_cast<unsigned char>(bmp[18]), 21u) << "width";
+    EXPECT_EQ(static_cast<unsigned char>(bmp[22]), 32u) << "height";
+    EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "0") << name;
+    EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "0") << name;
+  }
+}
+
+TEST_F(ApplierE2E, DamagedJpegWithReadableHeaderStillBecomesTheWallpaper) {
+  std::string dir = FreshProgramDir("apply_jpeg_damaged", {"vistrel.exe"});
+  std::string whole = test::ReadBytes(test::DataPath("jpeg/wuffs/mona-lisa.21x32.q90.jpeg"));
+  test::WriteBytes(dir + "whole.jpg", whole);
+  test::WriteBytes(dir + "cut.jpg", whole.substr(0, whole.size() * 2 / 3));
+  ASSERT_EQ(Apply(dir, "\"2" + dir + "whole.jpg\""), 0u);
+  std::string complete = FileBytes(dir + "vistrel_wlp.bmp");
+  DeleteFileA((dir + "vistrel_wlp.bmp").c_str());
+
+  EXPECT_EQ(Apply(dir, "\"2" + dir + "cut.jpg\""), 0u);
+  std::string partial = FileBytes(dir + "vistrel_wlp.bmp");
+  ASSERT_EQ(partial.size(), complete.size()) << "the whole picture's size, decoded as far as it goes";
+  EXPECT_NE(BmpPixels(partial), BmpPixels(complete)) << "the missing part is not the real picture";
+  EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "1");
+}
+
+}  // namespace
+}  // namespace vistrel::e2e
+
+namespace vistrel::e2e {
+namespace {
+
+TEST_F(ApplierE2E, PngIsTiled) {
+  std::string dir = FreshProgramDir("apply_png", {"vistrel.exe"});
+  test::WriteBytes(dir + "a.png", test::ReadBytes(test::DataPath("png/pngsuite/basn2c08.png")));
+  EXPECT_EQ(Apply(dir, "\"2" + dir + "a.png\""), 0u);
+  std::string bmp = FileBytes(dir + "vistrel_wlp.bmp");
+  ASSERT_GT(bmp.size(), 54u);
+  EXPECT_EQ(static_cast<unsigned char>(bmp[18]), 32u) << "width";
+  EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "0");
+  EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "1");
+}
+
+// A reader's refusal reaches the top-level box; the program ends with 1 and nothing changes.
+TEST_F(ApplierE2E, BrokenPngShowsTheTopLevelBoxAndChangesNothing) {
+  std::string dir = FreshProgramDir("apply_png_broken", {"vistrel.exe"});
+  test::WriteBytes(dir + "crc.png", test::ReadBytes(test::DataPath("png/pngsuite/xcsn0g01.png")));
+  test::WriteBytes(dir + "vistrel_wlp.bmp", "previous wallpaper");
+
+  Process vistrel("\"" + dir + "vistrel.exe\" \"3" + dir + "crc.png\"");
+  ASSERT_TRUE(vistrel.Started());
+  std::string text = TakeMessageBoxText(vistrel.Id());
+  EXPECT_NE(text.find("Exception Exception in module "), std::string::npos) << text;
+  EXPECT_NE(text.find("vistrel.exe at "), std::string::npos) << text;
+  EXPECT_NE(text.find("Cannot load image. CRC error found in PNG file."), std::string::npos) << text;
+  EXPECT_EQ(vistrel.Wait(20000), 1u);
+  EXPECT_EQ(FileBytes(dir + "vistrel_wlp.bmp"), "previous wallpaper");
+  EXPECT_FALSE(Exists(dir + "vistrel_wlp.bmp.tmp~"));
+  EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "before-style");
+  EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "before-tile");
+  EXPECT_EQ(ReadDesktopValue("Wallpaper"), "before.bmp");
+}
+
+}  // namespace
+}  // namespace vistrel::e2e

@@ -1,0 +1,150 @@
+#include "tests/e2e/e2e_support.h"
+
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "tests/support/test_support.h"
+
+namespace vistrel::e2e {
+
+namespace {
+std::string Backslashes(std::string path) {
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+}  // namespace
+
+std::string ProgramPath(const std::string& name) {
+  return Backslashes(test::BuildDir() + "/bin/" + name);
+}
+
+std::string FreshProgramDir(const std::string& test_name,
+                            std::initializer_list<const char*> programs) {
+  std::string dir = Backslashes(test::FreshDir("e2e_" + test_name));
+  for (const char* program : programs)
+    CopyFileA(ProgramPath(program).c_str(), (dir + program).c_str(), FALSE);
+  return dir;
+}
+
+Process::Process(const std::string& command_line, const std::string& directory) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  std::vector<char> line(command_line.begin(), command_line.end());
+  line.push_back('\0');
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      directory.empty() ? nullptr : directory.c_str(), &startup, &info_))
+    info_ = {};
+}
+
+Process::~Process() {
+  if (!Started()) return;
+  Kill();
+  CloseHandle(info_.hThread);
+  CloseHandle(info_.hProcess);
+}
+
+DWORD Process::Wait(DWORD milliseconds) {
+  if (!Started()) return STILL_ACTIVE;
+  if (WaitForSingleObject(info_.hProcess, milliseconds) != WAIT_OBJECT_0) return STILL_ACTIVE;
+  DWORD code = STILL_ACTIVE;
+  GetExitCodeProcess(info_.hProcess, &code);
+  return code;
+}
+
+void Process::Kill() {
+  if (Started() && WaitForSingleObject(info_.hProcess, 0) != WAIT_OBJECT_0) {
+    TerminateProcess(info_.hProcess, 255);
+    WaitForSingleObject(info_.hProcess, 5000);
+  }
+}
+
+DWORD RunToEnd(const std::string& command_line, DWORD timeout_ms) {
+  Process process(command_line);
+  return process.Wait(timeout_ms);
+}
+
+std::string ReadDesktopValue(const std::string& name) {
+  char buffer[1024] = "";
+  DWORD size = sizeof buffer - 1;
+  DWORD type = 0;
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return "<no key>";
+  LONG result = RegQueryValueExA(key, name.c_str(), nullptr, &type,
+                                 reinterpret_cast<BYTE*>(buffer), &size);
+  RegCloseKey(key);
+  if (result != ERROR_SUCCESS) return "<missing>";
+  return std::string(buffer, size > 0 && buffer[size - 1] == '\0' ? size - 1 : size);
+}
+
+void WriteDesktopValue(const std::string& name, const std::string& value) {
+  HKEY key;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS,
+                      nullptr, &key, nullptr) != ERROR_SUCCESS)
+    return;
+  RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>(value.size() + 1));
+  RegCloseKey(key);
+}
+
+namespace {
+struct BoxSearch {
+  DWORD process_id;
+  HWND box;
+};
+
+BOOL CALLBACK FindBox(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<BoxSearch*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  char class_name[64] = "";
+  GetClassNameA(window, class_name, sizeof class_name);
+  if (pid == search->process_id && std::string(class_name) == "#32770" && IsWindowVisible(window)) {
+    search->box = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK CollectText(HWND child, LPARAM param) {
+  char class_name[64] = "";
+  GetClassNameA(child, class_name, sizeof class_name);
+  if (std::string(class_name) == "Static") {
+    char text[4096] = "";
+    GetWindowTextA(child, text, sizeof text);
+    auto* out = reinterpret_cast<std::string*>(param);
+    if (text[0]) *out += text;
+  }
+  return TRUE;
+}
+}  // namespace
+
+std::string TakeMessageBoxText(DWORD process_id, DWORD timeout_ms) {
+  DWORD start = GetTickCount();
+  while (GetTickCount() - start < timeout_ms) {
+    BoxSearch search{process_id, nullptr};
+    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+    if (search.box) {
+      std::string text;
+      EnumChildWindows(search.box, CollectText, reinterpret_cast<LPARAM>(&text));
+      PostMessageA(search.box, WM_COMMAND, IDOK, 0);
+      return text;
+    }
+    Sleep(100);
+  }
+  return std::string();
+}
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+bool Exists(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace vistrel::e2e

@@ -1,0 +1,50 @@
+// Process-level test helpers: run the real programs under Wine and observe what they change.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace vistrel::e2e {
+
+// The built program (bin\NAME in the build folder), with backslashes.
+std::string ProgramPath(const std::string& name);
+
+// Copies the named programs into a fresh folder so that what they write beside themselves
+// (settings, list, wallpaper file) is the test's own; returns the folder with a trailing backslash.
+std::string FreshProgramDir(const std::string& test_name, std::initializer_list<const char*> programs);
+
+// A started process; killed on destruction if still running.
+class Process {
+ public:
+  Process() = default;
+  explicit Process(const std::string& command_line, const std::string& directory = "");
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+  ~Process();
+
+  bool Started() const { return info_.hProcess != nullptr; }
+  DWORD Id() const { return info_.dwProcessId; }
+  // The exit code, or STILL_ACTIVE when it did not end within the time.
+  DWORD Wait(DWORD milliseconds);
+  void Kill();
+
+ private:
+  PROCESS_INFORMATION info_ = {};
+};
+
+// Runs to the end (killed after the timeout); the exit code or STILL_ACTIVE.
+DWORD RunToEnd(const std::string& command_line, DWORD timeout_ms = 60000);
+
+// HKEY_CURRENT_USER\Control Panel\Desktop values.
+std::string ReadDesktopValue(const std::string& name);
+void WriteDesktopValue(const std::string& name, const std::string& value);
+
+// The text of a message box of the process, once it shows one (empty after the timeout);
+// the box is then closed.
+std::string TakeMessageBoxText(DWORD process_id, DWORD timeout_ms = 20000);
+
+std::string FileBytes(const std::string& path);  // empty when missing
+bool Exists(const std::string& path);
+
+}  // namespace vistrel::e2e

@@ -1,0 +1,18 @@
+// The top-level exception report of both programs.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace vistrel {
+
+// Runs the program's body. Anything it throws, an out-of-memory error and an access violation
+// end in one modal box without owner, "Exception <class> in module <path> at <address>.\n<message>",
+// and the result 1; otherwise the body's result.
+int RunProgram(const std::function<int()>& body);
+
+// The box's text, for the given class name, code address and message.
+std::string TopLevelErrorText(const std::string& class_name, const void* address,
+                              const std::string& message);
+
+}  // namespace vistrel
