@@ -1,0 +1,92 @@
+# libjpeg for the imaging layer, as the target vistrel::jpeg.
+#
+# Native and MSYS2 builds take the system's libjpeg-turbo through find_package(JPEG). A Windows build
+# cross-compiled on Debian builds libjpeg-turbo itself from Debian's own source package: static,
+# SIMD on (nasm), only the library target (no tools, tests, shared library or TurboJPEG API). The
+# unpacked source is kept once for all build folders under VISTREL_DEPS_DIR, so a second build
+# neither fetches nor rebuilds; each build folder compiles it once for its own compiler.
+
+if(NOT (WIN32 AND CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX))
+  if(WIN32)
+    # MSYS2: the static library, so no libjpeg DLL has to ship beside the programs.
+    set(saved_suffixes ${CMAKE_FIND_LIBRARY_SUFFIXES})
+    set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
+  endif()
+  find_package(JPEG REQUIRED)
+  if(WIN32)
+    set(CMAKE_FIND_LIBRARY_SUFFIXES ${saved_suffixes})
+  endif()
+  add_library(vistrel::jpeg INTERFACE IMPORTED)
+  target_link_libraries(vistrel::jpeg INTERFACE JPEG::JPEG)
+  return()
+endif()
+
+set(VISTREL_DEPS_DIR "${PROJECT_SOURCE_DIR}/build/deps" CACHE PATH
+    "Where third-party sources fetched for the cross builds are kept between builds")
+set(jpeg_cache "${VISTREL_DEPS_DIR}/libjpeg-turbo")
+set(jpeg_source "${jpeg_cache}/source")
+
+# Several build folders may configure at once; one of them fetches, the others wait.
+file(MAKE_DIRECTORY "${VISTREL_DEPS_DIR}")
+file(LOCK "${VISTREL_DEPS_DIR}/libjpeg-turbo.lock" GUARD FILE TIMEOUT 600)
+if(NOT EXISTS "${jpeg_cache}/complete")
+  message(STATUS "Fetching libjpeg-turbo from Debian's source package")
+  set(fetch_dir "${jpeg_cache}.partial")
+  file(REMOVE_RECURSE "${jpeg_cache}" "${fetch_dir}")
+  file(MAKE_DIRECTORY "${fetch_dir}")
+  execute_process(COMMAND apt-get source libjpeg-turbo
+                  WORKING_DIRECTORY "${fetch_dir}"
+                  RESULT_VARIABLE fetch_result
+                  OUTPUT_VARIABLE fetch_output ERROR_VARIABLE fetch_output)
+  file(GLOB unpacked LIST_DIRECTORIES true "${fetch_dir}/libjpeg-turbo-*")
+  list(FILTER unpacked EXCLUDE REGEX "\\.(gz|xz|bz2|dsc)$")
+  list(LENGTH unpacked unpacked_count)
+  if(NOT fetch_result EQUAL 0 OR NOT unpacked_count EQUAL 1 OR NOT EXISTS "${unpacked}/jpeglib.h")
+    message(FATAL_ERROR "apt-get source libjpeg-turbo failed (run scripts/install-deps.sh, which "
+                        "adds the deb-src entry and dpkg-dev):\n${fetch_output}")
+  endif()
+  get_filename_component(jpeg_version_dir "${unpacked}" NAME)
+  file(MAKE_DIRECTORY "${jpeg_cache}")
+  file(RENAME "${unpacked}" "${jpeg_source}")
+  file(REMOVE_RECURSE "${fetch_dir}")
+  file(WRITE "${jpeg_cache}/complete" "${jpeg_version_dir}\n")
+endif()
+file(LOCK "${VISTREL_DEPS_DIR}/libjpeg-turbo.lock" RELEASE)
+
+include(ExternalProject)
+set(jpeg_build "${CMAKE_BINARY_DIR}/libjpeg-turbo/build")
+set(jpeg_install "${CMAKE_BINARY_DIR}/libjpeg-turbo/install")
+set(jpeg_library "${jpeg_install}/lib/libjpeg.a")
+ExternalProject_Add(libjpeg_turbo
+  SOURCE_DIR "${jpeg_source}"
+  BINARY_DIR "${jpeg_build}"
+  CMAKE_ARGS
+    -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE}
+    -DCMAKE_BUILD_TYPE=Release
+    # Never installed, but its default (c:/...) is no absolute path on the build host.
+    -DCMAKE_INSTALL_PREFIX=${jpeg_install}
+    -DENABLE_SHARED=OFF
+    -DENABLE_STATIC=ON
+    -DWITH_SIMD=ON
+    -DREQUIRE_SIMD=ON
+    -DWITH_TURBOJPEG=OFF
+    -DWITH_JAVA=OFF
+    # Decoding matches Debian's library (arithmetic-coded files too); we never encode.
+    -DWITH_ARITH_DEC=ON
+    -DWITH_ARITH_ENC=OFF
+  BUILD_COMMAND ${CMAKE_COMMAND} --build "${jpeg_build}" --target jpeg-static
+  # The project's own install would build its tools first; only the library and headers are needed.
+  INSTALL_COMMAND
+    ${CMAKE_COMMAND} -E copy "${jpeg_build}/libjpeg.a" "${jpeg_install}/lib/libjpeg.a"
+    COMMAND ${CMAKE_COMMAND} -E copy "${jpeg_build}/jconfig.h" "${jpeg_source}/jpeglib.h"
+            "${jpeg_source}/jmorecfg.h" "${jpeg_source}/jerror.h" "${jpeg_install}/include/"
+  BUILD_BYPRODUCTS "${jpeg_library}"
+  UPDATE_COMMAND "")
+
+# The imported target must name existing folders at configure time.
+file(MAKE_DIRECTORY "${jpeg_install}/include" "${jpeg_install}/lib")
+add_library(vistrel::jpeg STATIC IMPORTED GLOBAL)
+set_target_properties(vistrel::jpeg PROPERTIES
+  IMPORTED_LOCATION "${jpeg_library}"
+  INTERFACE_INCLUDE_DIRECTORIES "${jpeg_install}/include")
+add_dependencies(vistrel::jpeg libjpeg_turbo)

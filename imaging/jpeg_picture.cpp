@@ -1,0 +1,440 @@
+#include "imaging/jpeg_picture.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstddef>
+#include <cstdio>
+#include <utility>
+
+// clang-format off
+// jpeglib.h needs FILE and size_t declared before it, and jerror.h needs jpeglib.h.
+#include <jpeglib.h>
+#include <jerror.h>
+// clang-format on
+
+namespace vistrel {
+
+struct TJpegDecode;
+
+namespace {
+
+constexpr std::uint32_t kSourceBufferSize = 4096;
+constexpr int kQuantizedColors = 236;
+constexpr int kColorTableEntries = 256;
+// Loading reads the source in pieces no larger than this, whatever its Read accepts.
+constexpr std::uint32_t kLoadChunk = std::uint32_t{1} << 24;
+
+// libjpeg reaches our state through pointers to these; each starts with libjpeg's own part.
+struct TErrorManager {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+  bool failed;
+};
+
+struct TStreamSource {
+  jpeg_source_mgr pub;
+  TDataStream* stream;
+  bool start_of_file;
+  bool ran_out;  // the data ended before the image: an end-of-image marker was made up
+  JOCTET buffer[kSourceBufferSize];
+};
+
+struct TProgressManager {
+  jpeg_progress_mgr pub;
+  TJpegDecode* decode;
+};
+
+// Fatal errors end the decode: back to the setjmp of TJpegDecode::Run, never back into libjpeg
+// (which would go on with broken state) and never as a C++ exception through its C frames.
+void OnFatalError(j_common_ptr cinfo) {
+  auto* error = reinterpret_cast<TErrorManager*>(cinfo->err);
+  error->failed = true;
+  std::longjmp(error->jump, 1);
+}
+
+// Warnings and messages are not shown: a damaged picture still becomes what it can.
+void OnEmitMessage(j_common_ptr, int) {}
+void OnOutputMessage(j_common_ptr) {}
+void OnFormatMessage(j_common_ptr, char* buffer) {
+  buffer[0] = '\0';
+}
+void OnResetErrorManager(j_common_ptr cinfo) {
+  cinfo->err->msg_code = 0;
+  cinfo->err->num_warnings = 0;
+}
+
+std::uint32_t ReadQuietly(TDataStream& stream, void* buffer, std::uint32_t count) noexcept {
+  try {
+    return stream.Read(buffer, count);
+  } catch (...) {
+    return 0;  // nothing may unwind through libjpeg: a failing stream is an ending stream
+  }
+}
+
+void OnInitSource(j_decompress_ptr cinfo) {
+  reinterpret_cast<TStreamSource*>(cinfo->src)->start_of_file = true;
+}
+
+// As libjpeg's own stdio source: an empty input is an error; data that ends early gets an
+// end-of-image marker so the decoder finishes with what it has.
+boolean OnFillInputBuffer(j_decompress_ptr cinfo) {
+  auto* source = reinterpret_cast<TStreamSource*>(cinfo->src);
+  std::uint32_t count = ReadQuietly(*source->stream, source->buffer, kSourceBufferSize);
+  if (count == 0) {
+    if (source->start_of_file) ERREXIT(cinfo, JERR_INPUT_EMPTY);
+    WARNMS(cinfo, JWRN_JPEG_EOF);
+    source->buffer[0] = 0xFF;
+    source->buffer[1] = JPEG_EOI;
+    count = 2;
+    source->ran_out = true;
+  }
+  source->pub.next_input_byte = source->buffer;
+  source->pub.bytes_in_buffer = count;
+  source->start_of_file = false;
+  return TRUE;
+}
+
+void OnSkipInputData(j_decompress_ptr cinfo, long count) {
+  if (count <= 0) return;
+  auto* source = reinterpret_cast<TStreamSource*>(cinfo->src);
+  while (count > static_cast<long>(source->pub.bytes_in_buffer)) {
+    count -= static_cast<long>(source->pub.bytes_in_buffer);
+    OnFillInputBuffer(cinfo);
+  }
+  source->pub.next_input_byte += count;
+  source->pub.bytes_in_buffer -= static_cast<std::size_t>(count);
+}
+
+void OnTermSource(j_decompress_ptr) {}
+
+[[noreturn]] void Fail(j_decompress_ptr cinfo, int code) {
+  ERREXIT(cinfo, code);
+  std::longjmp(reinterpret_cast<TErrorManager*>(cinfo->err)->jump, 1);  // not reached
+}
+
+// Blocks of 64 coefficients, 2 bytes each, that libjpeg keeps for a file with several scans:
+// every component's blocks, padded to whole MCUs.
+std::uint64_t CoefficientBytes(const jpeg_decompress_struct& cinfo) {
+  std::uint64_t max_h = 1, max_v = 1;
+  for (int i = 0; i < cinfo.num_components; ++i) {
+    max_h = std::max<std::uint64_t>(max_h,
+                                    static_cast<std::uint64_t>(cinfo.comp_info[i].h_samp_factor));
+    max_v = std::max<std::uint64_t>(max_v,
+                                    static_cast<std::uint64_t>(cinfo.comp_info[i].v_samp_factor));
+  }
+  std::uint64_t total = 0;
+  for (int i = 0; i < cinfo.num_components; ++i) {
+    // libjpeg has refused sampling factors outside 1 to 4 by now, and sizes are below 2^16, so
+    // nothing here overflows; a zero factor is refused all the same rather than divided by.
+    std::uint64_t h = static_cast<std::uint64_t>(cinfo.comp_info[i].h_samp_factor);
+    std::uint64_t v = static_cast<std::uint64_t>(cinfo.comp_info[i].v_samp_factor);
+    if (h == 0 || v == 0) return UINT64_MAX;
+    std::uint64_t columns = (cinfo.image_width * h + max_h * DCTSIZE - 1) / (max_h * DCTSIZE);
+    std::uint64_t rows = (cinfo.image_height * v + max_v * DCTSIZE - 1) / (max_v * DCTSIZE);
+    columns = (columns + h - 1) / h * h;
+    rows = (rows + v - 1) / v * v;
+    total += columns * rows * DCTSIZE2 * sizeof(JCOEF);
+  }
+  return total;
+}
+
+bool WithinLimits(const jpeg_decompress_struct& cinfo, bool multiple_scans) {
+  std::uint64_t pixels;
+  if (!CheckedMul<std::uint64_t>(cinfo.image_width, cinfo.image_height, pixels)) return false;
+  if (pixels > kMaxJpegPixels) return false;
+  return !multiple_scans || CoefficientBytes(cinfo) <= kMaxJpegCoefficientBytes;
+}
+
+std::int32_t ScaledSize(std::int32_t size, std::uint8_t shift) {
+  // The output size libjpeg computes for scale 1 / 2^shift: rounded up.
+  return static_cast<std::int32_t>((static_cast<std::int64_t>(size) + (1 << shift) - 1) >> shift);
+}
+
+}  // namespace
+
+// One libjpeg decompressor with our managers, and the state of one header read or decode. Run's
+// long jump passes over libjpeg's frames and the step functions below, so these hold nothing
+// that needs a destructor while libjpeg runs; everything that survives the jump lives here.
+struct TJpegDecode {
+  jpeg_decompress_struct cinfo{};
+  TErrorManager error{};
+  TStreamSource source{};
+  TProgressManager progress{};
+  TJpegPicture* picture;            // not owned; null for the header read of a load
+  TRasterBitmap* bitmap = nullptr;  // not owned: the picture's
+  bool created = false;
+  bool multiple_scans = false;
+  bool palette_set = false;
+  bool finished = false;
+  J_DCT_METHOD kept_dct_method = JDCT_ISLOW;
+  boolean kept_two_pass_quantize = FALSE;
+  J_DITHER_MODE kept_dither_mode = JDITHER_NONE;
+
+  TJpegDecode(TDataStream& stream, TJpegPicture* owner) : picture(owner) {
+    cinfo.err = jpeg_std_error(&error.pub);
+    error.pub.error_exit = OnFatalError;
+    error.pub.emit_message = OnEmitMessage;
+    error.pub.output_message = OnOutputMessage;
+    error.pub.format_message = OnFormatMessage;
+    error.pub.reset_error_mgr = OnResetErrorManager;
+    source.pub.init_source = OnInitSource;
+    source.pub.fill_input_buffer = OnFillInputBuffer;
+    source.pub.skip_input_data = OnSkipInputData;
+    source.pub.resync_to_restart = jpeg_resync_to_restart;
+    source.pub.term_source = OnTermSource;
+    source.stream = &stream;
+    progress.pub.progress_monitor = OnProgress;
+    progress.decode = this;
+    stream.SetPosition(0);
+  }
+  TJpegDecode(const TJpegDecode&) = delete;
+  TJpegDecode& operator=(const TJpegDecode&) = delete;
+  ~TJpegDecode() {
+    // The structure starts zeroed, so this is safe even when creating it failed halfway.
+    if (created) jpeg_destroy_decompress(&cinfo);
+  }
+
+  // Runs one step; false when libjpeg met a fatal error inside it.
+  bool Run(void (*step)(TJpegDecode&)) {
+    if (setjmp(error.jump) != 0) return false;
+    step(*this);
+    return true;
+  }
+
+  static void ReadHeader(TJpegDecode& d) {
+    d.created = true;
+    jpeg_create_decompress(&d.cinfo);
+    if (d.picture) d.cinfo.progress = &d.progress.pub;
+    d.cinfo.src = &d.source.pub;
+    jpeg_read_header(&d.cinfo, TRUE);
+    d.multiple_scans = jpeg_has_multiple_scans(&d.cinfo) != FALSE;
+    if (!WithinLimits(d.cinfo, d.multiple_scans)) Fail(&d.cinfo, JERR_IMAGE_TOO_BIG);
+  }
+
+  static void SetUp(TJpegDecode& d) {
+    ReadHeader(d);
+    const TJpegPicture& p = *d.picture;
+    jpeg_decompress_struct& c = d.cinfo;
+    c.scale_num = 1;
+    c.scale_denom = 1u << p.scale_shift_;
+    c.do_block_smoothing = p.smooth_blocks_ ? TRUE : FALSE;
+    if (p.force_gray_) c.out_color_space = JCS_GRAYSCALE;
+    // Grayscale is always quantized, to the grey colour table of an 8-bit bitmap. Four-component
+    // output is never quantized: a colour table cannot hold CMYK.
+    if (c.out_color_space == JCS_GRAYSCALE ||
+        (p.quantize_to_8bit_ && c.out_color_space == JCS_RGB)) {
+      c.quantize_colors = TRUE;
+      c.desired_number_of_colors = kQuantizedColors;
+    } else if (c.out_color_space == JCS_RGB) {
+      c.out_color_space = JCS_EXT_BGR;  // rows come out as rf24Bit rows
+    }
+    if (p.fast_decode_) {
+      c.dct_method = JDCT_IFAST;
+      c.two_pass_quantize = FALSE;
+      c.dither_mode = JDITHER_ORDERED;
+    }
+    d.kept_dct_method = c.dct_method;
+    d.kept_two_pass_quantize = c.two_pass_quantize;
+    d.kept_dither_mode = c.dither_mode;
+    if (p.show_progressive_ && d.multiple_scans) {
+      // Quick passes while scans arrive; the final pass goes back to the settings above.
+      c.enable_2pass_quant = c.two_pass_quantize;
+      c.dct_method = JDCT_IFAST;
+      c.two_pass_quantize = FALSE;
+      c.dither_mode = JDITHER_ORDERED;
+      c.buffered_image = TRUE;
+    }
+  }
+
+  static void Decode(TJpegDecode& d) {
+    jpeg_decompress_struct& c = d.cinfo;
+    jpeg_start_decompress(&c);
+    FitBitmap(d);
+    if (c.buffered_image) {
+      for (;;) {
+        int result = jpeg_consume_input(&c);
+        if (c.input_scan_number > kMaxJpegScans) Fail(&c, JERR_BAD_PROGRESSION);
+        if (result == JPEG_REACHED_EOI) break;
+        if (result != JPEG_SCAN_COMPLETED) continue;  // one display pass per scan
+        jpeg_start_output(&c, c.input_scan_number);
+        if (d.picture->cancel_requested_) return;
+        if (!d.palette_set) SetPalette(d);
+        ReadAllRows(d);
+        jpeg_finish_output(&c);
+      }
+      c.dct_method = d.kept_dct_method;
+      c.dither_mode = d.kept_dither_mode;
+      if (d.kept_two_pass_quantize) {
+        c.two_pass_quantize = TRUE;
+        c.colormap = nullptr;  // the final pass chooses its colours afresh
+      }
+      jpeg_start_output(&c, c.input_scan_number);
+    }
+    // A one-pass quantizer keeps its colour table, so a progressive display set it already.
+    if (!c.buffered_image || d.kept_two_pass_quantize || !d.palette_set) SetPalette(d);
+    ReadAllRows(d);
+    if (c.buffered_image) jpeg_finish_output(&c);
+    jpeg_finish_decompress(&c);
+    d.finished = true;
+  }
+
+  // The bitmap was made for the size and format libjpeg was asked for; anything else (a file
+  // with an unusual component count) must not be written into its rows.
+  static void FitBitmap(TJpegDecode& d) {
+    jpeg_decompress_struct& c = d.cinfo;
+    TRasterBitmap& bitmap = *d.bitmap;
+    auto width = static_cast<std::int32_t>(c.output_width);
+    auto height = static_cast<std::int32_t>(c.output_height);
+    if (bitmap.Width() != width) bitmap.SetWidth(width);
+    if (bitmap.Height() != height) bitmap.SetHeight(height);
+    std::uint64_t row_bytes =
+        std::uint64_t{c.output_width} * static_cast<std::uint64_t>(c.output_components);
+    if (bitmap.Width() != width || bitmap.Height() != height ||
+        BitsForFormat(bitmap.GetFormat()) != 8 * c.output_components ||
+        row_bytes > bitmap.ScanLineSize()) {
+      Fail(&c, JERR_CONVERSION_NOTIMPL);
+    }
+  }
+
+  static void ReadAllRows(TJpegDecode& d) {
+    jpeg_decompress_struct& c = d.cinfo;
+    while (c.output_scanline < c.output_height) {
+      JSAMPROW row = d.bitmap->ScanLine(static_cast<std::int32_t>(c.output_scanline));
+      if (row == nullptr || jpeg_read_scanlines(&c, &row, 1) != 1) return;
+    }
+  }
+
+  static void SetPalette(TJpegDecode& d) {
+    jpeg_decompress_struct& c = d.cinfo;
+    if (!c.quantize_colors || c.colormap == nullptr) return;
+    int count = std::min(c.actual_number_of_colors, kColorTableEntries);
+    for (int i = 0; i < kColorTableEntries; ++i) {
+      std::uint32_t entry = 0;  // entries beyond the colormap are black
+      if (i < count && c.out_color_components == 1) {
+        entry = std::uint32_t{c.colormap[0][i]} * 0x010101u;
+      } else if (i < count && c.out_color_components >= 3) {
+        entry = std::uint32_t{c.colormap[0][i]} << 16 | std::uint32_t{c.colormap[1][i]} << 8 |
+                std::uint32_t{c.colormap[2][i]};
+      }
+      d.bitmap->SetPaletteEntry(i, entry);
+    }
+    d.palette_set = true;
+  }
+
+  static void OnProgress(j_common_ptr common) {
+    TJpegDecode& d = *reinterpret_cast<TProgressManager*>(common->progress)->decode;
+    if (d.cinfo.input_scan_number > kMaxJpegScans) Fail(&d.cinfo, JERR_BAD_PROGRESSION);
+    if (!CallMonitorHook(d)) Fail(&d.cinfo, JERR_BAD_PROGRESSION);
+  }
+
+  // False when the hook threw: the exception ends here, and the decode with it.
+  static bool CallMonitorHook(TJpegDecode& d) noexcept {
+    TJpegPicture& p = *d.picture;
+    if (!p.monitor_hook_) return true;
+    const jpeg_progress_mgr& m = d.progress.pub;
+    TJpegProgress progress{m.pass_counter, m.pass_limit, m.completed_passes, m.total_passes,
+                           d.cinfo.input_scan_number};
+    try {
+      p.monitor_hook_(p, progress);
+    } catch (...) {
+      return false;
+    }
+    return true;
+  }
+};
+
+TJpegPicture::TJpegPicture() = default;
+TJpegPicture::~TJpegPicture() = default;
+
+bool TJpegPicture::LoadFromFile(const std::string& path) {
+  Clear();
+  std::unique_ptr<TDataStream> stream = OpenReadFileStream(path);
+  if (stream->Size() > 0) LoadFromStream(*stream);
+  return !IsEmpty();
+}
+
+void TJpegPicture::LoadFromStream(TDataStream& stream) {
+  decode_failed_ = false;
+  std::int64_t count = std::max<std::int64_t>(stream.Size() - stream.Position(), 0);
+  data_ = TJpegData();
+  bitmap_.reset();
+  is_progressive_ = false;
+  try {
+    TMemoryStream& bytes = *data_.bytes;
+    bytes.SetSize(count);
+    std::uint8_t* memory = count == bytes.Size() ? bytes.Memory() : nullptr;
+    std::int64_t stored = 0;
+    while (memory != nullptr && stored < count) {
+      auto piece = static_cast<std::uint32_t>(std::min<std::int64_t>(count - stored, kLoadChunk));
+      std::uint32_t moved = stream.Read(memory + stored, piece);
+      if (moved == 0) break;
+      stored += moved;
+    }
+    bytes.SetSize(stored);
+    if (stored > 0) {
+      auto header = std::make_unique<TJpegDecode>(bytes, nullptr);
+      if (header->Run(TJpegDecode::ReadHeader)) {
+        data_.width = static_cast<std::int32_t>(header->cinfo.image_width);
+        data_.height = static_cast<std::int32_t>(header->cinfo.image_height);
+        data_.grayscale = header->cinfo.jpeg_color_space == JCS_GRAYSCALE;
+        is_progressive_ = header->multiple_scans;
+      }
+    }
+  } catch (...) {
+    data_ = TJpegData();
+    throw;
+  }
+  RaiseOnChange();
+}
+
+std::int32_t TJpegPicture::Width() const {
+  return bitmap_ ? bitmap_->Width() : ScaledSize(data_.width, scale_shift_);
+}
+
+std::int32_t TJpegPicture::Height() const {
+  return bitmap_ ? bitmap_->Height() : ScaledSize(data_.height, scale_shift_);
+}
+
+TRasterBitmap* TJpegPicture::Bitmap() {
+  if (bitmap_) return bitmap_.get();
+  if (IsEmpty()) return nullptr;
+  cancel_requested_ = false;
+  auto decode = std::make_unique<TJpegDecode>(*data_.bytes, this);
+  if (!decode->Run(TJpegDecode::SetUp)) {
+    decode_failed_ = true;
+    return nullptr;
+  }
+  const jpeg_decompress_struct& c = decode->cinfo;
+  bool cmyk = c.out_color_space == JCS_CMYK || c.out_color_space == JCS_YCCK;
+  TRasterFormat format = c.quantize_colors ? TRasterFormat::rf8Bit
+                         : cmyk            ? TRasterFormat::rf32Bit
+                                           : TRasterFormat::rf24Bit;
+  bitmap_ =
+      std::make_unique<TRasterBitmap>(TRasterBitmap::CreateDibBitmap(Width(), Height(), format));
+  decode->bitmap = bitmap_.get();
+  // Whatever a hook throws is dropped: the caller still gets the bitmap as far as it got.
+  try {
+    if (progress_hook_) progress_hook_(*this, TProgressRect{0, 0, 0, 0});
+    decode->Run(TJpegDecode::Decode);
+  } catch (...) {
+  }
+  try {
+    if (progress_hook_) progress_hook_(*this, TProgressRect{0, 0, Width(), Height()});
+    if (decode->palette_set) RaiseOnChange();
+    if (cmyk && cmyk_hook_ && bitmap_) cmyk_hook_(*bitmap_);
+  } catch (...) {
+  }
+  decode_failed_ = decode->error.failed || !decode->finished || decode->source.ran_out;
+  return bitmap_.get();
+}
+
+void TJpegPicture::Clear() {
+  bitmap_.reset();
+  data_ = TJpegData();
+}
+
+void TJpegPicture::RaiseOnChange() {
+  if (on_change_) on_change_(*this);
+}
+
+}  // namespace vistrel

@@ -1,0 +1,144 @@
+// The JPEG reader: keeps the compressed file in memory, reads its header when it is loaded and
+// decodes it through libjpeg into a TRasterBitmap the first time the bitmap is asked for.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "imaging/checked_math.h"
+#include "imaging/data_stream.h"
+#include "imaging/raster_bitmap.h"
+
+namespace vistrel {
+
+// Limits against hostile files. A file that declares more than the first two loads as an empty
+// picture, before anything of its size is allocated; a decode that meets more scans than the
+// third stops there, keeping what it has, with DecodeFailed set.
+// Pixels the header may declare (16384 x 16384): at 4 bytes per pixel the largest bitmap still
+// fits kMaxPixelBytes, and a 700-byte file cannot make us allocate for 65500 x 65500.
+constexpr std::uint64_t kMaxJpegPixels = std::uint64_t{1} << 28;
+// A file with several scans makes libjpeg hold every DCT coefficient of the image (2 bytes per
+// sample of every component, up to ten components); that memory gets the same ceiling.
+constexpr std::uint64_t kMaxJpegCoefficientBytes = kMaxPixelBytes;
+// Scans read before a decode gives up. Encoders' progressive scripts use about 10; every scan is
+// a pass over the whole image, so thousands of tiny scans would otherwise take minutes.
+constexpr int kMaxJpegScans = 100;
+
+struct TProgressRect {
+  std::int32_t left;
+  std::int32_t top;
+  std::int32_t right;
+  std::int32_t bottom;
+};
+
+// What libjpeg's progress monitor knows at the moment it calls MonitorHook.
+struct TJpegProgress {
+  long pass_counter;
+  long pass_limit;
+  int completed_passes;
+  int total_passes;
+  int scan_number;  // the scan being read
+};
+
+class TJpegPicture;
+
+using TJpegNotifyEvent = std::function<void(TJpegPicture& sender)>;
+using TJpegProgressHook = std::function<void(TJpegPicture& picture, const TProgressRect& rect)>;
+using TJpegMonitorHook = std::function<void(TJpegPicture& picture, const TJpegProgress& progress)>;
+using TJpegCmykHook = std::function<void(TRasterBitmap& bitmap)>;
+
+// The loaded file; replaced on every load.
+struct TJpegData {
+  std::unique_ptr<TMemoryStream> bytes = CreateMemoryStream();
+  std::int32_t height = 0;  // 0 when no header could be read
+  std::int32_t width = 0;
+  bool grayscale = false;
+};
+
+class TJpegPicture {
+ public:
+  TJpegPicture();
+  TJpegPicture(const TJpegPicture&) = delete;
+  TJpegPicture& operator=(const TJpegPicture&) = delete;
+  ~TJpegPicture();
+
+  // Clear, then load the file when it has any bytes; true when a picture was found.
+  bool LoadFromFile(const std::string& path);
+  // Takes the bytes from the stream's position to its end. A stream that is not a JPEG (or is
+  // beyond the limits above) leaves the picture empty; only a failed allocation throws.
+  void LoadFromStream(TDataStream& stream);
+
+  // The decoded bitmap's size, or before decoding the header's size scaled by ScaleShift.
+  std::int32_t Width() const;
+  std::int32_t Height() const;
+  bool IsEmpty() const { return Width() == 0 || Height() == 0; }
+
+  // Decodes on the first call. nullptr for an empty picture. A damaged file still gives the
+  // bitmap as far as it was decoded, with DecodeFailed set. The picture owns the bitmap.
+  TRasterBitmap* Bitmap();
+
+  void Clear();
+
+  bool SmoothBlocks() const { return smooth_blocks_; }
+  void SetSmoothBlocks(bool on) { smooth_blocks_ = on; }
+  bool ForceGray() const { return force_gray_; }
+  void SetForceGray(bool on) { force_gray_ = on; }
+  bool QuantizeTo8Bit() const { return quantize_to_8bit_; }
+  void SetQuantizeTo8Bit(bool on) { quantize_to_8bit_ = on; }
+  bool ShowProgressive() const { return show_progressive_; }
+  void SetShowProgressive(bool on) { show_progressive_ = on; }
+  bool FastDecode() const { return fast_decode_; }
+  void SetFastDecode(bool on) { fast_decode_ = on; }
+  std::uint8_t ScaleShift() const { return scale_shift_; }
+  // 0 to 3 (full, half, quarter, eighth size); larger values mean 3.
+  void SetScaleShift(std::uint8_t shift) { scale_shift_ = shift > 3 ? 3 : shift; }
+
+  // Set by every load: the file has several scans.
+  bool IsProgressive() const { return is_progressive_; }
+  // The file's colour space is grayscale.
+  bool IsGrayscale() const { return data_.grayscale; }
+
+  // The last decode met a libjpeg error, ran out of data before the end of the image, or did not
+  // run to its end.
+  bool DecodeFailed() const { return decode_failed_; }
+
+  // Cleared when a decode starts; a hook sets it to stop a progressive display between passes.
+  bool CancelRequested() const { return cancel_requested_; }
+  void SetCancelRequested(bool on) { cancel_requested_ = on; }
+
+  // The hooks run inside a load or a decode of this picture: they may read it and request a
+  // cancel, but must not load, clear or decode it. What they throw ends the decode quietly.
+  // After a load, and after a decode that built a colour table.
+  void SetOnChange(TJpegNotifyEvent handler) { on_change_ = std::move(handler); }
+  // At the start of a decode with (0, 0, 0, 0) and at its end with (0, 0, Width, Height).
+  void SetProgressHook(TJpegProgressHook hook) { progress_hook_ = std::move(hook); }
+  // Called by libjpeg's progress monitor while it decodes.
+  void SetMonitorHook(TJpegMonitorHook hook) { monitor_hook_ = std::move(hook); }
+  // Gets the bitmap after a decode of a CMYK or YCCK file, which holds the raw four components.
+  void SetCmykHook(TJpegCmykHook hook) { cmyk_hook_ = std::move(hook); }
+
+ private:
+  friend struct TJpegDecode;
+
+  void RaiseOnChange();
+
+  TJpegData data_;
+  std::unique_ptr<TRasterBitmap> bitmap_;
+  bool smooth_blocks_ = true;
+  bool force_gray_ = false;
+  bool quantize_to_8bit_ = false;
+  bool show_progressive_ = false;
+  bool is_progressive_ = false;
+  bool fast_decode_ = false;
+  std::uint8_t scale_shift_ = 0;
+  TJpegNotifyEvent on_change_;
+  bool decode_failed_ = false;
+  TJpegProgressHook progress_hook_;
+  TJpegMonitorHook monitor_hook_;
+  bool cancel_requested_ = false;
+  TJpegCmykHook cmyk_hook_;
+};
+
+}  // namespace vistrel
