@@ -1,0 +1,570 @@
+#include "imaging/png_reader.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "imaging/byte_reader.h"
+#include "imaging/checked_math.h"
+
+namespace vistrel {
+
+namespace {
+
+constexpr std::uint32_t kMaxChunkLength = 0x7FFFFFFF;
+// Deflate turns one byte into at most about 1032; an image that needs more data than its file
+// could hold at that ratio is a lying header, refused before anything is allocated for it.
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
+
+struct TAdam7Pass {
+  std::uint32_t rowStart, columnStart, rowStep, columnStep;
+  std::uint8_t mask;
+};
+
+constexpr TAdam7Pass kAdam7[7] = {
+    {0, 0, 8, 8, 0x80}, {0, 4, 8, 8, 0x08}, {4, 0, 8, 4, 0x88}, {0, 2, 4, 4, 0x22},
+    {2, 0, 4, 2, 0xAA}, {0, 1, 2, 2, 0x55}, {1, 0, 2, 1, 0xFF},
+};
+
+// Fields beyond the chunk's data read as 0.
+std::uint32_t FieldU32(const TByteArray& data, std::size_t offset) {
+  std::uint8_t bytes[4] = {};
+  for (std::size_t i = 0; i < 4 && offset + i < data.size(); ++i) bytes[i] = data[offset + i];
+  return LoadU32BE(bytes);
+}
+std::uint16_t FieldU16(const TByteArray& data, std::size_t offset) {
+  std::uint8_t bytes[2] = {};
+  for (std::size_t i = 0; i < 2 && offset + i < data.size(); ++i) bytes[i] = data[offset + i];
+  return LoadU16BE(bytes);
+}
+std::uint8_t FieldU8(const TByteArray& data, std::size_t offset) {
+  return offset < data.size() ? data[offset] : 0;
+}
+
+TPngHeader ParseHeader(const TByteArray& data) {
+  TPngHeader header;
+  header.Width = FieldU32(data, 0);
+  header.Height = FieldU32(data, 4);
+  header.BitDepth = FieldU8(data, 8);
+  header.ColorType = FieldU8(data, 9);
+  header.Compression = FieldU8(data, 10);
+  header.Filter = FieldU8(data, 11);
+  header.Interlace = FieldU8(data, 12);
+  return header;
+}
+
+// Bits per pixel in the file and in the bitmap for a supported colour type and depth; false for
+// the others (refused with message 2 when the image is configured).
+bool PixelBits(std::uint8_t colorType, std::uint8_t depth, std::uint32_t& fileBits,
+               std::uint32_t& bitmapBits) {
+  auto oneOf = [depth](std::initializer_list<int> allowed) {
+    return std::find(allowed.begin(), allowed.end(), depth) != allowed.end();
+  };
+  switch (colorType) {
+    case 0:
+      if (!oneOf({1, 2, 4, 8, 16})) return false;
+      fileBits = depth;
+      bitmapBits = depth == 2 ? 4 : depth == 16 ? 8 : depth;
+      return true;
+    case 2:
+      if (!oneOf({8, 16})) return false;
+      fileBits = 3u * depth;
+      bitmapBits = 24;
+      return true;
+    case 3:
+      if (!oneOf({1, 2, 4, 8})) return false;
+      fileBits = depth;
+      bitmapBits = depth == 2 ? 4 : depth;
+      return true;
+    case 4:
+      if (!oneOf({8, 16})) return false;
+      fileBits = 2u * depth;
+      bitmapBits = 8;
+      return true;
+    case 6:
+      if (!oneOf({8, 16})) return false;
+      fileBits = 4u * depth;
+      bitmapBits = 32;
+      return true;
+    default: return false;
+  }
+}
+
+std::uint8_t Paeth(int a, int b, int c) {
+  const int p = a + b - c;
+  const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+  if (pa <= pb && pa <= pc) return static_cast<std::uint8_t>(a);
+  if (pb <= pc) return static_cast<std::uint8_t>(b);
+  return static_cast<std::uint8_t>(c);
+}
+
+// A 16-bit sample reduced to 8 bits, or a smaller one's low byte.
+std::uint32_t ReducedSample(std::uint16_t value, std::uint8_t depth) {
+  return depth == 16 ? value * 255u / 65535u : value & 0xFFu;
+}
+
+}  // namespace
+
+void TPNGGraphic::Raise(int message) const {
+  if (message == kMsgUnknownCriticalChunk) RaiseGraphicError(message);
+  RaiseGraphicErrorFmt(message, {kFormatNamePng});
+}
+
+bool TPNGGraphic::CanLoadStream(TDataStream& stream) {
+  const std::int64_t position = stream.Position();
+  bool matches = false;
+  if (stream.Size() - position >= 9) {
+    std::array<std::uint8_t, 8> bytes = {};
+    matches = stream.Read(bytes.data(), 8) == 8 && bytes == kPngSignature;
+  }
+  stream.SetPosition(position);
+  return matches;
+}
+
+bool TPNGGraphic::ReadChunkHeader() {
+  std::uint8_t header[8];
+  if (StreamEnded_ || Stream->Read(header, 8) != 8) {
+    // Out of stream before IEND: every loop stops here as at IEND.
+    StreamEnded_ = true;
+    ChunkLength = 0;
+    ChunkType = {'I', 'E', 'N', 'D'};
+    ChunkCrc = 0;
+    return false;
+  }
+  ChunkLength = LoadU32BE(header);
+  std::memcpy(ChunkType.data(), header + 4, 4);
+  ChunkCrc = static_cast<std::uint32_t>(crc32(0, ChunkType.data(), 4));
+  // A chunk the stream cannot hold is damage (its CRC cannot be right), never an allocation.
+  const std::int64_t left = Stream->Size() - Stream->Position();
+  if (ChunkLength > kMaxChunkLength || static_cast<std::int64_t>(ChunkLength) + 4 > left)
+    Raise(kMsgCrcError);
+  return true;
+}
+
+void TPNGGraphic::ReadChunkData() {
+  ChunkData.resize(ChunkLength);
+  if (StreamEnded_) return;
+  if (ChunkLength > 0 && Stream->Read(ChunkData.data(), ChunkLength) != ChunkLength)
+    Raise(kMsgCrcError);
+  std::uint8_t stored[4];
+  if (Stream->Read(stored, 4) != 4) Raise(kMsgCrcError);
+  // zlib answers 0 for a null buffer, so an empty chunk must not reach it.
+  if (ChunkLength > 0)
+    ChunkCrc = static_cast<std::uint32_t>(crc32(ChunkCrc, ChunkData.data(), ChunkLength));
+  if (ChunkCrc != LoadU32BE(stored)) Raise(kMsgCrcError);
+}
+
+bool TPNGGraphic::IsChunk(const char* name) const {
+  for (int i = 0; i < 4; ++i)
+    if ((ChunkType[i] & 0xDF) != (static_cast<std::uint8_t>(name[i]) & 0xDF)) return false;
+  return true;
+}
+
+void TPNGGraphic::SkipChunk() {
+  if (StreamEnded_) return;
+  // Never beyond the end: a memory stream would grow to reach it.
+  const std::int64_t target = Stream->Position() + ChunkLength + 4;
+  Stream->SetPosition(std::min(target, Stream->Size()));
+}
+
+bool TPNGGraphic::ReadImageProperties(TDataStream& stream, std::uint32_t imageIndex) {
+  TImageReader::ReadImageProperties(stream, imageIndex);
+  Stream = &stream;
+  StreamEnded_ = false;
+  std::array<std::uint8_t, 8> signature = {};
+  if (stream.Read(signature.data(), 8) != 8 || signature != kPngSignature) return false;
+  if (!ReadChunkHeader() || !IsChunk("IHDR")) return false;
+  TImageProperties& p = ImageProperties;
+  p.Flags.Include(TImageFlag::BigEndianData);
+  ReadChunkData();
+  const TPngHeader header = ParseHeader(ChunkData);
+  if (header.Width == 0 || header.Height == 0) return false;
+
+  p.Width = header.Width;
+  p.Height = header.Height;
+  p.Compression =
+      header.Compression == 0 ? TCompressionScheme::csDeflate : TCompressionScheme::csUnknown;
+  p.BitsPerSample = header.BitDepth;
+  p.SamplesPerPixel = 1;
+  switch (header.ColorType) {
+    case 0: p.ColorScheme = TColorScheme::Gray; break;
+    case 2:
+      p.ColorScheme = TColorScheme::RGB;
+      p.SamplesPerPixel = 3;
+      break;
+    case 3: p.ColorScheme = TColorScheme::Indexed; break;
+    case 4: p.ColorScheme = TColorScheme::GrayAlpha; break;
+    case 6:
+      p.ColorScheme = TColorScheme::RGBA;
+      p.SamplesPerPixel = 4;
+      break;
+    default: p.ColorScheme = TColorScheme::Unknown; break;
+  }
+  p.BitsPerPixel = static_cast<std::uint8_t>(p.SamplesPerPixel * p.BitsPerSample);
+  p.FilterMode = header.Filter;
+  p.Interlaced = header.Interlace != 0;
+  p.HasAlpha = p.ColorScheme == TColorScheme::GrayAlpha || p.ColorScheme == TColorScheme::RGBA ||
+               p.ColorScheme == TColorScheme::BGRA;
+
+  for (;;) {
+    ReadChunkHeader();
+    if (IsChunk("gAMA")) {
+      ReadChunkData();
+      p.Gamma = static_cast<float>(FieldU32(ChunkData, 0) / 100000.0);
+      return true;
+    }
+    SkipChunk();
+    if (IsChunk("IEND")) return true;
+  }
+}
+
+void TPNGGraphic::CheckImageSize() const {
+  const TImageProperties& p = ImageProperties;
+  const std::uint32_t limit = static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max());
+  if (p.Width > limit || p.Height > limit) Raise(kMsgInvalidImage);
+  std::uint32_t fileBits = 0, bitmapBits = 0;
+  // Refused with message 2 once the image is configured; its bitmap never gets pixel memory.
+  if (!PixelBits(Header_.ColorType, Header_.BitDepth, fileBits, bitmapBits)) return;
+
+  const std::uint64_t rowBytes = (std::uint64_t{p.Width} * fileBits + 7) / 8;
+  std::uint64_t rawBytes = 0;
+  const std::int64_t streamBytes = Stream->Size() - StartPosition;
+  const std::uint64_t available = streamBytes > 0 ? static_cast<std::uint64_t>(streamBytes) : 0;
+  if (!CheckedMul<std::uint64_t>(p.Height, rowBytes + 1, rawBytes) ||
+      rawBytes / kMaxDeflateRatio > available)
+    Raise(kMsgInvalidImage);
+
+  std::uint32_t dibRow = 0;
+  std::uint64_t dibBytes = 0;
+  if (!DibRowSize(p.Width, bitmapBits, dibRow) ||
+      !CheckedMul<std::uint64_t>(dibRow, p.Height, dibBytes) || dibBytes > kMaxPixelBytes)
+    Raise(kMsgInvalidImage);
+}
+
+int TPNGGraphic::ConfigureDepth(std::uint8_t colorType, std::uint8_t bitDepth) {
+  std::uint32_t fileBits = 0, bitmapBits = 0;
+  if (!PixelBits(colorType, bitDepth, fileBits, bitmapBits)) Raise(kMsgInvalidColorFormat);
+  TColorConverter& c = ColorConverter;
+  const int d = bitDepth;
+  switch (colorType) {
+    case 0:
+      c.SetSourceScheme(TColorScheme::Gray);
+      c.SetTargetScheme(TColorScheme::Gray);
+      c.SetSourceSamples(1);
+      c.SetTargetSamples(1);
+      c.SetSourceBits(d);
+      c.SetTargetBits(d == 2 ? 4 : d == 16 ? 8 : d);
+      Bitmap->SetFormat(c.PixelFormatFor(true));
+      c.BuildGrayPalette(*Bitmap, false);
+      return (d + 7) / 8;
+    case 2:
+      c.SetSourceScheme(TColorScheme::RGB);
+      c.SetTargetScheme(TColorScheme::BGR);
+      c.SetSourceSamples(3);
+      c.SetTargetSamples(3);
+      c.SetSourceBits(d);
+      c.SetTargetBits(8);
+      Bitmap->SetFormat(TRasterFormat::rf24Bit);
+      return 3 * d / 8;
+    case 3:
+      c.SetSourceScheme(TColorScheme::Indexed);
+      c.SetTargetScheme(TColorScheme::Indexed);
+      c.SetSourceSamples(1);
+      c.SetTargetSamples(1);
+      c.SetSourceBits(d);
+      c.SetTargetBits(d == 2 ? 4 : d);
+      Bitmap->SetFormat(c.PixelFormatFor(true));
+      return 1;
+    case 4:
+      c.SetSourceScheme(TColorScheme::GrayAlpha);
+      c.SetTargetScheme(TColorScheme::Indexed);
+      c.SetSourceSamples(1);
+      c.SetTargetSamples(1);
+      c.SetSourceBits(d);
+      c.SetTargetBits(8);
+      Bitmap->SetFormat(TRasterFormat::rf8Bit);
+      c.BuildGrayPalette(*Bitmap, false);
+      return 2 * d / 8;
+    default:  // 6, the only other type PixelBits accepts
+      c.SetSourceScheme(TColorScheme::RGBA);
+      c.SetTargetScheme(TColorScheme::BGRA);
+      c.SetSourceSamples(4);
+      c.SetTargetSamples(4);
+      c.SetSourceBits(d);
+      c.SetTargetBits(8);
+      Bitmap->SetFormat(TRasterFormat::rf32Bit);
+      return 4 * d / 8;
+  }
+}
+
+void TPNGGraphic::LoadFromStream(TDataStream& stream) {
+  // The decoder and the chunk buffer go on every way out of here.
+  struct Cleanup {
+    TPNGGraphic& reader;
+    ~Cleanup() {
+      reader.Decoder.reset();
+      TByteArray().swap(reader.ChunkData);
+    }
+  } cleanup{*this};
+  Decoder.reset();
+  Stream = &stream;
+  BeginLoad(stream, kFormatNamePng);
+
+  // The header again, now for the loader; the sizes are checked before anything is allocated.
+  StreamEnded_ = false;
+  stream.SetPosition(StartPosition + 8);
+  ReadChunkHeader();
+  ChunkData.clear();
+  ReadChunkData();
+  Header_ = ParseHeader(ChunkData);
+  CheckImageSize();
+  if (!Bitmap) {
+    Bitmap = std::make_unique<TRasterBitmap>(
+        TRasterBitmap::CreateDeviceBitmap(static_cast<std::int32_t>(ImageProperties.Width),
+                                          static_cast<std::int32_t>(ImageProperties.Height)));
+  }
+  FillColor = 0xFFFFFF;
+  TransparencyKey = 0x1FFFFFFF;
+  PaletteAlpha.clear();
+  DepthConfigured_ = false;
+  ImageDecoded_ = false;
+  HasGrayOrIndexBackground_ = false;
+  BackgroundLevel_ = 0;
+  IdatLeft = 0;
+  ReadPointer = nullptr;
+  ColorConverter.SourceOptions = {TConversionOption::SwapSampleBytes};
+  // Gamma is switched on by this image's own gAMA chunk only.
+  ColorConverter.TargetOptions.Exclude(TConversionOption::UseGammaTable);
+
+  if (ImageProperties.Compression != TCompressionScheme::csDeflate)
+    RaiseGraphicErrorFmt(kMsgNotSupported,
+                         {GraphicMessageText(kMsgCompressionScheme), kFormatNamePng});
+
+  Decoder = std::make_unique<TDeflateDecoder>(Z_PARTIAL_FLUSH, false);
+  Decoder->PrepareUnpack();
+
+  ReadChunkHeader();
+  for (;;) {
+    bool handled = true;
+    if (IsChunk("IDAT")) {
+      // IDAT chunks must follow each other; a second run is data beyond the image.
+      if (ImageDecoded_) Raise(kMsgExtraCompressedData);
+      DecodeImage();
+      handled = false;  // the chunk after the last IDAT is taken as any other chunk
+    } else if (IsChunk("PLTE")) {
+      if (ChunkLength % 3 != 0) Raise(kMsgInvalidPalette);
+      ReadChunkData();
+      if (Header_.ColorType == 3) {
+        BytesPerPixel = ConfigureDepth(3, Header_.BitDepth);
+        DepthConfigured_ = true;
+        const int entries = static_cast<int>(std::min<std::uint32_t>(ChunkLength / 3, 256));
+        ColorConverter.BuildColorPalette(*Bitmap, TSourceRows(ChunkData.data()), 0, entries, true);
+      }
+    } else if (IsChunk("gAMA")) {
+      ReadChunkData();
+      ColorConverter.SetGamma(static_cast<float>(FieldU32(ChunkData, 0) / 100000.0), 2.2f);
+      ColorConverter.TargetOptions.Include(TConversionOption::UseGammaTable);
+      ImageProperties.Flags.Include(TImageFlag::GammaInUse);
+    } else if (IsChunk("bKGD")) {
+      ReadChunkData();
+      ReadBackground();
+    } else if (IsChunk("tRNS")) {
+      ReadChunkData();
+      ReadTransparency();
+    } else {
+      handled = false;
+    }
+    if (!handled) {
+      SkipChunk();
+      if (IsChunk("IEND")) break;
+      if ((ChunkType[0] & 0x20) == 0) Raise(kMsgUnknownCriticalChunk);
+    }
+    ReadChunkHeader();
+  }
+  // A file without image data is no picture, not a blank one.
+  if (!ImageDecoded_) Raise(kMsgInvalidImage);
+
+  std::unique_ptr<TDeflateDecoder> decoder = std::move(Decoder);
+  decoder->FinishUnpack();
+}
+
+void TPNGGraphic::ReadBackground() {
+  const std::uint8_t depth = Header_.BitDepth;
+  switch (Header_.ColorType) {
+    case 2:
+    case 6:
+      FillColor = ReducedSample(FieldU16(ChunkData, 0), depth) |
+                  ReducedSample(FieldU16(ChunkData, 2), depth) << 8 |
+                  ReducedSample(FieldU16(ChunkData, 4), depth) << 16;
+      break;
+    case 0:
+    case 4:
+      HasGrayOrIndexBackground_ = true;
+      BackgroundLevel_ = FieldU16(ChunkData, 0);
+      break;
+    case 3:
+      HasGrayOrIndexBackground_ = true;
+      BackgroundLevel_ = FieldU8(ChunkData, 0);
+      break;
+    default: break;
+  }
+}
+
+void TPNGGraphic::ReadTransparency() {
+  const std::uint8_t depth = Header_.BitDepth;
+  switch (Header_.ColorType) {
+    case 3:
+      PaletteAlpha.assign(256, 255);
+      std::copy_n(ChunkData.begin(), std::min<std::size_t>(ChunkData.size(), 256),
+                  PaletteAlpha.begin());
+      break;
+    case 0: {
+      std::uint32_t level = FieldU16(ChunkData, 0);
+      TransparencyKey = depth == 16 ? level * 255u / 65535u : depth == 2 ? level * 5 : level;
+      break;
+    }
+    case 2:
+      TransparencyKey = ReducedSample(FieldU16(ChunkData, 0), depth) |
+                        ReducedSample(FieldU16(ChunkData, 2), depth) << 8 |
+                        ReducedSample(FieldU16(ChunkData, 4), depth) << 16;
+      break;
+    default: break;
+  }
+}
+
+// A grey level or palette index from bKGD becomes the colour the bitmap shows for it: the entry
+// of the colour table that the converter maps that value to.
+void TPNGGraphic::ResolveGrayOrIndexedFill() {
+  if (!HasGrayOrIndexBackground_) return;
+  const std::uint32_t depth = Header_.BitDepth;
+  const std::uint32_t level = BackgroundLevel_;
+  std::uint32_t index;
+  if (depth == 16) {
+    index = level * 255u / 65535u;
+  } else {
+    if (level >= (1u << depth)) return;  // names no value the image can hold
+    index = depth == 2 ? level * 5 : level;
+  }
+  const std::uint32_t rgb = Bitmap->PaletteEntry(static_cast<int>(index));
+  if (rgb == 0xFFFFFFFFu) return;
+  FillColor = ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
+}
+
+void TPNGGraphic::DecodeImage() {
+  ImageDecoded_ = true;
+  const std::uint32_t width = ImageProperties.Width;
+  const std::uint32_t height = ImageProperties.Height;
+  const std::uint32_t depth = Header_.BitDepth;
+  if (!Bitmap) {
+    Bitmap = std::make_unique<TRasterBitmap>(TRasterBitmap::CreateDeviceBitmap(
+        static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)));
+  }
+  if (!DepthConfigured_) {
+    BytesPerPixel = ConfigureDepth(Header_.ColorType, Header_.BitDepth);
+    DepthConfigured_ = true;
+  }
+  const std::uint32_t samples =
+      depth == 16 ? static_cast<std::uint32_t>(BytesPerPixel) / 2 : BytesPerPixel;
+
+  ResolveGrayOrIndexedFill();
+  Bitmap->Canvas().SetBrushColor(FillColor);
+  Bitmap->Canvas().FillRect(0, 0, Bitmap->Width(), Bitmap->Height());
+  ConvertedWidth_ = std::min<std::uint32_t>(width, static_cast<std::uint32_t>(Bitmap->Width()));
+
+  // Checked sizes: the width is below 2^31 and a pixel has at most 64 bits.
+  const std::uint64_t rowBytes = (std::uint64_t{depth} * width + 7) / 8 * samples;
+  if (rowBytes >= kMaxChunkLength) Raise(kMsgInvalidImage);
+  const auto rowSize = static_cast<std::uint32_t>(rowBytes);
+  std::vector<std::uint8_t> current(rowSize + 1u), previous(rowSize + 1u);
+
+  if (!ImageProperties.Interlaced) {
+    DecodeRows(current, previous, rowSize, 0, 1, 0xFF);
+  } else {
+    for (const TAdam7Pass& pass : kAdam7) {
+      if (pass.columnStart >= width) continue;
+      const std::uint64_t passWidth =
+          (std::uint64_t{width} + pass.columnStep - pass.columnStart - 1) / pass.columnStep;
+      const auto passRow = static_cast<std::uint32_t>((passWidth * depth + 7) / 8 * samples);
+      if (!DecodeRows(current, previous, passRow, pass.rowStart, pass.rowStep, pass.mask)) break;
+    }
+  }
+
+  // IDAT chunks beyond the image are consumed unused.
+  while (IsChunk("IDAT")) {
+    ReadChunkData();
+    ReadChunkHeader();
+  }
+}
+
+bool TPNGGraphic::DecodeRows(std::vector<std::uint8_t>& current,
+                             std::vector<std::uint8_t>& previous, std::uint32_t rowSize,
+                             std::uint32_t firstRow, std::uint32_t rowStep, std::uint8_t mask) {
+  std::fill(previous.begin(), previous.begin() + rowSize + 1, 0);
+  for (std::uint32_t y = firstRow; y < ImageProperties.Height; y += rowStep) {
+    // Rows the image data never reached keep the fill colour.
+    if (!FillBuffer(current.data(), rowSize + 1)) return false;
+    Unfilter(current.data(), previous.data(), rowSize);
+    std::uint8_t* target = Bitmap->ScanLine(static_cast<std::int32_t>(y));
+    if (target && ConvertedWidth_ > 0)
+      ColorConverter.ConvertRow(TSourceRows(current.data() + 1), mask, ConvertedWidth_, target);
+    std::swap(current, previous);
+  }
+  return true;
+}
+
+bool TPNGGraphic::FillBuffer(std::uint8_t* buffer, std::uint32_t count) {
+  std::uint8_t* dest = buffer;
+  std::uint8_t* const end = buffer + count;
+  for (;;) {
+    while (IdatLeft == 0) {
+      if (!IsChunk("IDAT")) return false;
+      ReadChunkData();
+      ReadPointer = ChunkData.data();
+      IdatLeft = static_cast<std::int32_t>(ChunkLength);
+      ReadChunkHeader();
+    }
+    Decoder->Unpack(ReadPointer, dest, IdatLeft, static_cast<std::int32_t>(end - dest));
+    IdatLeft = static_cast<std::int32_t>(Decoder->InputLeft());
+    const std::int32_t status = Decoder->InflateStatus();
+    if (status == Z_STREAM_END) break;
+    if (status != Z_OK) Raise(kMsgCompressionError);
+    if (dest == end) return true;
+  }
+  if (Decoder->OutputLeft() != 0 || Decoder->InputLeft() != 0) Raise(kMsgExtraCompressedData);
+  return true;
+}
+
+void TPNGGraphic::Unfilter(std::uint8_t* row, const std::uint8_t* previous,
+                           std::uint32_t rowSize) const {
+  const std::uint32_t bpp = static_cast<std::uint32_t>(std::max(BytesPerPixel, 1));
+  std::uint8_t* x = row + 1;
+  const std::uint8_t* b = previous + 1;
+  switch (row[0]) {
+    case 1:
+      for (std::uint32_t i = bpp; i < rowSize; ++i)
+        x[i] = static_cast<std::uint8_t>(x[i] + x[i - bpp]);
+      break;
+    case 2:
+      for (std::uint32_t i = 0; i < rowSize; ++i) x[i] = static_cast<std::uint8_t>(x[i] + b[i]);
+      break;
+    case 3:
+      for (std::uint32_t i = 0; i < rowSize; ++i) {
+        const unsigned left = i >= bpp ? x[i - bpp] : 0;
+        x[i] = static_cast<std::uint8_t>(x[i] + ((left + b[i]) >> 1));
+      }
+      break;
+    case 4:
+      for (std::uint32_t i = 0; i < rowSize; ++i) {
+        const int left = i >= bpp ? x[i - bpp] : 0;
+        const int upperLeft = i >= bpp ? b[i - bpp] : 0;
+        x[i] = static_cast<std::uint8_t>(x[i] + Paeth(left, b[i], upperLeft));
+      }
+      break;
+    default: break;  // 0, and unknown types, leave the row as it is
+  }
+}
+
+}  // namespace vistrel

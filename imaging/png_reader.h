@@ -1,0 +1,93 @@
+// PNG files: signature, chunks with their CRC, the five row filters, Adam7 interlacing, and every
+// row through the colour converter into a 1-, 4-, 8-, 24- or 32-bit bitmap.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "imaging/image_reader.h"
+#include "imaging/stream_decoders.h"
+
+namespace vistrel {
+
+constexpr std::array<std::uint8_t, 8> kPngSignature = {0x89, 0x50, 0x4E, 0x47,
+                                                       0x0D, 0x0A, 0x1A, 0x0A};
+
+// The IHDR record in host order.
+struct TPngHeader {
+  std::uint32_t Width = 0;
+  std::uint32_t Height = 0;
+  std::uint8_t BitDepth = 0;
+  std::uint8_t ColorType = 0;
+  std::uint8_t Compression = 0;
+  std::uint8_t Filter = 0;
+  std::uint8_t Interlace = 0;
+};
+
+class TPNGGraphic : public TImageReader {
+ public:
+  TPNGGraphic() = default;
+
+  // False when fewer than 9 bytes remain; otherwise whether the next 8 bytes are the
+  // signature. The position is restored either way.
+  static bool CanLoadStream(TDataStream& stream);
+
+  // Parses the signature, IHDR and, when one comes before IEND, the gAMA chunk. Raises message 6
+  // for a CRC mismatch or a chunk that runs past the end of the stream.
+  bool ReadImageProperties(TDataStream& stream, std::uint32_t imageIndex) override;
+
+  // Decodes the image that starts at the stream's position into Bitmap; raises the numbered
+  // messages on damage. A Bitmap left from an earlier load keeps its size; what does not fit is
+  // clipped.
+  void LoadFromStream(TDataStream& stream);
+
+  // The IHDR record of the last load.
+  const TPngHeader& Header() const { return Header_; }
+
+  // What the last load took from tRNS and bKGD. Neither changes the picture, except that the
+  // fill colour shows where the image data ran out.
+  TByteArray PaletteAlpha;  // tRNS of an indexed image: 256 entries, 255 beyond the chunk
+  std::uint32_t TransparencyKey = 0x1FFFFFFF;
+  std::uint32_t FillColor = 0xFFFFFF;  // 0x00BBGGRR
+
+ private:
+  bool ReadChunkHeader();
+  void ReadChunkData();
+  bool IsChunk(const char* name) const;
+  void SkipChunk();
+  int ConfigureDepth(std::uint8_t colorType, std::uint8_t bitDepth);
+  void DecodeImage();
+  bool DecodeRows(std::vector<std::uint8_t>& current, std::vector<std::uint8_t>& previous,
+                  std::uint32_t rowSize, std::uint32_t firstRow, std::uint32_t rowStep,
+                  std::uint8_t mask);
+  void Unfilter(std::uint8_t* row, const std::uint8_t* previous, std::uint32_t rowSize) const;
+  bool FillBuffer(std::uint8_t* buffer, std::uint32_t count);
+  void ReadBackground();
+  void ReadTransparency();
+  void ResolveGrayOrIndexedFill();
+  void CheckImageSize() const;
+  [[noreturn]] void Raise(int message) const;
+
+  std::unique_ptr<TDeflateDecoder> Decoder;  // only while loading
+  std::int32_t IdatLeft = 0;
+  TByteArray ChunkData;
+  const std::uint8_t* ReadPointer = nullptr;
+  std::uint32_t ChunkLength = 0;
+  std::array<std::uint8_t, 4> ChunkType = {};
+  std::uint32_t ChunkCrc = 0;
+  int BytesPerPixel = 1;  // filter distance
+
+  TPngHeader Header_;
+  bool DepthConfigured_ = false;  // ConfigureDepth ran during this load
+  bool ImageDecoded_ = false;     // the IDAT sequence of this load has been read
+  bool StreamEnded_ = false;      // a chunk header could not be read: treated as IEND
+  // bKGD of a grey or indexed image: a level or an index that becomes FillColor once the
+  // bitmap's colour table exists.
+  bool HasGrayOrIndexBackground_ = false;
+  std::uint16_t BackgroundLevel_ = 0;
+  std::uint32_t ConvertedWidth_ = 0;  // pixels per row that fit the bitmap
+};
+
+}  // namespace vistrel

@@ -1,0 +1,189 @@
+#include "imaging/stream_decoders.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "imaging/graphic_messages.h"
+
+namespace vistrel {
+
+namespace {
+
+std::uint32_t CountOrZero(std::int32_t n) {
+  return n > 0 ? static_cast<std::uint32_t>(n) : 0;
+}
+
+}  // namespace
+
+void TPackBitsDecoder::Unpack(const std::uint8_t*& source, std::uint8_t*& dest,
+                              std::int32_t packedSize, std::int32_t unpackedSize) {
+  const std::uint8_t* in = source;
+  std::uint8_t* out = dest;
+  std::uint32_t inLeft = CountOrZero(packedSize);
+  std::uint32_t outLeft = CountOrZero(unpackedSize);
+  while (outLeft > 0 && inLeft > 0) {
+    const auto header = static_cast<std::int8_t>(*in++);
+    --inLeft;
+    if (header >= 0) {
+      std::uint32_t n = std::min({static_cast<std::uint32_t>(header) + 1, outLeft, inLeft});
+      std::memcpy(out, in, n);
+      in += n;
+      out += n;
+      inLeft -= n;
+      outLeft -= n;
+    } else if (header != -128) {
+      if (inLeft == 0) break;  // a repeat header without its data byte
+      std::uint32_t n = std::min(static_cast<std::uint32_t>(1 - header), outLeft);
+      std::memset(out, *in, n);
+      ++in;
+      --inLeft;
+      out += n;
+      outLeft -= n;
+    }
+  }
+}
+
+namespace {
+
+constexpr std::uint32_t kLzwTableSize = 4096;
+constexpr std::uint32_t kNoCode = 4096;
+constexpr std::uint32_t kMaxCodeSize = 12;
+
+// The n (at most 12) bits that start bitPos bits into data, least significant bit first. The
+// caller guarantees that they lie inside the bytes it has taken so far.
+std::uint32_t BitsAt(const std::uint8_t* data, std::uint64_t bitPos, std::uint32_t n) {
+  std::size_t index = static_cast<std::size_t>(bitPos >> 3);
+  std::uint32_t got = 8 - static_cast<std::uint32_t>(bitPos & 7);
+  std::uint32_t value = static_cast<std::uint32_t>(data[index]) >> (bitPos & 7);
+  while (got < n) {
+    value |= static_cast<std::uint32_t>(data[++index]) << got;
+    got += 8;
+  }
+  return value & ((1u << n) - 1);
+}
+
+}  // namespace
+
+void TLzwDecoder::Unpack(const std::uint8_t*& source, std::uint8_t*& dest, std::int32_t packedSize,
+                         std::int32_t unpackedSize) {
+  if (StartCodeSize > kMaxLzwStartCodeSize) return;
+  const std::uint8_t* in = source;
+  std::uint8_t* out = dest;
+  const std::uint32_t inSize = CountOrZero(packedSize);
+  std::uint32_t outLeft = CountOrZero(unpackedSize);
+
+  std::array<std::uint32_t, kLzwTableSize> prefix{};
+  std::array<std::uint8_t, kLzwTableSize> suffix{};
+  std::array<std::uint8_t, kLzwTableSize> stack{};
+
+  const std::uint32_t clearCode = 1u << StartCodeSize;
+  const std::uint32_t endCode = clearCode + 1;
+  std::uint32_t codeSize = StartCodeSize + 1u;
+  std::uint32_t codeMask = (1u << codeSize) - 1;
+  // Reaches kLzwTableSize once entry 4095 is defined: nothing more is defined until a clear code.
+  std::uint32_t nextFree = clearCode + 2;
+  std::uint32_t previous = kNoCode;
+  std::uint8_t firstByte = 0;
+  for (std::uint32_t i = 0; i < clearCode; ++i) {
+    prefix[i] = kNoCode;
+    suffix[i] = static_cast<std::uint8_t>(i);
+  }
+
+  // Bits are read by position rather than shifted through a register: after an end or invalid
+  // code the unread bits wait for the next byte, and a run of such codes would otherwise let
+  // the backlog outgrow any register.
+  std::uint64_t bitPos = 0;
+  std::uint64_t bitEnd = 0;
+  for (std::uint32_t taken = 0; taken < inSize && outLeft > 0; ++taken) {
+    bitEnd += 8;
+    while (bitEnd - bitPos >= codeSize && outLeft > 0) {
+      std::uint32_t code = BitsAt(in, bitPos, codeSize);
+      bitPos += codeSize;
+      if (code == endCode) break;
+      if (code == clearCode) {
+        codeSize = StartCodeSize + 1u;
+        codeMask = (1u << codeSize) - 1;
+        nextFree = clearCode + 2;
+        previous = kNoCode;
+        continue;
+      }
+      if (code > nextFree) break;
+      if (previous == kNoCode) {
+        if (code >= clearCode) continue;  // names no entry yet: yields nothing
+        firstByte = suffix[code];
+        *out++ = firstByte;
+        --outLeft;
+        previous = code;
+        continue;
+      }
+      const std::uint32_t incoming = code;
+      std::uint32_t depth = 0;
+      if (code == nextFree) {  // the entry being defined: previous string plus its first byte
+        stack[depth++] = firstByte;
+        code = previous;
+      }
+      // Every entry's prefix is a lower code, so the walk ends at a root within the stack.
+      while (code > clearCode && depth < stack.size()) {
+        stack[depth++] = suffix[code];
+        code = prefix[code];
+      }
+      firstByte = suffix[code];
+      if (depth < stack.size()) stack[depth++] = firstByte;
+      if (nextFree < kLzwTableSize) {
+        prefix[nextFree] = previous;
+        suffix[nextFree] = firstByte;
+        if (nextFree == codeMask && codeSize < kMaxCodeSize) {
+          ++codeSize;
+          codeMask = (1u << codeSize) - 1;
+        }
+        ++nextFree;
+      }
+      previous = incoming;
+      while (depth > 0 && outLeft > 0) {
+        *out++ = stack[--depth];
+        --outLeft;
+      }
+    }
+  }
+}
+
+TDeflateDecoder::TDeflateDecoder(int flushValue, bool resetEachCall)
+    : stream_{}, flushValue_(flushValue), resetEachCall_(resetEachCall) {}
+
+TDeflateDecoder::~TDeflateDecoder() {
+  if (initialized_) inflateEnd(&stream_);
+}
+
+void TDeflateDecoder::PrepareUnpack() {
+  if (initialized_) {  // a second set-up must not leak the first one's state
+    inflateEnd(&stream_);
+    initialized_ = false;
+  }
+  stream_ = z_stream{};
+  inflateStatus_ = 0;
+  int result = inflateInit(&stream_);
+  if (result < 0) RaiseGraphicError(kMsgLz77Error);
+  initialized_ = true;
+}
+
+void TDeflateDecoder::FinishUnpack() {
+  int result = inflateEnd(&stream_);
+  initialized_ = false;
+  if (result < 0) RaiseGraphicError(kMsgLz77Error);
+}
+
+void TDeflateDecoder::Unpack(const std::uint8_t*& source, std::uint8_t*& dest,
+                             std::int32_t packedSize, std::int32_t unpackedSize) {
+  stream_.next_in = const_cast<Bytef*>(source);
+  stream_.avail_in = CountOrZero(packedSize);
+  if (resetEachCall_) inflateStatus_ = inflateReset(&stream_);
+  if (inflateStatus_ != Z_OK) return;
+  stream_.next_out = dest;
+  stream_.avail_out = CountOrZero(unpackedSize);
+  inflateStatus_ = inflate(&stream_, flushValue_);
+  source = stream_.next_in;
+  dest = stream_.next_out;
+}
+
+}  // namespace vistrel

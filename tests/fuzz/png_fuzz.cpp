@@ -1,0 +1,36 @@
+// Feeds the input to the PNG reader as a file: the signature test, the property reader and the
+// loader. A damaged file must end in one of the reader's messages; anything else (a crash, a
+// sanitizer report, another exception) is a finding.
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+#include "common/exception.h"
+#include "imaging/data_stream.h"
+#include "imaging/png_reader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::unique_ptr<vistrel::TMemoryStream> stream = vistrel::CreateMemoryStream();
+  stream->Assign(data, size);
+  vistrel::TPNGGraphic reader;
+  (void)vistrel::TPNGGraphic::CanLoadStream(*stream);
+  try {
+    (void)reader.ReadImageProperties(*stream, 0);
+  } catch (const vistrel::Exception& e) {
+    if (e.Kind() != vistrel::kGraphicErrorKind) std::abort();
+  }
+  stream->SetPosition(0);
+  try {
+    reader.LoadFromStream(*stream);
+    // Every row of the result must be addressable.
+    vistrel::TRasterBitmap& bitmap = *reader.Bitmap;
+    volatile std::uint8_t sink = 0;
+    for (std::int32_t y = 0; y < bitmap.Height(); ++y) {
+      const std::uint8_t* row = bitmap.ScanLine(y);
+      if (row) sink = static_cast<std::uint8_t>(sink + row[bitmap.ScanLineSize() - 1]);
+    }
+  } catch (const vistrel::Exception& e) {
+    if (e.Kind() != vistrel::kGraphicErrorKind) std::abort();
+  }
+  return 0;
+}
