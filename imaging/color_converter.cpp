@@ -1,0 +1,732 @@
+#include "imaging/color_converter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "imaging/raster_bitmap.h"
+
+namespace vistrel {
+
+namespace {
+
+using Opt = TConversionOption;
+
+// The rotating bit that decides, pixel by pixel, whether a target pixel is produced.
+class MaskWalk {
+ public:
+  explicit MaskWalk(std::uint8_t mask) : mask_(mask) {}
+  bool Next() {
+    const bool selected = (mask_ & bit_) != 0;
+    bit_ = bit_ == 1 ? 0x80 : static_cast<std::uint8_t>(bit_ >> 1);
+    return selected;
+  }
+
+ private:
+  std::uint8_t mask_;
+  std::uint8_t bit_ = 0x80;
+};
+
+inline std::uint16_t Swap16(std::uint16_t v) {
+  return static_cast<std::uint16_t>((v >> 8) | (v << 8));
+}
+
+// "As is" means in the machine's own order; the option exchanges the two bytes.
+inline std::uint32_t Load16(const std::uint8_t* p, bool swap) {
+  std::uint16_t v;
+  std::memcpy(&v, p, 2);
+  return swap ? Swap16(v) : v;
+}
+
+inline void Store16(std::uint8_t* p, std::uint32_t value, bool swap) {
+  std::uint16_t v = static_cast<std::uint16_t>(value);
+  if (swap) v = Swap16(v);
+  std::memcpy(p, &v, 2);
+}
+
+inline std::uint32_t Reduce16(std::uint32_t v) {
+  return v * 255 / 65535;
+}
+inline std::uint32_t Expand8(std::uint32_t v) {
+  return v * 65535 / 255;
+}
+inline std::uint32_t FieldMax(unsigned bits) {
+  return (1u << bits) - 1;
+}
+
+inline std::uint32_t Clamp255(std::int64_t v) {
+  return static_cast<std::uint32_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
+}
+
+// Nearest integer, halves away from zero; safe for values no table can hold.
+inline std::int32_t RoundToInt(double v) {
+  if (!(v == v)) return 0;
+  v = std::max(-1.0e9, std::min(1.0e9, v));
+  return static_cast<std::int32_t>(std::lround(v));
+}
+
+// A floating-point colour component in 0..1 as a byte, rounded to nearest.
+inline std::uint32_t UnitToByte(double v) {
+  const double scaled = v * 255.0;
+  if (!(scaled > 0.0)) return 0;
+  if (scaled >= 255.0) return 255;
+  return static_cast<std::uint32_t>(std::lround(scaled));
+}
+
+// Fields of 1 to 16 bits, most significant bits first. Only the bytes the field covers are
+// touched, so a row of n fields never reads or writes past ceil(n * bits / 8) bytes.
+inline std::uint32_t ReadField(const std::uint8_t* row, std::uint64_t bitPos, unsigned bits) {
+  const std::uint8_t* p = row + static_cast<std::size_t>(bitPos >> 3);
+  const unsigned span = static_cast<unsigned>(bitPos & 7) + bits;
+  const unsigned bytes = (span + 7) >> 3;
+  std::uint32_t acc = 0;
+  for (unsigned i = 0; i < bytes; ++i) acc = (acc << 8) | p[i];
+  return (acc >> (bytes * 8 - span)) & FieldMax(bits);
+}
+
+inline void WriteField(std::uint8_t* row, std::uint64_t bitPos, unsigned bits,
+                       std::uint32_t value) {
+  std::uint8_t* p = row + static_cast<std::size_t>(bitPos >> 3);
+  const unsigned span = static_cast<unsigned>(bitPos & 7) + bits;
+  const unsigned bytes = (span + 7) >> 3;
+  std::uint32_t acc = 0;
+  for (unsigned i = 0; i < bytes; ++i) acc = (acc << 8) | p[i];
+  const unsigned low = bytes * 8 - span;
+  const std::uint32_t fieldMask = FieldMax(bits) << low;
+  acc = (acc & ~fieldMask) | ((value << low) & fieldMask);
+  for (unsigned i = bytes; i-- > 0;) {
+    p[i] = static_cast<std::uint8_t>(acc);
+    acc >>= 8;
+  }
+}
+
+bool IsIndexedOrGraySource(TColorScheme scheme) {
+  return scheme == TColorScheme::Indexed || scheme == TColorScheme::Gray ||
+         scheme == TColorScheme::GrayAlpha;
+}
+
+bool IsIndexedOrGrayTarget(TColorScheme scheme) {
+  return scheme == TColorScheme::Indexed || scheme == TColorScheme::Gray;
+}
+
+bool SchemeHasAlpha(TColorScheme scheme) {
+  return scheme == TColorScheme::GrayAlpha || scheme == TColorScheme::RGBA ||
+         scheme == TColorScheme::BGRA;
+}
+
+// 0: red first, 1: blue first, -1: not a colour target.
+int TargetOrder(TColorScheme scheme) {
+  switch (scheme) {
+    case TColorScheme::RGB:
+    case TColorScheme::RGBA: return 0;
+    case TColorScheme::BGR:
+    case TColorScheme::BGRA: return 1;
+    default: return -1;
+  }
+}
+
+bool Is8Or16(unsigned bits) {
+  return bits == 8 || bits == 16;
+}
+
+}  // namespace
+
+TColorConverter::TColorConverter() {
+  SetGamma(1.0f, 2.2f);
+}
+
+void TColorConverter::SetSourceBits(int bits) {
+  if (bits < 1 || bits > 16) RaiseGraphicError(kMsgInvalidColorDepth);
+  MarkChanged(bits != source_bits_);
+  source_bits_ = static_cast<std::uint8_t>(bits);
+}
+
+void TColorConverter::SetTargetBits(int bits) {
+  if (bits < 1 || bits > 16) RaiseGraphicError(kMsgInvalidColorDepth);
+  MarkChanged(bits != target_bits_);
+  target_bits_ = static_cast<std::uint8_t>(bits);
+}
+
+void TColorConverter::SetSourceSamples(int samples) {
+  if (samples < 1 || samples > 4) RaiseGraphicError(kMsgInvalidSampleCount);
+  MarkChanged(samples != source_samples_);
+  source_samples_ = static_cast<std::uint8_t>(samples);
+}
+
+void TColorConverter::SetTargetSamples(int samples) {
+  if (samples < 1 || samples > 4) RaiseGraphicError(kMsgInvalidSampleCount);
+  MarkChanged(samples != target_samples_);
+  target_samples_ = static_cast<std::uint8_t>(samples);
+}
+
+void TColorConverter::SetSourceScheme(TColorScheme scheme) {
+  MarkChanged(scheme != source_scheme_);
+  source_scheme_ = scheme;
+}
+
+void TColorConverter::SetTargetScheme(TColorScheme scheme) {
+  MarkChanged(scheme != target_scheme_);
+  target_scheme_ = scheme;
+}
+
+void TColorConverter::SetLuma(float red, float green, float blue) {
+  MarkChanged(red != luma_red_ || green != luma_green_ || blue != luma_blue_);
+  luma_red_ = red;
+  luma_green_ = green;
+  luma_blue_ = blue;
+}
+
+void TColorConverter::SetGamma(float mainGamma, float displayGamma) {
+  main_gamma_ = mainGamma > 0 ? mainGamma : 1.0f;
+  display_gamma_ = displayGamma > 0 ? displayGamma : 2.2f;
+  const double exponent = 1.0 / (double{main_gamma_} * double{display_gamma_});
+  // Every user of the table indexes it with an 8-bit value and wants an 8-bit level back, so it
+  // always spans 0..255 whatever the depths.
+  for (int i = 0; i < 256; ++i) {
+    const double level = std::pow(i / 255.0, exponent) * 255.0;
+    gamma_table_[i] = static_cast<std::uint8_t>(Clamp255(RoundToInt(level)));
+  }
+}
+
+TRasterFormat TColorConverter::PixelFormatFor(bool target) const {
+  const int samples = target ? target_samples_ : source_samples_;
+  const int bits = target ? target_bits_ : source_bits_;
+  switch (samples) {
+    case 1:
+      if (bits == 1) return TRasterFormat::rf1Bit;
+      if (bits >= 2 && bits <= 4) return TRasterFormat::rf4Bit;
+      if (bits >= 8) return TRasterFormat::rf8Bit;
+      return TRasterFormat::rfCustom;
+    case 3: return bits >= 1 && bits <= 5 ? TRasterFormat::rf15Bit : TRasterFormat::rf24Bit;
+    case 4: return bits >= 8 ? TRasterFormat::rf32Bit : TRasterFormat::rfCustom;
+    default: return TRasterFormat::rfCustom;
+  }
+}
+
+void TColorConverter::BuildChromaTables(int offsetRed, int offsetBlue) {
+  const double r = luma_red_;
+  const double g = luma_green_;
+  const double b = luma_blue_;
+  const double kR = 2 - 2 * r;
+  const double kB = 2 - 2 * b;
+  const double kRG = r * kR / g;
+  const double kBG = b * kB / g;
+  cr_to_red_.assign(256, 0);
+  cb_to_blue_.assign(256, 0);
+  cr_to_green_.assign(256, 0);
+  cb_to_green_.assign(256, 0);
+  for (int i = 0; i < 256; ++i) {
+    cr_to_red_[i] = RoundToInt(kR * (i - offsetRed));
+    cb_to_blue_[i] = RoundToInt(kB * (i - offsetBlue));
+    cr_to_green_[i] = -RoundToInt(kRG * (i - offsetRed));
+    cb_to_green_[i] = -RoundToInt(kBG * (i - offsetBlue));
+  }
+}
+
+void TColorConverter::PrepareConversion() {
+  row_routine_ = nullptr;
+  if (IsIndexedOrGraySource(source_scheme_) != IsIndexedOrGrayTarget(target_scheme_)) {
+    RaiseGraphicError(kMsgIndexedMismatch);
+  }
+  source_alpha_ = SchemeHasAlpha(source_scheme_);
+  target_alpha_ = SchemeHasAlpha(target_scheme_);
+  if (source_alpha_) {
+    SourceOptions.Include(Opt::HasAlphaChannel);
+  } else {
+    SourceOptions.Exclude(Opt::HasAlphaChannel);
+  }
+  if (target_alpha_) {
+    TargetOptions.Include(Opt::HasAlphaChannel);
+  } else {
+    TargetOptions.Exclude(Opt::HasAlphaChannel);
+  }
+
+  const unsigned s = source_bits_;
+  const unsigned t = target_bits_;
+  // The colour and grey routines know 8- and 16-bit samples only; other depths would be read as
+  // bytes from rows that are packed differently.
+  const bool byteDepths = Is8Or16(s) && Is8Or16(t);
+  const int order = TargetOrder(target_scheme_);
+  planes_needed_ = 1;
+  switch (source_scheme_) {
+    case TColorScheme::Indexed:
+      if (s == 16 && t == 16) {
+        row_routine_ = &TColorConverter::RowIndexed16To16;
+      } else if (s == 16) {
+        row_routine_ = &TColorConverter::RowIndexedFrom16;
+      } else if (t == 16) {
+        row_routine_ = &TColorConverter::RowIndexedTo16;
+      } else {
+        row_routine_ = &TColorConverter::RowIndexedPacked;
+      }
+      break;
+    case TColorScheme::Gray:
+      if (s == 16 || t == 16) {
+        if (byteDepths) row_routine_ = &TColorConverter::RowGray;
+      } else {
+        row_routine_ = &TColorConverter::RowIndexedPacked;
+      }
+      break;
+    case TColorScheme::GrayAlpha:
+      if (byteDepths) row_routine_ = &TColorConverter::RowGray;
+      break;
+    case TColorScheme::RGB:
+    case TColorScheme::RGBA:
+      if (byteDepths && order == 0) row_routine_ = &TColorConverter::RowRGBToRGB;
+      if (byteDepths && order == 1) row_routine_ = &TColorConverter::RowRGBToBGR;
+      planes_needed_ = source_alpha_ && target_alpha_ ? 4 : 3;
+      break;
+    case TColorScheme::BGR:
+    case TColorScheme::BGRA:
+      if (byteDepths && order == 0) row_routine_ = &TColorConverter::RowBGRToRGB;
+      if (byteDepths && order == 1) row_routine_ = &TColorConverter::RowBGRToBGR;
+      planes_needed_ = source_alpha_ && target_alpha_ ? 4 : 3;
+      break;
+    case TColorScheme::CMYK:
+      if (byteDepths && order == 0) row_routine_ = &TColorConverter::RowCMYKToRGB;
+      if (byteDepths && order == 1) row_routine_ = &TColorConverter::RowCMYKToBGR;
+      planes_needed_ = 4;
+      break;
+    case TColorScheme::CIELab:
+      if (byteDepths && order == 0) row_routine_ = &TColorConverter::RowLabToRGB;
+      if (byteDepths && order == 1) row_routine_ = &TColorConverter::RowLabToBGR;
+      planes_needed_ = 3;
+      break;
+    case TColorScheme::YCbCr:
+      BuildChromaTables(128, 128);
+      if (byteDepths && order == 0) row_routine_ = &TColorConverter::RowYCbCrToRGB;
+      if (byteDepths && order == 1) row_routine_ = &TColorConverter::RowYCbCrToBGR;
+      planes_needed_ = 3;
+      break;
+    case TColorScheme::PhotoYCC:
+      BuildChromaTables(137, 156);
+      if (byteDepths && order == 0) row_routine_ = &TColorConverter::RowPhotoYCCToRGB;
+      if (byteDepths && order == 1) row_routine_ = &TColorConverter::RowPhotoYCCToBGR;
+      planes_needed_ = 3;
+      break;
+    default: break;
+  }
+  changed_ = false;
+}
+
+void TColorConverter::ConvertRow(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+                                 void* target) {
+  if (changed_) PrepareConversion();
+  if (row_routine_ == nullptr) RaiseGraphicError(kMsgNoConversionMethod);
+  // Planar rows must bring every plane the routine reads.
+  const int used = source.Count() == 1 ? 1 : planes_needed_;
+  if (source.Count() < used || target == nullptr) RaiseGraphicError(kMsgNoConversionMethod);
+  for (int i = 0; i < used; ++i) {
+    if (source[i] == nullptr) RaiseGraphicError(kMsgNoConversionMethod);
+  }
+  (this->*row_routine_)(source, mask, count, static_cast<std::uint8_t*>(target));
+}
+
+void TColorConverter::RowIndexedPacked(const TSourceRows& source, std::uint8_t mask,
+                                       std::uint32_t count, std::uint8_t* target) {
+  const std::uint8_t* row = source[0];
+  const unsigned s = source_bits_;
+  const unsigned t = target_bits_;
+  if (s == t && mask == 0xFF) {
+    std::memcpy(target, row, static_cast<std::size_t>((std::uint64_t{count} * s + 7) / 8));
+    return;
+  }
+  MaskWalk walk(mask);
+  if (s == 8 && t == 8) {
+    for (std::uint32_t i = 0; i < count; ++i) {
+      if (walk.Next()) target[i] = *row++;
+    }
+    return;
+  }
+  const std::uint32_t sourceMax = FieldMax(s);
+  const std::uint32_t targetMax = FieldMax(t);
+  std::uint64_t sourcePos = 0;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (!walk.Next()) continue;
+    std::uint32_t v = ReadField(row, sourcePos, s);
+    sourcePos += s;
+    if (s != t) v = v * targetMax / sourceMax;
+    WriteField(target, std::uint64_t{i} * t, t, v);
+  }
+}
+
+void TColorConverter::RowIndexed16To16(const TSourceRows& source, std::uint8_t mask,
+                                       std::uint32_t count, std::uint8_t* target) {
+  const std::uint8_t* row = source[0];
+  const bool swap = SourceOptions.Contains(Opt::SwapSampleBytes);
+  if (mask == 0xFF && !swap) {
+    std::memcpy(target, row, std::size_t{count} * 2);
+    return;
+  }
+  MaskWalk walk(mask);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (!walk.Next()) continue;
+    // One exchange for the whole copy: the value is turned around on the way in only.
+    Store16(target + std::size_t{i} * 2, Load16(row, swap), false);
+    row += 2;
+  }
+}
+
+void TColorConverter::RowIndexedFrom16(const TSourceRows& source, std::uint8_t mask,
+                                       std::uint32_t count, std::uint8_t* target) {
+  const std::uint8_t* row = source[0];
+  const bool swap = SourceOptions.Contains(Opt::SwapSampleBytes);
+  const unsigned t = target_bits_;
+  const std::uint32_t targetMax = FieldMax(t);
+  MaskWalk walk(mask);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (!walk.Next()) continue;
+    const std::uint32_t v = Load16(row, swap) * targetMax / 65535;
+    row += 2;
+    WriteField(target, std::uint64_t{i} * t, t, v);
+  }
+}
+
+void TColorConverter::RowIndexedTo16(const TSourceRows& source, std::uint8_t mask,
+                                     std::uint32_t count, std::uint8_t* target) {
+  const std::uint8_t* row = source[0];
+  const bool swap = SourceOptions.Contains(Opt::SwapSampleBytes);
+  const unsigned s = source_bits_;
+  const std::uint32_t sourceMax = FieldMax(s);
+  std::uint64_t sourcePos = 0;
+  MaskWalk walk(mask);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (!walk.Next()) continue;
+    const std::uint32_t v = ReadField(row, sourcePos, s) * 65535 / sourceMax;
+    sourcePos += s;
+    Store16(target + std::size_t{i} * 2, v, swap);
+  }
+}
+
+void TColorConverter::RowGray(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+                              std::uint8_t* target) {
+  const std::uint8_t* row = source[0];
+  const bool swap = SourceOptions.Contains(Opt::SwapSampleBytes);
+  const bool wideSource = source_bits_ == 16;
+  const bool wideTarget = target_bits_ == 16;
+  // Interleaved grey-with-alpha pixels carry the alpha sample after the grey one; it is dropped.
+  const std::size_t step =
+      (source_alpha_ && source.Count() == 1 ? 2u : 1u) * (wideSource ? 2u : 1u);
+  MaskWalk walk(mask);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (!walk.Next()) continue;
+    const std::uint32_t v = wideSource ? Load16(row, swap) : *row;
+    row += step;
+    if (wideTarget) {
+      Store16(target + std::size_t{i} * 2, wideSource ? v : Expand8(v), swap && !wideSource);
+    } else {
+      target[i] = static_cast<std::uint8_t>(wideSource ? Reduce16(v) : v);
+    }
+  }
+}
+
+// The four red/green/blue routines differ only in whether the three colour samples change
+// places on the way, so one body serves them.
+template <bool kReverse>
+void TColorConverter::CopyColor(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+                                std::uint8_t* target) {
+  const bool swap = SourceOptions.Contains(Opt::SwapSampleBytes);
+  const bool gamma = TargetOptions.Contains(Opt::UseGammaTable);
+  const bool wideSource = source_bits_ == 16;
+  const bool wideTarget = target_bits_ == 16;
+  const bool planar = source.Count() > 1;
+  const bool copyAlpha = source_alpha_ && target_alpha_;
+  const std::size_t sourceSample = wideSource ? 2 : 1;
+  const std::size_t targetSample = wideTarget ? 2 : 1;
+  const std::size_t sourceStep = planar ? sourceSample : sourceSample * (source_alpha_ ? 4 : 3);
+  const std::size_t targetStep = targetSample * (target_alpha_ ? 4 : 3);
+  const int channels = copyAlpha ? 4 : 3;
+  const std::uint8_t* in[4] = {};
+  for (int c = 0; c < channels; ++c) in[c] = planar ? source[c] : source[0] + c * sourceSample;
+
+  if (!wideSource && !wideTarget && !gamma && mask == 0xFF && !planar) {
+    const std::uint8_t* p = source[0];
+    for (std::uint32_t i = 0; i < count; ++i, p += sourceStep, target += targetStep) {
+      target[0] = p[kReverse ? 2 : 0];
+      target[1] = p[1];
+      target[2] = p[kReverse ? 0 : 2];
+      if (copyAlpha) target[3] = p[3];
+    }
+    return;
+  }
+
+  const std::uint8_t* table = gamma_table_;
+  auto read = [&](const std::uint8_t* p) -> std::uint32_t {
+    return wideSource ? Load16(p, swap) : *p;
+  };
+  // Depth change and, for colour samples, the gamma step at 8-bit precision.
+  auto colour = [&](std::uint32_t v) -> std::uint32_t {
+    if (!gamma) {
+      if (wideSource == wideTarget) return v;
+      return wideSource ? Reduce16(v) : Expand8(v);
+    }
+    const std::uint32_t level = table[wideSource ? Reduce16(v) : v];
+    return wideTarget ? Expand8(level) : level;
+  };
+  auto alpha = [&](std::uint32_t v) -> std::uint32_t {
+    if (wideSource == wideTarget) return v;
+    return wideSource ? Reduce16(v) : Expand8(v);
+  };
+  // A 16-bit value gets one exchange under the option: on reading, or on writing when the
+  // source was narrower.
+  const bool swapOut = swap && !wideSource;
+  auto write = [&](std::uint8_t* p, std::uint32_t v) {
+    if (wideTarget) {
+      Store16(p, v, swapOut);
+    } else {
+      *p = static_cast<std::uint8_t>(v);
+    }
+  };
+
+  MaskWalk walk(mask);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (!walk.Next()) continue;
+    std::uint8_t* out = target + std::size_t{i} * targetStep;
+    const std::uint32_t first = colour(read(in[0]));
+    const std::uint32_t second = colour(read(in[1]));
+    const std::uint32_t third = colour(read(in[2]));
+    write(out, kReverse ? third : first);
+    write(out + targetSample, second);
+    write(out + 2 * targetSample, kReverse ? first : third);
+    if (copyAlpha) write(out + 3 * targetSample, alpha(read(in[3])));
+    for (int c = 0; c < channels; ++c) in[c] += sourceStep;
+  }
+}
+
+// Shared walk of the routines that compute 8-bit red, green and blue from 3 or 4 samples. The
+// target's alpha sample, if any, is left alone: these sources have none.
+template <typename Compute>
+void TColorConverter::ComputeColor(const TSourceRows& source, std::uint8_t mask,
+                                   std::uint32_t count, std::uint8_t* target, int samples,
+                                   bool bgrTarget, Compute compute) {
+  const bool swap = SourceOptions.Contains(Opt::SwapSampleBytes);
+  const bool wideSource = source_bits_ == 16;
+  const bool wideTarget = target_bits_ == 16;
+  const bool planar = source.Count() > 1;
+  const std::size_t sourceSample = wideSource ? 2 : 1;
+  const std::size_t targetSample = wideTarget ? 2 : 1;
+  const std::size_t sourceStep = planar ? sourceSample : sourceSample * samples;
+  const std::size_t targetStep = targetSample * (target_alpha_ ? 4 : 3);
+  const bool swapOut = swap && !wideSource;
+  const std::uint8_t* in[4] = {};
+  for (int c = 0; c < samples; ++c) in[c] = planar ? source[c] : source[0] + c * sourceSample;
+
+  MaskWalk walk(mask);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (!walk.Next()) continue;
+    std::uint32_t sample[4] = {};
+    for (int c = 0; c < samples; ++c) {
+      sample[c] = wideSource ? Load16(in[c], swap) : *in[c];
+      in[c] += sourceStep;
+    }
+    std::uint32_t rgb[3];
+    compute(sample, rgb);
+    std::uint8_t* out = target + std::size_t{i} * targetStep;
+    for (int c = 0; c < 3; ++c) {
+      const std::uint32_t v = rgb[bgrTarget ? 2 - c : c];
+      if (wideTarget) {
+        Store16(out + c * targetSample, Expand8(v), swapOut);
+      } else {
+        out[c] = static_cast<std::uint8_t>(v);
+      }
+    }
+  }
+}
+
+void TColorConverter::CmykRow(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+                              std::uint8_t* target, bool bgrTarget) {
+  const bool wideSource = source_bits_ == 16;
+  ComputeColor(source, mask, count, target, 4, bgrTarget,
+               [wideSource](const std::uint32_t* s, std::uint32_t* rgb) {
+                 const std::int64_t k = s[3];
+                 for (int c = 0; c < 3; ++c) {
+                   const std::int64_t v = s[c];
+                   if (wideSource) {
+                     std::int64_t x = v * k / 65535 - v - k + 65535;
+                     x = std::max<std::int64_t>(0, std::min<std::int64_t>(65535, x));
+                     rgb[c] = Reduce16(static_cast<std::uint32_t>(x));
+                   } else {
+                     rgb[c] = Clamp255(v * k / 255 - v - k + 255);
+                   }
+                 }
+               });
+}
+
+void TColorConverter::LabRow(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+                             std::uint8_t* target, bool bgrTarget) {
+  const bool wideSource = source_bits_ == 16;
+  const bool lightnessIn255 = SourceOptions.Contains(Opt::LightnessIn255);
+  const bool chromaWithOffset = SourceOptions.Contains(Opt::ChromaWithOffset);
+  ComputeColor(
+      source, mask, count, target, 3, bgrTarget, [=](const std::uint32_t* s, std::uint32_t* rgb) {
+        double l = wideSource ? Reduce16(s[0]) : s[0];
+        if (lightnessIn255) l /= 2.55;
+        double a;
+        double b;
+        if (chromaWithOffset) {
+          a = static_cast<double>(wideSource ? Reduce16(s[1]) : s[1]) - 128;
+          b = static_cast<double>(wideSource ? Reduce16(s[2]) : s[2]) - 128;
+        } else {
+          // Signed samples; a 16-bit one counts by its high byte, like the 8-bit form.
+          a = static_cast<std::int8_t>(static_cast<std::uint8_t>(wideSource ? s[1] >> 8 : s[1]));
+          b = static_cast<std::int8_t>(static_cast<std::uint8_t>(wideSource ? s[2] >> 8 : s[2]));
+        }
+        double x;
+        double y;
+        double z;
+        if (l < 7.9996) {
+          y = l / 903.3;
+          x = y + a / 3893.5;
+          z = y - b / 1557.4;
+        } else {
+          const double f = (l + 16) / 116;
+          const double fx = f + a / 500;
+          const double fz = f - b / 200;
+          x = fx * fx * fx;
+          y = f * f * f;
+          z = fz * fz * fz;
+        }
+        rgb[0] = UnitToByte(2.998 * x - 1.458 * y - 0.541 * z);
+        rgb[1] = UnitToByte(-0.952 * x + 1.893 * y + 0.059 * z);
+        rgb[2] = UnitToByte(0.099 * x - 0.198 * y + 1.099 * z);
+      });
+}
+
+void TColorConverter::ChromaRow(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+                                std::uint8_t* target, bool bgrTarget) {
+  const bool wideSource = source_bits_ == 16;
+  const std::int32_t* crToRed = cr_to_red_.data();
+  const std::int32_t* cbToBlue = cb_to_blue_.data();
+  const std::int32_t* crToGreen = cr_to_green_.data();
+  const std::int32_t* cbToGreen = cb_to_green_.data();
+  ComputeColor(source, mask, count, target, 3, bgrTarget,
+               [=](const std::uint32_t* s, std::uint32_t* rgb) {
+                 const std::int64_t y = wideSource ? Reduce16(s[0]) : s[0];
+                 const std::uint32_t cb = wideSource ? Reduce16(s[1]) : s[1];
+                 const std::uint32_t cr = wideSource ? Reduce16(s[2]) : s[2];
+                 rgb[0] = Clamp255(y + crToRed[cr]);
+                 rgb[1] = Clamp255(y + cbToGreen[cb] + crToGreen[cr]);
+                 rgb[2] = Clamp255(y + cbToBlue[cb]);
+               });
+}
+
+void TColorConverter::RowRGBToRGB(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+                                  std::uint8_t* target) {
+  CopyColor<false>(source, mask, count, target);
+}
+
+void TColorConverter::RowRGBToBGR(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+                                  std::uint8_t* target) {
+  CopyColor<true>(source, mask, count, target);
+}
+
+void TColorConverter::RowBGRToRGB(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+                                  std::uint8_t* target) {
+  CopyColor<true>(source, mask, count, target);
+}
+
+void TColorConverter::RowBGRToBGR(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+                                  std::uint8_t* target) {
+  CopyColor<false>(source, mask, count, target);
+}
+
+void TColorConverter::RowCMYKToRGB(const TSourceRows& source, std::uint8_t mask,
+                                   std::uint32_t count, std::uint8_t* target) {
+  CmykRow(source, mask, count, target, false);
+}
+
+void TColorConverter::RowCMYKToBGR(const TSourceRows& source, std::uint8_t mask,
+                                   std::uint32_t count, std::uint8_t* target) {
+  CmykRow(source, mask, count, target, true);
+}
+
+void TColorConverter::RowLabToRGB(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+                                  std::uint8_t* target) {
+  LabRow(source, mask, count, target, false);
+}
+
+void TColorConverter::RowLabToBGR(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+                                  std::uint8_t* target) {
+  LabRow(source, mask, count, target, true);
+}
+
+void TColorConverter::RowYCbCrToRGB(const TSourceRows& source, std::uint8_t mask,
+                                    std::uint32_t count, std::uint8_t* target) {
+  ChromaRow(source, mask, count, target, false);
+}
+
+void TColorConverter::RowYCbCrToBGR(const TSourceRows& source, std::uint8_t mask,
+                                    std::uint32_t count, std::uint8_t* target) {
+  ChromaRow(source, mask, count, target, true);
+}
+
+void TColorConverter::RowPhotoYCCToRGB(const TSourceRows& source, std::uint8_t mask,
+                                       std::uint32_t count, std::uint8_t* target) {
+  ChromaRow(source, mask, count, target, false);
+}
+
+void TColorConverter::RowPhotoYCCToBGR(const TSourceRows& source, std::uint8_t mask,
+                                       std::uint32_t count, std::uint8_t* target) {
+  ChromaRow(source, mask, count, target, true);
+}
+
+void TColorConverter::BuildColorPalette(TRasterBitmap& bitmap, const TSourceRows& source,
+                                        int layout, int count, bool rgbOrder) {
+  if (layout < 0 || layout > 7) RaiseGraphicError(kMsgNoConversionMethod);
+  const bool planar = layout == 2 || layout == 3 || layout == 6 || layout == 7;
+  const int needed = planar ? 3 : 1;
+  if (source.Count() < needed) RaiseGraphicError(kMsgNoConversionMethod);
+  for (int i = 0; i < needed; ++i) {
+    if (source[i] == nullptr) RaiseGraphicError(kMsgNoConversionMethod);
+  }
+  const bool swap = SourceOptions.Contains(Opt::SwapSampleBytes);
+  const bool gamma = TargetOptions.Contains(Opt::UseGammaTable);
+  const bool wide = layout >= 4;
+  const std::size_t sample = wide ? 2 : 1;
+  // The colour table has 256 entries; a longer list from a file is cut there.
+  count = std::max(0, std::min(count, 256));
+  auto at = [&](const std::uint8_t* p) -> std::uint32_t {
+    return wide ? Reduce16(Load16(p, swap)) : *p;
+  };
+  for (int i = 0; i < count; ++i) {
+    std::uint32_t rgb[3];
+    if (planar) {
+      for (int c = 0; c < 3; ++c) rgb[c] = at(source[c] + std::size_t(i) * sample);
+    } else {
+      const std::size_t entry = (layout == 1 || layout == 5 ? 4 : 3) * sample;
+      const std::uint8_t* p = source[0] + std::size_t(i) * entry;
+      for (int c = 0; c < 3; ++c) rgb[rgbOrder ? c : 2 - c] = at(p + c * sample);
+    }
+    if (gamma) {
+      for (std::uint32_t& c : rgb) c = gamma_table_[c];
+    }
+    bitmap.SetPaletteEntry(i, (rgb[0] << 16) | (rgb[1] << 8) | rgb[2]);
+  }
+
+  const int sourceDepth = std::min<int>(source_bits_, 8);
+  const int targetDepth = std::min<int>(target_bits_, 8);
+  if (sourceDepth == targetDepth) return;
+  // Pixels were rescaled to the target depth, so entry i must show the colour of the source
+  // entry it came from. The walk direction keeps every entry read before it is overwritten.
+  const int s = (1 << sourceDepth) - 1;
+  const int t = (1 << targetDepth) - 1;
+  if (s >= t) {
+    for (int i = 0; i <= t; ++i) bitmap.SetPaletteEntry(i, bitmap.PaletteEntry(i * s / t));
+  } else {
+    for (int i = t; i >= 0; --i) bitmap.SetPaletteEntry(i, bitmap.PaletteEntry(i * s / t));
+  }
+}
+
+void TColorConverter::BuildGrayPalette(TRasterBitmap& bitmap, bool zeroIsWhite) {
+  const int depth = std::min(target_bits_ * target_samples_, 8);
+  const int last = (1 << depth) - 1;
+  const int step = 255 / last;
+  const bool gamma = TargetOptions.Contains(Opt::UseGammaTable);
+  for (int i = 0; i <= last; ++i) {
+    std::uint32_t level = static_cast<std::uint32_t>(step * i);
+    if (gamma) level = gamma_table_[level];
+    bitmap.SetPaletteEntry(zeroIsWhite ? last - i : i, level * 0x010101u);
+  }
+}
+
+}  // namespace vistrel
