@@ -1,8 +1,10 @@
 #include "app/logic/image_files.h"
 
 #include "imaging/data_stream.h"
+#include "imaging/gif_reader.h"
 #include "imaging/jpeg_picture.h"
 #include "imaging/png_reader.h"
+#include "imaging/psd_reader.h"
 
 namespace vistrel {
 
@@ -41,7 +43,9 @@ const ImageKind kImageKinds[] = {
     {".jpg", DecodeJpeg},
     // The window offers and accepts .jpeg files, so they are applied like .jpg ones.
     {".jpeg", DecodeJpeg},
+    {".gif", DecodeWithReader<TGIFGraphic>},
     {".png", DecodeWithReader<TPNGGraphic>},
+    {".psd", DecodeWithReader<TPSDGraphic>},
 };
 
 const ImageKind* KindFor(const std::string& path) {

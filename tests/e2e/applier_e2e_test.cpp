@@ -1,6 +1,8 @@
 // vistrel.exe with one argument, as the agent starts it, observed from outside.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "tests/e2e/e2e_support.h"
 #include "tests/support/test_support.h"
 
@@ -153,6 +155,52 @@ TEST_F(ApplierE2E, BrokenPngShowsTheTopLevelBoxAndChangesNothing) {
   EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "before-style");
   EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "before-tile");
   EXPECT_EQ(ReadDesktopValue("Wallpaper"), "before.bmp");
+}
+
+}  // namespace
+}  // namespace vistrel::e2e
+
+namespace vistrel::e2e {
+namespace {
+
+std::uint32_t Le32(const std::string& b, std::size_t at) {
+  return static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8 |
+         static_cast<unsigned char>(b[at + 2]) << 16 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 3])) << 24;
+}
+
+TEST_F(ApplierE2E, GifAndPsdBecomeTheWallpaper) {
+  std::string dir = FreshProgramDir("apply_gif_psd", {"vistrel.exe"});
+  test::WriteBytes(dir + "b.gif", test::ReadBytes(test::DataPath("gif/wuffs/bricks-dither.gif")));
+  test::WriteBytes(dir + "p.PSD", test::ReadBytes(test::DataPath("psd/oiio/pattern2-8-rgb.psd")));
+
+  EXPECT_EQ(Apply(dir, "\"1" + dir + "b.gif\""), 0u);
+  std::string gif = FileBytes(dir + "vistrel_wlp.bmp");
+  ASSERT_GT(gif.size(), 54u);
+  EXPECT_EQ(Le32(gif, 18), 160u);
+  EXPECT_EQ(Le32(gif, 22), 120u);
+
+  EXPECT_EQ(Apply(dir, "\"3" + dir + "p.PSD\""), 0u);
+  std::string psd = FileBytes(dir + "vistrel_wlp.bmp");
+  ASSERT_GT(psd.size(), 54u);
+  EXPECT_EQ(Le32(psd, 18), 200u);
+  EXPECT_EQ(Le32(psd, 22), 150u);
+  EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "2");
+}
+
+TEST_F(ApplierE2E, RefusedPsdShowsTheReadersMessageAndChangesNothing) {
+  std::string dir = FreshProgramDir("apply_psd_refused", {"vistrel.exe"});
+  test::WriteBytes(dir + "deep.psd",
+                   test::ReadBytes(test::DataPath("psd/oiio/pattern2-32-grayscale.psd")));
+  test::WriteBytes(dir + "vistrel_wlp.bmp", "previous wallpaper");
+  Process vistrel("\"" + dir + "vistrel.exe\" \"2" + dir + "deep.psd\"");
+  std::string text = TakeMessageBoxText(vistrel.Id());
+  EXPECT_NE(text.find("Color depth is invalid. Bits per sample must be 1,2,4,8 or 16."),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(vistrel.Wait(20000), 1u);
+  EXPECT_EQ(FileBytes(dir + "vistrel_wlp.bmp"), "previous wallpaper");
+  EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "before-tile");
 }
 
 }  // namespace
