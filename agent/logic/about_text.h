@@ -1,0 +1,20 @@
+// The agent's About box.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vistrel {
+
+constexpr const char kAboutTitle[] = "Vistrel Agent 1.0";
+constexpr const char kAboutIntervalLabel[] = "Timer interval: ";
+constexpr const char kAboutIntervalUnit[] = " min.";
+constexpr const char kAboutClosingLine[] = "2026 The Vistrel developers";
+// The lines are separated by LF then CR, not CR LF.
+constexpr const char kAboutLineSeparator[] = "\n\r";
+
+// The title, the interval, and the closing line. The project has no contact address or web
+// page, so those two lines are left out.
+std::string AboutText(std::int32_t interval_minutes);
+
+}  // namespace vistrel

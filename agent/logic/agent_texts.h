@@ -1,0 +1,34 @@
+// Every text the agent shows, in one place.
+#pragma once
+
+namespace vistrel {
+
+// The hidden window's caption: the configuration window finds the agent by it.
+constexpr const char kAgentCaption[] = "Vistrel Agent";
+
+constexpr const char kCountdownPrefix[] = "Vistrel Agent [";
+constexpr const char kCountdownMinutes[] = " min]";
+constexpr const char kCountdownSeconds[] = " sec]";
+constexpr const char kPausedTooltip[] = "Vistrel Agent [Paused]";
+
+constexpr const char kNewWallpaperTitle[] = "New wallpaper:";
+
+constexpr const char kWarningCaption[] = "Warning";
+constexpr const char kCannotFind[] = "Cannot find \"";
+constexpr const char kCannotChangeWallpaper[] = "\" - cannot change wallpaper.";
+constexpr const char kConfigurationUnavailable[] = "\" - configuration GUI is not available.";
+
+// Menu items, by position.
+constexpr const char kMenuAbout[] = "About...";
+constexpr const char kMenuOptions[] = "Options...";
+constexpr const char kMenuPause[] = "Pause";
+constexpr const char kMenuNext[] = "Next";
+constexpr const char kMenuRemoveWallpaper[] = "Remove Wallpaper";
+constexpr const char kMenuExit[] = "Exit";
+
+// Icon resources; names compare without regard to case, and the agent asks in both cases.
+constexpr const char kIconActiveStartup[] = "ACTIVE";
+constexpr const char kIconActive[] = "active";
+constexpr const char kIconInactive[] = "inactive";
+
+}  // namespace vistrel

@@ -1,0 +1,117 @@
+#include "agent/logic/rotation.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "agent/logic/agent_texts.h"
+#include "agent/logic/tray_text.h"
+#include "common/list_file.h"
+#include "platform/files.h"
+
+namespace vistrel {
+
+bool RotationHost::FileExists(const std::string& path) { return vistrel::FileExists(path); }
+
+bool RotationHost::ReadList(const std::string& path, std::vector<std::string>& lines) {
+  return ReadListFile(path, lines);
+}
+
+bool RotationHost::CreateEmptyList(const std::string& path) { return EnsureListFile(path); }
+
+std::string CountdownText(std::int64_t seconds_left) {
+  if (seconds_left >= 60) {
+    std::int64_t minutes = seconds_left / 60;
+    std::int64_t rest = seconds_left % 60;
+    // To the nearest minute, an exact half to the even neighbour.
+    if (rest > 30 || (rest == 30 && minutes % 2 == 1)) ++minutes;
+    return kCountdownPrefix + std::to_string(minutes) + kCountdownMinutes;
+  }
+  if (seconds_left >= 1) return kCountdownPrefix + std::to_string(seconds_left) + kCountdownSeconds;
+  return kPausedTooltip;
+}
+
+std::uint32_t SeedFromClock(const ClockTime& time) {
+  return ((time.Hour * 60 + time.Minute) * 60 + time.Second) * 1000 + time.Milliseconds;
+}
+
+std::uint32_t RandomBelow(std::uint32_t& seed, std::uint32_t n) {
+  seed = seed * 134775813u + 1u;
+  return static_cast<std::uint32_t>((std::uint64_t{seed} * n) >> 32);
+}
+
+void Rotation::OnRotationTick() {
+  std::int64_t missing_files = 0;
+  for (;;) {
+    bool screen_saving = host_.ScreenSavingEnabled();
+    if (screen_saving || !State.DisableOnScreenSaver) {
+      ++State.ElapsedSeconds;
+      host_.SetTooltip(CountdownText(State.SecondsLeft()));
+    }
+    if (State.ElapsedSeconds < State.IntervalSeconds()) return;
+    State.ElapsedSeconds = 0;
+    if (Change(missing_files) == ChangeResult::Done) return;
+  }
+}
+
+void Rotation::NextNow() {
+  State.ElapsedSeconds = State.IntervalSeconds();
+  OnRotationTick();
+}
+
+Rotation::ChangeResult Rotation::Change(std::int64_t& missing_files) {
+  if (!host_.FileExists(State.ListPath)) {
+    host_.CreateEmptyList(State.ListPath);
+    return ChangeResult::Done;
+  }
+  // Read in one go and closed at once: the list is never held open across a box or a launch.
+  std::vector<std::string> lines;
+  if (!host_.ReadList(State.ListPath, lines)) return ChangeResult::Done;
+  // Line numbers live in a 32-bit "LastIndex"; lines beyond that cannot be addressed.
+  const std::int64_t count =
+      std::min<std::int64_t>(static_cast<std::int64_t>(lines.size()), std::numeric_limits<std::int32_t>::max());
+
+  std::string entry;
+  if (State.RandomWallpaper) {
+    if (count >= 1) {
+      const auto n = static_cast<std::uint32_t>(count);
+      State.Seed = SeedFromClock(host_.UtcTimeOfDay());
+      std::int64_t index;
+      do {
+        index = std::int64_t{RandomBelow(State.Seed, n)} + 1;
+      } while (index == State.LastIndex && n >= 2);
+      State.LastIndex = static_cast<std::int32_t>(index);
+      entry = lines[static_cast<std::size_t>(index - 1)];
+    }
+  } else {
+    // A negative index (a hand-edited file) would cost that many intervals without a change.
+    if (State.LastIndex < 0) State.LastIndex = 0;
+    if (count > State.LastIndex)
+      ++State.LastIndex;
+    else
+      State.LastIndex = 1;
+    if (State.LastIndex <= count) entry = lines[static_cast<std::size_t>(State.LastIndex - 1)];
+  }
+  if (entry.empty()) return ChangeResult::Done;
+
+  const std::string path = entry.substr(1);
+  if (!host_.FileExists(path)) {
+    // One try per line: a list whose files are all gone must not keep the tick going forever.
+    if (++missing_files >= count) return ChangeResult::Done;
+    State.ElapsedSeconds = State.IntervalSeconds();
+    return ChangeResult::TryNext;
+  }
+  if (!host_.FileExists(State.ViewerPath)) {
+    host_.ShowWarning(kCannotFind + State.ViewerPath + kCannotChangeWallpaper);
+    return ChangeResult::Done;
+  }
+  if (State.RememberLast) settings_.WriteInteger(keys::kLastIndex, State.LastIndex);
+  host_.Launch(State.ViewerPath, "\"" + entry + "\"");
+  if (State.ShowBaloonOnChange) {
+    std::string name =
+        FileNamePart(path, [this](unsigned char byte) { return host_.IsLeadByte(byte); });
+    host_.ShowBalloon(kNewWallpaperTitle, name, kBalloonInfoIcon, kChangeBalloonSeconds);
+  }
+  return ChangeResult::Done;
+}
+
+}  // namespace vistrel

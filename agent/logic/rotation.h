@@ -1,0 +1,94 @@
+// The rotation: a one-second tick that counts down the interval, shows the time left, and at
+// the end picks the next list entry and starts the applier with it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/settings.h"
+
+namespace vistrel {
+
+struct ClockTime {
+  unsigned Hour = 0;
+  unsigned Minute = 0;
+  unsigned Second = 0;
+  unsigned Milliseconds = 0;
+};
+
+constexpr std::uint32_t kBalloonInfoIcon = 1;  // NIIF_INFO
+constexpr int kChangeBalloonSeconds = 3;
+
+// What the rotation needs from the outside. The file operations default to the real files.
+class RotationHost {
+ public:
+  virtual ~RotationHost() = default;
+
+  virtual void SetTooltip(const std::string& text) = 0;
+  virtual void ShowBalloon(const std::string& title, const std::string& text,
+                           std::uint32_t icon_flags, int seconds) = 0;
+  // Starts file with the parameter string; the result is not looked at.
+  virtual void Launch(const std::string& file, const std::string& parameters) = 0;
+  // A modal warning owned by the agent's window; ticks may arrive while it is open.
+  virtual void ShowWarning(const std::string& text) = 0;
+  // Whether screen saving is enabled in the system settings (not whether one runs now).
+  virtual bool ScreenSavingEnabled() = 0;
+  virtual ClockTime UtcTimeOfDay() = 0;
+  virtual bool IsLeadByte(unsigned char) { return false; }
+
+  virtual bool FileExists(const std::string& path);
+  // The whole list in one go, the file closed again on return; false on an input/output error.
+  virtual bool ReadList(const std::string& path, std::vector<std::string>& lines);
+  virtual bool CreateEmptyList(const std::string& path);
+};
+
+struct RotationState {
+  std::int32_t Interval = defaults::kAgentInterval;  // minutes, at least 1
+  // Wider than the interval: Interval × 60 must not overflow for any stored interval.
+  std::int64_t ElapsedSeconds = 0;
+  std::int32_t LastIndex = defaults::kLastIndex;  // 1-based line of the entry chosen last
+  bool RandomWallpaper = defaults::kRandomWallpaper;
+  bool ShowBaloonOnChange = defaults::kShowBaloonOnChange;
+  bool RememberLast = defaults::kAgentRememberLast;
+  bool DisableOnScreenSaver = defaults::kDisableOnScreenSaver;
+  std::string ViewerPath = defaults::kViewerPath;
+  std::string ListPath;
+  std::uint32_t Seed = 0;
+
+  std::int64_t IntervalSeconds() const { return std::int64_t{Interval} * 60; }
+  std::int64_t SecondsLeft() const { return IntervalSeconds() - ElapsedSeconds; }
+};
+
+// The tooltip for the seconds left: whole minutes (halves to even) from 60 on, seconds below,
+// "Paused" at 0 and below.
+std::string CountdownText(std::int64_t seconds_left);
+
+// The milliseconds since UTC midnight.
+std::uint32_t SeedFromClock(const ClockTime& time);
+// A value from 0 to n - 1 (n at least 1); advances the seed.
+std::uint32_t RandomBelow(std::uint32_t& seed, std::uint32_t n);
+
+class Rotation {
+ public:
+  // settings: where "LastIndex" is written after a change.
+  Rotation(RotationHost& host, Settings settings) : host_(host), settings_(std::move(settings)) {}
+
+  RotationState State;
+
+  // The timer's tick: count a second, and change when the interval has run out.
+  void OnRotationTick();
+  // Change at once, whatever the pause state and the screen-saver rule.
+  void NextNow();
+
+  const Settings& SettingsFile() const { return settings_; }
+
+ private:
+  enum class ChangeResult { Done, TryNext };
+  ChangeResult Change(std::int64_t& missing_files);
+
+  RotationHost& host_;  // not owning
+  Settings settings_;
+};
+
+}  // namespace vistrel

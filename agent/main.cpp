@@ -1,0 +1,22 @@
+// vistrel_agent.exe: the tray agent. Its optional first argument is the list to rotate.
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "agent/logic/agent_settings.h"
+#include "agent/win32/agent_window.h"
+#include "common/settings.h"
+#include "toolkit/application.h"
+#include "toolkit/error_box.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  return vistrel::RunProgram([] {
+    // The runtime's own split of the command line, surrounding quotes removed.
+    std::string argument = __argc > 1 && __argv[1] ? __argv[1] : "";
+    vistrel::AgentOptions options;
+    options.ListPath = vistrel::AgentListPath(argument);
+    options.SettingsPath = vistrel::SettingsFilePath();
+    vistrel::AgentWindow agent(std::move(options));
+    return vistrel::RunMessageLoop();
+  });
+}

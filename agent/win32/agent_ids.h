@@ -1,0 +1,35 @@
+// Numbers by which other windows and processes talk to the agent.
+#pragma once
+
+#include <windows.h>
+
+namespace vistrel {
+
+// Sent by the configuration window after saving; first parameter 1 when it rewrote "LastIndex".
+constexpr UINT kAgentReloadMessage = 101;
+
+// The tray icon's callback: first parameter the icon's id, second the mouse or balloon message.
+constexpr UINT kTrayCallbackMessage = 0x0800;
+
+// Tray icon ids are handed out from this one on, in creation order; the agent's icon is the first.
+constexpr UINT kFirstTrayIconId = 1;
+
+// The menu items' command ids (WM_COMMAND, first parameter).
+enum AgentCommand : UINT {
+  kCommandAbout = 1001,
+  kCommandOptions = 1002,
+  kCommandPause = 1003,
+  kCommandNext = 1004,
+  kCommandRemoveWallpaper = 1005,
+  kCommandExit = 1006,
+};
+
+// Menu positions.
+constexpr int kMenuPositionAbout = 0;
+constexpr int kMenuPositionOptions = 2;
+constexpr int kMenuPositionPause = 3;
+constexpr int kMenuPositionNext = 4;
+constexpr int kMenuPositionRemoveWallpaper = 5;
+constexpr int kMenuPositionExit = 7;
+
+}  // namespace vistrel

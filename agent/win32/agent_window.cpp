@@ -1,0 +1,207 @@
+#include "agent/win32/agent_window.h"
+
+#include <shellapi.h>
+
+#include "agent/logic/about_text.h"
+#include "agent/logic/agent_settings.h"
+#include "agent/logic/agent_texts.h"
+#include "agent/win32/agent_ids.h"
+#include "toolkit/application.h"
+
+namespace vistrel {
+
+namespace {
+
+constexpr int kDesignLeft = 190;
+constexpr int kDesignTop = 101;
+constexpr int kClientWidth = 254;
+constexpr int kClientHeight = 99;
+// Where the window goes while the menu is open: wholly left of the screen.
+constexpr int kOffScreenLeft = -300;
+constexpr UINT kRotationPeriodMs = 1000;
+
+TopLevelWindowArgs AgentWindowArgs() {
+  TopLevelWindowArgs args;
+  args.Caption = kAgentCaption;
+  args.ExStyle = WS_EX_TOOLWINDOW;  // no taskbar button
+  args.Left = kDesignLeft;
+  args.Top = kDesignTop;
+  args.ClientWidth = kClientWidth;
+  args.ClientHeight = kClientHeight;
+  args.Visible = false;
+  return args;
+}
+
+}  // namespace
+
+AgentServices AgentServices::System() {
+  AgentServices services;
+  services.Launch = [](const std::string& file, const std::string& parameters) {
+    ShellExecuteA(nullptr, nullptr, file.c_str(), parameters.empty() ? nullptr : parameters.c_str(),
+                  nullptr, SW_SHOWNORMAL);
+  };
+  services.ShowMessage = [](HWND owner, const std::string& text, const std::string& caption,
+                            UINT style) {
+    return MessageBoxA(owner, text.c_str(), caption.c_str(), style);
+  };
+  services.ScreenSavingEnabled = [] {
+    BOOL enabled = FALSE;
+    SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &enabled, 0);
+    return enabled != FALSE;
+  };
+  services.UtcTimeOfDay = [] {
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    return ClockTime{now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
+  };
+  services.RemoveWallpaper = [] {
+    char empty[] = "";
+    SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, empty, SPIF_UPDATEINIFILE);
+  };
+  services.Notify = SystemShellNotify;
+  return services;
+}
+
+AgentWindow::AgentWindow(AgentOptions options)
+    : services_(std::move(options.Services)),
+      settings_(options.SettingsPath),
+      rotation_(*this, settings_),
+      window_(AgentWindowArgs()) {
+  SetMainWindow(&window_);
+
+  window_.AddMessageHook([this](WindowMessage& message) {
+    if (message.Message == kAgentReloadMessage)
+      ReloadSettings(settings_, rotation_.State, message.WParam == 1);
+    // Left to the default processing as well.
+    return false;
+  });
+  window_.OnClose = [this] {
+    SaveOnClose(settings_, rotation_.State, menu_ && menu_->Checked(kMenuPositionPause));
+    return true;
+  };
+  // The icon must leave the notification area while the window handle is still valid.
+  window_.OnDestroy = [this] { FreeMembers(); };
+
+  tray_ = std::make_unique<TrayIcon>(window_, services_.Notify);
+  tray_->SetAutoHideBalloon(true);
+  tray_->SetTooltip(kAgentCaption);
+  tray_->LoadIconResource(kIconActiveStartup);
+  tray_->SetActive(true);
+  tray_->SetOnMouseDown(
+      [this](TopLevelWindow* sender, const TrayMouseInfo& info) { OnMouseDown(sender, info); });
+
+  rotation_timer_ = std::make_unique<Timer>(window_, kRotationPeriodMs,
+                                            [this] { rotation_.OnRotationTick(); });
+
+  menu_ = std::make_unique<PopupMenu>(window_);
+  menu_->AddItem(kMenuAbout, [this] { ShowAbout(); }, kCommandAbout);
+  menu_->AddItem(kMenuSeparator);
+  menu_->AddItem(kMenuOptions, [this] { OpenOptions(); }, kCommandOptions);
+  menu_->AddItem(kMenuPause, [this] { TogglePause(); }, kCommandPause);
+  menu_->AddItem(kMenuNext, [this] { NextNow(); }, kCommandNext);
+  menu_->AddItem(kMenuRemoveWallpaper, [this] { RemoveWallpaper(); }, kCommandRemoveWallpaper);
+  menu_->AddItem(kMenuSeparator);
+  menu_->AddItem(kMenuExit, [this] { ExitAgent(); }, kCommandExit);
+
+  rotation_.State.ListPath = options.ListPath;
+  SetPaused(LoadSettings(settings_, rotation_.State), kAgentCaption);
+}
+
+AgentWindow::~AgentWindow() {
+  // Destroy the handle while the members its messages reach still exist.
+  window_.Destroy();
+  FreeMembers();
+}
+
+void AgentWindow::FreeMembers() {
+  menu_.reset();
+  rotation_timer_.reset();
+  tray_.reset();
+}
+
+void AgentWindow::SetPaused(bool paused, const std::string& running_tooltip) {
+  if (!rotation_timer_ || !menu_ || !tray_) return;
+  rotation_timer_->SetEnabled(!paused);
+  menu_->SetChecked(kMenuPositionPause, paused);
+  tray_->LoadIconResource(paused ? kIconInactive : kIconActive);
+  tray_->SetTooltip(paused ? std::string(kPausedTooltip) : running_tooltip);
+}
+
+void AgentWindow::ShowAbout() {
+  TopLevelWindow* main = MainWindow();
+  services_.ShowMessage(nullptr, AboutText(rotation_.State.Interval),
+                        main ? main->Caption() : std::string(kAgentCaption),
+                        MB_OK | MB_ICONINFORMATION);
+}
+
+void AgentWindow::OpenOptions() {
+  const std::string viewer = rotation_.State.ViewerPath;
+  if (RotationHost::FileExists(viewer)) {
+    services_.Launch(viewer, std::string());
+    return;
+  }
+  services_.ShowMessage(window_.Handle(), kCannotFind + viewer + kConfigurationUnavailable,
+                        kWarningCaption, MB_OK | MB_ICONWARNING);
+  // The settings file opens in whatever the system associates with it.
+  services_.Launch(settings_.Path(), std::string());
+}
+
+void AgentWindow::TogglePause() {
+  if (!rotation_timer_) return;
+  // The countdown resumes where it stopped.
+  SetPaused(rotation_timer_->Enabled(), CountdownText(rotation_.State.SecondsLeft()));
+}
+
+void AgentWindow::NextNow() { rotation_.NextNow(); }
+
+void AgentWindow::RemoveWallpaper() { services_.RemoveWallpaper(); }
+
+void AgentWindow::ExitAgent() { window_.Close(); }
+
+void AgentWindow::OnMouseDown(TopLevelWindow*, const TrayMouseInfo& info) {
+  if (info.Button == 1)
+    TogglePause();
+  else if (info.Button == 2)
+    OpenMenuAtCursor();
+}
+
+void AgentWindow::OpenMenuAtCursor() {
+  if (!menu_) return;
+  // The menu closes properly on a click elsewhere only when its owner is the foreground
+  // window; the owner is shown for that, but off the screen.
+  window_.MoveTo(kOffScreenLeft, window_.Bounds().top);
+  window_.Show();
+  window_.BringToForeground();
+  window_.Focus();
+  POINT cursor = {0, 0};
+  GetCursorPos(&cursor);
+  menu_->Popup(cursor.x, cursor.y);
+}
+
+void AgentWindow::SetTooltip(const std::string& text) {
+  if (tray_) tray_->SetTooltip(text);
+}
+
+void AgentWindow::ShowBalloon(const std::string& title, const std::string& text,
+                              std::uint32_t icon_flags, int seconds) {
+  if (!tray_) return;
+  tray_->BalloonTitle = title;
+  tray_->BalloonText = text;
+  tray_->ShowBalloon(icon_flags, seconds);
+}
+
+void AgentWindow::Launch(const std::string& file, const std::string& parameters) {
+  services_.Launch(file, parameters);
+}
+
+void AgentWindow::ShowWarning(const std::string& text) {
+  services_.ShowMessage(window_.Handle(), text, kWarningCaption, MB_OK | MB_ICONWARNING);
+}
+
+bool AgentWindow::ScreenSavingEnabled() { return services_.ScreenSavingEnabled(); }
+
+ClockTime AgentWindow::UtcTimeOfDay() { return services_.UtcTimeOfDay(); }
+
+bool AgentWindow::IsLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != 0; }
+
+}  // namespace vistrel

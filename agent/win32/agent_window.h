@@ -1,0 +1,88 @@
+// The agent's hidden window with its tray icon, rotation timer and menu.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "agent/logic/rotation.h"
+#include "agent/win32/tray_icon.h"
+#include "common/settings.h"
+#include "toolkit/popup_menu.h"
+#include "toolkit/timer.h"
+#include "toolkit/top_level_window.h"
+
+namespace vistrel {
+
+// The system calls the agent makes beyond its window and icon; tests replace them.
+struct AgentServices {
+  // ShellExecuteA without owner or verb; empty parameters pass none.
+  std::function<void(const std::string& file, const std::string& parameters)> Launch;
+  std::function<int(HWND owner, const std::string& text, const std::string& caption, UINT style)>
+      ShowMessage;
+  std::function<bool()> ScreenSavingEnabled;
+  std::function<ClockTime()> UtcTimeOfDay;
+  std::function<void()> RemoveWallpaper;
+  ShellNotify Notify;
+
+  static AgentServices System();
+};
+
+struct AgentOptions {
+  std::string ListPath;
+  std::string SettingsPath;
+  AgentServices Services = AgentServices::System();
+};
+
+class AgentWindow : private RotationHost {
+ public:
+  // Builds the window, icon, timer and menu, makes the window the application's main window,
+  // and reads the settings.
+  explicit AgentWindow(AgentOptions options);
+  ~AgentWindow() override;
+
+  TopLevelWindow& Window() { return window_; }
+  // These three are freed with the window's handle (at WM_DESTROY); null afterwards.
+  TrayIcon* Tray() { return tray_.get(); }
+  Timer* RotationTimer() { return rotation_timer_.get(); }
+  PopupMenu* Menu() { return menu_.get(); }
+  RotationState& State() { return rotation_.State; }
+  bool Paused() const { return !rotation_timer_ || !rotation_timer_->Enabled(); }
+
+  void ShowAbout();
+  void OpenOptions();
+  void TogglePause();
+  void NextNow();
+  void RemoveWallpaper();
+  void ExitAgent();
+
+ private:
+  // RotationHost
+  void SetTooltip(const std::string& text) override;
+  void ShowBalloon(const std::string& title, const std::string& text, std::uint32_t icon_flags,
+                   int seconds) override;
+  void Launch(const std::string& file, const std::string& parameters) override;
+  void ShowWarning(const std::string& text) override;
+  bool ScreenSavingEnabled() override;
+  ClockTime UtcTimeOfDay() override;
+  bool IsLeadByte(unsigned char byte) override;
+
+  // The running state's tooltip is given: the caption at start-up, the countdown on resuming.
+  void SetPaused(bool paused, const std::string& running_tooltip);
+  void OnMouseDown(TopLevelWindow* sender, const TrayMouseInfo& info);
+  void OpenMenuAtCursor();
+  void FreeMembers();
+
+  AgentServices services_;
+  Settings settings_;
+  Rotation rotation_;
+  std::unique_ptr<TrayIcon> tray_;
+  std::unique_ptr<Timer> rotation_timer_;
+  std::unique_ptr<PopupMenu> menu_;
+  // Last, so it is destroyed first: its WM_DESTROY frees the three members above.
+  TopLevelWindow window_;
+};
+
+}  // namespace vistrel

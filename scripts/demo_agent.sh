@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# The tray agent on the Wine virtual desktop: a list of sample pictures, a one-minute interval, not
+# paused. Screenshots before and after its first automatic change (about a minute after the start),
+# after "Next" from its menu, and with its tray menu open, go to OUT_DIR as agent-*.png.
+#   demo_agent.sh [BUILD_DIR [OUT_DIR]]      defaults: build/win64 and build/demo
+# The programs run from the 64-bit build: Wine here cannot start 32-bit programs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+build=${1:-$root/build/win64}
+out=${2:-$root/build/demo}
+[ -d "$build" ] || cmake --preset win64 -B "$build" >/dev/null
+build=$(cd "$build" && pwd)
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+
+cmake --build "$build" -j 2 --target vistrel vistrel_agent vistrel_agent_send >/dev/null
+
+winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
+
+run=$out/agent
+rm -rf "$run"
+mkdir -p "$run"
+cp "$build/bin/vistrel.exe" "$build/bin/vistrel_agent.exe" "$build/bin/vistrel_agent_send.exe" "$run/"
+
+# The bundled samples, and two pictures drawn here (24-bit BMP) so that every change shows.
+shopt -s nullglob
+for picture in resources/demo/*.bmp resources/demo/*.jpg resources/demo/*.png; do
+  cp "$picture" "$run/"
+done
+python3 - "$run" <<'PY'
+import struct, sys
+def bmp(path, width, height, colour):
+    row = (width * 3 + 3) // 4 * 4
+    pixels = bytearray()
+    for y in range(height):
+        line = bytearray()
+        for x in range(width):
+            r, g, b = colour(x / width, y / height)
+            line += bytes((b, g, r))
+        pixels += line + bytes(row - len(line))
+    header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+    open(path, "wb").write(header + info + pixels)
+bmp(sys.argv[1] + "/dusk.bmp", 320, 200,
+    lambda u, v: (int(40 + 180 * v), int(30 + 60 * v), int(120 + 100 * (1 - v))))
+bmp(sys.argv[1] + "/meadow.bmp", 320, 200,
+    lambda u, v: (int(60 * u), int(110 + 120 * v), int(40 + 30 * ((int(u * 16) + int(v * 10)) % 2))))
+PY
+list=""
+for picture in dusk.bmp meadow.bmp; do list+="3$(winpath "$run/$picture")"$'\r\n'; done
+for picture in "$run"/*.bmp "$run"/*.jpg "$run"/*.png; do
+  case "$(basename "$picture")" in dusk.bmp | meadow.bmp | vistrel_wlp.bmp) continue ;; esac
+  list+="2$(winpath "$picture")"$'\r\n'
+done
+printf '%s' "$list" >"$run/list.txt"
+printf '[Settings]\r\nInterval=1\r\nPaused=0\r\nLastIndex=0\r\nRandomWallpaper=0\r\nShowBaloonOnChange=1\r\nRememberLast=1\r\nViewerPath=%s\r\n' \
+  "$(winpath "$run/vistrel.exe")" >"$run/vistrel.ini"
+
+wine_run() { "$root/scripts/wine-run" --build "$build" "$@"; }
+stop_wine() { "$root/scripts/wine-run" --stop "$build"; }
+trap stop_wine EXIT
+stop_wine
+wine_run cmd /c exit 0 >/dev/null 2>&1 || true  # starts the display and makes the prefix
+export DISPLAY=:$(cat "$build/wine/xvfb.display")
+
+# Every program of the demo runs on the one virtual desktop, where the agent's window is found.
+on_desktop() { wine_run explorer /desktop=VistrelAgent,1024x768 "$@" >/dev/null 2>&1; }
+send() { on_desktop "$(winpath "$run/vistrel_agent_send.exe")" "$@"; }
+last_index() { tr -d '\r' <"$run/vistrel.ini" | sed -n 's/^LastIndex=//p'; }
+wait_for_index() {
+  for _ in $(seq "$2"); do
+    [ "$(last_index)" = "$1" ] && return 0
+    sleep 1
+  done
+  echo "demo_agent: no change to line $1 within $2 seconds" >&2
+  return 1
+}
+screenshot() {
+  /usr/bin/import-im6.q16 -display "$DISPLAY" -window root "$out/agent-$1.png"
+  echo "  $out/agent-$1.png ($2)"
+}
+
+# A plain desktop to start from.
+wine_run reg add 'HKCU\Control Panel\Desktop' /v Wallpaper /d '' /f >/dev/null 2>&1
+
+echo "Agent demo screenshots:"
+on_desktop "$(winpath "$run/vistrel_agent.exe")" &
+sleep 6
+screenshot 1-started "running, one-minute interval, nothing changed yet"
+wait_for_index 1 120
+sleep 2  # the applier's work, and the balloon is up for 3 seconds
+screenshot 2-first-change "after the first automatic change: line 1"
+send next
+wait_for_index 2 30
+sleep 2
+screenshot 3-after-next "after Next: line 2"
+send menu 700 560
+sleep 2
+screenshot 4-menu "the tray menu open at the cursor"
+send escape
+send exit

@@ -1,0 +1,278 @@
+// vistrel_agent.exe as a real process: found by its caption, driven with the messages the shell,
+// its menu and the configuration window send, and observed through its files and the tray.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "agent/win32/agent_ids.h"
+#include "tests/e2e/e2e_support.h"
+#include "tests/support/test_support.h"
+
+namespace vistrel::e2e {
+namespace {
+
+constexpr DWORD kStartTimeoutMs = 30000;
+constexpr DWORD kExitTimeoutMs = 20000;
+
+struct WindowSearch {
+  DWORD process_id;
+  std::string caption;
+  std::string class_name;
+  bool visible_only;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != search->process_id) return TRUE;
+  if (search->visible_only && !IsWindowVisible(window)) return TRUE;
+  char text[256] = "";
+  if (!search->caption.empty()) {
+    GetWindowTextA(window, text, sizeof text);
+    if (search->caption != text) return TRUE;
+  }
+  if (!search->class_name.empty()) {
+    GetClassNameA(window, text, sizeof text);
+    if (search->class_name != text) return TRUE;
+  }
+  search->found.push_back(window);
+  return TRUE;
+}
+
+std::vector<HWND> WindowsOf(DWORD pid, const std::string& caption, const std::string& class_name,
+                            bool visible_only) {
+  WindowSearch search{pid, caption, class_name, visible_only, {}};
+  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms) {
+  DWORD start = GetTickCount();
+  while (!condition()) {
+    if (GetTickCount() - start > timeout_ms) return false;
+    Sleep(50);
+  }
+  return true;
+}
+
+// Whether the shell knows the agent's icon: modifying nothing succeeds only for a known icon.
+bool TrayHasIcon(HWND owner) {
+  NOTIFYICONDATAA data = {};
+  data.cbSize = NOTIFYICONDATAA_V2_SIZE;
+  data.hWnd = owner;
+  data.uID = kFirstTrayIconId;
+  return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
+void RemoveTrayIcon(HWND owner) {
+  NOTIFYICONDATAA data = {};
+  data.cbSize = NOTIFYICONDATAA_V2_SIZE;
+  data.hWnd = owner;
+  data.uID = kFirstTrayIconId;
+  Shell_NotifyIconA(NIM_DELETE, &data);
+}
+
+std::string Setting(const std::string& dir, const char* key) {
+  char value[256] = "";
+  GetPrivateProfileStringA("Settings", key, "<none>", value, sizeof value, (dir + "vistrel.ini").c_str());
+  return value;
+}
+
+class AgentE2E : public testing::Test {
+ protected:
+  void Prepare(const std::string& name, std::initializer_list<const char*> programs = {"vistrel_agent.exe"}) {
+    dir_ = FreshProgramDir("agent_" + name, programs);
+  }
+  void WriteSettings(const std::string& lines) { test::WriteBytes(dir_ + "vistrel.ini", "[Settings]\r\n" + lines); }
+
+  // Starts the agent from its folder and waits for its window.
+  void Start(const std::string& arguments = "") {
+    std::string command = "\"" + dir_ + "vistrel_agent.exe\"";
+    if (!arguments.empty()) command += " " + arguments;
+    agent_ = std::make_unique<Process>(command, dir_);
+    ASSERT_TRUE(agent_->Started());
+    ASSERT_TRUE(WaitFor(
+        [&] {
+          window_ = FindWindowA(nullptr, "Vistrel Agent");
+          DWORD pid = 0;
+          if (window_) GetWindowThreadProcessId(window_, &pid);
+          return window_ && pid == agent_->Id() && TrayHasIcon(window_);
+        },
+        kStartTimeoutMs))
+        << "the agent's window and icon appear";
+  }
+
+  void Command(AgentCommand command) { PostMessageA(window_, WM_COMMAND, command, 0); }
+
+  // The window and icon exist before the settings are read, so a test that changes the
+  // settings file or the icon waits until start-up is over. Only the main loop takes posted
+  // messages: "Next" without a list file there creates an empty one and changes nothing else.
+  void WaitUntilStarted() {
+    ASSERT_FALSE(Exists(dir_ + "list.txt"));
+    Command(kCommandNext);
+    ASSERT_TRUE(WaitFor([&] { return Exists(dir_ + "list.txt"); }, 10000));
+  }
+
+  // "Exit" from the menu; the process must end by itself.
+  void ExitAgent() {
+    Command(kCommandExit);
+    EXPECT_EQ(agent_->Wait(kExitTimeoutMs), 0u) << "ended with code 0";
+  }
+
+  std::string dir_;
+  std::unique_ptr<Process> agent_;  // killed at the end if still running
+  HWND window_ = nullptr;
+};
+
+TEST_F(AgentE2E, StartsHiddenWithItsIconAndWithoutSettingsPausedUntilExit) {
+  Prepare("plain");
+  Start();
+  EXPECT_TRUE(WindowsOf(agent_->Id(), "", "", true).empty()) << "no window of the agent is visible";
+  EXPECT_EQ(WindowsOf(agent_->Id(), "Vistrel Agent", "", false).size(), 1u);
+  EXPECT_FALSE(Exists(dir_ + "vistrel.ini")) << "reading the settings creates nothing";
+  ExitAgent();
+  EXPECT_EQ(Setting(dir_, "Paused"), "1") << "started paused, nothing changed it";
+  EXPECT_EQ(Setting(dir_, "LastIndex"), "1");
+  EXPECT_FALSE(TrayHasIcon(window_)) << "the icon left the notification area";
+}
+
+TEST_F(AgentE2E, LeftPressOnTheIconTogglesPause) {
+  Prepare("left_press");
+  Start();
+  PostMessageA(window_, kTrayCallbackMessage, kFirstTrayIconId, WM_LBUTTONDOWN);
+  ExitAgent();
+  EXPECT_EQ(Setting(dir_, "Paused"), "0");
+
+  Start();  // resumed state was stored: now running
+  PostMessageA(window_, kTrayCallbackMessage, kFirstTrayIconId, WM_LBUTTONDOWN);
+  PostMessageA(window_, kTrayCallbackMessage, kFirstTrayIconId, WM_LBUTTONUP);
+  ExitAgent();
+  EXPECT_EQ(Setting(dir_, "Paused"), "1");
+}
+
+TEST_F(AgentE2E, ReloadMessageTakesLastIndexOnlyWhenItsFirstParameterIsOne) {
+  Prepare("reload");
+  WriteSettings("LastIndex=2\r\nRememberLast=1\r\n");
+  Start();
+  WaitUntilStarted();
+  WritePrivateProfileStringA("Settings", "LastIndex", "5", (dir_ + "vistrel.ini").c_str());
+  SendMessageA(window_, kAgentReloadMessage, 0, 0);
+  ExitAgent();
+  EXPECT_EQ(Setting(dir_, "LastIndex"), "2") << "parameter 0 keeps the index in memory";
+
+  DeleteFileA((dir_ + "list.txt").c_str());
+  Start();
+  WaitUntilStarted();
+  WritePrivateProfileStringA("Settings", "LastIndex", "5", (dir_ + "vistrel.ini").c_str());
+  SendMessageA(window_, kAgentReloadMessage, 1, 0);
+  ExitAgent();
+  EXPECT_EQ(Setting(dir_, "LastIndex"), "5");
+}
+
+TEST_F(AgentE2E, TaskbarRecreationBringsTheIconBack) {
+  Prepare("taskbar");
+  Start();
+  WaitUntilStarted();
+  // As after a restart of the shell: the new taskbar knows no icons.
+  RemoveTrayIcon(window_);
+  ASSERT_FALSE(TrayHasIcon(window_));
+  PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+  EXPECT_TRUE(WaitFor([&] { return TrayHasIcon(window_); }, 10000));
+  ExitAgent();
+}
+
+TEST_F(AgentE2E, MissingApplierShowsTheWarningAndStoresNoIndex) {
+  Prepare("no_viewer");
+  test::WriteBytes(dir_ + "a.bmp", test::Bmp24(4, 4, 1));
+  test::WriteBytes(dir_ + "list.txt", "1" + dir_ + "a.bmp\r\n");
+  WriteSettings("ViewerPath=" + dir_ + "missing.exe\r\n");
+  Start();
+  Command(kCommandNext);
+  EXPECT_EQ(TakeMessageBoxText(agent_->Id()),
+            "Cannot find \"" + dir_ + "missing.exe\" - cannot change wallpaper.");
+  EXPECT_EQ(Setting(dir_, "LastIndex"), "<none>");
+  ExitAgent();
+}
+
+TEST_F(AgentE2E, ArgumentNamesTheList) {
+  Prepare("argument");
+  Start("\"" + dir_ + "my list.txt\"");
+  Command(kCommandNext);  // a missing list is created empty at a change
+  EXPECT_TRUE(WaitFor([&] { return Exists(dir_ + "my list.txt"); }, 10000));
+  EXPECT_FALSE(Exists(dir_ + "list.txt"));
+  ExitAgent();
+}
+
+TEST_F(AgentE2E, RightPressOpensTheMenuAtTheCursorOffScreenOwner) {
+  Prepare("menu");
+  Start();
+  SetCursorPos(500, 400);
+  PostMessageA(window_, kTrayCallbackMessage, kFirstTrayIconId, WM_MOUSEMOVE);
+  PostMessageA(window_, kTrayCallbackMessage, kFirstTrayIconId, WM_RBUTTONDOWN);
+  HWND menu = nullptr;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        auto menus = WindowsOf(agent_->Id(), "", "#32768", true);
+        menu = menus.empty() ? nullptr : menus[0];
+        return menu != nullptr;
+      },
+      10000));
+  RECT menu_rect, window_rect;
+  GetWindowRect(menu, &menu_rect);
+  GetWindowRect(window_, &window_rect);
+  EXPECT_EQ(menu_rect.left, 500);
+  EXPECT_EQ(menu_rect.top, 400);
+  EXPECT_LE(window_rect.right, 0) << "the owner is shown off the screen";
+  PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_TRUE(WaitFor([&] { return WindowsOf(agent_->Id(), "", "#32768", true).empty(); }, 10000));
+  ExitAgent();
+}
+
+TEST_F(AgentE2E, NextLaunchesTheApplierWithTheNextEntry) {
+  if (!Exists(ProgramPath("vistrel.exe"))) GTEST_SKIP() << "vistrel.exe is not built";
+  Prepare("next", {"vistrel_agent.exe", "vistrel.exe"});
+  const std::string first = test::Bmp24(5, 3, 1);
+  const std::string second = test::Bmp24(7, 2, 9);
+  test::WriteBytes(dir_ + "a.bmp", first);
+  test::WriteBytes(dir_ + "b b.bmp", second);
+  test::WriteBytes(dir_ + "list.txt", "3" + dir_ + "a.bmp\r\n2" + dir_ + "b b.bmp\r\n");
+  WriteSettings("LastIndex=1\r\nViewerPath=" + dir_ + "vistrel.exe\r\n");
+  WriteDesktopValue("WallpaperStyle", "before");
+  WriteDesktopValue("TileWallpaper", "before");
+  Start();
+  Command(kCommandNext);
+  EXPECT_TRUE(WaitFor([&] { return FileBytes(dir_ + "vistrel_wlp.bmp") == second; }, 30000))
+      << "line 2 was applied";
+  EXPECT_TRUE(WaitFor([&] { return ReadDesktopValue("TileWallpaper") == "1"; }, 10000));
+  EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "0") << "style letter 2: tiled";
+  EXPECT_EQ(Setting(dir_, "LastIndex"), "2") << "remembered by default";
+  ExitAgent();
+}
+
+// The program file carries both icon groups, the common-controls manifest and a version.
+TEST(AgentProgramFile, ResourcesAreInTheExecutable) {
+  HMODULE module = LoadLibraryExA(ProgramPath("vistrel_agent.exe").c_str(), nullptr,
+                                  LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr);
+  EXPECT_NE(FindResourceA(module, "ACTIVE", MAKEINTRESOURCEA(14)), nullptr);
+  EXPECT_NE(FindResourceA(module, "inactive", MAKEINTRESOURCEA(14)), nullptr);
+  HRSRC manifest = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+  ASSERT_NE(manifest, nullptr);
+  std::string text(static_cast<const char*>(LockResource(LoadResource(module, manifest))),
+                   SizeofResource(module, manifest));
+  EXPECT_NE(text.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+  EXPECT_NE(text.find("version=\"6.0.0.0\""), std::string::npos);
+  EXPECT_NE(FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(16)), nullptr) << "version";
+  FreeLibrary(module);
+}
+
+}  // namespace
+}  // namespace vistrel::e2e

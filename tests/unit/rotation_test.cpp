@@ -1,0 +1,546 @@
+// The agent's rotation, settings and texts, against real list and settings files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "agent/logic/about_text.h"
+#include "agent/logic/agent_settings.h"
+#include "agent/logic/agent_texts.h"
+#include "agent/logic/rotation.h"
+#include "agent/logic/tray_text.h"
+#include "platform/files.h"
+#include "platform/profile.h"
+#include "tests/support/test_support.h"
+
+namespace vistrel {
+namespace {
+
+TEST(CountdownText, MinutesRoundHalvesToEvenSecondsBelowAMinute) {
+  EXPECT_EQ(CountdownText(300), "Vistrel Agent [5 min]");
+  EXPECT_EQ(CountdownText(299), "Vistrel Agent [5 min]");
+  EXPECT_EQ(CountdownText(271), "Vistrel Agent [5 min]");
+  EXPECT_EQ(CountdownText(270), "Vistrel Agent [4 min]") << "4.5 goes to the even 4";
+  EXPECT_EQ(CountdownText(210), "Vistrel Agent [4 min]") << "3.5 goes to the even 4";
+  EXPECT_EQ(CountdownText(209), "Vistrel Agent [3 min]");
+  EXPECT_EQ(CountdownText(150), "Vistrel Agent [2 min]");
+  EXPECT_EQ(CountdownText(90), "Vistrel Agent [2 min]");
+  EXPECT_EQ(CountdownText(89), "Vistrel Agent [1 min]");
+  EXPECT_EQ(CountdownText(60), "Vistrel Agent [1 min]");
+  EXPECT_EQ(CountdownText(59), "Vistrel Agent [59 sec]");
+  EXPECT_EQ(CountdownText(1), "Vistrel Agent [1 sec]");
+  EXPECT_EQ(CountdownText(0), "Vistrel Agent [Paused]");
+  EXPECT_EQ(CountdownText(-1), "Vistrel Agent [Paused]");
+  // The largest interval the settings can hold, in seconds.
+  EXPECT_EQ(CountdownText(std::int64_t{std::numeric_limits<std::int32_t>::max()} * 60),
+            "Vistrel Agent [2147483647 min]");
+}
+
+TEST(RandomGenerator, SeedIsMillisecondsOfTheUtcDayAndDrawsFollowTheCongruence) {
+  EXPECT_EQ(SeedFromClock({12, 34, 56, 789}), 45296789u);
+  EXPECT_EQ(SeedFromClock({23, 59, 59, 999}), 86399999u);
+  // Expected draws worked out separately from seed' = seed * 134775813 + 1 (mod 2^32) and
+  // draw = (seed' * n) >> 32.
+  std::uint32_t seed = 45296789;
+  std::vector<std::uint32_t> draws;
+  for (int i = 0; i < 6; ++i) draws.push_back(RandomBelow(seed, 3));
+  EXPECT_EQ(draws, (std::vector<std::uint32_t>{1, 0, 1, 0, 2, 1}));
+  seed = 0;
+  EXPECT_EQ(RandomBelow(seed, 1000), 0u);
+  EXPECT_EQ(RandomBelow(seed, 1000), 31u);
+  EXPECT_EQ(RandomBelow(seed, 1000), 861u);
+}
+
+struct Balloon {
+  std::string Title;
+  std::string Text;
+  std::uint32_t Flags;
+  int Seconds;
+};
+
+class FakeHost : public RotationHost {
+ public:
+  std::vector<std::string> tooltips;
+  std::vector<Balloon> balloons;
+  std::vector<std::string> launches;  // file + " " + parameters
+  std::vector<std::string> warnings;
+  std::vector<std::string> existence_tests;
+  std::set<std::string> existing;  // pretended files, besides the real ones
+  bool screen_saving = true;
+  bool read_fails = false;
+  ClockTime clock{12, 34, 56, 789};
+  std::function<void()> on_launch;
+  std::function<void()> on_warning;
+
+  void SetTooltip(const std::string& text) override { tooltips.push_back(text); }
+  void ShowBalloon(const std::string& title, const std::string& text, std::uint32_t flags,
+                   int seconds) override {
+    balloons.push_back({title, text, flags, seconds});
+  }
+  void Launch(const std::string& file, const std::string& parameters) override {
+    launches.push_back(file + " " + parameters);
+    if (on_launch) on_launch();
+  }
+  void ShowWarning(const std::string& text) override {
+    warnings.push_back(text);
+    if (on_warning) on_warning();
+  }
+  bool ScreenSavingEnabled() override { return screen_saving; }
+  ClockTime UtcTimeOfDay() override { return clock; }
+  bool FileExists(const std::string& path) override {
+    existence_tests.push_back(path);
+    return existing.count(path) > 0 || RotationHost::FileExists(path);
+  }
+  bool ReadList(const std::string& path, std::vector<std::string>& lines) override {
+    if (read_fails) return false;
+    return RotationHost::ReadList(path, lines);
+  }
+};
+
+constexpr const char kViewer[] = "C:\\Vistrel\\vistrel.exe";
+
+class RotationTest : public testing::Test {
+ protected:
+  void Init(const std::string& name) {
+    dir_ = test::FreshDir("rotation_" + name);
+    rotation_ = std::make_unique<Rotation>(host_, Settings(dir_ + "vistrel.ini"));
+    State().ListPath = dir_ + "list.txt";
+    State().ViewerPath = kViewer;
+    host_.existing.insert(kViewer);
+  }
+  RotationState& State() { return rotation_->State; }
+  void WriteList(const std::string& text) { test::WriteBytes(State().ListPath, text); }
+  // A list of entries "1C:\p\N.jpg" for N = 1..count, all pretended to exist.
+  void WriteExistingEntries(int count) {
+    std::string text;
+    for (int n = 1; n <= count; ++n) {
+      std::string path = "C:\\p\\" + std::to_string(n) + ".jpg";
+      host_.existing.insert(path);
+      text += "1" + path + "\r\n";
+    }
+    WriteList(text);
+  }
+  std::string Launched(int n) { return std::string(kViewer) + " \"1C:\\p\\" + std::to_string(n) + ".jpg\""; }
+  std::string StoredLastIndex() {
+    return ProfileReadString(dir_ + "vistrel.ini", "Settings", "LastIndex", "<none>");
+  }
+
+  FakeHost host_;
+  std::string dir_;
+  std::unique_ptr<Rotation> rotation_;
+};
+
+TEST_F(RotationTest, CountsDownInTheTooltipAndChangesWhenTheIntervalRunsOut) {
+  Init("countdown");
+  WriteExistingEntries(2);
+  State().Interval = 5;
+  rotation_->OnRotationTick();
+  EXPECT_EQ(host_.tooltips.back(), "Vistrel Agent [5 min]") << "299 seconds left";
+  for (int i = 0; i < 29; ++i) rotation_->OnRotationTick();
+  EXPECT_EQ(host_.tooltips.back(), "Vistrel Agent [4 min]") << "270 left";
+  for (int i = 0; i < 60; ++i) rotation_->OnRotationTick();
+  EXPECT_EQ(host_.tooltips.back(), "Vistrel Agent [4 min]") << "210 left";
+  rotation_->OnRotationTick();
+  EXPECT_EQ(host_.tooltips.back(), "Vistrel Agent [3 min]") << "209 left";
+  for (int i = 0; i < 149; ++i) rotation_->OnRotationTick();
+  EXPECT_EQ(host_.tooltips.back(), "Vistrel Agent [1 min]") << "60 left";
+  rotation_->OnRotationTick();
+  EXPECT_EQ(host_.tooltips.back(), "Vistrel Agent [59 sec]");
+  EXPECT_EQ(host_.tooltips.size(), 241u) << "every counting tick sends the tooltip";
+  for (int i = 0; i < 58; ++i) rotation_->OnRotationTick();
+  EXPECT_TRUE(host_.launches.empty());
+  rotation_->OnRotationTick();
+  EXPECT_EQ(host_.tooltips.back(), "Vistrel Agent [Paused]") << "the changing tick";
+  ASSERT_EQ(host_.launches, std::vector<std::string>{Launched(2)}) << "LastIndex 1 -> line 2";
+  EXPECT_EQ(State().ElapsedSeconds, 0);
+  rotation_->OnRotationTick();
+  EXPECT_EQ(host_.tooltips.back(), "Vistrel Agent [5 min]") << "a new countdown";
+}
+
+TEST_F(RotationTest, ScreenSaverRuleStopsOnlyTheCounting) {
+  Init("screen_saver");
+  WriteExistingEntries(1);
+  State().Interval = 1;
+  host_.screen_saving = false;
+  for (int i = 0; i < 100; ++i) rotation_->OnRotationTick();
+  EXPECT_EQ(State().ElapsedSeconds, 0);
+  EXPECT_TRUE(host_.tooltips.empty()) << "the tooltip is not refreshed either";
+  EXPECT_TRUE(host_.launches.empty());
+
+  State().DisableOnScreenSaver = false;
+  rotation_->OnRotationTick();
+  EXPECT_EQ(State().ElapsedSeconds, 1);
+  State().DisableOnScreenSaver = true;
+  host_.screen_saving = true;
+  rotation_->OnRotationTick();
+  EXPECT_EQ(State().ElapsedSeconds, 2);
+
+  // "Next" changes at once even while the rule holds the countdown.
+  host_.screen_saving = false;
+  rotation_->NextNow();
+  EXPECT_EQ(host_.launches.size(), 1u);
+  EXPECT_EQ(State().ElapsedSeconds, 0);
+}
+
+TEST_F(RotationTest, SequentialOrderWrapsAfterTheLastLineAndWhenTheListShrank) {
+  Init("sequential");
+  WriteExistingEntries(3);
+  const std::pair<std::int32_t, int> cases[] = {{3, 1}, {7, 1}, {1, 2}, {2, 3}, {0, 1}, {-4, 1}};
+  for (auto [last, expected] : cases) {
+    host_.launches.clear();
+    State().LastIndex = last;
+    rotation_->NextNow();
+    ASSERT_EQ(host_.launches.size(), 1u) << "LastIndex " << last;
+    EXPECT_EQ(host_.launches[0], Launched(expected)) << "LastIndex " << last;
+    EXPECT_EQ(State().LastIndex, expected);
+    EXPECT_EQ(StoredLastIndex(), std::to_string(expected));
+  }
+}
+
+TEST_F(RotationTest, RandomOrderFollowsTheClockSeededGeneratorAndNeverRepeats) {
+  Init("random");
+  State().RandomWallpaper = true;
+  State().RememberLast = false;  // no settings file rewrite per change: the loop below is long
+  WriteExistingEntries(3);
+  // Seeded from 12:34:56.789 before the choice: first draw 1, so line 2.
+  State().LastIndex = 0;
+  rotation_->NextNow();
+  EXPECT_EQ(host_.launches.back(), Launched(2));
+  // The same clock and LastIndex 2: the first draw repeats line 2, the second (0) gives line 1.
+  rotation_->NextNow();
+  EXPECT_EQ(host_.launches.back(), Launched(1)) << "the generator is seeded again per choice";
+
+  WriteExistingEntries(5);
+  host_.clock = {23, 59, 59, 999};
+  rotation_->NextNow();
+  EXPECT_EQ(State().LastIndex, 4) << "draw 3 of 5";
+
+  for (int i = 0; i < 100; ++i) {
+    std::int32_t before = State().LastIndex;
+    host_.clock.Milliseconds = static_cast<unsigned>(i * 37 % 1000);
+    host_.clock.Second = static_cast<unsigned>(i % 60);
+    rotation_->NextNow();
+    EXPECT_NE(State().LastIndex, before);
+    EXPECT_GE(State().LastIndex, 1);
+    EXPECT_LE(State().LastIndex, 5);
+  }
+}
+
+TEST_F(RotationTest, RandomOrderWithOneOrTwoLines) {
+  Init("random_small");
+  State().RandomWallpaper = true;
+  State().RememberLast = false;
+  WriteExistingEntries(1);
+  for (int i = 0; i < 20; ++i) {
+    host_.clock.Milliseconds = static_cast<unsigned>(i * 53);
+    rotation_->NextNow();
+    EXPECT_EQ(State().LastIndex, 1) << "one line is taken even though it was the last";
+  }
+  EXPECT_EQ(host_.launches.size(), 20u);
+
+  WriteExistingEntries(2);
+  std::int32_t before = State().LastIndex;
+  for (int i = 0; i < 20; ++i) {
+    host_.clock.Milliseconds = static_cast<unsigned>(i * 53);
+    rotation_->NextNow();
+    EXPECT_EQ(State().LastIndex, 3 - before) << "two lines alternate strictly";
+    before = State().LastIndex;
+  }
+}
+
+TEST_F(RotationTest, EntryIsTestedWithoutItsLetterLaunchedQuotedAndNamedInTheBalloon) {
+  Init("entry");
+  host_.existing.insert("C:\\pics\\a.jpg");
+  WriteList("2C:\\pics\\a.jpg");  // the last line has no line end
+  State().LastIndex = 1;
+  rotation_->NextNow();
+  EXPECT_NE(std::find(host_.existence_tests.begin(), host_.existence_tests.end(), "C:\\pics\\a.jpg"),
+            host_.existence_tests.end());
+  ASSERT_EQ(host_.launches, std::vector<std::string>{std::string(kViewer) + " \"2C:\\pics\\a.jpg\""});
+  ASSERT_EQ(host_.balloons.size(), 1u);
+  EXPECT_EQ(host_.balloons[0].Title, "New wallpaper:");
+  EXPECT_EQ(host_.balloons[0].Text, "a.jpg");
+  EXPECT_EQ(host_.balloons[0].Flags, 1u);
+  EXPECT_EQ(host_.balloons[0].Seconds, 3);
+
+  State().ShowBaloonOnChange = false;
+  rotation_->NextNow();
+  EXPECT_EQ(host_.launches.size(), 2u);
+  EXPECT_EQ(host_.balloons.size(), 1u);
+}
+
+TEST_F(RotationTest, LastIndexIsStoredBeforeTheLaunchOnlyWhenRemembered) {
+  Init("remember");
+  WriteExistingEntries(3);
+  std::string stored_at_launch;
+  host_.on_launch = [&] { stored_at_launch = StoredLastIndex(); };
+  rotation_->NextNow();
+  EXPECT_EQ(stored_at_launch, "2");
+
+  test::WriteBytes(dir_ + "vistrel.ini", "");
+  State().RememberLast = false;
+  rotation_->NextNow();
+  EXPECT_EQ(host_.launches.size(), 2u);
+  EXPECT_EQ(State().LastIndex, 3) << "kept in memory";
+  EXPECT_EQ(test::ReadBytes(dir_ + "vistrel.ini"), "") << "nothing written";
+}
+
+TEST_F(RotationTest, MissingFilesAreSkippedWithinTheTickAndAllMissingEndsIt) {
+  Init("missing");
+  host_.existing.insert("C:\\p\\3.jpg");
+  WriteList("1C:\\p\\1.jpg\r\n1C:\\p\\2.jpg\r\n1C:\\p\\3.jpg\r\n");
+  rotation_->NextNow();  // LastIndex 1: line 2 is missing, so line 3
+  EXPECT_EQ(host_.launches, std::vector<std::string>{Launched(3)});
+  EXPECT_EQ(host_.tooltips, (std::vector<std::string>{"Vistrel Agent [Paused]", "Vistrel Agent [Paused]"}))
+      << "the retry counts once more, with a negative time left";
+  EXPECT_EQ(State().ElapsedSeconds, 0);
+
+  host_.launches.clear();
+  host_.existing.erase("C:\\p\\3.jpg");
+  host_.existence_tests.clear();
+  rotation_->NextNow();
+  EXPECT_TRUE(host_.launches.empty());
+  int image_tests = 0;
+  for (const std::string& path : host_.existence_tests) image_tests += path.find(".jpg") != std::string::npos;
+  EXPECT_EQ(image_tests, 3) << "one try per line, then an interval without a change";
+  EXPECT_EQ(State().ElapsedSeconds, 0);
+
+  host_.existence_tests.clear();
+  State().RandomWallpaper = true;
+  rotation_->NextNow();
+  EXPECT_TRUE(host_.launches.empty());
+  EXPECT_LE(host_.existence_tests.size(), 6u);
+}
+
+TEST_F(RotationTest, LineRulesDecideWhatCounts) {
+  Init("lines");
+  host_.existing.insert("C:\\p\\x.jpg\n2C:\\p\\y.jpg");
+  // LF alone does not end a line: one entry whose path holds the LF.
+  WriteList("1C:\\p\\x.jpg\n2C:\\p\\y.jpg\n");
+  State().LastIndex = 5;
+  rotation_->NextNow();
+  EXPECT_EQ(State().LastIndex, 1);
+  EXPECT_TRUE(host_.launches.empty()) << "the LF stays in the path and the line ends with one";
+
+  host_.existing.insert("C:\\p\\x.jpg\n2C:\\p\\y.jpg\n");
+  rotation_->NextNow();
+  EXPECT_EQ(host_.launches, std::vector<std::string>{std::string(kViewer) + " \"1C:\\p\\x.jpg\n2C:\\p\\y.jpg\n\""});
+
+  // A Ctrl-Z ends the list; an empty line is no change.
+  host_.launches.clear();
+  WriteExistingEntries(1);
+  test::WriteBytes(State().ListPath, "1C:\\p\\1.jpg\r\n\r\n\x1a" "1C:\\p\\1.jpg\r\n1C:\\p\\1.jpg\r\n");
+  State().LastIndex = 1;
+  rotation_->NextNow();
+  EXPECT_EQ(State().LastIndex, 2);
+  EXPECT_TRUE(host_.launches.empty()) << "line 2 is empty";
+  rotation_->NextNow();
+  EXPECT_EQ(State().LastIndex, 1) << "two lines before the Ctrl-Z";
+  EXPECT_EQ(host_.launches.size(), 1u);
+}
+
+TEST_F(RotationTest, MissingEmptyOrUnreadableListIsAnIntervalWithoutAChange) {
+  Init("list_missing");
+  rotation_->NextNow();
+  EXPECT_TRUE(FileExists(State().ListPath)) << "created";
+  EXPECT_EQ(test::ReadBytes(State().ListPath), "");
+  rotation_->NextNow();  // empty now
+  EXPECT_TRUE(host_.launches.empty());
+  EXPECT_EQ(State().ElapsedSeconds, 0);
+
+  WriteExistingEntries(2);
+  host_.read_fails = true;
+  rotation_->NextNow();
+  EXPECT_TRUE(host_.launches.empty());
+  EXPECT_EQ(State().ElapsedSeconds, 0);
+  EXPECT_TRUE(host_.warnings.empty());
+
+  // A folder where the list should be: nothing can be created or read, nothing crashes.
+  host_.read_fails = false;
+  State().ListPath = dir_;
+  rotation_->NextNow();
+  EXPECT_TRUE(host_.launches.empty());
+}
+
+TEST_F(RotationTest, MissingApplierWarnsAndStoresNothing) {
+  Init("no_viewer");
+  WriteExistingEntries(2);
+  State().ViewerPath = "no_such_vistrel.exe";  // relative: resolved in the working folder
+  rotation_->NextNow();
+  EXPECT_EQ(host_.warnings,
+            std::vector<std::string>{"Cannot find \"no_such_vistrel.exe\" - cannot change wallpaper."});
+  EXPECT_TRUE(host_.launches.empty());
+  EXPECT_TRUE(host_.balloons.empty());
+  EXPECT_EQ(State().LastIndex, 2) << "moved on in memory";
+  EXPECT_FALSE(FileExists(dir_ + "vistrel.ini"));
+}
+
+TEST_F(RotationTest, TicksDuringTheWarningCountOnAndCanWarnAgain) {
+  Init("nested");
+  WriteExistingEntries(2);
+  State().ViewerPath = "C:\\nowhere\\vistrel.exe";
+  State().Interval = 1;
+  int depth = 0;
+  host_.on_warning = [&] {
+    // A modal box runs the message loop: a full interval of ticks arrives meanwhile.
+    if (++depth > 1) return;
+    for (int i = 0; i < 60; ++i) rotation_->OnRotationTick();
+  };
+  rotation_->NextNow();
+  EXPECT_EQ(host_.warnings.size(), 2u);
+  EXPECT_EQ(State().ElapsedSeconds, 0);
+}
+
+TEST_F(RotationTest, HugeIntervalDoesNotOverflow) {
+  Init("huge");
+  WriteExistingEntries(1);
+  State().Interval = std::numeric_limits<std::int32_t>::max();
+  rotation_->OnRotationTick();
+  EXPECT_EQ(host_.tooltips.back(), "Vistrel Agent [2147483647 min]");
+  rotation_->NextNow();
+  EXPECT_EQ(host_.launches.size(), 1u);
+}
+
+class AgentSettingsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = test::FreshDir(std::string("agent_settings_") +
+                          testing::UnitTest::GetInstance()->current_test_info()->name());
+  }
+  Settings Ini(const std::string& text) {
+    test::WriteBytes(dir_ + "vistrel.ini", text);
+    return Settings(dir_ + "vistrel.ini");
+  }
+  std::string dir_;
+};
+
+TEST_F(AgentSettingsTest, DefaultsWithoutAFile) {
+  RotationState state;
+  state.Interval = 9;
+  state.ElapsedSeconds = 77;
+  state.LastIndex = 4;
+  state.ShowBaloonOnChange = state.RememberLast = state.DisableOnScreenSaver = false;
+  state.RandomWallpaper = true;
+  state.ViewerPath = "x";
+  bool paused = LoadSettings(Settings(dir_ + "none.ini"), state);
+  EXPECT_TRUE(paused);
+  EXPECT_EQ(state.Interval, 5);
+  EXPECT_EQ(state.ElapsedSeconds, 0);
+  EXPECT_EQ(state.LastIndex, 1);
+  EXPECT_TRUE(state.ShowBaloonOnChange);
+  EXPECT_TRUE(state.RememberLast) << "the agent's default differs from the window's";
+  EXPECT_TRUE(state.DisableOnScreenSaver);
+  EXPECT_FALSE(state.RandomWallpaper);
+  EXPECT_EQ(state.ViewerPath, "vistrel.exe");
+  EXPECT_FALSE(FileExists(dir_ + "none.ini")) << "reading creates nothing";
+}
+
+TEST_F(AgentSettingsTest, StoredValuesAndIntervalsBelowOne) {
+  RotationState state;
+  bool paused = LoadSettings(
+      Ini("[Settings]\r\nInterval=15\r\nShowBaloonOnChange=0\r\nRememberLast=0\r\nLastIndex=7\r\n"
+          "ViewerPath=D:\\tools\\v.exe\r\nRandomWallpaper=2\r\nDisableOnScreenSaver=0\r\nPaused=0\r\n"),
+      state);
+  EXPECT_FALSE(paused);
+  EXPECT_EQ(state.Interval, 15);
+  EXPECT_FALSE(state.ShowBaloonOnChange);
+  EXPECT_FALSE(state.RememberLast);
+  EXPECT_EQ(state.LastIndex, 7);
+  EXPECT_EQ(state.ViewerPath, "D:\\tools\\v.exe");
+  EXPECT_TRUE(state.RandomWallpaper) << "any non-zero number is true";
+  EXPECT_FALSE(state.DisableOnScreenSaver);
+  for (const char* interval : {"0", "-3", "abc"}) {
+    LoadSettings(Ini(std::string("[Settings]\r\nInterval=") + interval + "\r\n"), state);
+    EXPECT_EQ(state.Interval, 5) << interval;
+  }
+}
+
+TEST_F(AgentSettingsTest, ReloadTakesLastIndexOnlyWhenAskedAndKeepsStartUpSettings) {
+  RotationState state;
+  LoadSettings(Settings(dir_ + "none.ini"), state);
+  state.ElapsedSeconds = 100;
+  state.LastIndex = 3;
+  Settings ini = Ini("[Settings]\r\nInterval=20\r\nLastIndex=9\r\nRandomWallpaper=1\r\n"
+                     "DisableOnScreenSaver=0\r\nRememberLast=0\r\nViewerPath=v2.exe\r\n");
+  ReloadSettings(ini, state, false);
+  EXPECT_EQ(state.Interval, 20);
+  EXPECT_EQ(state.ElapsedSeconds, 0) << "the countdown restarts";
+  EXPECT_EQ(state.LastIndex, 3);
+  EXPECT_TRUE(state.RandomWallpaper);
+  EXPECT_FALSE(state.RememberLast);
+  EXPECT_EQ(state.ViewerPath, "v2.exe");
+  EXPECT_TRUE(state.DisableOnScreenSaver) << "read at start-up only";
+  ReloadSettings(ini, state, true);
+  EXPECT_EQ(state.LastIndex, 9);
+}
+
+TEST_F(AgentSettingsTest, SaveOnCloseWritesLastIndexAndPaused) {
+  Settings ini = Ini("[Settings]\r\nInterval=abc\r\n");
+  RotationState state;
+  state.LastIndex = 6;
+  state.RememberLast = true;
+  SaveOnClose(ini, state, true);
+  EXPECT_EQ(ini.ReadText(keys::kLastIndex, ""), "6");
+  EXPECT_EQ(ini.ReadText(keys::kPaused, ""), "1");
+  EXPECT_EQ(ini.ReadText(keys::kInterval, ""), "abc") << "other keys stay";
+  state.RememberLast = false;
+  SaveOnClose(ini, state, false);
+  EXPECT_EQ(ini.ReadText(keys::kLastIndex, ""), "1");
+  EXPECT_EQ(ini.ReadText(keys::kPaused, ""), "0");
+  RotationState next;
+  EXPECT_FALSE(LoadSettings(ini, next));
+}
+
+TEST(AgentListPath, ArgumentOrTheListBesideTheProgram) {
+  EXPECT_EQ(AgentListPath("D:\\lists\\mine.txt"), "D:\\lists\\mine.txt");
+  EXPECT_EQ(AgentListPath(""), ProgramDirectory() + "list.txt");
+}
+
+TEST(AboutText, SeparatorsAreLfCrAndTheIntervalIsCurrent) {
+  EXPECT_EQ(AboutText(15),
+            "Vistrel Agent 1.0\n\r\n\rTimer interval: 15 min.\n\r\n\r2026 The Vistrel developers");
+  EXPECT_NE(AboutText(20).find("\n\r\n\rTimer interval: 20 min."), std::string::npos);
+}
+
+TEST(TrayText, LongTextsAreCutToTheFieldWithAMark) {
+  auto no_dbcs = [](unsigned char) { return false; };
+  EXPECT_EQ(CutToField("Vistrel Agent [5 min]", kTooltipFieldSize, no_dbcs), "Vistrel Agent [5 min]");
+  std::string exact(127, 'a');
+  EXPECT_EQ(CutToField(exact, kTooltipFieldSize, no_dbcs), exact) << "127 characters fit";
+  std::string cut = CutToField(exact + "b", kTooltipFieldSize, no_dbcs);
+  EXPECT_EQ(cut.size(), 127u);
+  EXPECT_EQ(cut, std::string(124, 'a') + "...");
+  EXPECT_EQ(CutToField(std::string(300, 'x'), kBalloonTextFieldSize, no_dbcs).size(), 255u);
+  EXPECT_EQ(CutToField(std::string(300, 'x'), kBalloonTitleFieldSize, no_dbcs).size(), 63u);
+  EXPECT_EQ(CutToField(std::string("ab\0cd", 5), kTooltipFieldSize, no_dbcs), "ab");
+}
+
+TEST(TrayText, TwoByteCharactersAreNeverSplit) {
+  // Lead bytes 0x81 to 0x9F, as in code page 932; the trail byte 0x81 must not count as one.
+  auto lead = [](unsigned char c) { return c >= 0x81 && c <= 0x9F; };
+  std::string text(1, 'a');
+  for (int i = 0; i < 80; ++i) text += "\x81\x81";
+  std::string cut = CutToField(text, kTooltipFieldSize, lead);
+  EXPECT_EQ(cut.size(), 126u) << "1 + 61 pairs + the mark; the 62nd pair would split";
+  EXPECT_EQ(cut.substr(cut.size() - 3), "...");
+  EXPECT_EQ(cut.substr(0, 123), text.substr(0, 123));
+}
+
+TEST(TrayText, FileNamePartAfterTheLastBackslashOrColon) {
+  EXPECT_EQ(FileNamePart("C:\\pics\\a.jpg"), "a.jpg");
+  EXPECT_EQ(FileNamePart("C:a.jpg"), "a.jpg");
+  EXPECT_EQ(FileNamePart("a.jpg"), "a.jpg");
+  EXPECT_EQ(FileNamePart("C:\\pics\\"), "");
+  // 0x95 0x5C is one two-byte character in code page 932, its trail byte looking like "\".
+  auto lead = [](unsigned char c) { return c >= 0x81 && c <= 0x9F; };
+  EXPECT_EQ(FileNamePart("C:\\d\\\x95\x5C.jpg", lead), "\x95\x5C.jpg");
+  EXPECT_EQ(FileNamePart("C:\\d\\\x95\x5C.jpg"), ".jpg") << "without the code page's rules";
+}
+
+}  // namespace
+}  // namespace vistrel

@@ -1,0 +1,404 @@
+// The agent's window in this process: start-up state, mouse, menu commands, reload and exit.
+// The shell, launching, message boxes and the desktop are replaced by recorders.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "agent/win32/agent_ids.h"
+#include "agent/win32/agent_window.h"
+#include "platform/profile.h"
+#include "tests/support/test_support.h"
+#include "tests/win32/agent_test_support.h"
+#include "toolkit/application.h"
+
+namespace vistrel {
+namespace {
+
+using test::PumpMessages;
+using test::PumpUntil;
+using test::NotifyCall;
+
+struct Box {
+  HWND Owner;
+  std::string Text;
+  std::string Caption;
+  UINT Style;
+};
+
+// The average colour of an icon's opaque pixels.
+struct Colour {
+  int R = 0, G = 0, B = 0;
+};
+
+Colour AverageColour(HICON icon) {
+  ICONINFO info = {};
+  Colour average;
+  if (!GetIconInfo(icon, &info)) return average;
+  BITMAPINFO bmi = {};
+  bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
+  bmi.bmiHeader.biWidth = 16;
+  bmi.bmiHeader.biHeight = -16;
+  bmi.bmiHeader.biPlanes = 1;
+  bmi.bmiHeader.biBitCount = 32;
+  std::vector<unsigned char> pixels(16 * 16 * 4);
+  HDC dc = GetDC(nullptr);
+  GetDIBits(dc, info.hbmColor, 0, 16, pixels.data(), &bmi, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, dc);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  int n = 0;
+  for (std::size_t i = 0; i < pixels.size(); i += 4) {
+    if (pixels[i + 3] < 128) continue;
+    average.B += pixels[i];
+    average.G += pixels[i + 1];
+    average.R += pixels[i + 2];
+    ++n;
+  }
+  if (n) average = {average.R / n, average.G / n, average.B / n};
+  return average;
+}
+
+bool LooksGreen(const Colour& c) { return c.G > c.R + 50 && c.G > c.B + 50; }
+bool LooksGrey(const Colour& c) { return std::abs(c.R - c.G) < 20 && std::abs(c.G - c.B) < 20 && c.G > 60; }
+
+class AgentWindowTest : public testing::Test {
+ protected:
+  void Start(const std::string& name, const std::string& ini = "") {
+    dir_ = test::FreshDir("agent_window_" + name);
+    if (!ini.empty()) test::WriteBytes(dir_ + "vistrel.ini", "[Settings]\r\n" + ini);
+    AgentOptions options;
+    options.ListPath = dir_ + "list.txt";
+    options.SettingsPath = dir_ + "vistrel.ini";
+    options.Services.Launch = [this](const std::string& file, const std::string& parameters) {
+      launches_.push_back(file + "|" + parameters);
+    };
+    options.Services.ShowMessage = [this](HWND owner, const std::string& text,
+                                          const std::string& caption, UINT style) {
+      boxes_.push_back({owner, text, caption, style});
+      return IDOK;
+    };
+    options.Services.ScreenSavingEnabled = [] { return true; };
+    options.Services.UtcTimeOfDay = [] { return ClockTime{1, 2, 3, 4}; };
+    options.Services.RemoveWallpaper = [this] { ++removals_; };
+    options.Services.Notify = recorder_.Function();
+    agent_ = std::make_unique<AgentWindow>(std::move(options));
+  }
+
+  void TearDown() override {
+    agent_.reset();
+    test::TakeQuitMessage();
+  }
+
+  HWND Handle() { return agent_->Window().Handle(); }
+  void Press(UINT what) { SendMessageA(Handle(), kTrayCallbackMessage, agent_->Tray()->Id(), what); }
+  void Command(AgentCommand command) { SendMessageA(Handle(), WM_COMMAND, command, 0); }
+  std::string Tooltip() { return agent_->Tray()->Tooltip(); }
+  std::string Stored(const char* key) {
+    return ProfileReadString(dir_ + "vistrel.ini", "Settings", key, "<none>");
+  }
+  // A list of two pictures that exist, and a stand-in applier file.
+  void MakeListAndViewer() {
+    test::WriteBytes(dir_ + "one.bmp", "x");
+    test::WriteBytes(dir_ + "two.bmp", "x");
+    test::WriteBytes(dir_ + "list.txt", "1" + dir_ + "one.bmp\r\n3" + dir_ + "two.bmp\r\n");
+    test::WriteBytes(dir_ + "vistrel.exe", "x");
+    agent_->State().ViewerPath = dir_ + "vistrel.exe";
+  }
+
+  test::NotifyRecorder recorder_;
+  std::string dir_;
+  std::unique_ptr<AgentWindow> agent_;
+  std::vector<std::string> launches_;
+  std::vector<Box> boxes_;
+  int removals_ = 0;
+};
+
+TEST_F(AgentWindowTest, HiddenToolWindowFoundByItsCaption) {
+  Start("hidden");
+  EXPECT_EQ(FindWindowA(nullptr, "Vistrel Agent"), Handle());
+  EXPECT_FALSE(IsWindowVisible(Handle()));
+  EXPECT_TRUE(GetWindowLongA(Handle(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW) << "no taskbar button";
+  RECT client;
+  GetClientRect(Handle(), &client);
+  EXPECT_EQ(client.right, 254);
+  EXPECT_EQ(client.bottom, 99);
+  EXPECT_EQ(MainWindow(), &agent_->Window());
+
+  const char* expected[] = {"About...", "", "Options...", "Pause", "Next", "Remove Wallpaper", "", "Exit"};
+  ASSERT_EQ(agent_->Menu()->Count(), 8);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(agent_->Menu()->Text(i), expected[i]) << i;
+}
+
+TEST_F(AgentWindowTest, NoSettingsFileStartsPausedWithTheInactiveIcon) {
+  Start("no_settings");
+  ASSERT_GE(recorder_.calls.size(), 2u);
+  const NotifyCall& add = recorder_.calls[0];
+  EXPECT_EQ(add.Message, static_cast<DWORD>(NIM_ADD)) << "shown first as built";
+  EXPECT_STREQ(add.Data.szTip, "Vistrel Agent");
+  ASSERT_NE(add.Data.hIcon, nullptr);
+  EXPECT_NE(add.Data.hIcon, agent_->Tray()->Icon());
+  ICONINFO replaced = {};
+  EXPECT_FALSE(GetIconInfo(add.Data.hIcon, &replaced)) << "the replaced icon was destroyed";
+
+  EXPECT_TRUE(agent_->Paused());
+  EXPECT_FALSE(agent_->RotationTimer()->Enabled());
+  EXPECT_TRUE(agent_->Menu()->Checked(kMenuPositionPause));
+  EXPECT_EQ(Tooltip(), "Vistrel Agent [Paused]");
+  EXPECT_STREQ(recorder_.Last().Data.szTip, "Vistrel Agent [Paused]");
+  EXPECT_TRUE(LooksGrey(AverageColour(agent_->Tray()->Icon()))) << "INACTIVE";
+  EXPECT_EQ(agent_->State().Interval, 5);
+  EXPECT_EQ(agent_->State().ListPath, dir_ + "list.txt");
+  EXPECT_FALSE(test::PumpUntil([&] { return recorder_.Count(NIM_MODIFY) > 10; }, 1500))
+      << "paused: no countdown";
+}
+
+TEST_F(AgentWindowTest, NotPausedStartsTheCountdown) {
+  Start("running", "Paused=0\r\nInterval=2\r\n");
+  EXPECT_FALSE(agent_->Paused());
+  EXPECT_TRUE(agent_->RotationTimer()->Enabled());
+  EXPECT_EQ(agent_->RotationTimer()->Interval(), 1000);
+  EXPECT_FALSE(agent_->Menu()->Checked(kMenuPositionPause));
+  EXPECT_TRUE(LooksGreen(AverageColour(agent_->Tray()->Icon())));
+  EXPECT_EQ(Tooltip(), "Vistrel Agent") << "until the first tick";
+  ASSERT_TRUE(PumpUntil([&] { return agent_->State().ElapsedSeconds >= 1; }, 5000));
+  EXPECT_EQ(Tooltip(), "Vistrel Agent [2 min]") << "119 seconds left";
+}
+
+TEST_F(AgentWindowTest, LeftPressTogglesPauseAndResumesWhereItStopped) {
+  Start("left");
+  agent_->State().ElapsedSeconds = 100;
+  Press(WM_LBUTTONDOWN);
+  EXPECT_FALSE(agent_->Paused());
+  EXPECT_FALSE(agent_->Menu()->Checked(kMenuPositionPause));
+  EXPECT_EQ(Tooltip(), "Vistrel Agent [3 min]") << "200 seconds left";
+  EXPECT_TRUE(LooksGreen(AverageColour(agent_->Tray()->Icon())));
+  Press(WM_LBUTTONDOWN);
+  EXPECT_TRUE(agent_->Paused());
+  EXPECT_TRUE(agent_->Menu()->Checked(kMenuPositionPause));
+  EXPECT_EQ(Tooltip(), "Vistrel Agent [Paused]");
+  EXPECT_TRUE(LooksGrey(AverageColour(agent_->Tray()->Icon())));
+  EXPECT_EQ(agent_->State().ElapsedSeconds, 100);
+  Command(kCommandPause);
+  EXPECT_FALSE(agent_->Paused()) << "the menu item does the same";
+  Press(WM_LBUTTONUP);
+  Press(WM_LBUTTONDBLCLK);
+  EXPECT_FALSE(agent_->Paused()) << "releases and double clicks do nothing";
+}
+
+struct MenuLook {
+  static MenuLook* current;
+  HWND agent = nullptr;
+  HWND menu = nullptr;
+  RECT menu_rect = {};
+  RECT agent_rect = {};
+  bool agent_visible = false;
+  HWND foreground = nullptr;
+  static void CALLBACK Look(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    MenuLook& look = *current;
+    look.menu = test::OpenMenuWindow();
+    if (look.menu) GetWindowRect(look.menu, &look.menu_rect);
+    GetWindowRect(look.agent, &look.agent_rect);
+    look.agent_visible = IsWindowVisible(look.agent) != FALSE;
+    look.foreground = GetForegroundWindow();
+    EndMenu();
+  }
+};
+MenuLook* MenuLook::current = nullptr;
+
+TEST_F(AgentWindowTest, RightPressOpensTheMenuAtTheCursorWithTheWindowOffScreen) {
+  Start("right");
+  MenuLook look;
+  look.agent = Handle();
+  MenuLook::current = &look;
+  SetCursorPos(400, 300);
+  SetTimer(nullptr, 0, 300, &MenuLook::Look);
+  Press(WM_RBUTTONDOWN);
+  ASSERT_NE(look.menu, nullptr) << "the menu opened on the press";
+  EXPECT_EQ(look.menu_rect.left, 400);
+  EXPECT_EQ(look.menu_rect.top, 300);
+  EXPECT_TRUE(look.agent_visible);
+  EXPECT_LE(look.agent_rect.right, 0) << "shown, but wholly left of the screen";
+  EXPECT_EQ(look.agent_rect.right - look.agent_rect.left,
+            agent_->Window().Bounds().right - agent_->Window().Bounds().left);
+  EXPECT_EQ(look.foreground, Handle());
+  Press(WM_MBUTTONDOWN);  // nothing
+  EXPECT_TRUE(agent_->Paused());
+}
+
+TEST_F(AgentWindowTest, NextWhilePausedChangesAtOnceAndStaysPaused) {
+  Start("next_paused");
+  MakeListAndViewer();
+  Command(kCommandNext);
+  ASSERT_EQ(launches_, std::vector<std::string>{dir_ + "vistrel.exe|\"3" + dir_ + "two.bmp\""});
+  EXPECT_TRUE(agent_->Paused());
+  EXPECT_EQ(Tooltip(), "Vistrel Agent [Paused]");
+  EXPECT_TRUE(LooksGrey(AverageColour(agent_->Tray()->Icon())));
+  EXPECT_EQ(Stored("LastIndex"), "2");
+  const NotifyCall& balloon = recorder_.Last();
+  EXPECT_EQ(balloon.Data.uFlags, static_cast<UINT>(NIF_INFO));
+  EXPECT_STREQ(balloon.Data.szInfoTitle, "New wallpaper:");
+  EXPECT_STREQ(balloon.Data.szInfo, "two.bmp");
+  EXPECT_EQ(balloon.Data.uTimeout, 3000u);
+  EXPECT_EQ(balloon.Data.dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
+}
+
+TEST_F(AgentWindowTest, MissingApplierWarnsFromTheAgentWindowAndStoresNoIndex) {
+  Start("no_viewer");
+  MakeListAndViewer();
+  agent_->State().ViewerPath = dir_ + "gone.exe";
+  Command(kCommandNext);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].Owner, Handle());
+  EXPECT_EQ(boxes_[0].Caption, "Warning");
+  EXPECT_EQ(boxes_[0].Style, 0x30u);
+  EXPECT_EQ(boxes_[0].Text, "Cannot find \"" + dir_ + "gone.exe\" - cannot change wallpaper.");
+  EXPECT_TRUE(launches_.empty());
+  EXPECT_EQ(Stored("LastIndex"), "<none>");
+}
+
+TEST_F(AgentWindowTest, ReloadMessageRereadsSettingsAndLastIndexOnlyWhenAsked) {
+  Start("reload", "Interval=15\r\nLastIndex=1\r\n");
+  int later_hook_saw = 0;
+  agent_->Window().AddMessageHook([&](WindowMessage& m) {
+    later_hook_saw += m.Message == kAgentReloadMessage;
+    return false;
+  });
+  agent_->State().ElapsedSeconds = 50;
+  test::WriteBytes(dir_ + "vistrel.ini", "[Settings]\r\nInterval=20\r\nLastIndex=3\r\nRandomWallpaper=1\r\n");
+  SendMessageA(Handle(), kAgentReloadMessage, 0, 0);
+  EXPECT_EQ(agent_->State().Interval, 20);
+  EXPECT_EQ(agent_->State().ElapsedSeconds, 0);
+  EXPECT_EQ(agent_->State().LastIndex, 1) << "first parameter 0";
+  EXPECT_TRUE(agent_->State().RandomWallpaper);
+  EXPECT_TRUE(agent_->Paused()) << "the pause state is kept";
+  EXPECT_EQ(later_hook_saw, 1) << "left unhandled";
+  SendMessageA(Handle(), kAgentReloadMessage, 1, 0);
+  EXPECT_EQ(agent_->State().LastIndex, 3);
+
+  Command(kCommandAbout);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].Owner, nullptr);
+  EXPECT_EQ(boxes_[0].Caption, "Vistrel Agent");
+  EXPECT_EQ(boxes_[0].Style, 0x40u);
+  EXPECT_EQ(boxes_[0].Text.rfind("Vistrel Agent 1.0\n\r\n\rTimer interval: 20 min.", 0), 0u);
+}
+
+TEST_F(AgentWindowTest, ExitStoresTheStateAndEndsTheMessageLoop) {
+  Start("exit", "RememberLast=0\r\nLastIndex=4\r\n");
+  Command(kCommandExit);
+  EXPECT_TRUE(IsWindow(Handle())) << "the close is posted";
+  EXPECT_EQ(RunMessageLoop(), 0);
+  EXPECT_EQ(Stored("LastIndex"), "1") << "not remembered";
+  EXPECT_EQ(Stored("Paused"), "1");
+  EXPECT_EQ(recorder_.Last().Message, static_cast<DWORD>(NIM_DELETE)) << "the icon leaves";
+  EXPECT_FALSE(agent_->Window().HasHandle());
+  EXPECT_EQ(agent_->Tray(), nullptr);
+}
+
+TEST_F(AgentWindowTest, ExitWhileRunningRemembersTheIndex) {
+  Start("exit_running", "Paused=0\r\nLastIndex=4\r\n");
+  agent_->State().LastIndex = 6;
+  Command(kCommandExit);
+  EXPECT_EQ(RunMessageLoop(), 0);
+  EXPECT_EQ(Stored("LastIndex"), "6");
+  EXPECT_EQ(Stored("Paused"), "0");
+}
+
+TEST_F(AgentWindowTest, OptionsStartsTheApplierOrWarnsAndOpensTheSettingsFile) {
+  Start("options");
+  MakeListAndViewer();
+  Command(kCommandOptions);
+  EXPECT_EQ(launches_, std::vector<std::string>{dir_ + "vistrel.exe|"});
+  EXPECT_TRUE(boxes_.empty());
+
+  launches_.clear();
+  agent_->State().ViewerPath = dir_ + "gone.exe";
+  Command(kCommandOptions);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].Owner, Handle());
+  EXPECT_EQ(boxes_[0].Caption, "Warning");
+  EXPECT_EQ(boxes_[0].Style, 0x30u);
+  EXPECT_EQ(boxes_[0].Text,
+            "Cannot find \"" + dir_ + "gone.exe\" - configuration GUI is not available.");
+  EXPECT_EQ(launches_, std::vector<std::string>{dir_ + "vistrel.ini|"});
+}
+
+TEST_F(AgentWindowTest, RemoveWallpaperLeavesTheRotationAlone) {
+  Start("remove", "Paused=0\r\n");
+  agent_->State().ElapsedSeconds = 30;
+  Command(kCommandRemoveWallpaper);
+  EXPECT_EQ(removals_, 1);
+  EXPECT_FALSE(agent_->Paused());
+  EXPECT_EQ(agent_->State().ElapsedSeconds, 30);
+}
+
+// The process's private bytes, through kernel32's own copy of the psapi call.
+std::size_t PrivateBytes() {
+  using Query = BOOL(WINAPI*)(HANDLE, PROCESS_MEMORY_COUNTERS*, DWORD);
+  static const auto query = reinterpret_cast<Query>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "K32GetProcessMemoryInfo")));
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof counters;
+  if (!query || !query(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+  return counters.PagefileUsage;
+}
+
+// Every toggle loads an icon and drops the one before; thousands of them must not add up.
+TEST_F(AgentWindowTest, PauseTogglesDoNotGrowTheProcess) {
+  Start("toggles");
+  recorder_.calls.clear();
+  int adds = 0;
+  auto toggle = [&](int times) {
+    for (int i = 0; i < times; ++i) {
+      Press(WM_LBUTTONDOWN);
+      adds += recorder_.Count(NIM_ADD);
+      recorder_.calls.clear();  // the record of calls must not be what grows
+    }
+    PumpMessages(20);
+  };
+  toggle(500);  // warm-up: caches and heaps settle
+  std::size_t before = PrivateBytes();
+  ASSERT_NE(before, 0u);
+  toggle(3000);  // unshared icons loaded and destroyed grew by about 110 bytes each
+  EXPECT_LT(PrivateBytes(), before + 150 * 1024) << "before: " << before;
+  EXPECT_EQ(adds, 0) << "every icon change was a modification";
+}
+
+// The icons the program carries: two groups, each a 16-colour and a 32-bit 16 x 16 image.
+TEST(AgentResources, IconGroupsHoldA16ColourAndA32BitImage) {
+#pragma pack(push, 2)
+  struct GroupEntry {
+    BYTE Width, Height, ColourCount, Reserved;
+    WORD Planes, BitCount;
+    DWORD BytesInRes;
+    WORD Id;
+  };
+  struct GroupHeader {
+    WORD Reserved, Type, Count;
+  };
+#pragma pack(pop)
+  for (const char* name : {"ACTIVE", "INACTIVE"}) {
+    HRSRC found = FindResourceA(nullptr, name, MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
+    ASSERT_NE(found, nullptr) << name;
+    const auto* header = static_cast<const GroupHeader*>(LockResource(LoadResource(nullptr, found)));
+    ASSERT_EQ(header->Count, 2) << name;
+    const auto* entries = reinterpret_cast<const GroupEntry*>(header + 1);
+    std::vector<int> depths;
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_EQ(entries[i].Width, 16) << name;
+      EXPECT_EQ(entries[i].Height, 16) << name;
+      depths.push_back(entries[i].BitCount);
+    }
+    EXPECT_EQ(depths, (std::vector<int>{4, 32})) << name;
+  }
+}
+
+}  // namespace
+}  // namespace vistrel

@@ -1,0 +1,117 @@
+#include "toolkit/window.h"
+
+#include <algorithm>
+
+#include "common/exception.h"
+#include "toolkit/application.h"
+
+namespace vistrel {
+
+namespace {
+
+constexpr const char kWindowClassName[] = "TVistrelWindow";
+
+void RegisterWindowClassOnce(WNDPROC procedure) {
+  static bool registered = false;
+  if (registered) return;
+  WNDCLASSA window_class = {};
+  window_class.lpfnWndProc = procedure;
+  window_class.hInstance = GetModuleHandleA(nullptr);
+  window_class.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  window_class.lpszClassName = kWindowClassName;
+  if (!RegisterClassA(&window_class) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+    VISTREL_CHECK_FAILED("RegisterClassA");
+  registered = true;
+}
+
+}  // namespace
+
+Window::~Window() { Destroy(); }
+
+HookId Window::AddMessageHook(MessageHook hook) {
+  HookId id = next_hook_id_++;
+  hooks_.push_back(std::make_shared<HookEntry>(HookEntry{id, std::move(hook)}));
+  return id;
+}
+
+void Window::RemoveMessageHook(HookId id) {
+  for (auto& entry : hooks_)
+    if (entry->Id == id) entry->Removed = true;
+  // While a dispatch walks the list, it is compacted when the outermost dispatch ends.
+  if (dispatch_depth_ == 0)
+    hooks_.erase(std::remove_if(hooks_.begin(), hooks_.end(), [](const auto& e) { return e->Removed; }),
+                 hooks_.end());
+}
+
+LRESULT Window::Send(UINT message, WPARAM wparam, LPARAM lparam) const {
+  return SendMessageA(handle_, message, wparam, lparam);
+}
+
+void Window::Post(UINT message, WPARAM wparam, LPARAM lparam) const {
+  PostMessageA(handle_, message, wparam, lparam);
+}
+
+void Window::Destroy() {
+  if (handle_) DestroyWindow(handle_);
+}
+
+void Window::CreateHandle(const CreateArgs& args) {
+  RegisterWindowClassOnce(&Window::WindowProc);
+  HWND created = CreateWindowExA(args.ExStyle, kWindowClassName, args.Text.c_str(), args.Style,
+                                 args.X, args.Y, args.Width, args.Height, args.Parent, nullptr,
+                                 GetModuleHandleA(nullptr), this);
+  if (!created) VISTREL_CHECK_FAILED("CreateWindowExA");
+}
+
+LRESULT Window::HandleMessage(WindowMessage& message) {
+  return DefWindowProcA(handle_, message.Message, message.WParam, message.LParam);
+}
+
+LRESULT Window::Dispatch(WindowMessage& message) {
+  ++dispatch_depth_;
+  struct DepthGuard {
+    Window* window;
+    ~DepthGuard() {
+      if (--window->dispatch_depth_ == 0)
+        window->hooks_.erase(std::remove_if(window->hooks_.begin(), window->hooks_.end(),
+                                            [](const auto& e) { return e->Removed; }),
+                             window->hooks_.end());
+    }
+  } guard{this};
+  // By index: a hook may add hooks, which may move the list.
+  for (std::size_t i = 0; i < hooks_.size(); ++i) {
+    std::shared_ptr<HookEntry> entry = hooks_[i];
+    if (entry->Removed) continue;
+    if (entry->Hook(message)) return message.Result;
+  }
+  return HandleMessage(message);
+}
+
+LRESULT CALLBACK Window::WindowProc(HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
+  Window* window = nullptr;
+  if (message == WM_NCCREATE) {
+    window = static_cast<Window*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);
+    SetWindowLongPtrA(handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+    window->handle_ = handle;
+  } else {
+    window = reinterpret_cast<Window*>(GetWindowLongPtrA(handle, GWLP_USERDATA));
+  }
+  // Messages that come before WM_NCCREATE (WM_GETMINMAXINFO) have no object yet.
+  if (!window) return DefWindowProcA(handle, message, wparam, lparam);
+
+  LRESULT result = 0;
+  try {
+    WindowMessage m{message, wparam, lparam};
+    result = window->Dispatch(m);
+  } catch (...) {
+    DeferException(std::current_exception());
+  }
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrA(handle, GWLP_USERDATA, 0);
+    window->handle_ = nullptr;
+  }
+  return result;
+}
+
+}  // namespace vistrel

@@ -1,0 +1,82 @@
+// Windows as objects: one window procedure for every window of the toolkit, the object bound to
+// its handle at WM_NCCREATE and unbound at WM_NCDESTROY, and per-window message hooks.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vistrel {
+
+struct WindowMessage {
+  UINT Message;
+  WPARAM WParam;
+  LPARAM LParam;
+  LRESULT Result = 0;
+};
+
+// Sees a message before the window's own processing. Returns true when it handled the message
+// (Result is then the answer); false lets the message go on.
+using MessageHook = std::function<bool(WindowMessage&)>;
+using HookId = unsigned;
+
+class Window {
+ public:
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
+  // Destroys the window if it still exists. A window object must not be deleted from inside
+  // one of its own messages.
+  virtual ~Window();
+
+  HWND Handle() const { return handle_; }
+  bool HasHandle() const { return handle_ != nullptr; }
+
+  // Hooks run in the order they were added. Adding or removing hooks from inside a hook is
+  // allowed; a hook removed meanwhile is not called again.
+  HookId AddMessageHook(MessageHook hook);
+  void RemoveMessageHook(HookId id);
+
+  LRESULT Send(UINT message, WPARAM wparam = 0, LPARAM lparam = 0) const;
+  void Post(UINT message, WPARAM wparam = 0, LPARAM lparam = 0) const;
+  void Destroy();
+
+ protected:
+  Window() = default;
+
+  struct CreateArgs {
+    std::string Text;
+    DWORD Style = 0;
+    DWORD ExStyle = 0;
+    int X = CW_USEDEFAULT;
+    int Y = CW_USEDEFAULT;
+    int Width = CW_USEDEFAULT;
+    int Height = CW_USEDEFAULT;
+    HWND Parent = nullptr;
+  };
+  // Creates the window of the toolkit's class; a failure raises a toolkit check.
+  void CreateHandle(const CreateArgs& args);
+
+  // What no hook handled; the base hands it to DefWindowProcA.
+  virtual LRESULT HandleMessage(WindowMessage& message);
+
+ private:
+  struct HookEntry {
+    HookId Id;
+    MessageHook Hook;
+    bool Removed = false;
+  };
+
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT Dispatch(WindowMessage& message);
+
+  HWND handle_ = nullptr;
+  // Entries are shared so that a hook stays alive while it runs, even if it removes itself.
+  std::vector<std::shared_ptr<HookEntry>> hooks_;
+  HookId next_hook_id_ = 1;
+  int dispatch_depth_ = 0;
+};
+
+}  // namespace vistrel
