@@ -59,3 +59,6 @@ done
 if [ -x scripts/demo_agent.sh ]; then
   bash scripts/demo_agent.sh "$build" "$out"
 fi
+if [ -x scripts/demo_window.sh ]; then
+  bash scripts/demo_window.sh "$build" "$out"
+fi

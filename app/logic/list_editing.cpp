@@ -18,7 +18,8 @@ std::vector<std::string> FolderImageMasks(const std::string& folder) {
 
 void AddFolderFiles(WallpaperList& list, const std::string& folder,
                     const std::vector<std::string>& names) {
-  for (const std::string& name : names) list.AddRow(JoinFolderAndName(folder, name), kStyleTextCenter);
+  for (const std::string& name : names)
+    list.AddRow(JoinFolderAndName(folder, name), kStyleTextCenter);
 }
 
 void AddDroppedFiles(WallpaperList& list, const std::vector<std::string>& paths,

@@ -20,7 +20,7 @@ constexpr const char kColumnStyle[] = "Style";
 constexpr const char kTimerGroup[] = "Timer:";
 constexpr const char kIntervalLabel[] = "Interval:";
 constexpr const char kMinutesLabel[] = "min.";
-constexpr const char* const kIntervalItems[] = {"1",  "5",  "10", "15",  "20",  "25",  "30",
+constexpr const char* const kIntervalItems[] = {"1",  "5",  "10",  "15",  "20",  "25",  "30",
                                                 "60", "90", "120", "300", "720", "1440"};
 constexpr const char kAgentButton[] = "Agent";
 constexpr const char kWallpaperGroup[] = "Wallpaper:";
@@ -42,7 +42,8 @@ constexpr const char kMenuSelectAll[] = "Select All\tCtrl+A";
 constexpr const char kMenuRemoveDead[] = "Remove dead entries";
 
 constexpr const char kOpenFilter[] =
-    "Images (*.jpg, *.jpeg, *.gif, *.png, *.bmp)|*.jpg;*.jpeg;*.gif;*.png;*.bmp|All files (*.*)|*.*";
+    "Images (*.jpg, *.jpeg, *.gif, *.png, *.bmp)|*.jpg;*.jpeg;*.gif;*.png;*.bmp|"
+    "All files (*.*)|*.*";
 
 // The agent: its hidden window's title, the message that makes it re-read the settings, and its
 // program file, looked up in the current directory.

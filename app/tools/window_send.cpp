@@ -56,7 +56,8 @@ BOOL CALLBACK FindListView(HWND child, LPARAM param) {
 bool RowBounds(HWND list, int row, RECT& bounds) {
   DWORD process_id = 0;
   GetWindowThreadProcessId(list, &process_id);
-  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process_id);
+  HANDLE process =
+      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process_id);
   if (!process) return false;
   void* remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
   bool ok = false;
@@ -64,7 +65,8 @@ bool RowBounds(HWND list, int row, RECT& bounds) {
     RECT request = {LVIR_BOUNDS, 0, 0, 0};
     SIZE_T moved = 0;
     if (WriteProcessMemory(process, remote, &request, sizeof request, &moved) &&
-        SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote)) &&
+        SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(row),
+                     reinterpret_cast<LPARAM>(remote)) &&
         ReadProcessMemory(process, remote, &bounds, sizeof bounds, &moved))
       ok = true;
     VirtualFreeEx(process, remote, 0, MEM_RELEASE);
@@ -103,7 +105,8 @@ WORD KeyCode(const std::string& name) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: vistrel_window_send wait|click ROW|rclick ROW|key NAME...|close\n");
+    std::fprintf(stderr,
+                 "usage: vistrel_window_send wait|click ROW|rclick ROW|key NAME...|close\n");
     return 2;
   }
   const std::string command = argv[1];

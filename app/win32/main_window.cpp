@@ -147,9 +147,7 @@ void MainWindow::Build() {
   Control::ReflectNotificationsOf(form_);
   form_.AddMessageHook([this](WindowMessage& message) {
     switch (message.Message) {
-      case WM_SIZE:
-        Layout();
-        return false;
+      case WM_SIZE: Layout(); return false;
       case WM_SYSCOMMAND:
         // The main window minimizes the whole program to its taskbar entry.
         if ((message.WParam & 0xFFF0) != SC_MINIMIZE) return false;
@@ -167,13 +165,13 @@ void MainWindow::Build() {
         else if (wallpaper_view_)
           wallpaper_view_->Focus();
         return true;
-      default:
-        return false;
+      default: return false;
     }
   });
   Layout();
 
-  agent_check_timer_ = std::make_unique<Timer>(form_, kAgentCheckPeriodMs, [this] { CheckAgent(); });
+  agent_check_timer_ =
+      std::make_unique<Timer>(form_, kAgentCheckPeriodMs, [this] { CheckAgent(); });
   agent_check_timer_->SetEnabled(true);
 }
 
@@ -192,23 +190,29 @@ void MainWindow::BuildListMenu() {
   ShortCut ctrl_a;
   ctrl_a.Key = 'A';
   ctrl_a.Ctrl = true;
-  menu.AddItem(item(kMenuAdd, [this] { AddFiles(); }, kCommandAdd, ShortCut{VK_INSERT}));
-  menu.AddItem(item(kMenuAddDirectory, [this] { AddDirectory(); }, kCommandAddDirectory));
-  menu.AddItem(item(kMenuDelete, [this] { DeleteSelected(); }, kCommandDelete, ShortCut{VK_DELETE}));
+  menu.AddItem(item(
+      kMenuAdd, [this] { AddFiles(); }, kCommandAdd, ShortCut{VK_INSERT}));
+  menu.AddItem(item(
+      kMenuAddDirectory, [this] { AddDirectory(); }, kCommandAddDirectory));
+  menu.AddItem(item(
+      kMenuDelete, [this] { DeleteSelected(); }, kCommandDelete, ShortCut{VK_DELETE}));
   menu.AddSeparator();
   const PopupMenuTree::ItemId style = menu.AddSubmenu(kMenuStyle);
   const std::pair<const char*, UINT> styles[] = {{kStyleTextCenter, kCommandCenter},
-                                                  {kStyleTextTile, kCommandTile},
-                                                  {kStyleTextStretch, kCommandStretch}};
+                                                 {kStyleTextTile, kCommandTile},
+                                                 {kStyleTextStretch, kCommandStretch}};
   for (const auto& [word, command] : styles) {
     const std::string text = word;
-    PopupMenuTree::ItemArgs args = item(text, [this, text] { SetSelectedStyle(text); }, command);
+    PopupMenuTree::ItemArgs args = item(
+        text, [this, text] { SetSelectedStyle(text); }, command);
     args.RadioGroup = kRadioGroupStyles;
     args.Parent = style;
     menu.AddItem(args);
   }
-  menu.AddItem(item(kMenuSelectAll, [this] { SelectAll(); }, kCommandSelectAll, ctrl_a));
-  menu.AddItem(item(kMenuRemoveDead, [this] { RemoveDeadEntries(); }, kCommandRemoveDead));
+  menu.AddItem(item(
+      kMenuSelectAll, [this] { SelectAll(); }, kCommandSelectAll, ctrl_a));
+  menu.AddItem(item(
+      kMenuRemoveDead, [this] { RemoveDeadEntries(); }, kCommandRemoveDead));
   menu.OnPopup = [this] { UpdateListMenu(); };
 }
 
@@ -248,7 +252,8 @@ void MainWindow::BuildSettingsPanel() {
   agent_button_->OnClick = [this] { StartAgent(); };
 
   wallpaper_group_ = std::make_unique<GroupBox>(panel, kWallpaperGroup, 8, 8, 169, 70);
-  sequential_radio_ = std::make_unique<RadioButton>(*wallpaper_group_, kSequentialRadio, 8, 16, true);
+  sequential_radio_ =
+      std::make_unique<RadioButton>(*wallpaper_group_, kSequentialRadio, 8, 16, true);
   random_radio_ = std::make_unique<RadioButton>(*wallpaper_group_, kRandomRadio, 88, 16);
   sequential_radio_->SetChecked(true);
   remember_last_check_ = std::make_unique<CheckBox>(*wallpaper_group_, kRememberLastCheck, 9, 40);
@@ -314,8 +319,8 @@ void MainWindow::ApplyOpacity(int opacity) {
   FARPROC found = GetProcAddress(GetModuleHandleA("User32"), "SetLayeredWindowAttributes");
   if (!found) return;
   // Through the generic function type, which converts to any other without a warning.
-  auto set_layered = reinterpret_cast<SetLayeredWindowAttributesFn>(
-      reinterpret_cast<void (*)()>(found));
+  auto set_layered =
+      reinterpret_cast<SetLayeredWindowAttributesFn>(reinterpret_cast<void (*)()>(found));
   const HWND window = form_.Handle();
   LONG_PTR extended = GetWindowLongPtrA(window, GWL_EXSTYLE);
   if (IsOpaque(opacity)) {
@@ -426,10 +431,10 @@ void MainWindow::UpdateListMenu() {
   menu.SetEnabled(kMenuItemDelete, state.delete_enabled);
   menu.SetEnabled(kMenuItemStyle, state.style_enabled);
   if (state.update_checks) {
-    for (const auto& [item, word] : radios)
-      menu.SetChecked(item, state.checked_style == word);
+    for (const auto& [item, word] : radios) menu.SetChecked(item, state.checked_style == word);
   }
-  for (ListMenuItem item : {kMenuItemAdd, kMenuItemAddDirectory, kMenuItemSelectAll, kMenuItemRemoveDead})
+  for (ListMenuItem item :
+       {kMenuItemAdd, kMenuItemAddDirectory, kMenuItemSelectAll, kMenuItemRemoveDead})
     menu.SetEnabled(item, true);
 }
 
@@ -520,8 +525,9 @@ void MainWindow::SortByColumn(int column) {
   ReadSelection();
   list_.SortByColumn(column);
   if (wallpaper_view_)
-    wallpaper_view_->SetSortStyle(list_.Order() == SortOrder::Descending ? ListSortStyle::Descending
-                                                                         : ListSortStyle::Ascending);
+    wallpaper_view_->SetSortStyle(list_.Order() == SortOrder::Descending
+                                      ? ListSortStyle::Descending
+                                      : ListSortStyle::Ascending);
   ShowRows();
   SaveList();
 }

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# The configuration window on the Wine virtual desktop, with a list of sample pictures of which one
+# is missing (it shows the greyed icon). Screenshots of the window with a row selected, and with
+# the list's popup menu open on that row (its Style submenu showing the row's style), go to
+# OUT_DIR as window-*.png.
+#   demo_window.sh [BUILD_DIR [OUT_DIR]]      defaults: build/win64 and build/demo
+# The programs run from the 64-bit build: Wine here cannot start 32-bit programs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+build=${1:-$root/build/win64}
+out=${2:-$root/build/demo}
+[ -d "$build" ] || cmake --preset win64 -B "$build" >/dev/null
+build=$(cd "$build" && pwd)
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+
+cmake --build "$build" -j 2 --target vistrel vistrel_window_send >/dev/null
+
+winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
+
+run=$out/window
+rm -rf "$run"
+mkdir -p "$run"
+cp "$build/bin/vistrel.exe" "$build/bin/vistrel_window_send.exe" "$run/"
+
+# The bundled samples, and three pictures drawn here (24-bit BMP).
+shopt -s nullglob
+for picture in resources/demo/*.bmp resources/demo/*.jpg resources/demo/*.png; do
+  cp "$picture" "$run/"
+done
+python3 - "$run" <<'PY'
+import struct, sys
+def bmp(path, width, height, colour):
+    row = (width * 3 + 3) // 4 * 4
+    pixels = bytearray()
+    for y in range(height):
+        line = bytearray()
+        for x in range(width):
+            r, g, b = colour(x / width, y / height)
+            line += bytes((b, g, r))
+        pixels += line + bytes(row - len(line))
+    header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+    open(path, "wb").write(header + info + pixels)
+bmp(sys.argv[1] + "/dusk.bmp", 160, 100, lambda u, v: (int(40 + 180 * v), int(30 + 60 * v), int(200 - 80 * v)))
+bmp(sys.argv[1] + "/meadow.bmp", 160, 100, lambda u, v: (int(60 * u), int(110 + 120 * v), 50))
+bmp(sys.argv[1] + "/harbour.bmp", 160, 100, lambda u, v: (30, int(80 + 100 * u), int(160 + 90 * v)))
+PY
+list="3$(winpath "$run/dusk.bmp")"$'\r\n'
+list+="2$(winpath "$run/meadow.bmp")"$'\r\n'
+list+="1$(winpath "$run/harbour.bmp")"$'\r\n'
+list+="3$(winpath "$run/holiday/beach.jpg")"$'\r\n'  # gone: the missing-file icon
+for picture in "$run"/*.bmp "$run"/*.jpg "$run"/*.png; do
+  case "$(basename "$picture")" in dusk.bmp | meadow.bmp | harbour.bmp | vistrel_wlp.bmp) continue ;; esac
+  list+="2$(winpath "$picture")"$'\r\n'
+done
+printf '%s' "$list" >"$run/list.txt"
+printf '[Settings]\r\nInterval=15\r\nRememberLast=1\r\n' >"$run/vistrel.ini"
+
+wine_run() { "$root/scripts/wine-run" --build "$build" "$@"; }
+stop_wine() { "$root/scripts/wine-run" --stop "$build"; }
+trap stop_wine EXIT
+stop_wine
+wine_run cmd /c exit 0 >/dev/null 2>&1 || true  # starts the display and makes the prefix
+export DISPLAY=:$(cat "$build/wine/xvfb.display")
+
+# Every program of the demo runs on the one virtual desktop.
+on_desktop() { wine_run explorer /desktop=VistrelWindow,1024x768 "$@" >/dev/null 2>&1; }
+send() { on_desktop "$(winpath "$run/vistrel_window_send.exe")" "$@"; }
+screenshot() {
+  /usr/bin/import-im6.q16 -display "$DISPLAY" -window root "$out/window-$1.png"
+  echo "  $out/window-$1.png ($2)"
+}
+
+# A plain desktop behind the window.
+wine_run reg add 'HKCU\Control Panel\Desktop' /v Wallpaper /d '' /f >/dev/null 2>&1
+
+echo "Window demo screenshots:"
+# The first program opens the desktop and keeps it; the helper's runs only join it.
+on_desktop "$(winpath "$run/vistrel.exe")" &
+desktop=$!
+sleep 6
+send wait
+sleep 3
+send click 2  # the first click may only activate the window
+sleep 1
+send click 2
+sleep 2
+screenshot 1-list "the list with a missing file and the settings panel, row 2 selected"
+send rclick 2
+sleep 2
+send key down down down down right
+sleep 2
+screenshot 2-menu "the list's popup menu on row 2, its Style submenu open"
+send key escape escape escape
+sleep 1
+send close
+wait "$desktop" || true

@@ -1,0 +1,268 @@
+// vistrel.exe's configuration window, with and without the agent, observed from outside: windows
+// found by caption, buttons pressed and list rows clicked with posted messages, and the files and
+// registry values the programs change.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+
+#include "tests/e2e/e2e_support.h"
+#include "tests/support/test_support.h"
+
+namespace vistrel::e2e {
+namespace {
+
+constexpr char kAgentTitle[] = "Vistrel Agent";
+// The agent's menu item "Next", as its menu sends it.
+constexpr WPARAM kAgentCommandNext = 1004;
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms) {
+  DWORD start = GetTickCount();
+  while (!condition()) {
+    if (GetTickCount() - start > timeout_ms) return false;
+    Sleep(50);
+  }
+  return true;
+}
+
+struct WindowSearch {
+  DWORD process_id;
+  HWND found;
+};
+
+BOOL CALLBACK FindConfigurationWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  char caption[1024] = "";
+  GetWindowTextA(window, caption, sizeof caption);
+  if (pid == search->process_id && IsWindowVisible(window) && caption[0] == '[') {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The process's configuration window, once it shows its list path in its caption.
+HWND WaitForWindowOf(const Process& process) {
+  WindowSearch search{process.Id(), nullptr};
+  WaitFor(
+      [&] {
+        EnumWindows(FindConfigurationWindow, reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+      },
+      30000);
+  return search.found;
+}
+
+struct ChildSearch {
+  const char* class_name;
+  const char* text;  // null: any
+  HWND found;
+};
+
+BOOL CALLBACK FindChild(HWND child, LPARAM param) {
+  auto* search = reinterpret_cast<ChildSearch*>(param);
+  char name[64] = "";
+  GetClassNameA(child, name, sizeof name);
+  if (lstrcmpiA(name, search->class_name) != 0) return TRUE;
+  if (search->text) {
+    char text[256] = "";
+    GetWindowTextA(child, text, sizeof text);
+    if (std::strcmp(text, search->text) != 0) return TRUE;
+  }
+  search->found = child;
+  return FALSE;
+}
+
+HWND Child(HWND window, const char* class_name, const char* text = nullptr) {
+  ChildSearch search{class_name, text, nullptr};
+  EnumChildWindows(window, FindChild, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// A list row's rectangle, asked through memory in the list's own process (the message carries a
+// pointer); empty when it cannot be had.
+RECT RowBounds(HWND list, int row) {
+  RECT bounds = {0, 0, 0, 0};
+  DWORD pid = 0;
+  GetWindowThreadProcessId(list, &pid);
+  HANDLE process =
+      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  if (!process) return bounds;
+  void* remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
+  if (remote) {
+    RECT request = {LVIR_BOUNDS, 0, 0, 0};
+    RECT answer = {};
+    SIZE_T moved = 0;
+    if (WriteProcessMemory(process, remote, &request, sizeof request, &moved) &&
+        SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(row),
+                     reinterpret_cast<LPARAM>(remote)) &&
+        ReadProcessMemory(process, remote, &answer, sizeof answer, &moved))
+      bounds = answer;
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  }
+  CloseHandle(process);
+  return bounds;
+}
+
+bool RowSelected(HWND list, int row) {
+  return (SendMessageA(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) &
+          LVIS_SELECTED) != 0;
+}
+
+// A left click, or a double click, in the middle of the row, as the mouse would post it.
+void ClickRow(HWND list, int row, bool twice) {
+  RECT bounds = RowBounds(list, row);
+  LPARAM at = MAKELPARAM(bounds.left + 30, (bounds.top + bounds.bottom) / 2);
+  PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageA(list, WM_LBUTTONUP, 0, at);
+  if (twice) {
+    PostMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    PostMessageA(list, WM_LBUTTONUP, 0, at);
+  }
+}
+
+std::string Stored(const std::string& dir, const char* key) {
+  char value[256] = "";
+  GetPrivateProfileStringA("Settings", key, "<none>", value, sizeof value,
+                           (dir + "vistrel.ini").c_str());
+  return value;
+}
+
+// Closes any agent window at the end, whoever started it.
+struct AgentCloser {
+  ~AgentCloser() { Close(); }
+  static void Close() {
+    for (int i = 0; i < 3; ++i) {
+      HWND agent = FindWindowA(nullptr, kAgentTitle);
+      if (!agent) return;
+      PostMessageA(agent, WM_CLOSE, 0, 0);
+      WaitFor([] { return FindWindowA(nullptr, kAgentTitle) == nullptr; }, 10000);
+    }
+  }
+};
+
+bool AgentBuilt() {
+  return Exists(ProgramPath("vistrel_agent.exe"));
+}
+
+void CloseWindowOf(Process& process, HWND window) {
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(process.Wait(20000), 0u);
+}
+
+TEST(WindowE2E, StartedElsewhereTheAgentButtonCannotFindTheAgent) {
+  AgentCloser::Close();
+  std::string dir = FreshProgramDir("window_elsewhere", {"vistrel.exe", "vistrel_agent.exe"});
+  std::string elsewhere = test::FreshDir("window_elsewhere_cwd");
+  Process window("\"" + dir + "vistrel.exe\"", elsewhere);
+  HWND form = WaitForWindowOf(window);
+  ASSERT_NE(form, nullptr);
+  EXPECT_EQ(FileBytes(dir + "list.txt"), "")
+      << "the list beside the program, not in the current folder";
+  HWND agent_button = Child(form, "Button", "Agent");
+  ASSERT_NE(agent_button, nullptr);
+  EXPECT_TRUE(IsWindowEnabled(agent_button));
+  PostMessageA(agent_button, BM_CLICK, 0, 0);
+  EXPECT_EQ(TakeMessageBoxText(window.Id()), "Cannot find \"vistrel_agent.exe\".");
+  Sleep(500);
+  EXPECT_EQ(FindWindowA(nullptr, kAgentTitle), nullptr) << "nothing started";
+  CloseWindowOf(window, form);
+  EXPECT_FALSE(Exists(dir + "vistrel.ini")) << "closing writes no settings";
+}
+
+TEST(WindowE2E, DoubleClickOnARowAppliesIt) {
+  std::string dir = FreshProgramDir("window_double_click", {"vistrel.exe"});
+  const std::string picture = test::Bmp24(9, 5, 21);
+  test::WriteBytes(dir + "first.bmp", test::Bmp24(2, 2, 1));
+  test::WriteBytes(dir + "second.bmp", picture);
+  test::WriteBytes(dir + "list.txt", "1" + dir + "first.bmp\r\n2" + dir + "second.bmp\r\n");
+  WriteDesktopValue("WallpaperStyle", "before-style");
+  WriteDesktopValue("TileWallpaper", "before-tile");
+
+  Process window("\"" + dir + "vistrel.exe\"", dir);
+  HWND form = WaitForWindowOf(window);
+  ASSERT_NE(form, nullptr);
+  HWND list = Child(form, WC_LISTVIEWA);
+  ASSERT_NE(list, nullptr);
+  ClickRow(list, 2, true);
+  ASSERT_TRUE(WaitFor([&] { return FileBytes(dir + "vistrel_wlp.bmp") == picture; }, 20000));
+  EXPECT_TRUE(RowSelected(list, 2));
+  EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "0");
+  EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "1");
+  EXPECT_NE(ReadDesktopValue("Wallpaper").find("vistrel_wlp.bmp"), std::string::npos);
+  EXPECT_EQ(window.Wait(0), static_cast<DWORD>(STILL_ACTIVE)) << "the window stays open";
+  CloseWindowOf(window, form);
+}
+
+TEST(WindowE2E, TheAgentButtonStartsTheAgentAndTurnsDisabled) {
+  if (!AgentBuilt()) GTEST_SKIP() << "bin\\vistrel_agent.exe is not built";
+  AgentCloser closer;
+  AgentCloser::Close();
+  std::string dir = FreshProgramDir("window_agent_button", {"vistrel.exe", "vistrel_agent.exe"});
+  test::WriteBytes(dir + "vistrel.ini", "[Settings]\r\nViewerPath=" + dir + "vistrel.exe\r\n");
+
+  Process window("\"" + dir + "vistrel.exe\"", dir);
+  HWND form = WaitForWindowOf(window);
+  ASSERT_NE(form, nullptr);
+  HWND agent_button = Child(form, "Button", "Agent");
+  ASSERT_NE(agent_button, nullptr);
+  EXPECT_TRUE(IsWindowEnabled(agent_button));
+  PostMessageA(agent_button, BM_CLICK, 0, 0);
+  ASSERT_TRUE(WaitFor([] { return FindWindowA(nullptr, kAgentTitle) != nullptr; }, 30000))
+      << "the agent started from the current folder";
+  DWORD appeared = GetTickCount();
+  ASSERT_TRUE(WaitFor([&] { return !IsWindowEnabled(agent_button); }, 5000));
+  // One timer period, and slack for a loaded machine.
+  EXPECT_LE(GetTickCount() - appeared, 3000u) << "within a tick or two of the agent's window";
+
+  AgentCloser::Close();
+  EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(agent_button) != FALSE; }, 5000))
+      << "enabled again once the agent has gone";
+  CloseWindowOf(window, form);
+}
+
+TEST(WindowE2E, OkStoresTheSelectedRowAndTheAgentGoesOnFromThere) {
+  if (!AgentBuilt()) GTEST_SKIP() << "bin\\vistrel_agent.exe is not built";
+  AgentCloser closer;
+  AgentCloser::Close();
+  std::string dir = FreshProgramDir("window_last_index", {"vistrel.exe", "vistrel_agent.exe"});
+  const std::string pictures[] = {test::Bmp24(3, 3, 1), test::Bmp24(4, 3, 2), test::Bmp24(5, 3, 3)};
+  std::string list;
+  for (int i = 0; i < 3; ++i) {
+    std::string name = dir + static_cast<char>('a' + i) + ".bmp";
+    test::WriteBytes(name, pictures[i]);
+    list += "1" + name + "\r\n";
+  }
+  test::WriteBytes(dir + "list.txt", list);
+  test::WriteBytes(dir + "vistrel.ini", "[Settings]\r\nViewerPath=" + dir +
+                                            "vistrel.exe\r\nRandomWallpaper=0\r\nLastIndex=1\r\n");
+
+  Process agent("\"" + dir + "vistrel_agent.exe\"", dir);
+  ASSERT_TRUE(WaitFor([] { return FindWindowA(nullptr, kAgentTitle) != nullptr; }, 30000));
+  Process window("\"" + dir + "vistrel.exe\"", dir);
+  HWND form = WaitForWindowOf(window);
+  ASSERT_NE(form, nullptr);
+  HWND list_view = Child(form, WC_LISTVIEWA);
+  HWND ok = Child(form, "Button", "OK");
+  ASSERT_NE(list_view, nullptr);
+  ASSERT_NE(ok, nullptr);
+  ClickRow(list_view, 2, false);  // No Wallpaper, a, b, c: b
+  ASSERT_TRUE(WaitFor([&] { return RowSelected(list_view, 2); }, 5000));
+  PostMessageA(ok, BM_CLICK, 0, 0);
+  EXPECT_EQ(window.Wait(20000), 0u) << "OK ends the program";
+  EXPECT_EQ(Stored(dir, "LastIndex"), "2");
+  EXPECT_EQ(Stored(dir, "StartHidden"), "0");
+
+  // The agent re-read "LastIndex" on the window's message: its next change is c.
+  PostMessageA(FindWindowA(nullptr, kAgentTitle), WM_COMMAND, kAgentCommandNext, 0);
+  EXPECT_TRUE(WaitFor([&] { return FileBytes(dir + "vistrel_wlp.bmp") == pictures[2]; }, 30000));
+}
+
+}  // namespace
+}  // namespace vistrel::e2e

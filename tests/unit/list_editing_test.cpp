@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "app/logic/list_editing.h"
+#include "common/list_file.h"
+#include "platform/text_compare.h"
+#include "tests/support/test_support.h"
+
+namespace vistrel {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+struct Fixture {
+  std::set<std::string> existing;
+  WallpaperList list{[this](const std::string& p) { return existing.count(p) > 0; },
+                     CompareTextIgnoreCase};
+  std::string path;
+
+  explicit Fixture(const std::string& name) {
+    path = test::FreshDir(name) + "list.txt";
+    list.Load(path);  // creates it empty: just "No Wallpaper"
+  }
+  Lines Images() const {
+    Lines out;
+    for (const ListRow& row : list.Rows()) out.push_back(row.image);
+    return out;
+  }
+};
+
+TEST(ListEditing, FolderMasksInBmpJpgGifPngOrderWithOneSeparator) {
+  EXPECT_EQ(FolderImageMasks("C:\\Pictures"),
+            (Lines{"C:\\Pictures\\*.bmp", "C:\\Pictures\\*.jpg", "C:\\Pictures\\*.gif",
+                   "C:\\Pictures\\*.png"}));
+  // The folder dialog gives a drive's root with its backslash.
+  EXPECT_EQ(FolderImageMasks("D:\\")[0], "D:\\*.bmp");
+  EXPECT_EQ(JoinFolderAndName("D:\\", "a.png"), "D:\\a.png");
+  EXPECT_EQ(JoinFolderAndName("D:\\x y", "a.png"), "D:\\x y\\a.png");
+}
+
+TEST(ListEditing, FolderFilesBecomeCenterRowsInListingOrder) {
+  Fixture f("le_folder");
+  // What the listing gives for a folder with a.png, b.bmp and c.psd: the .bmp mask comes first.
+  AddFolderFiles(f.list, "C:\\pics", {"b.bmp", "a.png"});
+  EXPECT_EQ(f.Images(), (Lines{"No Wallpaper", "C:\\pics\\b.bmp", "C:\\pics\\a.png"}));
+  EXPECT_EQ(f.list.Rows()[1].style, "Center");
+  EXPECT_EQ(f.list.Rows()[1].icon, kIconPicture);
+  EXPECT_EQ(f.list.FileLines(), (Lines{"1C:\\pics\\b.bmp", "1C:\\pics\\a.png"}));
+}
+
+TEST(ListEditing, DroppedFilesWithExactCaseExtensions) {
+  Fixture f("le_drop");
+  Lines refused;
+  std::vector<Lines> saved;  // what the file would hold after each save
+  auto on_added = [&] {
+    ASSERT_TRUE(f.list.Save(f.path));
+    saved.push_back(SplitListLines(test::ReadBytes(f.path)));
+  };
+  auto on_refused = [&](const std::string& p) { refused.push_back(p); };
+
+  AddDroppedFiles(f.list, {"C:\\PHOTO.JPG", "C:\\photo.jpeg", "C:\\x.Png", "C:\\y.gif"}, on_added,
+                  on_refused);
+  EXPECT_EQ(refused, (Lines{"C:\\PHOTO.JPG", "C:\\x.Png"}));
+  EXPECT_EQ(f.Images(), (Lines{"No Wallpaper", "C:\\photo.jpeg", "C:\\y.gif"}));
+  EXPECT_EQ(f.list.Rows()[1].style, "") << "a dropped row has no style until it is rewritten";
+  ASSERT_EQ(saved.size(), 2u) << "one rewrite per accepted file";
+  EXPECT_EQ(saved[0], (Lines{"1C:\\photo.jpeg"}));
+  EXPECT_EQ(saved[1], (Lines{"1C:\\photo.jpeg", "1C:\\y.gif"}));
+}
+
+TEST(ListEditing, ThreeDroppedFilesGoToTheirSortedPlacesAfterASort) {
+  Fixture f("le_drop_sorted");
+  AddFolderFiles(f.list, "C:\\p", {"m.bmp"});
+  f.list.SortByColumn(1);  // by Style, ascending: "" (No Wallpaper) before "Center"
+  f.list.SortByColumn(0);  // by Image, descending now
+  EXPECT_EQ(f.list.Order(), SortOrder::Descending);
+  int added = 0;
+  AddDroppedFiles(f.list, {"C:\\p\\z.bmp", "C:\\p\\a.bmp", "C:\\p\\N.png"}, [&] { ++added; }, {});
+  EXPECT_EQ(added, 3);
+  EXPECT_EQ(f.Images(), (Lines{"No Wallpaper", "C:\\p\\z.bmp", "C:\\p\\N.png", "C:\\p\\m.bmp",
+                               "C:\\p\\a.bmp"}));
+}
+
+}  // namespace
+}  // namespace vistrel

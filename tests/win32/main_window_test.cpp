@@ -1,0 +1,1098 @@
+// The configuration window in this process: built in a fresh folder and driven with messages
+// (menu commands, keys, notifications, dropped files). Message boxes, launching, the dialogs and
+// the desktop are replaced by recorders; the agent is a window of this process with its title.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/logic/window_texts.h"
+#include "app/win32/main_window.h"
+#include "common/list_file.h"
+#include "platform/profile.h"
+#include "tests/support/test_support.h"
+#include "toolkit/application.h"
+#include "toolkit/dialogs.h"
+
+namespace vistrel::app {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// ---- Message pumping
+
+// Set when a pump met the quit message, which it drops.
+bool quit_seen = false;
+
+void Pump(DWORD milliseconds) {
+  DWORD start = GetTickCount();
+  do {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        quit_seen = true;
+        continue;
+      }
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    Sleep(5);
+  } while (GetTickCount() - start < milliseconds);
+}
+
+bool PumpUntil(const std::function<bool()>& condition, DWORD timeout_ms = 5000) {
+  DWORD start = GetTickCount();
+  while (!condition()) {
+    if (GetTickCount() - start > timeout_ms) return false;
+    Pump(10);
+  }
+  return true;
+}
+
+std::string Backslashes(std::string path) {
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
+// The "key=value" lines of a profile file, in file order.
+Lines ProfileLines(const std::string& path) {
+  Lines lines;
+  std::string text;
+  try {
+    text = test::ReadBytes(path);
+  } catch (...) {
+    return lines;
+  }
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find_first_of("\r\n", at);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(at, end - at);
+    if (line.find('=') != std::string::npos) lines.push_back(line);
+    at = end + 1;
+  }
+  return lines;
+}
+
+// A shell drop of the given paths, as the shell builds it (freed by the receiver's DragFinish).
+HGLOBAL BuildDrop(const Lines& paths) {
+  std::size_t size = sizeof(DROPFILES) + 1;
+  for (const std::string& path : paths) size += path.size() + 1;
+  HGLOBAL memory = GlobalAlloc(GHND, size);
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = FALSE;
+  char* at = reinterpret_cast<char*>(drop) + sizeof(DROPFILES);
+  for (const std::string& path : paths) {
+    std::memcpy(at, path.c_str(), path.size() + 1);
+    at += path.size() + 1;
+  }
+  *at = '\0';
+  GlobalUnlock(memory);
+  return memory;
+}
+
+struct Box {
+  HWND Owner;
+  std::string Text;
+  std::string Caption;
+  UINT Style;
+};
+
+class RecordingDesktop : public DesktopHost {
+ public:
+  void SetBusyCursor(bool) override {}
+  bool WriteDesktopValue(const char* name, const std::string& value) override {
+    values[name] = value;
+    return true;
+  }
+  bool SetDesktopWallpaper(const std::string& bmp_path) override {
+    wallpapers.push_back(bmp_path);
+    return true;
+  }
+  void ShowErrorBox(const std::string&, const std::string& text) override {
+    errors.push_back(text);
+  }
+
+  std::map<std::string, std::string> values;
+  Lines wallpapers;
+  Lines errors;
+};
+
+// A window with the agent's title that records what reaches it.
+class FakeAgent {
+ public:
+  explicit FakeAgent(std::function<void()> on_reload = {}) : window_(Args()) {
+    window_.AddMessageHook([this, on_reload](WindowMessage& message) {
+      if (message.Message != kAgentReloadMessage) return false;
+      reloads.push_back({message.WParam, message.LParam});
+      if (on_reload) on_reload();
+      return true;
+    });
+  }
+  HWND Handle() const { return window_.Handle(); }
+  std::vector<std::pair<WPARAM, LPARAM>> reloads;
+
+ private:
+  static TopLevelWindowArgs Args() {
+    TopLevelWindowArgs args;
+    args.Caption = kAgentTitle;
+    args.Style = WS_POPUP;
+    return args;
+  }
+  TopLevelWindow window_;
+};
+
+class MainWindowTest : public testing::Test {
+ protected:
+  // A fresh folder with the given settings lines and list text (none: no file).
+  void Prepare(const std::string& name, const std::string& ini = "", const char* list = nullptr) {
+    dir_ = Backslashes(test::FreshDir("window_" + name));
+    if (!ini.empty()) test::WriteBytes(dir_ + "vistrel.ini", "[Settings]\r\n" + ini);
+    if (list) test::WriteBytes(dir_ + "list.txt", list);
+  }
+
+  void Open(const std::string& argument = "") {
+    application_ = std::make_unique<ApplicationWindow>(kApplicationCaptionBuilding);
+    MainWindowOptions options;
+    options.Argument = argument;
+    options.Directory = dir_;
+    options.Services.ShowMessage = [this](HWND owner, const std::string& text,
+                                          const std::string& caption, UINT style) {
+      boxes_.push_back({owner, text, caption, style});
+      return IDOK;
+    };
+    options.Services.Launch = [this](const std::string& file) { launches_.push_back(file); };
+    options.Services.ChooseFiles = [this](Lines& files) {
+      ++dialogs_;
+      files = chosen_files_;
+      return !chosen_files_.empty();
+    };
+    options.Services.ChooseFolder = [this](std::string& folder) {
+      ++dialogs_;
+      folder = chosen_folder_;
+      return !chosen_folder_.empty();
+    };
+    options.Services.RemoveWallpaper = [this] { ++removals_; };
+    options.Services.Desktop = desktop_;
+    window_ = std::make_unique<MainWindow>(*application_, std::move(options));
+  }
+
+  void TearDown() override {
+    window_.reset();
+    application_.reset();
+    Pump(20);
+  }
+
+  // Opens the window on a list of pictures that exist (BMP files), one per name.
+  void OpenWithPictures(const std::string& name, const Lines& pictures,
+                        const std::string& ini = "") {
+    Prepare(name, ini);
+    std::string list;
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+      test::WriteBytes(dir_ + pictures[i], test::Bmp24(3, 2, static_cast<unsigned>(i)));
+      list += "1" + dir_ + pictures[i] + "\r\n";
+    }
+    test::WriteBytes(dir_ + "list.txt", list);
+    Open();
+  }
+
+  HWND Form() { return window_->Form().Handle(); }
+  HWND ListHandle() { return window_->WallpaperView()->Handle(); }
+  ListView& View() { return *window_->WallpaperView(); }
+  void Command(UINT id) { SendMessageA(Form(), WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+  void Key(WPARAM key, HWND target = nullptr) {
+    SendMessageA(target ? target : ListHandle(), WM_KEYDOWN, key, 0);
+  }
+  void Notify(UINT code, int column = 0) {
+    NMLISTVIEW notification = {};
+    notification.hdr.hwndFrom = ListHandle();
+    notification.hdr.code = code;
+    notification.iItem = -1;
+    notification.iSubItem = column;
+    SendMessageA(Form(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notification));
+  }
+  void SelectOnly(const std::vector<int>& rows) {
+    for (int i = 0; i < View().Count(); ++i) View().SetSelected(i, false);
+    for (int row : rows) View().SetSelected(row, true);
+  }
+  Lines ViewImages() {
+    Lines images;
+    for (int i = 0; i < View().Count(); ++i) images.push_back(View().ItemText(i, 0));
+    return images;
+  }
+  Lines ListLines() { return SplitListLines(test::ReadBytes(dir_ + "list.txt")); }
+  std::string Stored(const char* key) {
+    return ProfileReadString(dir_ + "vistrel.ini", "Settings", key, "<none>");
+  }
+  bool Closed() { return !IsWindow(form_handle_); }
+  // Runs the window's messages until its close request has destroyed it.
+  bool PumpUntilClosed() {
+    quit_seen = false;
+    form_handle_ = Form();
+    return PumpUntil([this] { return Closed(); });
+  }
+
+  std::string dir_;
+  std::unique_ptr<ApplicationWindow> application_;
+  std::unique_ptr<MainWindow> window_;
+  std::shared_ptr<RecordingDesktop> desktop_ = std::make_shared<RecordingDesktop>();
+  std::vector<Box> boxes_;
+  Lines launches_;
+  Lines chosen_files_;
+  std::string chosen_folder_;
+  int dialogs_ = 0;
+  int removals_ = 0;
+  HWND form_handle_ = nullptr;
+};
+
+RECT BoundsIn(HWND window, HWND parent) {
+  RECT bounds = {};
+  GetWindowRect(window, &bounds);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&bounds), 2);
+  return bounds;
+}
+
+void ExpectPlace(const RECT& bounds, int left, int top, int width, int height, const char* what) {
+  EXPECT_EQ(bounds.left, left) << what;
+  EXPECT_EQ(bounds.top, top) << what;
+  if (width) {
+    EXPECT_EQ(bounds.right - bounds.left, width) << what;
+  }
+  if (height) {
+    EXPECT_EQ(bounds.bottom - bounds.top, height) << what;
+  }
+}
+
+// ---- Building and loading
+
+TEST_F(MainWindowTest, WithoutSettingsItOpensWithTheDefaults) {
+  ASSERT_EQ(GetSystemMetrics(SM_CXSCREEN), 1024) << "the test display is 1024 by 768";
+  ASSERT_EQ(GetSystemMetrics(SM_CYSCREEN), 768);
+  Prepare("defaults");
+  Open();
+
+  EXPECT_TRUE(IsWindowVisible(Form()));
+  EXPECT_EQ(vistrel::MainWindow(), &window_->Form()) << "closing it ends the program";
+  EXPECT_EQ(GetWindow(Form(), GW_OWNER), application_->Handle());
+  EXPECT_TRUE(IsWindowVisible(application_->Handle())) << "the taskbar entry";
+  EXPECT_EQ(application_->Caption(), "Vistrel");
+  EXPECT_EQ(window_->Form().Caption(), "[" + dir_ + "list.txt]");
+  ExpectPlace(window_->Form().Bounds(), 281, 184, 462, 400, "window, centred");
+
+  EXPECT_EQ(window_->IntervalBox()->Text(), "5");
+  EXPECT_TRUE(window_->SequentialRadio()->Checked());
+  EXPECT_FALSE(window_->RandomRadio()->Checked());
+  EXPECT_FALSE(window_->RememberLastCheck()->Checked());
+  EXPECT_TRUE(window_->ShowBaloonCheck()->Checked());
+  EXPECT_TRUE(window_->DisableOnScreenSaverCheck()->Checked());
+  EXPECT_TRUE(window_->AgentButton()->Enabled());
+  EXPECT_EQ(window_->Opacity(), 255);
+  EXPECT_FALSE(GetWindowLongA(Form(), GWL_EXSTYLE) & WS_EX_LAYERED);
+
+  ASSERT_EQ(View().ColumnCount(), 2);
+  EXPECT_EQ(View().ColumnCaption(0), "Image");
+  EXPECT_EQ(View().ColumnCaption(1), "Style");
+  EXPECT_EQ(View().ColumnWidth(0), 400);
+  EXPECT_EQ(View().ColumnWidth(1), 50);
+  EXPECT_EQ(ViewImages(), Lines{"No Wallpaper"});
+  EXPECT_EQ(View().ItemImage(0), 1);
+  EXPECT_EQ(test::ReadBytes(dir_ + "list.txt"), "") << "created empty";
+  EXPECT_FALSE(GetFileAttributesA((dir_ + "vistrel.ini").c_str()) != INVALID_FILE_ATTRIBUTES)
+      << "opening writes no settings";
+}
+
+TEST_F(MainWindowTest, ControlsHaveTheirCaptionsPlacesAndFont) {
+  Prepare("controls");
+  Open();
+  RECT client;
+  GetClientRect(Form(), &client);
+  HWND panel = window_->SettingsPanel()->Handle();
+  ExpectPlace(BoundsIn(panel, Form()), 0, client.bottom - 138, client.right, 138, "panel");
+  ExpectPlace(BoundsIn(ListHandle(), Form()), 0, 0, client.right, client.bottom - 138, "list");
+  EXPECT_EQ(GetSysColor(COLOR_WINDOW),
+            static_cast<DWORD>(SendMessageA(ListHandle(), LVM_GETBKCOLOR, 0, 0)));
+
+  struct Expected {
+    Control* control;
+    const char* caption;
+    HWND parent;
+    int left, top, width, height;
+  };
+  HWND timer = window_->TimerGroup()->Handle();
+  HWND wallpaper = window_->WallpaperGroup()->Handle();
+  HWND other = window_->OtherGroup()->Handle();
+  const Expected expected[] = {
+      {window_->TimerGroup(), "Timer:", panel, 8, 80, 169, 49},
+      {window_->IntervalLabel(), "Interval:", timer, 8, 20, 0, 0},
+      {window_->MinutesLabel(), "min.", timer, 120, 20, 0, 0},
+      {window_->IntervalBox(), "5", timer, 64, 17, 49, 21},
+      {window_->AgentButton(), "Agent", panel, 184, 107, 64, 22},
+      {window_->WallpaperGroup(), "Wallpaper:", panel, 8, 8, 169, 70},
+      {window_->SequentialRadio(), "Sequential", wallpaper, 8, 16, 0, 0},
+      {window_->RandomRadio(), "Random", wallpaper, 88, 16, 0, 0},
+      {window_->RememberLastCheck(), "Remember last wallpaper", wallpaper, 9, 40, 0, 0},
+      {window_->OtherGroup(), "Other:", panel, 184, 8, 217, 70},
+      {window_->DisableOnScreenSaverCheck(), "Disable on screensaver", other, 8, 40, 0, 0},
+      {window_->ShowBaloonCheck(), "Show baloon tooltip on change", other, 8, 16, 0, 0},
+      {window_->OkButton(), "OK", panel, 337, 107, 64, 22},
+      {window_->CancelButton(), "Cancel", panel, 265, 107, 64, 22},
+  };
+  HWND previous = nullptr;
+  for (const Expected& e : expected) {
+    HWND handle = e.control->Handle();
+    EXPECT_EQ(e.control->Text(), e.caption);
+    EXPECT_EQ(GetParent(handle), e.parent) << e.caption;
+    ExpectPlace(BoundsIn(handle, e.parent), e.left, e.top, e.width, e.height, e.caption);
+    EXPECT_TRUE(IsWindowVisible(handle)) << e.caption;
+    // Creation order is the order of the windows among their siblings (and the Tab order).
+    if (previous && GetParent(previous) == e.parent) {
+      EXPECT_EQ(GetWindow(previous, GW_HWNDNEXT), handle) << e.caption << " after its sibling";
+    }
+    previous = handle;
+
+    LOGFONTA font = {};
+    ASSERT_TRUE(GetObjectA(e.control->GetFont(), sizeof font, &font)) << e.caption;
+    EXPECT_STREQ(font.lfFaceName, "Tahoma") << e.caption;
+    EXPECT_EQ(font.lfHeight, -11) << e.caption;
+  }
+
+  // Labels, radio buttons and check boxes fit their captions: wider than the text, not wider
+  // than the text with room for a mark.
+  for (Control* fitted : std::initializer_list<Control*>{
+           window_->IntervalLabel(), window_->MinutesLabel(), window_->SequentialRadio(),
+           window_->RememberLastCheck(), window_->ShowBaloonCheck()}) {
+    HDC dc = GetDC(fitted->Handle());
+    HGDIOBJ old = SelectObject(dc, fitted->GetFont());
+    SIZE text = {};
+    std::string caption = fitted->Text();
+    GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
+    SelectObject(dc, old);
+    ReleaseDC(fitted->Handle(), dc);
+    RECT bounds = fitted->Bounds();
+    EXPECT_GE(bounds.right - bounds.left, text.cx) << caption;
+    EXPECT_LE(bounds.right - bounds.left, text.cx + 24) << caption;
+  }
+  EXPECT_LT(window_->IntervalLabel()->Bounds().right, 64) << "the label ends before the box";
+  EXPECT_LE(window_->SequentialRadio()->Bounds().right, 88) << "Sequential ends before Random";
+
+  ComboBox& interval = *window_->IntervalBox();
+  Lines items;
+  for (int i = 0; i < interval.Count(); ++i) items.push_back(interval.Item(i));
+  EXPECT_EQ(items, (Lines{"1", "5", "10", "15", "20", "25", "30", "60", "90", "120", "300", "720",
+                          "1440"}));
+  EXPECT_TRUE(GetWindowLongA(interval.Handle(), GWL_STYLE) & CBS_DROPDOWN) << "editable";
+
+  ListBox& scratch = *window_->FolderScratchList();
+  EXPECT_FALSE(IsWindowVisible(scratch.Handle()));
+  EXPECT_EQ(GetParent(scratch.Handle()), Form());
+  ExpectPlace(BoundsIn(scratch.Handle(), Form()), 24, 37, 116, 60, "scratch list");
+  EXPECT_FALSE(GetWindowLongA(scratch.Handle(), GWL_STYLE) & LBS_SORT);
+
+  LONG style = GetWindowLongA(ListHandle(), GWL_STYLE);
+  EXPECT_EQ(style & LVS_TYPEMASK, LVS_REPORT);
+  EXPECT_FALSE(style & LVS_SINGLESEL) << "multiple selection";
+  EXPECT_TRUE(style & LVS_SHOWSELALWAYS);
+  LRESULT extended = SendMessageA(ListHandle(), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0);
+  EXPECT_TRUE(extended & LVS_EX_FULLROWSELECT);
+  EXPECT_TRUE(extended & LVS_EX_INFOTIP);
+  EXPECT_TRUE(GetWindowLongA(ListHandle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+  EXPECT_TRUE(GetWindowLongA(window_->OkButton()->Handle(), GWL_STYLE) & BS_DEFPUSHBUTTON);
+}
+
+TEST_F(MainWindowTest, TheIconStripGivesThreeIconsWithWhiteTransparent) {
+  Prepare("icons");
+  Open();
+  HIMAGELIST images =
+      reinterpret_cast<HIMAGELIST>(SendMessageA(ListHandle(), LVM_GETIMAGELIST, LVSIL_SMALL, 0));
+  ASSERT_NE(images, nullptr);
+  ASSERT_EQ(ImageList_GetImageCount(images), 3);
+  int width = 0, height = 0;
+  ImageList_GetIconSize(images, &width, &height);
+  EXPECT_EQ(width, 16);
+  EXPECT_EQ(height, 16);
+
+  // Each icon drawn onto a blue field: transparent pixels stay blue.
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = 16;
+  info.bmiHeader.biHeight = -16;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP target = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(dc, target);
+  auto pixel = [&](int x, int y) {
+    const unsigned char* p = static_cast<const unsigned char*>(bits) + (y * 16 + x) * 4;
+    return RGB(p[2], p[1], p[0]);
+  };
+  const COLORREF blue = RGB(0, 0, 255);
+  std::vector<COLORREF> centres;
+  for (int icon = 0; icon < 3; ++icon) {
+    HBRUSH brush = CreateSolidBrush(blue);
+    RECT all = {0, 0, 16, 16};
+    FillRect(dc, &all, brush);
+    DeleteObject(brush);
+    ImageList_Draw(images, icon, dc, 0, 0, ILD_TRANSPARENT);
+    GdiFlush();
+    EXPECT_EQ(pixel(0, 0), blue) << "icon " << icon << ": white is transparent";
+    centres.push_back(pixel(7, 7));
+  }
+  SelectObject(dc, old);
+  DeleteObject(target);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+
+  auto red = [](COLORREF c) {
+    return GetRValue(c) > 150 && GetGValue(c) < 80 && GetBValue(c) < 80;
+  };
+  auto grey = [](COLORREF c) {
+    return std::abs(GetRValue(c) - GetGValue(c)) < 12 && std::abs(GetGValue(c) - GetBValue(c)) < 12;
+  };
+  EXPECT_FALSE(grey(centres[0])) << "the picture file in colour";
+  EXPECT_TRUE(red(centres[1])) << "the prohibition sign's bar crosses its centre";
+  EXPECT_TRUE(grey(centres[2])) << "the picture file greyed";
+}
+
+TEST_F(MainWindowTest, StoredSettingsAreShownAndWrittenBackOnOk) {
+  Prepare("stored",
+          "Interval=45\r\nRandomWallpaper=1\r\nRememberLast=1\r\nShowBaloonOnChange=0\r\n"
+          "DisableOnScreenSaver=0\r\nWidth=500\r\nHeight=420\r\nLeft=30\r\nTop=40\r\n"
+          "ColumnWidth0=300\r\nColumnWidth1=77\r\nLastIndex=9\r\n");
+  Open();
+  EXPECT_EQ(window_->IntervalBox()->Text(), "45") << "shown as stored, though not an item";
+  EXPECT_TRUE(window_->RandomRadio()->Checked());
+  EXPECT_FALSE(window_->SequentialRadio()->Checked());
+  EXPECT_TRUE(window_->RememberLastCheck()->Checked());
+  EXPECT_FALSE(window_->ShowBaloonCheck()->Checked());
+  EXPECT_FALSE(window_->DisableOnScreenSaverCheck()->Checked());
+  ExpectPlace(window_->Form().Bounds(), 30, 40, 500, 420, "stored place");
+  EXPECT_EQ(View().ColumnWidth(0), 300);
+  EXPECT_EQ(View().ColumnWidth(1), 77);
+
+  window_->OkButton()->Click();
+  ASSERT_TRUE(PumpUntilClosed());
+  EXPECT_EQ(
+      ProfileLines(dir_ + "vistrel.ini"),
+      (Lines{"Interval=45", "RandomWallpaper=1", "RememberLast=1", "ShowBaloonOnChange=0",
+             "DisableOnScreenSaver=0", "Width=500", "Height=420", "Left=30", "Top=40",
+             "ColumnWidth0=300", "ColumnWidth1=77", "LastIndex=9", "StartHidden=0", "Opacity=255"}))
+      << "every key rewritten in place, LastIndex untouched without a selection";
+}
+
+TEST_F(MainWindowTest, OkWritesEveryKeyInOrderAndEndsTheProgram) {
+  Prepare("ok_order");
+  Open();
+  window_->IntervalBox()->SetText("abc");
+  SendMessageA(window_->RandomRadio()->Handle(), BM_CLICK, 0, 0);
+  SendMessageA(window_->RememberLastCheck()->Handle(), BM_CLICK, 0, 0);
+  EXPECT_TRUE(window_->RandomRadio()->Checked());
+  EXPECT_FALSE(window_->SequentialRadio()->Checked()) << "one radio group";
+  SendMessageA(window_->OkButton()->Handle(), BM_CLICK, 0, 0);
+  ASSERT_TRUE(PumpUntilClosed());
+  EXPECT_EQ(
+      ProfileLines(dir_ + "vistrel.ini"),
+      (Lines{"Left=281", "Top=184", "Width=462", "Height=400", "ColumnWidth0=400",
+             "ColumnWidth1=50", "StartHidden=0", "Opacity=255", "Interval=abc", "RememberLast=1",
+             "ShowBaloonOnChange=1", "RandomWallpaper=1", "DisableOnScreenSaver=1"}));
+  EXPECT_TRUE(PumpUntil([] { return quit_seen; })) << "the program ends";
+}
+
+TEST_F(MainWindowTest, EnterIsOkAndEscapeIsCancel) {
+  Prepare("enter");
+  Open();
+  Key(VK_RETURN);  // in the list, which has the focus
+  ASSERT_TRUE(PumpUntilClosed());
+  EXPECT_EQ(Stored("StartHidden"), "0");
+  EXPECT_EQ(Stored("Interval"), "5");
+  window_.reset();
+
+  Prepare("enter_in_box");
+  Open();
+  COMBOBOXINFO combo = {};
+  combo.cbSize = sizeof combo;
+  ASSERT_TRUE(GetComboBoxInfo(window_->IntervalBox()->Handle(), &combo));
+  SetWindowTextA(combo.hwndItem, "7");
+  Key(VK_RETURN, combo.hwndItem);
+  ASSERT_TRUE(PumpUntilClosed());
+  EXPECT_EQ(Stored("Interval"), "7");
+  window_.reset();
+
+  Prepare("escape", "", "0C:\\kept.jpg\r\n");
+  Open();
+  chosen_files_ = {"C:\\added.jpg"};
+  Command(kCommandAdd);
+  Key(VK_ESCAPE);
+  ASSERT_TRUE(PumpUntilClosed());
+  EXPECT_FALSE(GetFileAttributesA((dir_ + "vistrel.ini").c_str()) != INVALID_FILE_ATTRIBUTES)
+      << "Cancel writes no settings";
+  EXPECT_EQ(ListLines(), (Lines{"1C:\\kept.jpg", "1C:\\added.jpg"})) << "list edits stay saved";
+  window_.reset();
+
+  Prepare("close_box");
+  Open();
+  SendMessageA(Form(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  ASSERT_TRUE(PumpUntilClosed());
+  EXPECT_FALSE(GetFileAttributesA((dir_ + "vistrel.ini").c_str()) != INVALID_FILE_ATTRIBUTES);
+  window_.reset();
+
+  // The taskbar entry's close closes the window the same way.
+  Prepare("application_close");
+  Open();
+  form_handle_ = Form();
+  application_->Close();
+  ASSERT_TRUE(PumpUntil([this] { return Closed(); }));
+  EXPECT_TRUE(IsWindow(application_->Handle())) << "it stays until the program ends";
+}
+
+TEST_F(MainWindowTest, TabMovesThroughTheControlsAndEnterPressesTheFocusedButton) {
+  Prepare("tab");
+  Open();
+  EXPECT_EQ(GetFocus(), ListHandle()) << "the list has the focus when the window opens";
+  Key(VK_TAB);
+  HWND focus = GetFocus();
+  EXPECT_TRUE(focus == window_->IntervalBox()->Handle() ||
+              IsChild(window_->IntervalBox()->Handle(), focus))
+      << "the next control in creation order that takes the focus";
+  Key(VK_TAB, focus);
+  EXPECT_EQ(GetFocus(), window_->AgentButton()->Handle());
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_SHIFT] = 0x80;
+  SetKeyboardState(keys);
+  Key(VK_TAB, GetFocus());
+  keys[VK_SHIFT] = 0;
+  SetKeyboardState(keys);
+  focus = GetFocus();
+  EXPECT_TRUE(focus == window_->IntervalBox()->Handle() ||
+              IsChild(window_->IntervalBox()->Handle(), focus))
+      << "Shift+Tab goes back";
+
+  // Enter on a focused push button presses that button, as in a dialog.
+  window_->CancelButton()->Focus();
+  Key(VK_RETURN, window_->CancelButton()->Handle());
+  ASSERT_TRUE(PumpUntilClosed());
+  EXPECT_FALSE(GetFileAttributesA((dir_ + "vistrel.ini").c_str()) != INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(MainWindowTest, OpacityUsesTheLowEightBitsAndIsWrittenBackAsStored) {
+  struct Case {
+    const char* stored;
+    bool layered;
+  };
+  for (const Case& c :
+       {Case{"128", true}, Case{"255", false}, Case{"511", false}, Case{"256", true}}) {
+    Prepare(std::string("opacity_") + c.stored, std::string("Opacity=") + c.stored + "\r\n");
+    Open();
+    bool layered = (GetWindowLongA(Form(), GWL_EXSTYLE) & WS_EX_LAYERED) != 0;
+    EXPECT_EQ(layered, c.layered) << c.stored;
+    if (layered) {
+      COLORREF key = 1;
+      BYTE alpha = 0;
+      DWORD flags = 0;
+      ASSERT_TRUE(GetLayeredWindowAttributes(Form(), &key, &alpha, &flags)) << c.stored;
+      EXPECT_EQ(alpha, std::stoi(c.stored) & 255) << c.stored;
+      EXPECT_EQ(flags, static_cast<DWORD>(LWA_ALPHA)) << c.stored;
+    }
+    window_->OkButton()->Click();
+    ASSERT_TRUE(PumpUntilClosed());
+    EXPECT_EQ(Stored("Opacity"), c.stored);
+    window_.reset();
+  }
+}
+
+TEST_F(MainWindowTest, StartHiddenMinimizesToTheTaskbarEntryUntilRestored) {
+  Prepare("hidden", "StartHidden=1\r\n");
+  Open();
+  EXPECT_TRUE(application_->IsMinimized());
+  EXPECT_TRUE(IsWindowVisible(application_->Handle())) << "the taskbar entry stays";
+  EXPECT_FALSE(IsWindowVisible(Form()));
+  window_->SaveSettings();  // what OK would write while hidden
+  ASSERT_TRUE(PumpUntilClosed());
+  EXPECT_EQ(Stored("StartHidden"), "1");
+  window_.reset();
+  application_.reset();
+
+  Prepare("restored", "StartHidden=1\r\n");
+  Open();
+  SendMessageA(application_->Handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
+  EXPECT_FALSE(application_->IsMinimized());
+  EXPECT_TRUE(IsWindowVisible(Form()));
+  // The window's own minimize box minimizes the whole program.
+  SendMessageA(Form(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_TRUE(application_->IsMinimized());
+  EXPECT_FALSE(IsWindowVisible(Form()));
+  SendMessageA(application_->Handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
+  EXPECT_TRUE(IsWindowVisible(Form()));
+  SendMessageA(window_->OkButton()->Handle(), BM_CLICK, 0, 0);
+  ASSERT_TRUE(PumpUntilClosed());
+  EXPECT_EQ(Stored("StartHidden"), "0");
+}
+
+TEST_F(MainWindowTest, WithAnArgumentItAppliesAndClosesWithoutShowingAnything) {
+  Prepare("argument");
+  const std::string picture = test::Bmp24(5, 3, 9);
+  test::WriteBytes(dir_ + "sea.bmp", picture);
+  Open("2" + dir_ + "sea.bmp");
+  form_handle_ = Form();
+  EXPECT_FALSE(IsWindowVisible(Form()));
+  EXPECT_EQ(window_->Form().Caption(), "Form1");
+  EXPECT_EQ(application_->Caption(), "vistrel");
+  EXPECT_EQ(test::ReadBytes(dir_ + "vistrel_wlp.bmp"), picture);
+  EXPECT_EQ(desktop_->values["WallpaperStyle"], "0");
+  EXPECT_EQ(desktop_->values["TileWallpaper"], "1");
+  ASSERT_EQ(desktop_->wallpapers.size(), 1u);
+  bool shown = false;
+  ASSERT_TRUE(PumpUntil([&] {
+    shown = shown || (IsWindow(form_handle_) && IsWindowVisible(form_handle_));
+    return Closed();
+  }));
+  EXPECT_FALSE(shown);
+  EXPECT_FALSE(IsWindowVisible(application_->Handle()));
+  EXPECT_FALSE(GetFileAttributesA((dir_ + "list.txt").c_str()) != INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(GetFileAttributesA((dir_ + "vistrel.ini").c_str()) != INVALID_FILE_ATTRIBUTES);
+}
+
+// ---- The list
+
+TEST_F(MainWindowTest, AddByMenuAndInsertKey) {
+  Prepare("add", "", "0C:\\first.jpg\r\n");
+  Open();
+  chosen_files_.clear();
+  Command(kCommandAdd);
+  EXPECT_EQ(dialogs_, 1);
+  EXPECT_EQ(test::ReadBytes(dir_ + "list.txt"), "0C:\\first.jpg\r\n") << "cancelled: not rewritten";
+
+  chosen_files_ = {"C:\\pics\\b.png", "C:\\pics\\a.psd"};
+  Command(kCommandAdd);
+  EXPECT_EQ(ListLines(), (Lines{"1C:\\first.jpg", "1C:\\pics\\b.png", "1C:\\pics\\a.psd"}))
+      << "in the dialog's order, Center, not checked against the filter";
+  EXPECT_EQ(ViewImages(),
+            (Lines{"No Wallpaper", "C:\\first.jpg", "C:\\pics\\b.png", "C:\\pics\\a.psd"}));
+  EXPECT_EQ(View().ItemText(2, 1), "Center");
+  EXPECT_EQ(View().ItemImage(2), 0);
+  EXPECT_EQ(View().ItemImage(1), 2) << "the missing file's icon from loading stays";
+
+  chosen_files_ = {"C:\\x.bmp"};
+  Key(VK_INSERT);
+  EXPECT_EQ(dialogs_, 3);
+  EXPECT_EQ(ListLines().back(), "1C:\\x.bmp");
+}
+
+TEST_F(MainWindowTest, AddDirectoryListsPlainFilesByMaskInOrder) {
+  Prepare("add_dir");
+  const std::string folder = dir_ + "pictures";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  CreateDirectoryA((folder + "\\folder.bmp").c_str(), nullptr);
+  CreateDirectoryA((folder + "\\deeper").c_str(), nullptr);
+  for (const char* name : {"a.png", "b.bmp", "c.psd", "d.jpg", "e.gif", "f.txt", "deeper\\g.bmp"})
+    test::WriteBytes(folder + "\\" + name, "x");
+  Open();
+  chosen_folder_.clear();
+  Command(kCommandAddDirectory);
+  EXPECT_EQ(ListLines(), Lines{}) << "cancelled";
+  EXPECT_EQ(View().Count(), 1);
+
+  chosen_folder_ = folder;
+  Command(kCommandAddDirectory);
+  EXPECT_EQ(ListLines(), (Lines{"1" + folder + "\\b.bmp", "1" + folder + "\\d.jpg",
+                                "1" + folder + "\\e.gif", "1" + folder + "\\a.png"}));
+  EXPECT_FALSE(IsWindowVisible(window_->FolderScratchList()->Handle()));
+
+  // A folder without pictures still rewrites the list.
+  test::WriteBytes(dir_ + "list.txt", "0C:\\old.jpg\r\n");
+  CreateDirectoryA((dir_ + "empty").c_str(), nullptr);
+  chosen_folder_ = dir_ + "empty";
+  Command(kCommandAddDirectory);
+  EXPECT_EQ(ListLines().size(), 4u) << "rewritten from the rows";
+  EXPECT_EQ(ListLines()[0], "1" + folder + "\\b.bmp");
+}
+
+TEST_F(MainWindowTest, DeleteKeepsNoWallpaperAndUnselectsIt) {
+  Prepare("delete", "", "1C:\\a.jpg\r\n2C:\\b.jpg\r\n3C:\\c.jpg\r\n0C:\\d.jpg\r\n");
+  Open();
+  Command(kCommandDelete);
+  EXPECT_EQ(test::ReadBytes(dir_ + "list.txt"),
+            "1C:\\a.jpg\r\n2C:\\b.jpg\r\n3C:\\c.jpg\r\n0C:\\d.jpg\r\n")
+      << "nothing selected: not rewritten";
+
+  SelectOnly({0, 1, 3});
+  Command(kCommandDelete);
+  EXPECT_EQ(ListLines(), (Lines{"2C:\\b.jpg", "1C:\\d.jpg"}));
+  EXPECT_EQ(ViewImages(), (Lines{"No Wallpaper", "C:\\b.jpg", "C:\\d.jpg"}));
+  EXPECT_EQ(View().SelectedCount(), 0) << "No Wallpaper stays, unselected";
+
+  SelectOnly({2});
+  Key(VK_DELETE);
+  EXPECT_EQ(ListLines(), (Lines{"2C:\\b.jpg"}));
+
+  // Only No Wallpaper: it is unselected and the list rewritten unchanged.
+  SelectOnly({0});
+  Key(VK_DELETE);
+  EXPECT_EQ(View().SelectedCount(), 0);
+  EXPECT_EQ(ViewImages(), (Lines{"No Wallpaper", "C:\\b.jpg"}));
+}
+
+TEST_F(MainWindowTest, StylesSkipNoWallpaper) {
+  Prepare("styles", "", "1C:\\a.jpg\r\n1C:\\b.jpg\r\n1C:\\c.jpg\r\n");
+  Open();
+  SelectOnly({0, 1, 3});
+  Command(kCommandTile);
+  EXPECT_EQ(ListLines(), (Lines{"2C:\\a.jpg", "1C:\\b.jpg", "2C:\\c.jpg"}));
+  EXPECT_EQ(View().ItemText(0, 1), "") << "No Wallpaper never gets a style";
+  EXPECT_EQ(View().ItemText(1, 1), "Tile");
+  EXPECT_EQ(View().SelectedCount(), 3) << "the selection stays";
+  SelectOnly({2});
+  Command(kCommandStretch);
+  EXPECT_EQ(ListLines(), (Lines{"2C:\\a.jpg", "3C:\\b.jpg", "2C:\\c.jpg"}));
+  Command(kCommandCenter);
+  EXPECT_EQ(ListLines()[1], "1C:\\b.jpg");
+}
+
+TEST_F(MainWindowTest, SelectAllByMenuAndCtrlADoesNotRewrite) {
+  Prepare("select_all", "", "0C:\\a.jpg\r\n0C:\\b.jpg\r\n");
+  Open();
+  Command(kCommandSelectAll);
+  EXPECT_EQ(View().SelectedCount(), 3) << "No Wallpaper included";
+  SelectOnly({});
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] = 0x80;
+  SetKeyboardState(keys);
+  Key('A');
+  keys[VK_CONTROL] = 0;
+  SetKeyboardState(keys);
+  EXPECT_EQ(View().SelectedCount(), 3);
+  Key('A');  // without Ctrl: nothing
+  EXPECT_EQ(test::ReadBytes(dir_ + "list.txt"), "0C:\\a.jpg\r\n0C:\\b.jpg\r\n");
+}
+
+TEST_F(MainWindowTest, RemoveDeadEntriesKeepsExistingFilesAndNoWallpaper) {
+  Prepare("dead");
+  test::WriteBytes(dir_ + "here.bmp", "x");
+  CreateDirectoryA((dir_ + "folder.bmp").c_str(), nullptr);
+  test::WriteBytes(dir_ + "list.txt", "1C:\\gone.jpg\r\n2" + dir_ + "here.bmp\r\n1" + dir_ +
+                                          "folder.bmp\r\n3C:\\gone2.jpg\r\n");
+  Open();
+  EXPECT_EQ(View().ItemImage(1), 2);
+  EXPECT_EQ(View().ItemImage(2), 0);
+  Command(kCommandRemoveDead);
+  EXPECT_EQ(ListLines(), Lines{"2" + dir_ + "here.bmp"});
+  EXPECT_EQ(ViewImages(), (Lines{"No Wallpaper", dir_ + "here.bmp"}));
+}
+
+TEST_F(MainWindowTest, DroppedFilesAreCheckedByExactExtension) {
+  Prepare("drop");
+  Open();
+  SendMessageA(ListHandle(), WM_DROPFILES,
+               reinterpret_cast<WPARAM>(BuildDrop(
+                   {"C:\\PHOTO.JPG", "C:\\photo.jpeg", "C:\\b.bmp", "C:\\c.psd", "C:\\d.png"})),
+               0);
+  EXPECT_EQ(ListLines(), (Lines{"1C:\\photo.jpeg", "1C:\\b.bmp", "1C:\\d.png"}));
+  EXPECT_EQ(View().ItemText(1, 1), "") << "no style until the list is reloaded";
+  ASSERT_EQ(boxes_.size(), 2u);
+  for (const Box& box : boxes_) {
+    EXPECT_EQ(box.Owner, application_->Handle());
+    EXPECT_EQ(box.Text, "Dropped file doesn't seem to have correct extension, sorry.");
+    EXPECT_EQ(box.Caption, "Vistrel");
+    EXPECT_EQ(box.Style, static_cast<UINT>(MB_OK | MB_SETFOREGROUND));
+  }
+}
+
+TEST_F(MainWindowTest, ColumnClicksSortBothWaysAndLaterRowsKeepTheOrder) {
+  Prepare("sort", "", "2C:\\b.jpg\r\n3C:\\a.jpg\r\n1C:\\c.jpg\r\n");
+  Open();
+  Notify(LVN_COLUMNCLICK, 1);  // Style, ascending: "" < Center < Stretch < Tile
+  EXPECT_EQ(ViewImages(), (Lines{"No Wallpaper", "C:\\c.jpg", "C:\\a.jpg", "C:\\b.jpg"}));
+  EXPECT_EQ(ListLines(), (Lines{"1C:\\c.jpg", "3C:\\a.jpg", "2C:\\b.jpg"}));
+  Notify(LVN_COLUMNCLICK, 0);  // Image, descending (the direction toggles whatever the column)
+  EXPECT_EQ(ViewImages(), (Lines{"No Wallpaper", "C:\\c.jpg", "C:\\b.jpg", "C:\\a.jpg"}));
+  EXPECT_EQ(View().SortStyle(), ListSortStyle::Descending);
+  Notify(LVN_COLUMNCLICK, 0);  // ascending: No Wallpaper moves to the bottom
+  EXPECT_EQ(ViewImages(), (Lines{"C:\\a.jpg", "C:\\b.jpg", "C:\\c.jpg", "No Wallpaper"}));
+  EXPECT_EQ(ListLines(), (Lines{"3C:\\a.jpg", "2C:\\b.jpg", "1C:\\c.jpg"}));
+  EXPECT_EQ(View().SortStyle(), ListSortStyle::Ascending);
+
+  chosen_files_ = {"C:\\BB.jpg"};
+  Command(kCommandAdd);
+  EXPECT_EQ(ViewImages(),
+            (Lines{"C:\\a.jpg", "C:\\b.jpg", "C:\\BB.jpg", "C:\\c.jpg", "No Wallpaper"}));
+  EXPECT_EQ(View().ItemText(2, 1), "Center");
+  EXPECT_EQ(View().ItemText(1, 1), "Tile") << "every row keeps its own style";
+  EXPECT_EQ(ListLines(), (Lines{"3C:\\a.jpg", "2C:\\b.jpg", "1C:\\BB.jpg", "1C:\\c.jpg"}));
+
+  // The model and the view still agree after a style change on a sorted list.
+  SelectOnly({0});
+  Command(kCommandTile);
+  EXPECT_EQ(ViewImages(),
+            (Lines{"C:\\a.jpg", "C:\\b.jpg", "C:\\BB.jpg", "C:\\c.jpg", "No Wallpaper"}));
+  EXPECT_EQ(View().ItemText(0, 1), "Tile");
+}
+
+TEST_F(MainWindowTest, MenuEnablingAndCheckingFollowTheSelection) {
+  Prepare("menu", "", "3C:\\a.jpg\r\n2C:\\b.jpg\r\n9C:\\c.jpg\r\n");
+  Open();
+  PopupMenuTree& menu = *window_->ListMenu();
+  const char* captions[] = {
+      "Add...\tIns", "Add Directory...",   "Delete\tDelete",     "", "Style", "Center", "Tile",
+      "Stretch",     "Select All\tCtrl+A", "Remove dead entries"};
+  ASSERT_EQ(menu.Count(), 10);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(menu.Caption(i), captions[i]) << i;
+  EXPECT_TRUE(menu.IsSeparator(kMenuItemSeparator));
+  EXPECT_TRUE(menu.IsSubmenu(kMenuItemStyle));
+  for (int i : {kMenuItemCenter, kMenuItemTile, kMenuItemStretch}) {
+    EXPECT_EQ(menu.Parent(i), kMenuItemStyle) << i;
+    EXPECT_TRUE(menu.IsRadioItem(i)) << i;
+    EXPECT_FALSE(menu.Checked(i)) << "none checked when built";
+  }
+
+  SelectOnly({});
+  window_->UpdateListMenu();
+  EXPECT_FALSE(menu.Enabled(kMenuItemDelete));
+  EXPECT_FALSE(menu.Enabled(kMenuItemStyle));
+  EXPECT_TRUE(menu.Enabled(kMenuItemAdd));
+  EXPECT_TRUE(menu.Enabled(kMenuItemRemoveDead));
+
+  SelectOnly({1});
+  window_->UpdateListMenu();
+  EXPECT_TRUE(menu.Enabled(kMenuItemDelete));
+  EXPECT_TRUE(menu.Enabled(kMenuItemStyle));
+  EXPECT_TRUE(menu.Checked(kMenuItemStretch));
+
+  SelectOnly({3});  // no style: the group stays as it was
+  window_->UpdateListMenu();
+  EXPECT_TRUE(menu.Checked(kMenuItemStretch));
+  EXPECT_TRUE(menu.Enabled(kMenuItemDelete));
+
+  SelectOnly({2});
+  window_->UpdateListMenu();
+  EXPECT_TRUE(menu.Checked(kMenuItemTile));
+  EXPECT_FALSE(menu.Checked(kMenuItemStretch)) << "one radio group";
+
+  SelectOnly({0});
+  window_->UpdateListMenu();
+  EXPECT_FALSE(menu.Enabled(kMenuItemDelete)) << "only No Wallpaper";
+  EXPECT_FALSE(menu.Enabled(kMenuItemStyle));
+
+  SelectOnly({0, 2});
+  window_->UpdateListMenu();
+  EXPECT_TRUE(menu.Enabled(kMenuItemDelete));
+  EXPECT_TRUE(menu.Enabled(kMenuItemStyle));
+  for (int i : {kMenuItemCenter, kMenuItemTile, kMenuItemStretch}) EXPECT_FALSE(menu.Checked(i));
+}
+
+// Where the menu of this process is open: its window's top-left corner, and it is closed.
+struct MenuSeen {
+  bool open = false;
+  POINT corner = {};
+};
+MenuSeen menu_seen;
+
+BOOL CALLBACK FindOwnMenu(HWND window, LPARAM) {
+  char name[32] = "";
+  GetClassNameA(window, name, sizeof name);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (std::string(name) == "#32768" && IsWindowVisible(window) && pid == GetCurrentProcessId()) {
+    RECT bounds;
+    GetWindowRect(window, &bounds);
+    menu_seen.open = true;
+    menu_seen.corner = POINT{bounds.left, bounds.top};
+    return FALSE;
+  }
+  return TRUE;
+}
+
+void CALLBACK CloseOpenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+  EnumWindows(FindOwnMenu, 0);
+  if (menu_seen.open) {
+    KillTimer(nullptr, timer);
+    EndMenu();
+  }
+}
+
+TEST_F(MainWindowTest, TheContextMenuOpensWhereTheRequestSays) {
+  Prepare("context", "", "3C:\\a.jpg\r\n");
+  Open();
+  SelectOnly({0});
+  window_->UpdateListMenu();
+  ASSERT_FALSE(window_->ListMenu()->Enabled(kMenuItemDelete));
+  SelectOnly({1});  // the menu is prepared again as it opens
+  menu_seen = MenuSeen{};
+  UINT_PTR timer = SetTimer(nullptr, 0, 100, CloseOpenMenu);
+  SendMessageA(ListHandle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(ListHandle()),
+               MAKELPARAM(300, 250));
+  KillTimer(nullptr, timer);
+  ASSERT_TRUE(menu_seen.open);
+  EXPECT_EQ(menu_seen.corner.x, 300);
+  EXPECT_EQ(menu_seen.corner.y, 250);
+  EXPECT_TRUE(window_->ListMenu()->Enabled(kMenuItemDelete));
+  EXPECT_TRUE(window_->ListMenu()->Checked(kMenuItemStretch));
+}
+
+TEST_F(MainWindowTest, DoubleClickAppliesRemovesOrReports) {
+  Prepare("double_click");
+  const std::string picture = test::Bmp24(4, 4, 3);
+  test::WriteBytes(dir_ + "p.bmp", picture);
+  std::string broken = test::Bmp24(4, 4, 5);
+  broken[18] = 0;  // width 0: the bitmap's check raises
+  test::WriteBytes(dir_ + "broken.bmp", broken);
+  test::WriteBytes(dir_ + "list.txt",
+                   "3" + dir_ + "p.bmp\r\n1C:\\gone.jpg\r\n2" + dir_ + "broken.bmp\r\n");
+  Open();
+
+  SelectOnly({1, 2});
+  Notify(NM_DBLCLK);
+  EXPECT_EQ(test::ReadBytes(dir_ + "vistrel_wlp.bmp"), picture) << "the first selected row";
+  EXPECT_EQ(desktop_->values["WallpaperStyle"], "2");
+  EXPECT_EQ(desktop_->values["TileWallpaper"], "0");
+  EXPECT_EQ(desktop_->wallpapers, Lines{dir_ + "vistrel_wlp.bmp"});
+  EXPECT_TRUE(IsWindowVisible(Form())) << "the window stays";
+
+  SelectOnly({0});
+  Notify(NM_RDBLCLK);
+  EXPECT_EQ(removals_, 1) << "No Wallpaper removes the wallpaper";
+  EXPECT_EQ(desktop_->wallpapers.size(), 1u);
+
+  SelectOnly({2});
+  Notify(NM_DBLCLK);
+  SelectOnly({});
+  Notify(NM_DBLCLK);
+  ASSERT_EQ(boxes_.size(), 2u);
+  EXPECT_EQ(boxes_[0].Text, "File \"C:\\gone.jpg\" not found.");
+  EXPECT_EQ(boxes_[0].Caption, "Error");
+  EXPECT_EQ(boxes_[0].Owner, application_->Handle());
+  EXPECT_EQ(boxes_[0].Style, static_cast<UINT>(MB_OK | MB_ICONERROR));
+  EXPECT_EQ(boxes_[1].Text, "File \"\" not found.") << "nothing selected";
+
+  // A picture its reader rejects: reported, and the window stays open.
+  SelectOnly({3});
+  Notify(NM_DBLCLK);
+  ASSERT_EQ(boxes_.size(), 3u);
+  EXPECT_EQ(boxes_[2].Text.rfind("Bitmap width must be > 0 (", 0), 0u) << boxes_[2].Text;
+  EXPECT_EQ(boxes_[2].Caption, "Error");
+  EXPECT_EQ(test::ReadBytes(dir_ + "vistrel_wlp.bmp"), picture) << "unchanged";
+  Pump(50);
+  EXPECT_TRUE(IsWindowVisible(Form()));
+  EXPECT_EQ(test::ReadBytes(dir_ + "list.txt"),
+            "3" + dir_ + "p.bmp\r\n1C:\\gone.jpg\r\n2" + dir_ + "broken.bmp\r\n")
+      << "applying never rewrites the list";
+}
+
+// ---- The agent
+
+TEST_F(MainWindowTest, TheAgentButtonFollowsTheAgentWindow) {
+  Prepare("agent_button");
+  auto agent = std::make_unique<FakeAgent>();
+  Open();
+  EXPECT_FALSE(window_->AgentButton()->Enabled()) << "checked when the window opens";
+  agent.reset();
+  EXPECT_TRUE(PumpUntil([this] { return window_->AgentButton()->Enabled(); }, 3000))
+      << "the next tick enables it";
+  agent = std::make_unique<FakeAgent>();
+  EXPECT_TRUE(PumpUntil([this] { return !window_->AgentButton()->Enabled(); }, 3000));
+}
+
+TEST_F(MainWindowTest, StartAgentLaunchesFromTheCurrentDirectoryOrReports) {
+  Prepare("start_agent");
+  char previous[MAX_PATH] = "";
+  GetCurrentDirectoryA(sizeof previous, previous);
+  ASSERT_TRUE(SetCurrentDirectoryA(dir_.c_str()));
+  Open();
+
+  window_->AgentButton()->Click();
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].Text, "Cannot find \"vistrel_agent.exe\".");
+  EXPECT_EQ(boxes_[0].Caption, "Error");
+  EXPECT_EQ(boxes_[0].Owner, Form());
+  EXPECT_EQ(boxes_[0].Style, static_cast<UINT>(MB_OK | MB_ICONERROR));
+
+  CreateDirectoryA((dir_ + "vistrel_agent.exe").c_str(), nullptr);
+  window_->AgentButton()->Click();
+  EXPECT_EQ(boxes_.size(), 2u) << "a folder of that name does not count";
+  EXPECT_TRUE(launches_.empty());
+  RemoveDirectoryA((dir_ + "vistrel_agent.exe").c_str());
+
+  test::WriteBytes(dir_ + "vistrel_agent.exe", "x");
+  window_->AgentButton()->Click();
+  EXPECT_EQ(launches_, Lines{"vistrel_agent.exe"});
+  EXPECT_EQ(boxes_.size(), 2u);
+
+  // Started, but the timer has not disabled the button yet.
+  FakeAgent agent;
+  window_->AgentButton()->Click();
+  ASSERT_EQ(boxes_.size(), 3u);
+  EXPECT_EQ(boxes_[2].Text, "Vistrel Agent is already active.");
+  EXPECT_EQ(boxes_[2].Owner, Form());
+  EXPECT_EQ(launches_.size(), 1u);
+  SetCurrentDirectoryA(previous);
+}
+
+TEST_F(MainWindowTest, OkStoresTheSelectedLineAndTellsTheAgentAfterWriting) {
+  std::string seen_by_agent;
+  FakeAgent agent(
+      [&] { seen_by_agent = Stored("LastIndex") + "," + Stored("DisableOnScreenSaver"); });
+  Prepare("last_index", "", "1C:\\a.jpg\r\n1C:\\b.jpg\r\n1C:\\c.jpg\r\n");
+  Open();
+  SelectOnly({2, 3});  // b first
+  window_->OkButton()->Click();
+  ASSERT_TRUE(PumpUntilClosed());
+  EXPECT_EQ(Stored("LastIndex"), "2");
+  EXPECT_EQ(ProfileLines(dir_ + "vistrel.ini").back(), "LastIndex=2") << "written last";
+  ASSERT_EQ(agent.reloads.size(), 1u);
+  EXPECT_EQ(agent.reloads[0], (std::pair<WPARAM, LPARAM>{1, 0}));
+  EXPECT_EQ(seen_by_agent, "2,1") << "the settings were written before the message";
+  window_.reset();
+
+  for (std::vector<int> selection : {std::vector<int>{0}, std::vector<int>{}}) {
+    Prepare("last_index_kept", "LastIndex=7\r\n", "1C:\\a.jpg\r\n1C:\\b.jpg\r\n");
+    Open();
+    SelectOnly(selection);
+    window_->OkButton()->Click();
+    ASSERT_TRUE(PumpUntilClosed());
+    EXPECT_EQ(Stored("LastIndex"), "7");
+    EXPECT_EQ(agent.reloads.back(), (std::pair<WPARAM, LPARAM>{0, 0}));
+    window_.reset();
+  }
+  EXPECT_EQ(agent.reloads.size(), 3u);
+
+  // After sorting, the top row counts as nothing; No Wallpaper counts the file rows above it.
+  Prepare("last_index_sorted", "LastIndex=7\r\n", "1C:\\a.jpg\r\n1C:\\b.jpg\r\n");
+  Open();
+  Notify(LVN_COLUMNCLICK, 0);  // a, b, No Wallpaper
+  SelectOnly({2});
+  window_->OkButton()->Click();
+  ASSERT_TRUE(PumpUntilClosed());
+  EXPECT_EQ(Stored("LastIndex"), "2");
+}
+
+// ---- Toolkit pieces
+
+TEST(OpenFileResult, OneFileOrAFolderWithNames) {
+  const char one[] = "C:\\pics\\a.jpg\0\0";
+  EXPECT_EQ(SplitOpenFileResult(one, sizeof one), Lines{"C:\\pics\\a.jpg"});
+  const char several[] = "C:\\pics\0b.png\0a b.jpg\0\0";
+  EXPECT_EQ(SplitOpenFileResult(several, sizeof several),
+            (Lines{"C:\\pics\\b.png", "C:\\pics\\a b.jpg"}));
+  const char root[] = "C:\\\0x.bmp\0y.bmp\0\0";
+  EXPECT_EQ(SplitOpenFileResult(root, sizeof root), (Lines{"C:\\x.bmp", "C:\\y.bmp"}));
+  // A buffer without its final zero bytes ends at its size.
+  const char cut[] = {'C', ':', '\\', 'a'};
+  EXPECT_EQ(SplitOpenFileResult(cut, sizeof cut), Lines{"C:\\a"});
+  EXPECT_EQ(SplitOpenFileResult("\0\0", 2), Lines{});
+  EXPECT_EQ(FilterText("A|*.a|B|*.b"), std::string("A\0*.a\0B\0*.b\0", 12));
+}
+
+}  // namespace
+}  // namespace vistrel::app

@@ -1,0 +1,248 @@
+// Child controls of the system's window classes as objects. Every control is subclassed: the
+// notifications it sends its parent (WM_COMMAND, WM_NOTIFY) come back to its object as events,
+// and Enter, Escape and Tab work as in a dialog (default button, cancel button, next control).
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "toolkit/window.h"
+
+namespace vistrel {
+
+// A GDI font; moves only.
+class Font {
+ public:
+  // height as LOGFONT's lfHeight: negative is the character height in pixels.
+  Font(const std::string& face, int height);
+  Font(const Font&) = delete;
+  Font& operator=(const Font&) = delete;
+  ~Font();
+
+  HFONT Handle() const { return font_; }
+
+ private:
+  HFONT font_;
+};
+
+class Control;
+
+// Where a control is created: a toolkit window or another control (a group box).
+struct ControlParent {
+  ControlParent(const Window& window) : Handle(window.Handle()) {}  // NOLINT: either converts
+  ControlParent(const Control& control);                            // NOLINT
+  HWND Handle;
+};
+
+class Control {
+ public:
+  Control(const Control&) = delete;
+  Control& operator=(const Control&) = delete;
+  // Destroys the control if it still exists.
+  virtual ~Control();
+
+  HWND Handle() const { return handle_; }
+  bool HasHandle() const { return handle_ != nullptr; }
+
+  // Also re-measures controls that size themselves to their caption.
+  void SetFont(HFONT font);
+  HFONT GetFont() const;
+
+  bool Enabled() const;
+  void SetEnabled(bool enabled);
+  bool IsVisible() const;
+  std::string Text() const;
+  void SetText(const std::string& text);
+  // In the parent's client coordinates.
+  RECT Bounds() const;
+  void SetBounds(int left, int top, int width, int height);
+  void Focus();
+
+  // The control object of a handle, or null for windows that are not toolkit controls.
+  static Control* FromHandle(HWND handle);
+  // Hands a WM_COMMAND or WM_NOTIFY that a parent received back to the toolkit control that sent
+  // it. True when a control took it (the answer is then in Result).
+  static bool ReflectToSender(WindowMessage& message);
+  // Makes a toolkit window pass its controls' notifications back to them; for the window's life.
+  static void ReflectNotificationsOf(Window& parent);
+  // Sets the font of every toolkit control inside the window, at any depth.
+  static void SetFontOfChildren(HWND parent, HFONT font);
+
+ protected:
+  struct CreateArgs {
+    const char* ClassName = "";
+    std::string Text;
+    DWORD Style = 0;
+    DWORD ExStyle = 0;
+    int Left = 0;
+    int Top = 0;
+    int Width = 0;
+    int Height = 0;
+    HWND Parent = nullptr;
+  };
+
+  Control() = default;
+  // Creates and subclasses the window; a failure raises a toolkit check.
+  void Create(const CreateArgs& args);
+
+  // A notification this control sent to its parent.
+  virtual bool OnCommand(WORD code);
+  virtual bool OnNotify(NMHDR& header, LRESULT& result);
+  // A message to the control itself, before its class sees it; true when handled.
+  virtual bool OnMessage(WindowMessage& message);
+  // After the font or the caption changed: controls that size themselves do it here.
+  virtual void Refit() {}
+  // Enter, Escape and Tab go to the dialog handling unless the control uses the key itself.
+  virtual bool WantsKey(WPARAM key) const;
+  // Enter on this control: true when it acted on it itself (a focused push button).
+  virtual bool OnEnter() { return false; }
+
+  // The caption's size in the control's font.
+  SIZE TextSize(const std::string& text) const;
+  // Sends the dialog keys of an inner window (a combo box's edit field) to this control.
+  void ForwardDialogKeysOf(HWND inner);
+
+ private:
+  static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
+                                       UINT_PTR id, DWORD_PTR data);
+  static LRESULT CALLBACK InnerSubclassProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
+                                            UINT_PTR id, DWORD_PTR data);
+  // Enter, Escape or Tab pressed in this control; true when it was used.
+  bool HandleDialogKey(WPARAM key);
+  // True for the WM_KEYDOWN or WM_CHAR of a dialog key that the control leaves to the dialog.
+  bool IsDialogKeyMessage(UINT message, WPARAM wparam) const;
+
+  HWND handle_ = nullptr;
+};
+
+inline ControlParent::ControlParent(const Control& control) : Handle(control.Handle()) {}
+
+// A plain child window of the toolkit's class in the button-face colour, holding other controls.
+class Panel : public Window {
+ public:
+  Panel(const Window& parent, int left, int top, int width, int height);
+  ~Panel() override;
+
+  RECT Bounds() const;
+  void SetBounds(int left, int top, int width, int height);
+};
+
+// A text that sizes itself to its caption.
+class Label : public Control {
+ public:
+  Label(ControlParent parent, const std::string& caption, int left, int top);
+
+ protected:
+  void Refit() override;
+};
+
+class GroupBox : public Control {
+ public:
+  GroupBox(ControlParent parent, const std::string& caption, int left, int top, int width,
+           int height);
+
+ protected:
+  bool OnMessage(WindowMessage& message) override;
+};
+
+// The answer to WM_CTLCOLORSTATIC and WM_CTLCOLORBTN from a container's controls: text on the
+// button-face colour. False for other messages.
+bool AnswerControlColour(WindowMessage& message);
+
+struct ButtonArgs {
+  std::string Caption;
+  int Left = 0;
+  int Top = 0;
+  int Width = 75;
+  int Height = 25;
+  bool Default = false;  // pressed by Enter anywhere in its top-level window
+  bool Cancel = false;   // pressed by Escape anywhere in its top-level window
+};
+
+class Button : public Control {
+ public:
+  Button(ControlParent parent, const ButtonArgs& args);
+  ~Button() override;
+
+  // Runs OnClick when the button is enabled, as a press does.
+  void Click();
+
+  // May free the button itself.
+  std::function<void()> OnClick;
+
+  // The default or cancel button of a top-level window, or null.
+  static Button* DefaultOf(HWND root);
+  static Button* CancelOf(HWND root);
+
+ protected:
+  bool OnCommand(WORD code) override;
+  bool OnEnter() override;
+
+ private:
+  HWND root_ = nullptr;
+};
+
+// A check box or a radio button that sizes itself to its caption and checks itself when clicked.
+class CheckControl : public Control {
+ public:
+  bool Checked() const;
+  void SetChecked(bool checked);
+
+  std::function<void()> OnClick;
+
+ protected:
+  CheckControl(ControlParent parent, const std::string& caption, int left, int top, DWORD style);
+  bool OnCommand(WORD code) override;
+  void Refit() override;
+};
+
+class CheckBox : public CheckControl {
+ public:
+  CheckBox(ControlParent parent, const std::string& caption, int left, int top);
+};
+
+// Radio buttons with the same parent form one group; `first_of_group` starts a new one.
+class RadioButton : public CheckControl {
+ public:
+  RadioButton(ControlParent parent, const std::string& caption, int left, int top,
+              bool first_of_group = false);
+};
+
+// The editable drop-down combo box: a list of items and a text field that takes any text.
+class ComboBox : public Control {
+ public:
+  // height is the closed box's; the list opens below it with drop_down_height more.
+  ComboBox(ControlParent parent, int left, int top, int width, int height,
+           int drop_down_height = 200);
+
+  int AddItem(const std::string& text);
+  int Count() const;
+  std::string Item(int index) const;
+  int SelectedIndex() const;  // -1 when the text is not a chosen item
+  void SetSelectedIndex(int index);
+  bool DroppedDown() const;
+
+ protected:
+  bool WantsKey(WPARAM key) const override;
+  void Refit() override;
+
+ private:
+  int height_;
+};
+
+// A list of texts; used hidden, to collect file names by mask.
+class ListBox : public Control {
+ public:
+  ListBox(ControlParent parent, int left, int top, int width, int height, bool visible);
+
+  void Clear();
+  int Count() const;
+  std::string Item(int index) const;
+  // Adds the names of the files matching the mask (LB_DIR with the DlgDirList attribute bits).
+  void AddDirectory(const std::string& mask, UINT attributes);
+};
+
+}  // namespace vistrel

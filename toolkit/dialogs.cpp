@@ -1,0 +1,98 @@
+#include "toolkit/dialogs.h"
+
+#include <objbase.h>
+
+namespace vistrel {
+
+// ---- OpenFileDialog
+
+OpenFileDialog::OpenFileDialog(const Window& owner) : owner_(owner) {}
+
+bool OpenFileDialog::Execute() {
+  files_.clear();
+  std::vector<char> buffer(BufferSize > 2 ? BufferSize : 2, '\0');
+  const std::string filter = FilterText(Filter);
+  OPENFILENAMEA dialog = {};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner_.Handle();
+  dialog.lpstrFilter = filter.c_str();
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = buffer.data();
+  dialog.nMaxFile = static_cast<DWORD>(buffer.size());
+  dialog.lpstrTitle = Title.empty() ? nullptr : Title.c_str();
+  dialog.Flags = Flags;
+  if (!GetOpenFileNameA(&dialog)) return false;
+  files_ = SplitOpenFileResult(buffer.data(), buffer.size());
+  return !files_.empty();
+}
+
+std::vector<std::string> SplitOpenFileResult(const char* buffer, std::size_t size) {
+  std::vector<std::string> parts;
+  std::size_t at = 0;
+  while (at < size && buffer[at] != '\0') {
+    std::size_t end = at;
+    while (end < size && buffer[end] != '\0') ++end;
+    parts.emplace_back(buffer + at, end - at);
+    at = end + 1;
+  }
+  if (parts.size() <= 1) return parts;
+  // The first part is the folder, the others are names in it.
+  std::vector<std::string> paths;
+  for (std::size_t i = 1; i < parts.size(); ++i) paths.push_back(JoinPath(parts[0], parts[i]));
+  return paths;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (!folder.empty() && folder.back() == '\\') return folder + name;
+  return folder + "\\" + name;
+}
+
+std::string FilterText(const std::string& filter) {
+  std::string text = filter;
+  for (char& c : text)
+    if (c == '|') c = '\0';
+  text.push_back('\0');
+  // c_str adds the second zero byte.
+  return text;
+}
+
+// ---- FolderDialog
+
+namespace {
+// The shell's item list, released with the task allocator.
+struct ItemList {
+  LPITEMIDLIST items;
+  ~ItemList() {
+    if (items) CoTaskMemFree(items);
+  }
+};
+
+// The folder browser needs COM on this thread for as long as it runs.
+struct ComScope {
+  HRESULT result = CoInitialize(nullptr);
+  ~ComScope() {
+    if (SUCCEEDED(result)) CoUninitialize();
+  }
+};
+}  // namespace
+
+FolderDialog::FolderDialog(const Window& owner) : owner_(owner) {}
+
+bool FolderDialog::Execute() {
+  folder_.clear();
+  ComScope com;
+  char display_name[MAX_PATH] = "";
+  BROWSEINFOA browse = {};
+  browse.hwndOwner = owner_.Handle();
+  browse.pszDisplayName = display_name;
+  browse.lpszTitle = Title.empty() ? nullptr : Title.c_str();
+  browse.ulFlags = Flags;
+  ItemList chosen{SHBrowseForFolderA(&browse)};
+  if (!chosen.items) return false;
+  char path[MAX_PATH] = "";
+  if (!SHGetPathFromIDListA(chosen.items, path) || path[0] == '\0') return false;
+  folder_ = path;
+  return true;
+}
+
+}  // namespace vistrel

@@ -1,0 +1,314 @@
+#include "toolkit/list_view.h"
+
+#include <windowsx.h>
+
+#include <memory>
+
+#include "common/exception.h"
+
+namespace vistrel {
+
+namespace {
+
+void LoadListViewClassOnce() {
+  static bool loaded = false;
+  if (loaded) return;
+  INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_LISTVIEW_CLASSES};
+  InitCommonControlsEx(&classes);
+  loaded = true;
+}
+
+struct BitmapDeleter {
+  void operator()(HBITMAP bitmap) const { DeleteObject(bitmap); }
+};
+using UniqueBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, BitmapDeleter>;
+
+// Releases the drop's memory on every path.
+struct DropDeleter {
+  void operator()(HDROP drop) const { DragFinish(drop); }
+};
+using UniqueDrop = std::unique_ptr<std::remove_pointer_t<HDROP>, DropDeleter>;
+
+}  // namespace
+
+// ---- ImageList
+
+ImageList::ImageList(int width, int height)
+    : images_(ImageList_Create(width, height, ILC_COLOR24 | ILC_MASK, 4, 4)) {
+  if (!images_) VISTREL_CHECK_FAILED("ImageList_Create");
+}
+
+ImageList::~ImageList() {
+  ImageList_Destroy(images_);
+}
+
+int ImageList::AddBitmapResource(const char* name, COLORREF mask_colour) {
+  UniqueBitmap bitmap(static_cast<HBITMAP>(
+      LoadImageA(GetModuleHandleA(nullptr), name, IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
+  if (!bitmap) VISTREL_CHECK_FAILED("LoadImageA");
+  int before = Count();
+  if (ImageList_AddMasked(images_, bitmap.get(), mask_colour) < 0)
+    VISTREL_CHECK_FAILED("ImageList_AddMasked");
+  return Count() - before;
+}
+
+int ImageList::Count() const {
+  return ImageList_GetImageCount(images_);
+}
+
+// ---- ListView
+
+ListView::ListView(ControlParent parent, const ListViewArgs& args) {
+  LoadListViewClassOnce();
+  CreateArgs create;
+  create.ClassName = WC_LISTVIEWA;
+  create.Style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHAREIMAGELISTS;
+  if (!args.MultiSelect) create.Style |= LVS_SINGLESEL;
+  if (args.ShowSelectionAlways) create.Style |= LVS_SHOWSELALWAYS;
+  create.ExStyle = WS_EX_CLIENTEDGE;
+  create.Left = args.Left;
+  create.Top = args.Top;
+  create.Width = args.Width;
+  create.Height = args.Height;
+  create.Parent = parent.Handle;
+  Create(create);
+  DWORD extended = 0;
+  if (args.RowSelect) extended |= LVS_EX_FULLROWSELECT;
+  if (args.InfoTips) extended |= LVS_EX_INFOTIP;
+  SendMessageA(Handle(), LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
+}
+
+int ListView::AddColumn(const std::string& caption, int width) {
+  std::string text = caption;
+  LVCOLUMNA column = {};
+  column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+  column.fmt = LVCFMT_LEFT;
+  column.cx = width;
+  column.pszText = &text[0];
+  int index = ColumnCount();
+  column.iSubItem = index;
+  return static_cast<int>(SendMessageA(Handle(), LVM_INSERTCOLUMNA, static_cast<WPARAM>(index),
+                                       reinterpret_cast<LPARAM>(&column)));
+}
+
+int ListView::ColumnCount() const {
+  HWND header = reinterpret_cast<HWND>(SendMessageA(Handle(), LVM_GETHEADER, 0, 0));
+  return header ? static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+}
+
+std::string ListView::ColumnCaption(int column) const {
+  char text[256] = "";
+  LVCOLUMNA info = {};
+  info.mask = LVCF_TEXT;
+  info.pszText = text;
+  info.cchTextMax = sizeof text;
+  SendMessageA(Handle(), LVM_GETCOLUMNA, static_cast<WPARAM>(column),
+               reinterpret_cast<LPARAM>(&info));
+  return text;
+}
+
+int ListView::ColumnWidth(int column) const {
+  return static_cast<int>(
+      SendMessageA(Handle(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0));
+}
+
+void ListView::SetColumnWidth(int column, int width) {
+  SendMessageA(Handle(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(width, 0));
+}
+
+void ListView::SetSmallImages(const ImageList& images) {
+  SendMessageA(Handle(), LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images.Handle()));
+}
+
+int ListView::Count() const {
+  return static_cast<int>(SendMessageA(Handle(), LVM_GETITEMCOUNT, 0, 0));
+}
+
+int ListView::InsertItem(int index, const std::string& text, int image) {
+  std::string copy = text;
+  LVITEMA item = {};
+  item.mask = LVIF_TEXT | LVIF_IMAGE;
+  item.iItem = index;
+  item.pszText = &copy[0];
+  item.iImage = image;
+  return static_cast<int>(
+      SendMessageA(Handle(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+void ListView::DeleteItem(int index) {
+  SendMessageA(Handle(), LVM_DELETEITEM, static_cast<WPARAM>(index), 0);
+}
+
+std::string ListView::ItemText(int item, int column) const {
+  // The control copies at most the buffer's size; grow it until the text fits.
+  for (std::size_t size = 256;; size *= 2) {
+    std::string text(size, '\0');
+    LVITEMA info = {};
+    info.iSubItem = column;
+    info.pszText = &text[0];
+    info.cchTextMax = static_cast<int>(size);
+    LRESULT length = SendMessageA(Handle(), LVM_GETITEMTEXTA, static_cast<WPARAM>(item),
+                                  reinterpret_cast<LPARAM>(&info));
+    if (length < 0) return std::string();
+    if (static_cast<std::size_t>(length) + 1 < size || size >= (1u << 24)) {
+      text.resize(static_cast<std::size_t>(length));
+      return text;
+    }
+  }
+}
+
+void ListView::SetItemText(int item, int column, const std::string& text) {
+  std::string copy = text;
+  LVITEMA info = {};
+  info.iSubItem = column;
+  info.pszText = &copy[0];
+  SendMessageA(Handle(), LVM_SETITEMTEXTA, static_cast<WPARAM>(item),
+               reinterpret_cast<LPARAM>(&info));
+}
+
+int ListView::ItemImage(int item) const {
+  LVITEMA info = {};
+  info.mask = LVIF_IMAGE;
+  info.iItem = item;
+  if (!SendMessageA(Handle(), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&info))) return -1;
+  return info.iImage;
+}
+
+void ListView::SetItemImage(int item, int image) {
+  LVITEMA info = {};
+  info.mask = LVIF_IMAGE;
+  info.iItem = item;
+  info.iImage = image;
+  SendMessageA(Handle(), LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+bool ListView::Selected(int item) const {
+  return (SendMessageA(Handle(), LVM_GETITEMSTATE, static_cast<WPARAM>(item), LVIS_SELECTED) &
+          LVIS_SELECTED) != 0;
+}
+
+void ListView::SetSelected(int item, bool selected) {
+  LVITEMA info = {};
+  info.stateMask = LVIS_SELECTED;
+  info.state = selected ? LVIS_SELECTED : 0;
+  SendMessageA(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(item),
+               reinterpret_cast<LPARAM>(&info));
+}
+
+int ListView::SelectedCount() const {
+  return static_cast<int>(SendMessageA(Handle(), LVM_GETSELECTEDCOUNT, 0, 0));
+}
+
+RECT ListView::ItemBounds(int item) const {
+  RECT bounds = {};
+  bounds.left = LVIR_BOUNDS;
+  if (!SendMessageA(Handle(), LVM_GETITEMRECT, static_cast<WPARAM>(item),
+                    reinterpret_cast<LPARAM>(&bounds)))
+    bounds = RECT{0, 0, 0, 0};
+  return bounds;
+}
+
+void ListView::SetSortStyle(ListSortStyle style) {
+  LONG_PTR bits = GetWindowLongPtrA(Handle(), GWL_STYLE);
+  bits &= ~static_cast<LONG_PTR>(LVS_SORTASCENDING | LVS_SORTDESCENDING);
+  if (style == ListSortStyle::Ascending) bits |= LVS_SORTASCENDING;
+  if (style == ListSortStyle::Descending) bits |= LVS_SORTDESCENDING;
+  SetWindowLongPtrA(Handle(), GWL_STYLE, bits);
+}
+
+ListSortStyle ListView::SortStyle() const {
+  LONG_PTR bits = GetWindowLongPtrA(Handle(), GWL_STYLE);
+  if (bits & LVS_SORTASCENDING) return ListSortStyle::Ascending;
+  if (bits & LVS_SORTDESCENDING) return ListSortStyle::Descending;
+  return ListSortStyle::None;
+}
+
+void ListView::SetAcceptFiles(bool accept) {
+  DragAcceptFiles(Handle(), accept ? TRUE : FALSE);
+}
+
+void ListView::SetRedraw(bool redraw) {
+  SendMessageA(Handle(), WM_SETREDRAW, redraw ? TRUE : FALSE, 0);
+  if (redraw) InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+bool ListView::OnNotify(NMHDR& header, LRESULT& result) {
+  result = 0;
+  switch (header.code) {
+    case NM_DBLCLK:
+    case NM_RDBLCLK:
+      if (OnDoubleClick) {
+        std::function<void()> event = OnDoubleClick;
+        event();
+      }
+      return true;
+    case LVN_COLUMNCLICK:
+      if (OnColumnClick) {
+        std::function<void(int)> event = OnColumnClick;
+        event(reinterpret_cast<NMLISTVIEW&>(header).iSubItem);
+      }
+      return true;
+    default: return false;
+  }
+}
+
+POINT ListView::ContextMenuPoint(LPARAM lparam) const {
+  POINT point = {GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+  if (point.x != -1 || point.y != -1) return point;
+  // From the keyboard the request carries no position: below the focused row, or the corner.
+  point = POINT{0, 0};
+  int focused = static_cast<int>(
+      SendMessageA(Handle(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+  if (focused >= 0) {
+    RECT row = ItemBounds(focused);
+    point = POINT{row.left + 16, row.bottom};
+  }
+  ClientToScreen(Handle(), &point);
+  return point;
+}
+
+void ListView::DropFiles(HDROP drop_handle) {
+  std::vector<std::string> paths;
+  {
+    UniqueDrop drop(drop_handle);
+    UINT count = DragQueryFileA(drop.get(), 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+      UINT length = DragQueryFileA(drop.get(), i, nullptr, 0);
+      std::vector<char> path(static_cast<std::size_t>(length) + 1, '\0');
+      DragQueryFileA(drop.get(), i, path.data(), length + 1);
+      paths.emplace_back(path.data());
+    }
+  }
+  if (OnDropFiles) {
+    std::function<void(const std::vector<std::string>&)> event = OnDropFiles;
+    event(paths);
+  }
+}
+
+bool ListView::OnMessage(WindowMessage& message) {
+  switch (message.Message) {
+    case WM_CONTEXTMENU:
+      if (!OnContextMenu) return false;
+      {
+        std::function<void(POINT)> event = OnContextMenu;
+        event(ContextMenuPoint(message.LParam));
+      }
+      message.Result = 0;
+      return true;
+    case WM_DROPFILES:
+      DropFiles(reinterpret_cast<HDROP>(message.WParam));
+      message.Result = 0;
+      return true;
+    case WM_KEYDOWN:
+      if (!OnKeyDown) return false;
+      {
+        std::function<bool(WPARAM)> event = OnKeyDown;
+        if (!event(message.WParam)) return false;
+      }
+      message.Result = 0;
+      return true;
+    default: return false;
+  }
+}
+
+}  // namespace vistrel
