@@ -33,12 +33,12 @@ while pos + 8 <= len(data):
 zlib.decompress(b"".join(idat))
 PY
 
-for spec in "rgb:-type TrueColor -define png:color-type=2" \
+for variant in "rgb:-type TrueColor -define png:color-type=2" \
             "rgba:-alpha set -channel A -evaluate set 80% +channel -define png:color-type=6" \
             "interlaced:-type TrueColor -interlace PNG"; do
-  name=${spec%%:*}
+  name=${variant%%:*}
   # shellcheck disable=SC2086
-  png=$(make_png "png-photo-$name" ${spec#*:})
+  png=$(make_png "png-photo-$name" ${variant#*:})
   echo "PNG 8000 x 6000 $name ($(stat -c %s "$png") bytes), $runs runs:"
   python3 scripts/bench_time.py "$runs" \
     "vistrel-convert" -- "$program" "$png" "$work/png-out.bmp" --- \
