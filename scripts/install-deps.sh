@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 nasm
   zlib1g-dev libz-mingw-w64-dev
   googletest libgtest-dev
-  wine64 xvfb xauth x11-utils
+  wine wine64 xvfb xauth x11-utils
   libpng-dev libgif-dev libjpeg62-turbo-dev libjpeg-turbo-progs
   python3 python3-pil python3-numpy imagemagick
   dpkg-dev
