@@ -28,25 +28,7 @@ shopt -s nullglob
 for picture in resources/demo/*.bmp resources/demo/*.jpg resources/demo/*.png; do
   cp "$picture" "$run/"
 done
-python3 - "$run" <<'PY'
-import struct, sys
-def bmp(path, width, height, colour):
-    row = (width * 3 + 3) // 4 * 4
-    pixels = bytearray()
-    for y in range(height):
-        line = bytearray()
-        for x in range(width):
-            r, g, b = colour(x / width, y / height)
-            line += bytes((b, g, r))
-        pixels += line + bytes(row - len(line))
-    header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
-    open(path, "wb").write(header + info + pixels)
-bmp(sys.argv[1] + "/dusk.bmp", 320, 200,
-    lambda u, v: (int(40 + 180 * v), int(30 + 60 * v), int(120 + 100 * (1 - v))))
-bmp(sys.argv[1] + "/meadow.bmp", 320, 200,
-    lambda u, v: (int(60 * u), int(110 + 120 * v), int(40 + 30 * ((int(u * 16) + int(v * 10)) % 2))))
-PY
+python3 scripts/demo_pictures.py "$run" 320 200 dusk meadow
 list=""
 for picture in dusk.bmp meadow.bmp; do list+="3$(winpath "$run/$picture")"$'\r\n'; done
 for picture in "$run"/*.bmp "$run"/*.jpg "$run"/*.png; do

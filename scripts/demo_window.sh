@@ -29,24 +29,7 @@ shopt -s nullglob
 for picture in resources/demo/*.bmp resources/demo/*.jpg resources/demo/*.png; do
   cp "$picture" "$run/"
 done
-python3 - "$run" <<'PY'
-import struct, sys
-def bmp(path, width, height, colour):
-    row = (width * 3 + 3) // 4 * 4
-    pixels = bytearray()
-    for y in range(height):
-        line = bytearray()
-        for x in range(width):
-            r, g, b = colour(x / width, y / height)
-            line += bytes((b, g, r))
-        pixels += line + bytes(row - len(line))
-    header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
-    open(path, "wb").write(header + info + pixels)
-bmp(sys.argv[1] + "/dusk.bmp", 160, 100, lambda u, v: (int(40 + 180 * v), int(30 + 60 * v), int(200 - 80 * v)))
-bmp(sys.argv[1] + "/meadow.bmp", 160, 100, lambda u, v: (int(60 * u), int(110 + 120 * v), 50))
-bmp(sys.argv[1] + "/harbour.bmp", 160, 100, lambda u, v: (30, int(80 + 100 * u), int(160 + 90 * v)))
-PY
+python3 scripts/demo_pictures.py "$run" 160 100 dusk meadow harbour
 list="3$(winpath "$run/dusk.bmp")"$'\r\n'
 list+="2$(winpath "$run/meadow.bmp")"$'\r\n'
 list+="1$(winpath "$run/harbour.bmp")"$'\r\n'
