@@ -19,7 +19,9 @@ inline void PutU32(std::uint8_t* p, std::uint32_t v) {
   PutU16(p + 2, v >> 16);
 }
 
-inline std::size_t BmpStride(std::uint32_t width) { return (std::size_t{width} * 3 + 3) & ~std::size_t{3}; }
+inline std::size_t BmpStride(std::uint32_t width) {
+  return (std::size_t{width} * 3 + 3) & ~std::size_t{3};
+}
 
 inline void FillBmpHeader(std::uint8_t* header, std::uint32_t width, std::uint32_t height) {
   const std::uint32_t image_size = static_cast<std::uint32_t>(BmpStride(width) * height);

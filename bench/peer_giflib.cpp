@@ -41,12 +41,14 @@ int main(int argc, char** argv) {
   const std::uint32_t width = gif->Image.Width ? gif->Image.Width : gif->SWidth;
   const std::uint32_t height = gif->Image.Height ? gif->Image.Height : gif->SHeight;
   const ColorMapObject* colors = gif->Image.ColorMap ? gif->Image.ColorMap : gif->SColorMap;
-  const std::uint8_t background = gif->SColorMap ? static_cast<std::uint8_t>(gif->SBackGroundColor) : 0;
+  const std::uint8_t background =
+      gif->SColorMap ? static_cast<std::uint8_t>(gif->SBackGroundColor) : 0;
   std::unique_ptr<std::uint8_t[]> indices(new std::uint8_t[std::size_t{width} * height]);
   std::memset(indices.get(), background, std::size_t{width} * height);
 
   auto decode_row = [&](std::uint32_t y) {
-    return DGifGetLine(gif, indices.get() + std::size_t{width} * y, static_cast<int>(width)) == GIF_OK;
+    return DGifGetLine(gif, indices.get() + std::size_t{width} * y, static_cast<int>(width)) ==
+           GIF_OK;
   };
   bool ok = true;
   if (gif->Image.Interlace) {
@@ -65,9 +67,10 @@ int main(int argc, char** argv) {
     table[i][2] = colors->Colors[i].Red;
   }
   DGifCloseFile(gif, &error);
-  const bool written = bench::WriteBmp24(argv[2], width, height, [&](std::uint32_t y, std::uint8_t* out) {
-    const std::uint8_t* in = indices.get() + std::size_t{width} * y;
-    for (std::uint32_t x = 0; x < width; ++x, out += 3) std::memcpy(out, table[in[x]], 3);
-  });
+  const bool written =
+      bench::WriteBmp24(argv[2], width, height, [&](std::uint32_t y, std::uint8_t* out) {
+        const std::uint8_t* in = indices.get() + std::size_t{width} * y;
+        for (std::uint32_t x = 0; x < width; ++x, out += 3) std::memcpy(out, table[in[x]], 3);
+      });
   return written ? 0 : 5;
 }
