@@ -10,6 +10,7 @@ packages=(
   googletest libgtest-dev
   wine wine64 xvfb xauth x11-utils
   libpng-dev libgif-dev libjpeg62-turbo-dev libjpeg-turbo-progs
+  libspng-dev libstb-dev
   python3 python3-pil python3-numpy imagemagick
   dpkg-dev
 )

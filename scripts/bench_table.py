@@ -1,0 +1,246 @@
+#!/usr/bin/env python3
+"""Times vistrel-convert against peer decoders on large pictures and prints one table.
+
+  bench_table.py BIN_DIR DATA_DIR [RUNS]
+
+BIN_DIR is the bench tree (build/bench): app/vistrel-convert and bench/peer-*. DATA_DIR holds the
+pictures (made once from a corpus photograph) and the outputs. Every program does the same job:
+decode one picture and write a BMP: the peers a 24-bit one, vistrel-convert the wallpaper file
+(which keeps 8-bit pictures at 8 bits and alpha as 32 bits; the table names the depth). Each case runs one untimed round, then RUNS rounds in
+which every program runs once in turn, so load that comes and goes falls on all of them alike.
+Time is the whole process's wall time, memory its peak resident set (from wait4)."""
+import os
+import statistics
+import struct
+import subprocess
+import sys
+import time
+
+MAGICK = "/usr/bin/convert-im6.q16"
+SOURCE = "tests/data/jpeg/wuffs/harvesters.jpeg"
+
+
+class Program:
+    def __init__(self, name, steps, output, depths=(24,)):
+        self.name, self.steps, self.output, self.depths = name, steps, output, depths
+        self.times, self.peaks, self.failure = [], [], None
+
+
+def run_once(program):
+    """Runs the program's steps one after the other; returns (seconds, peak bytes)."""
+    start = time.perf_counter()
+    peak = 0
+    for step in program.steps:
+        child = subprocess.Popen(step, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        _, status, usage = os.wait4(child.pid, 0)
+        child.returncode = os.waitstatus_to_exitcode(status)
+        err = child.stderr.read().decode(errors="replace").strip()
+        child.stderr.close()
+        if child.returncode != 0:
+            raise RuntimeError(f"exit {child.returncode}: {err[:200]}")
+        peak = max(peak, usage.ru_maxrss * 1024)
+    return time.perf_counter() - start, peak
+
+
+def check_bmp(path, width, height, depths=(24,)):
+    """A peer that fails or writes the wrong thing must not look fast. Returns (problem, depth)."""
+    with open(path, "rb") as f:
+        head = f.read(54)
+    if len(head) < 54 or head[:2] != b"BM":
+        return "not a BMP", 0
+    offset, = struct.unpack_from("<I", head, 10)
+    w, h, planes, bpp = struct.unpack_from("<iiHH", head, 18)
+    if (w, abs(h)) != (width, height):
+        return f"size {w} x {abs(h)}, expected {width} x {height}", bpp
+    if bpp not in depths:
+        return f"{bpp} bits per pixel, expected {depths}", bpp
+    stride = ((width * bpp + 31) // 32) * 4
+    if os.path.getsize(path) < offset + stride * height:
+        return "pixel data cut short", bpp
+    return None, bpp
+
+
+def magick(*args):
+    subprocess.run([MAGICK, *args], check=True)
+
+
+def psd_compression(path):
+    """The compression field of the merged image data: 0 raw, 1 RLE."""
+    with open(path, "rb") as f:
+        data = f.read(1 << 20)
+        pos = 26
+        for _ in range(3):  # colour mode data, image resources, layer and mask information
+            length, = struct.unpack_from(">I", data, pos)
+            pos += 4 + length
+            if pos + 2 > len(data):
+                f.seek(pos)
+                return struct.unpack(">H", f.read(2))[0]
+        return struct.unpack_from(">H", data, pos)[0]
+
+
+def make_pictures(data):
+    """Makes each picture once. The photograph is mirrored into a 2 x 2 tile (no seams), scaled up
+    and given a fine grain, so it compresses and decodes like a large photo, not a smooth upscale."""
+    def path(name):
+        return os.path.join(data, name)
+
+    def master(w, h):
+        out = path(f"master-{w}x{h}.miff")
+        if not os.path.exists(out):
+            magick(SOURCE, "(", "+clone", "-flop", ")", "+append", "(", "+clone", "-flip", ")",
+                   "-append", "-resize", f"{w}x{h}!", "-attenuate", "0.3", "+noise", "Gaussian",
+                   "-depth", "8", out + ".partial.miff")
+            os.replace(out + ".partial.miff", out)
+        return out
+
+    recipes = [
+        ("bmp-24mp.bmp", (6000, 4000), ["-type", "TrueColor"], "BMP3:"),
+        ("jpeg-24mp-colour.jpg", (6000, 4000), ["-sampling-factor", "2x2", "-quality", "90"], ""),
+        ("jpeg-24mp-grey.jpg", (6000, 4000), ["-colorspace", "Gray", "-type", "Grayscale",
+                                              "-quality", "90"], ""),
+        ("png-48mp-rgb.png", (8000, 6000), ["-define", "png:color-type=2"], ""),
+        ("png-48mp-rgba.png", (8000, 6000), ["-alpha", "set", "-channel", "A", "-fx",
+                                             "0.5+0.5*u.g", "+channel",
+                                             "-define", "png:color-type=6"], ""),
+        ("png-48mp-adam7.png", (8000, 6000), ["-define", "png:color-type=2", "-interlace", "PNG"],
+         ""),
+        ("png-48mp-palette.png", (8000, 6000), ["+dither", "-colors", "256"], "PNG8:"),
+        ("gif-12mp.gif", (4000, 3000), ["+dither", "-colors", "256"], ""),
+        ("psd-24mp-raw.psd", (6000, 4000), ["-compress", "None"], ""),
+        ("psd-24mp-rle.psd", (6000, 4000), ["-compress", "RLE"], ""),
+    ]
+    made = {}
+    for name, (w, h), options, prefix in recipes:
+        out = path(name)
+        if not os.path.exists(out):
+            print(f"bench: making {name}", file=sys.stderr, flush=True)
+            partial = out + ".partial" + os.path.splitext(name)[1]
+            magick(master(w, h), *options, prefix + partial)
+            os.replace(partial, out)
+        made[name] = (out, w, h)
+    for name, want in (("psd-24mp-raw.psd", 0), ("psd-24mp-rle.psd", 1)):
+        got = psd_compression(made[name][0])
+        if got != want:
+            sys.exit(f"bench: {name} has compression {got}, expected {want}")
+    return made
+
+
+def main(argv):
+    bin_dir, data = argv[0], argv[1]
+    runs = int(argv[2]) if len(argv) > 2 else 5
+    os.makedirs(data, exist_ok=True)
+    pictures = make_pictures(data)
+    ours = os.path.join(bin_dir, "app", "vistrel-convert")
+
+    def peer(name):
+        return os.path.join(bin_dir, "bench", name)
+
+    def out(tag):
+        return os.path.join(data, f"out-{tag}.bmp")
+
+    def im(src):
+        # [0] takes a PSD's merged picture only, not its layers as more images.
+        return ["ImageMagick", [[MAGICK, src + "[0]", "-alpha", "off", "-type", "TrueColor",
+                                 "BMP3:" + out("magick")]], out("magick")]
+
+    def tool(name, exe, src, tag):
+        return [name, [[peer(exe), src, out(tag)]], out(tag)]
+
+    cases = []
+    for label, name, peers in [
+        ("BMP 24 MP", "bmp-24mp.bmp", lambda s: [
+            ["cp + mv", [["cp", s, out("cp") + ".tmp~"], ["mv", out("cp") + ".tmp~", out("cp")]],
+             out("cp")],
+            tool("stb_image", "peer-stb", s, "stb"), im(s)]),
+        ("JPEG 24 MP colour", "jpeg-24mp-colour.jpg", lambda s: [
+            ["djpeg -bmp", [["djpeg", "-rgb", "-bmp", "-outfile", out("djpeg"), s]], out("djpeg")],
+            tool("stb_image", "peer-stb", s, "stb"), im(s)]),
+        ("JPEG 24 MP grey", "jpeg-24mp-grey.jpg", lambda s: [
+            ["djpeg -rgb -bmp", [["djpeg", "-rgb", "-bmp", "-outfile", out("djpeg"), s]],
+             out("djpeg")],
+            tool("stb_image", "peer-stb", s, "stb"), im(s)]),
+        ("PNG 48 MP RGB", "png-48mp-rgb.png", None),
+        ("PNG 48 MP RGBA", "png-48mp-rgba.png", None),
+        ("PNG 48 MP Adam7", "png-48mp-adam7.png", None),
+        ("PNG 48 MP palette", "png-48mp-palette.png", None),
+        ("GIF 12 MP", "gif-12mp.gif", lambda s: [
+            tool("giflib", "peer-giflib", s, "giflib"), tool("stb_image", "peer-stb", s, "stb"),
+            im(s)]),
+        ("PSD 24 MP raw", "psd-24mp-raw.psd", lambda s: [
+            tool("stb_image", "peer-stb", s, "stb"), im(s)]),
+        ("PSD 24 MP RLE", "psd-24mp-rle.psd", lambda s: [
+            tool("stb_image", "peer-stb", s, "stb"), im(s)]),
+    ]:
+        if peers is None:
+            peers = lambda s: [tool("libspng", "peer-spng", s, "spng"),
+                               tool("libpng simplified", "peer-libpng", s, "libpng"),
+                               tool("stb_image", "peer-stb", s, "stb"), im(s)]
+        src, w, h = pictures[name]
+        # The wallpaper writer keeps 8-bit pictures at 8 bits and alpha as a 32-bit BMP.
+        programs = [Program("vistrel-convert", [[ours, src, out("vistrel")]], out("vistrel"),
+                            (1, 4, 8, 16, 24, 32))]
+        programs += [Program(*p) for p in peers(src)]
+        cases.append((f"{label} ({w} x {h})", programs, w, h))
+
+    for label, programs, w, h in cases:
+        print(f"bench: {label}", file=sys.stderr, flush=True)
+        for round_ in range(runs + 1):  # round 0 warms the caches and checks the outputs
+            for p in programs:
+                if p.failure:
+                    continue
+                try:
+                    if os.path.exists(p.output) and round_ == 0:
+                        os.remove(p.output)
+                    seconds, peak = run_once(p)
+                    if round_ == 0:
+                        p.failure, depth = check_bmp(p.output, w, h, p.depths)
+                        if len(p.depths) > 1:
+                            p.name += f" ({depth}-bit BMP)"
+                    else:
+                        p.times.append(seconds)
+                        p.peaks.append(peak)
+                except (RuntimeError, OSError) as e:
+                    p.failure = str(e)
+        for p in programs:
+            if os.path.exists(p.output):
+                os.remove(p.output)  # 150 MB each; only the last case's would be left anyway
+
+    rows = [("case", "program", "median s", "peak MB", "ratio time", "ratio mem")]
+    for label, programs, _, _ in cases:
+        ours_p, peers_p = programs[0], [p for p in programs[1:] if not p.failure]
+        if ours_p.failure:
+            rows.append((label, ours_p.name, "FAILED", "", ours_p.failure, ""))
+            continue
+        t0, m0 = statistics.median(ours_p.times), statistics.median(ours_p.peaks)
+        fastest = min(peers_p, key=lambda p: statistics.median(p.times), default=None)
+        leanest = min(peers_p, key=lambda p: statistics.median(p.peaks), default=None)
+        rows.append((label, ours_p.name, f"{t0:.3f}", f"{m0 / 2**20:.0f}",
+                     f"{t0 / statistics.median(fastest.times):.2f} vs fastest ({fastest.name})"
+                     if fastest else "", f"{m0 / statistics.median(leanest.peaks):.2f} vs leanest "
+                     f"({leanest.name})" if leanest else ""))
+        for p in programs[1:]:
+            if p.failure:
+                rows.append(("", p.name, "FAILED", "", p.failure, ""))
+                continue
+            t, m = statistics.median(p.times), statistics.median(p.peaks)
+            rows.append(("", p.name, f"{t:.3f}", f"{m / 2**20:.0f}", f"{t0 / t:.2f}",
+                         f"{m0 / m:.2f}"))
+
+    widths = [max(len(r[i]) for r in rows) for i in range(len(rows[0]))]
+    numeric = {2, 3, 4, 5}
+
+    def line(r):
+        cells = [c.rjust(wd) if i in numeric and i < 4 else c.ljust(wd)
+                 for i, (c, wd) in enumerate(zip(r, widths))]
+        return "| " + " | ".join(cells) + " |"
+
+    print()
+    print(f"Median of {runs} runs each, programs in turn; ratios are vistrel-convert / peer.")
+    print(line(rows[0]))
+    print("|" + "|".join("-" * (wd + 2) for wd in widths) + "|")
+    for r in rows[1:]:
+        print(line(r))
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])
