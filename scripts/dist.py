@@ -145,7 +145,10 @@ def main(argv):
         for program in PROGRAMS:
             stripped = os.path.join(staging, program)
             shutil.copyfile(os.path.join(build, "bin", program), stripped)
-            subprocess.run([strip, "--strip-all", stripped], check=True)
+            # strip stamps the PE header with the time unless told a fixed one; the link
+            # left it 0.
+            subprocess.run([strip, "--strip-all", stripped], check=True,
+                           env=dict(os.environ, SOURCE_DATE_EPOCH="0"))
             with open(stripped, "rb") as f:
                 entries.append((program, f.read()))
     entries.append(("README.txt",
