@@ -166,7 +166,9 @@ def check(path, machine, windows):
     newer = sorted(f"{n} ({INTRODUCED[n][0]}.{INTRODUCED[n][1]})"
                    for names in imports.values() for n in names if n in INTRODUCED)
     summary = ", ".join(f"{dll} {len(names)}" for dll, names in sorted(imports.items()))
-    print(f"{path}: {machine}, GUI, Windows {pe.subsystem_version[0]}.{pe.subsystem_version[1]}; "
+    actual = next((name for name, code in MACHINES.items() if code == pe.machine), f"{pe.machine:#x}")
+    kind = "GUI" if pe.subsystem == GUI_SUBSYSTEM else f"subsystem {pe.subsystem}"
+    print(f"{path}: {actual}, {kind}, Windows {pe.subsystem_version[0]}.{pe.subsystem_version[1]}; "
           f"imports {summary}")
     if newer:
         print(f"  newer than XP: {', '.join(newer)}")
