@@ -114,7 +114,10 @@ def third_party(build):
 
 
 def crlf(text):
-    return text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-8")
+    """CR LF lines; UTF-8 with a byte-order mark when not plain ASCII, so that Windows 7's
+    Notepad shows the names in the notices right."""
+    data = text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-8")
+    return data if data.isascii() else b"\xef\xbb\xbf" + data
 
 
 def stamp():
