@@ -2,7 +2,7 @@
 SHELL := /bin/bash
 JOBS ?= 2
 
-.PHONY: all deps native win32 win64 test test-native test-win demo bench fuzz clean
+.PHONY: all deps native win32 win64 check-pe test test-native test-win demo bench fuzz dist clean
 
 all: native win32
 
@@ -21,6 +21,11 @@ win64: deps
 	@cmake --preset win64 >/dev/null
 	@cmake --build --preset win64 -j $(JOBS)
 
+# The shipped programs' headers and imports: 32-bit, GUI, Windows 7, system DLLs only.
+SHIPPED := build/win32/bin/vistrel.exe build/win32/bin/vistrel_agent.exe
+check-pe: win32
+	python3 scripts/check-pe.py $(SHIPPED)
+
 test-native: native
 	ctest --test-dir build/native --output-on-failure -j $(JOBS)
 
@@ -36,7 +41,7 @@ TEST_FUZZ_SECONDS ?= 10
 
 test: deps
 	@$(MAKE) --no-print-directory test-native
-	@$(MAKE) --no-print-directory win32
+	@$(MAKE) --no-print-directory check-pe
 	@$(MAKE) --no-print-directory test-win
 	@bash scripts/fuzz.sh $(TEST_FUZZ_SECONDS)
 
@@ -48,6 +53,15 @@ bench: deps
 
 fuzz: deps
 	@bash scripts/fuzz.sh $(FUZZ_SECONDS)
+
+# The release: build/dist/vistrel-VERSION-win32.zip and SHA256SUMS, from the win32 tree's programs.
+dist: deps
+	@cmake --preset win32 >/dev/null
+	@cmake --build --preset win32 -j $(JOBS) --target vistrel vistrel_agent
+	@python3 scripts/check-pe.py $(SHIPPED)
+	@python3 scripts/map-summary.py build/win32/bin/vistrel.exe.map 6
+	@python3 scripts/map-summary.py build/win32/bin/vistrel_agent.exe.map 6
+	@python3 scripts/dist.py build/win32 build/dist
 
 clean:
 	rm -rf build

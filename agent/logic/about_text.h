@@ -4,9 +4,12 @@
 #include <cstdint>
 #include <string>
 
+#include "vistrel_version.h"
+
 namespace vistrel {
 
-constexpr const char kAboutTitle[] = "Vistrel Agent 1.0";
+// "Vistrel Agent 1.0" for version 1.0.x.
+constexpr const char kAboutTitle[] = "Vistrel Agent " VISTREL_VERSION_SHORT;
 constexpr const char kAboutIntervalLabel[] = "Timer interval: ";
 constexpr const char kAboutIntervalUnit[] = " min.";
 constexpr const char kAboutClosingLine[] = "2026 The Vistrel developers";
