@@ -231,6 +231,10 @@ TEST(ProgramsE2E, TheEndOfTheSessionKeepsAResumedAgentRunning) {
   Process agent(Quoted(dir + "vistrel_agent.exe"), dir);
   ASSERT_TRUE(WaitFor([] { return AgentWindow() != nullptr; }, 30000));
   HWND window = AgentWindow();
+  // The window exists before the settings are read; only the main loop takes posted messages,
+  // and "Next" without a list creates an empty one: then start-up is over.
+  PostMessageA(window, WM_COMMAND, kCommandNext, 0);
+  ASSERT_TRUE(WaitFor([&] { return Exists(dir + "list.txt"); }, 10000));
   // Started paused; the user resumes it with a left press on the icon.
   SendMessageA(window, kTrayCallbackMessage, kFirstTrayIconId, WM_LBUTTONDOWN);
   // What the file said is gone, so only the end of the session can bring it back.

@@ -48,7 +48,8 @@ TEST(ListEditing, FolderFilesBecomeCenterRowsInListingOrder) {
             (Lines{"No Wallpaper", "C:\\pics\\b.bmp", "C:\\pics\\a.png", "C:\\pics\\c.psd"}));
   EXPECT_EQ(f.list.Rows()[1].style, "Center");
   EXPECT_EQ(f.list.Rows()[1].icon, kIconPicture);
-  EXPECT_EQ(f.list.FileLines(), (Lines{"1C:\\pics\\b.bmp", "1C:\\pics\\a.png"}));
+  EXPECT_EQ(f.list.FileLines(),
+            (Lines{"1C:\\pics\\b.bmp", "1C:\\pics\\a.png", "1C:\\pics\\c.psd"}));
 }
 
 TEST(ListEditing, DroppedFilesInAnyCaseAndOneRewriteForTheDrop) {

@@ -1189,6 +1189,7 @@ TEST_F(MainWindowTest, OutOfMemoryDuringADoubleClickIsReportedAndTheWindowStays)
   test::WriteBytes(dir_ + "list.txt", "1" + dir_ + "p.bmp\r\n");
   desktop_ = std::make_shared<OutOfMemoryDesktop>();
   Open();
+  quit_seen = false;
   SelectOnly({1});
   Notify(NM_DBLCLK);
   ASSERT_EQ(boxes_.size(), 1u);
