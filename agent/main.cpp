@@ -6,16 +6,22 @@
 #include "agent/logic/agent_settings.h"
 #include "agent/win32/agent_window.h"
 #include "common/settings.h"
+#include "platform/files.h"
+#include "toolkit/instance.h"
 #include "toolkit/application.h"
 #include "toolkit/error_box.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   return vistrel::RunProgram([] {
+    // One agent per session: two would change the wallpaper twice as often.
+    vistrel::InstanceClaim instance(vistrel::kAgentInstanceName);
+    if (!instance.IsFirst()) return 0;
     // The runtime's own split of the command line, surrounding quotes removed.
     std::string argument = __argc > 1 && __argv[1] ? __argv[1] : "";
     vistrel::AgentOptions options;
     options.ListPath = vistrel::AgentListPath(argument);
     options.SettingsPath = vistrel::SettingsFilePath();
+    options.ProgramDirectory = vistrel::ProgramDirectory();
     vistrel::AgentWindow agent(std::move(options));
     return vistrel::RunMessageLoop();
   });

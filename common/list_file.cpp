@@ -1,10 +1,11 @@
 #include "common/list_file.h"
 
+#include "common/settings.h"
 #include "platform/files.h"
 
 namespace vistrel {
 
-std::string ListFilePath() { return ProgramDirectory() + kListFileName; }
+std::string ListFilePath() { return DataDirectory() + kListFileName; }
 
 EntryStyle StyleForLetter(char letter) {
   switch (letter) {

@@ -9,7 +9,7 @@ namespace vistrel {
 
 constexpr const char kListFileName[] = "list.txt";
 
-// `ProgramDirectory` + "list.txt".
+// `DataDirectory` + "list.txt".
 std::string ListFilePath();
 
 enum class EntryStyle : std::uint8_t { esNone = 0, esCenter = 1, esTile = 2, esStretch = 3 };

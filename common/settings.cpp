@@ -1,11 +1,17 @@
 #include "common/settings.h"
 
-#include "platform/files.h"
+#include "common/list_file.h"
+#include "platform/data_directory.h"
 #include "platform/profile.h"
 
 namespace vistrel {
 
-std::string SettingsFilePath() { return ProgramDirectory() + kSettingsFileName; }
+std::string DataDirectory() {
+  static const std::string directory = SystemDataDirectory({kSettingsFileName, kListFileName});
+  return directory;
+}
+
+std::string SettingsFilePath() { return DataDirectory() + kSettingsFileName; }
 
 int Settings::ReadInteger(const char* key, int default_value) const {
   return ProfileReadInt(path_, kSettingsSection, key, default_value);

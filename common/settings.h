@@ -47,7 +47,12 @@ constexpr int kColumnWidth0 = 400;
 constexpr int kColumnWidth1 = 50;
 }  // namespace defaults
 
-// `ProgramDirectory` + "vistrel.ini".
+// Where vistrel.ini, list.txt and the wallpaper file live: the program's folder, or the user's
+// own folder when the program's folder cannot be written (decided once per process; a first
+// move there takes the settings and list along). Ends with a path separator.
+std::string DataDirectory();
+
+// `DataDirectory` + "vistrel.ini".
 std::string SettingsFilePath();
 
 class Settings {

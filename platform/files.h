@@ -28,6 +28,17 @@ bool RenameOver(const std::string& from, const std::string& to);
 
 bool DeleteFileAt(const std::string& path);
 
+// The system's reason for the last failure of ReadWholeFile, ReplaceFileContents or RenameOver
+// on this thread, as the system words it ("Access denied." and the like).
+std::string LastFileErrorText();
+
+// Records the system's last error as the reason LastFileErrorText gives (for file writes made
+// elsewhere, such as the profile functions).
+void KeepFileError();
+
+// Lets time pass before a retry.
+void WaitMilliseconds(unsigned milliseconds);
+
 enum class FileMode : std::uint8_t { Read, Write };
 
 // An open file; moves only. Reads on a write handle and writes on a read handle move 0 bytes,

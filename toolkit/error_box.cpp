@@ -29,6 +29,11 @@ std::string Format(const char* format, ...) {
 }
 
 void ShowTopLevelError(const std::string& text) {
+  // The windows are gone by now, and the main one posted a quit message as it went; the box's
+  // own loop would take that message and close the box before anyone could read it.
+  MSG pending;
+  while (PeekMessageA(&pending, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+  }
   MessageBoxA(nullptr, text.c_str(), nullptr, MB_TASKMODAL | MB_ICONERROR);
 }
 

@@ -9,8 +9,6 @@ namespace vistrel {
 
 namespace {
 
-constexpr const char kWindowClassName[] = "TVistrelWindow";
-
 void RegisterWindowClassOnce(WNDPROC procedure) {
   static bool registered = false;
   if (registered) return;

@@ -11,6 +11,9 @@
 
 namespace vistrel {
 
+// The class of every toolkit window; the programs find each other's windows by it and a caption.
+constexpr const char kWindowClassName[] = "TVistrelWindow";
+
 struct WindowMessage {
   UINT Message;
   WPARAM WParam;

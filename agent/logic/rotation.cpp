@@ -6,6 +6,7 @@
 #include "agent/logic/agent_texts.h"
 #include "agent/logic/tray_text.h"
 #include "common/list_file.h"
+#include "platform/data_directory.h"
 #include "platform/files.h"
 
 namespace vistrel {
@@ -17,6 +18,10 @@ bool RotationHost::ReadList(const std::string& path, std::vector<std::string>& l
 }
 
 bool RotationHost::CreateEmptyList(const std::string& path) { return EnsureListFile(path); }
+
+std::string RotationState::ViewerProgram() const {
+  return ViewerDirectory.empty() ? ViewerPath : ResolveBesideProgram(ViewerPath, ViewerDirectory);
+}
 
 std::string CountdownText(std::int64_t seconds_left) {
   if (seconds_left >= 60) {
@@ -40,7 +45,7 @@ std::uint32_t RandomBelow(std::uint32_t& seed, std::uint32_t n) {
 }
 
 void Rotation::OnRotationTick() {
-  std::int64_t missing_files = 0;
+  TickTries tries;
   for (;;) {
     bool screen_saving = host_.ScreenSavingEnabled();
     if (screen_saving || !State.DisableOnScreenSaver) {
@@ -49,7 +54,7 @@ void Rotation::OnRotationTick() {
     }
     if (State.ElapsedSeconds < State.IntervalSeconds()) return;
     State.ElapsedSeconds = 0;
-    if (Change(missing_files) == ChangeResult::Done) return;
+    if (Change(tries) == ChangeResult::Done) return;
   }
 }
 
@@ -58,7 +63,31 @@ void Rotation::NextNow() {
   OnRotationTick();
 }
 
-Rotation::ChangeResult Rotation::Change(std::int64_t& missing_files) {
+std::int64_t Rotation::DrawRandom(std::int64_t count, TickTries& tries) {
+  const auto n = static_cast<std::uint32_t>(count);
+  tries.tried.resize(static_cast<std::size_t>(count), false);
+  if (!tries.drawn) {
+    tries.drawn = true;
+    tries.shown_before = State.LastIndex;
+    State.Seed = SeedFromClock(host_.UtcTimeOfDay());
+    std::int64_t index;
+    do {
+      index = std::int64_t{RandomBelow(State.Seed, n)} + 1;
+    } while (index == State.LastIndex && n >= 2);
+    return index;
+  }
+  // A retry within the tick: the clock has hardly moved, so a new seed would draw the same
+  // lines again. Draw among the lines not tried yet, never the one shown before the tick.
+  std::vector<std::uint32_t> left;
+  for (std::uint32_t line = 1; line <= n; ++line)
+    if (!tries.tried[line - 1] && !(n >= 2 && std::int64_t{line} == tries.shown_before))
+      left.push_back(line);
+  if (left.empty()) return 0;
+  const auto pick = RandomBelow(State.Seed, static_cast<std::uint32_t>(left.size()));
+  return left[pick];
+}
+
+Rotation::ChangeResult Rotation::Change(TickTries& tries) {
   if (!host_.FileExists(State.ListPath)) {
     host_.CreateEmptyList(State.ListPath);
     return ChangeResult::Done;
@@ -73,12 +102,9 @@ Rotation::ChangeResult Rotation::Change(std::int64_t& missing_files) {
   std::string entry;
   if (State.RandomWallpaper) {
     if (count >= 1) {
-      const auto n = static_cast<std::uint32_t>(count);
-      State.Seed = SeedFromClock(host_.UtcTimeOfDay());
-      std::int64_t index;
-      do {
-        index = std::int64_t{RandomBelow(State.Seed, n)} + 1;
-      } while (index == State.LastIndex && n >= 2);
+      const std::int64_t index = DrawRandom(count, tries);
+      if (index < 1) return ChangeResult::Done;  // every line of the list tried in this tick
+      tries.tried[static_cast<std::size_t>(index - 1)] = true;
       State.LastIndex = static_cast<std::int32_t>(index);
       entry = lines[static_cast<std::size_t>(index - 1)];
     }
@@ -96,16 +122,17 @@ Rotation::ChangeResult Rotation::Change(std::int64_t& missing_files) {
   const std::string path = entry.substr(1);
   if (!host_.FileExists(path)) {
     // One try per line: a list whose files are all gone must not keep the tick going forever.
-    if (++missing_files >= count) return ChangeResult::Done;
+    if (++tries.missing_files >= count) return ChangeResult::Done;
     State.ElapsedSeconds = State.IntervalSeconds();
     return ChangeResult::TryNext;
   }
-  if (!host_.FileExists(State.ViewerPath)) {
-    host_.ShowWarning(kCannotFind + State.ViewerPath + kCannotChangeWallpaper);
+  const std::string viewer = State.ViewerProgram();
+  if (!host_.FileExists(viewer)) {
+    host_.ShowWarning(kCannotFind + viewer + kCannotChangeWallpaper);
     return ChangeResult::Done;
   }
   if (State.RememberLast) settings_.WriteInteger(keys::kLastIndex, State.LastIndex);
-  host_.Launch(State.ViewerPath, "\"" + entry + "\"");
+  host_.Launch(viewer, "\"" + entry + "\"");
   if (State.ShowBaloonOnChange) {
     std::string name =
         FileNamePart(path, [this](unsigned char byte) { return host_.IsLeadByte(byte); });

@@ -53,10 +53,15 @@ struct RotationState {
   bool RememberLast = defaults::kAgentRememberLast;
   bool DisableOnScreenSaver = defaults::kDisableOnScreenSaver;
   std::string ViewerPath = defaults::kViewerPath;
+  // The folder a relative ViewerPath is taken from: the agent's own, so that the applier is
+  // found beside it whatever the working folder. Empty: the working folder.
+  std::string ViewerDirectory;
   std::string ListPath;
   std::uint32_t Seed = 0;
 
   std::int64_t IntervalSeconds() const { return std::int64_t{Interval} * 60; }
+  // ViewerPath as the existence test and the launch use it.
+  std::string ViewerProgram() const;
   std::int64_t SecondsLeft() const { return IntervalSeconds() - ElapsedSeconds; }
 };
 
@@ -85,7 +90,16 @@ class Rotation {
 
  private:
   enum class ChangeResult { Done, TryNext };
-  ChangeResult Change(std::int64_t& missing_files);
+  // What one tick has tried so far, so that a retry after a missing file never draws a line
+  // again.
+  struct TickTries {
+    std::int64_t missing_files = 0;
+    bool drawn = false;            // the first random choice has been made
+    std::int32_t shown_before = 0;  // LastIndex when the tick began
+    std::vector<bool> tried;       // by line, from line 1
+  };
+  ChangeResult Change(TickTries& tries);
+  std::int64_t DrawRandom(std::int64_t count, TickTries& tries);
 
   RotationHost& host_;  // not owning
   Settings settings_;

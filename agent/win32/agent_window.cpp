@@ -72,6 +72,10 @@ AgentWindow::AgentWindow(AgentOptions options)
   window_.AddMessageHook([this](WindowMessage& message) {
     if (message.Message == kAgentReloadMessage)
       ReloadSettings(settings_, rotation_.State, message.WParam == 1);
+    // At logoff or shutdown the process ends without its window being closed: the state that
+    // closing stores is stored here too, or a resumed rotation starts paused at the next logon.
+    if (message.Message == WM_ENDSESSION && message.WParam)
+      SaveOnClose(settings_, rotation_.State, menu_ && menu_->Checked(kMenuPositionPause));
     // Left to the default processing as well.
     return false;
   });
@@ -104,6 +108,7 @@ AgentWindow::AgentWindow(AgentOptions options)
   menu_->AddItem(kMenuExit, [this] { ExitAgent(); }, kCommandExit);
 
   rotation_.State.ListPath = options.ListPath;
+  rotation_.State.ViewerDirectory = options.ProgramDirectory;
   SetPaused(LoadSettings(settings_, rotation_.State), kAgentCaption);
 }
 
@@ -135,7 +140,7 @@ void AgentWindow::ShowAbout() {
 }
 
 void AgentWindow::OpenOptions() {
-  const std::string viewer = rotation_.State.ViewerPath;
+  const std::string viewer = rotation_.State.ViewerProgram();
   if (RotationHost::FileExists(viewer)) {
     services_.Launch(viewer, std::string());
     return;
@@ -176,6 +181,9 @@ void AgentWindow::OpenMenuAtCursor() {
   POINT cursor = {0, 0};
   GetCursorPos(&cursor);
   menu_->Popup(cursor.x, cursor.y);
+  // Out of sight again: on a desk with a monitor left of the main one, x = -300 is on screen,
+  // and the window's close box would end the agent.
+  window_.Hide();
 }
 
 void AgentWindow::SetTooltip(const std::string& text) {

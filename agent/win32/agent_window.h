@@ -33,6 +33,8 @@ struct AgentServices {
 struct AgentOptions {
   std::string ListPath;
   std::string SettingsPath;
+  // Where a relative "ViewerPath" is looked for; empty: the working folder.
+  std::string ProgramDirectory;
   AgentServices Services = AgentServices::System();
 };
 

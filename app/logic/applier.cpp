@@ -2,6 +2,7 @@
 
 #include "app/logic/image_files.h"
 #include "imaging/data_stream.h"
+#include "common/settings.h"
 #include "platform/files.h"
 
 namespace vistrel {
@@ -33,7 +34,11 @@ class BusyCursor {
 
 }  // namespace
 
-std::string WallpaperFilePath() { return ProgramDirectory() + kWallpaperFileName; }
+std::string CannotWriteText(const std::string& path, const std::string& reason) {
+  return "Cannot write \"" + path + "\": " + reason;
+}
+
+std::string WallpaperFilePath() { return DataDirectory() + kWallpaperFileName; }
 
 bool WriteWallpaperFile(TRasterBitmap& bitmap, const std::string& wallpaper_file) {
   if (bitmap.IsEmpty()) return false;
@@ -58,7 +63,12 @@ void ApplyWallpaper(const std::string& path, char style_letter, const std::strin
   {
     BusyCursor busy(host);
     TRasterBitmap bitmap = DecodeImageFile(path);
-    if (!WriteWallpaperFile(bitmap, wallpaper_file)) return;
+    if (bitmap.IsEmpty()) return;
+    if (!WriteWallpaperFile(bitmap, wallpaper_file)) {
+      host.ShowErrorBox(kErrorCaption, CannotWriteText(wallpaper_file, LastFileErrorText()) +
+                                           "\nThe wallpaper was not changed.");
+      return;
+    }
 
     for (const StyleValues& style : kStyleValues) {
       if (style.letter != style_letter) continue;

@@ -26,15 +26,19 @@ class DesktopHost {
   virtual void ShowErrorBox(const std::string& caption, const std::string& text) = 0;
 };
 
-// `ProgramDirectory` + "vistrel_wlp.bmp".
+// `DataDirectory` + "vistrel_wlp.bmp".
 std::string WallpaperFilePath();
 
 // Writes the bitmap as the wallpaper BMP through a temporary file renamed over the target, so a
 // failed write never leaves a broken wallpaper file. False when nothing was replaced.
 bool WriteWallpaperFile(TRasterBitmap& bitmap, const std::string& wallpaper_file);
 
+// "Cannot write \"<path>\": <reason>": a file the programs could not write, for a box.
+std::string CannotWriteText(const std::string& path, const std::string& reason);
+
 // Does nothing for a missing file, an extension without a reader or an empty picture; a reader's
-// Exception for a damaged file passes through with nothing changed.
+// Exception for a damaged file passes through with nothing changed. A wallpaper file that cannot
+// be written is reported in an error box, and the registry and the desktop stay as they were.
 void ApplyWallpaper(const std::string& path, char style_letter, const std::string& wallpaper_file,
                     DesktopHost& host);
 

@@ -2,23 +2,42 @@
 
 #include <algorithm>
 
+#include "app/logic/image_files.h"
 #include "common/list_file.h"
+#include "platform/files.h"
 
 namespace vistrel {
 
 WallpaperList::WallpaperList(ExistsFn exists, CompareFn compare)
-    : exists_(std::move(exists)), compare_(std::move(compare)) {}
+    : exists_(std::move(exists)),
+      compare_(std::move(compare)),
+      read_file_(ReadListFile),
+      pause_(WaitMilliseconds) {}
 
-void WallpaperList::Load(const std::string& list_path) {
+void WallpaperList::SetFileAccess(ReadFn read, PauseFn pause) {
+  read_file_ = std::move(read);
+  pause_ = std::move(pause);
+}
+
+bool WallpaperList::Load(const std::string& list_path) {
   rows_.clear();
-  rows_.push_back(ListRow{kNoWallpaperText, "", kIconNoWallpaper, false});
+  rows_.push_back(ListRow{kNoWallpaperText, "", kIconNoWallpaper, false, 0});
+  rewritten_ = false;
   if (!exists_(list_path)) {
     EnsureListFile(list_path);
-    return;
+    read_ = true;
+    return true;
   }
   std::vector<std::string> lines;
-  ReadListFile(list_path, lines);
+  read_ = false;
+  for (int attempt = 0; attempt < kReadAttempts && !read_; ++attempt) {
+    if (attempt > 0) pause_(kReadPauseMs);
+    read_ = read_file_(list_path, lines);
+  }
+  if (!read_) return false;
+  int line_number = 0;
   for (const std::string& line : lines) {
+    ++line_number;
     // An empty line has neither letter nor path; keeping it would add a nameless row that the
     // next rewrite turns into the line "1".
     if (line.empty()) continue;
@@ -27,8 +46,10 @@ void WallpaperList::Load(const std::string& list_path) {
     row.image = entry.Path;
     row.style = StyleText(StyleForLetter(entry.StyleLetter));
     row.icon = exists_(row.image) ? kIconPicture : kIconMissingFile;
+    row.file_line = line_number;
     rows_.push_back(row);
   }
+  return true;
 }
 
 std::vector<std::string> WallpaperList::FileLines() const {
@@ -38,8 +59,11 @@ std::vector<std::string> WallpaperList::FileLines() const {
   return lines;
 }
 
-bool WallpaperList::Save(const std::string& list_path) const {
-  return WriteListFile(list_path, FileLines());
+bool WallpaperList::Save(const std::string& list_path) {
+  if (!read_) return false;
+  if (!WriteListFile(list_path, FileLines())) return false;
+  rewritten_ = true;
+  return true;
 }
 
 void WallpaperList::Select(std::size_t row, bool selected) {
@@ -71,7 +95,8 @@ std::size_t WallpaperList::AddRow(const std::string& image, const std::string& s
       }
     }
   }
-  rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(at), ListRow{image, style, kIconPicture, false});
+  rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(at),
+               ListRow{image, style, kIconPicture, false, 0});
   return at;
 }
 
@@ -141,6 +166,8 @@ ListMenuState WallpaperList::MenuState(const ListMenuState& previous) const {
 int WallpaperList::LastIndexForSelection() const {
   int first = FirstSelected();
   if (first <= 0) return -1;
+  const ListRow& selected = rows_[static_cast<std::size_t>(first)];
+  if (!rewritten_ && selected.file_line > 0) return selected.file_line;
   int count = 0;
   for (int i = 0; i <= first; ++i)
     if (!rows_[static_cast<std::size_t>(i)].IsNoWallpaper()) ++count;
@@ -157,13 +184,6 @@ char WallpaperList::SelectedLetter() const {
   return LetterForStyleText(first < 0 ? std::string() : rows_[static_cast<std::size_t>(first)].style);
 }
 
-bool WallpaperList::AcceptsDroppedFile(const std::string& path) {
-  std::size_t dot = path.rfind('.');
-  if (dot == std::string::npos) return false;
-  const std::string extension = path.substr(dot);
-  for (const char* accepted : {".bmp", ".jpg", ".jpeg", ".gif", ".png"})
-    if (extension == accepted) return true;
-  return false;
-}
+bool WallpaperList::AcceptsDroppedFile(const std::string& path) { return IsSupportedImage(path); }
 
 }  // namespace vistrel

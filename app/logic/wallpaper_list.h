@@ -20,6 +20,8 @@ struct ListRow {
   std::string style;  // "Center", "Tile", "Stretch" or empty
   int icon = kIconPicture;
   bool selected = false;
+  // The row's line number in the file as it was read; 0 for rows added since.
+  int file_line = 0;
 
   bool IsNoWallpaper() const { return image == kNoWallpaperText; }
 };
@@ -40,18 +42,31 @@ class WallpaperList {
  public:
   using ExistsFn = std::function<bool(const std::string&)>;
   using CompareFn = std::function<int(const std::string&, const std::string&)>;
+  using ReadFn = std::function<bool(const std::string& path, std::vector<std::string>& lines)>;
+  using PauseFn = std::function<void(unsigned milliseconds)>;
+
+  // A list held by another program for a moment (a backup, a virus scanner) is read again this
+  // often, with this pause between the tries.
+  static constexpr int kReadAttempts = 10;
+  static constexpr unsigned kReadPauseMs = 200;
 
   WallpaperList(ExistsFn exists, CompareFn compare);
+  // The real file reads and pauses unless replaced.
+  void SetFileAccess(ReadFn read, PauseFn pause);
 
   const std::vector<ListRow>& Rows() const { return rows_; }
   SortOrder Order() const { return order_; }
 
   // The "No Wallpaper" row, then one row per line of the file, which is created empty when
-  // missing. Empty lines (hand-edited files) carry no picture and are left out.
-  void Load(const std::string& list_path);
+  // missing. Empty lines (hand-edited files) carry no picture and are left out. A file that
+  // exists but cannot be read after the retries leaves only "No Wallpaper" and false, and the
+  // list refuses to be saved until a later Load has read it: saving would replace every entry.
+  bool Load(const std::string& list_path);
+  bool IsRead() const { return read_; }
   // The lines the list file holds: every row but "No Wallpaper", in row order.
   std::vector<std::string> FileLines() const;
-  bool Save(const std::string& list_path) const;
+  // False, and the file untouched, while the list has not been read.
+  bool Save(const std::string& list_path);
 
   void Select(std::size_t row, bool selected);
   void SelectOnly(std::size_t row);
@@ -71,21 +86,26 @@ class WallpaperList {
 
   // Where the window's OK stores the agent's position: the number of file rows up to and
   // including the first selected row, or -1 (nothing to write) when that row is the top one or
-  // none is selected.
+  // none is selected. Until the list is first rewritten, the file may still hold empty lines
+  // that the agent counts, so a row read from it gives its line number in the file.
   int LastIndexForSelection() const;
 
   // The first selected row's Image text (empty without a selection) and its style letter.
   std::string SelectedImage() const;
   char SelectedLetter() const;
 
-  // The exact-case extension test for dropped files.
+  // Dropped files are taken when the applier reads their kind, in any letter case.
   static bool AcceptsDroppedFile(const std::string& path);
 
  private:
   ExistsFn exists_;
   CompareFn compare_;
+  ReadFn read_file_;
+  PauseFn pause_;
   std::vector<ListRow> rows_;
   SortOrder order_ = SortOrder::None;
+  bool read_ = false;
+  bool rewritten_ = false;  // saved since the last Load
 };
 
 }  // namespace vistrel

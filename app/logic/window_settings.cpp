@@ -30,21 +30,23 @@ WindowSettings LoadWindowSettings(const Settings& settings, int screen_width, in
   return v;
 }
 
-void SaveWindowSettings(const Settings& settings, const WindowSettings& v, int last_index) {
-  settings.WriteInteger(keys::kLeft, v.left);
-  settings.WriteInteger(keys::kTop, v.top);
-  settings.WriteInteger(keys::kWidth, v.width);
-  settings.WriteInteger(keys::kHeight, v.height);
-  settings.WriteInteger(keys::kColumnWidth0, v.column_width0);
-  settings.WriteInteger(keys::kColumnWidth1, v.column_width1);
-  settings.WriteBool(keys::kStartHidden, v.start_hidden);
-  settings.WriteInteger(keys::kOpacity, v.opacity);
-  settings.WriteText(keys::kInterval, v.interval);
-  settings.WriteBool(keys::kRememberLast, v.remember_last);
-  settings.WriteBool(keys::kShowBaloonOnChange, v.show_baloon);
-  settings.WriteBool(keys::kRandomWallpaper, v.random);
-  settings.WriteBool(keys::kDisableOnScreenSaver, v.disable_on_screensaver);
-  if (last_index >= 0) settings.WriteInteger(keys::kLastIndex, last_index);
+bool SaveWindowSettings(const Settings& settings, const WindowSettings& v, int last_index) {
+  bool ok = true;
+  ok = settings.WriteInteger(keys::kLeft, v.left) && ok;
+  ok = settings.WriteInteger(keys::kTop, v.top) && ok;
+  ok = settings.WriteInteger(keys::kWidth, v.width) && ok;
+  ok = settings.WriteInteger(keys::kHeight, v.height) && ok;
+  ok = settings.WriteInteger(keys::kColumnWidth0, v.column_width0) && ok;
+  ok = settings.WriteInteger(keys::kColumnWidth1, v.column_width1) && ok;
+  ok = settings.WriteBool(keys::kStartHidden, v.start_hidden) && ok;
+  ok = settings.WriteInteger(keys::kOpacity, v.opacity) && ok;
+  ok = settings.WriteText(keys::kInterval, v.interval) && ok;
+  ok = settings.WriteBool(keys::kRememberLast, v.remember_last) && ok;
+  ok = settings.WriteBool(keys::kShowBaloonOnChange, v.show_baloon) && ok;
+  ok = settings.WriteBool(keys::kRandomWallpaper, v.random) && ok;
+  ok = settings.WriteBool(keys::kDisableOnScreenSaver, v.disable_on_screensaver) && ok;
+  if (last_index >= 0) ok = settings.WriteInteger(keys::kLastIndex, last_index) && ok;
+  return ok;
 }
 
 }  // namespace vistrel

@@ -28,8 +28,8 @@ int CentredOrigin(int screen_size, int window_size);
 WindowSettings LoadWindowSettings(const Settings& settings, int screen_width, int screen_height);
 
 // Writes the keys one by one in the order the agent and older files expect, then "LastIndex"
-// when last_index is not negative.
-void SaveWindowSettings(const Settings& settings, const WindowSettings& values, int last_index);
+// when last_index is not negative. False when any write failed (the rest are still tried).
+bool SaveWindowSettings(const Settings& settings, const WindowSettings& values, int last_index);
 
 // Only the low 8 bits are the opacity; 255 there is fully opaque.
 inline int OpacityAlpha(int opacity) { return opacity & 0xFF; }

@@ -46,12 +46,24 @@ constexpr const char kOpenFilter[] =
     "All files (*.*)|*.*";
 
 // The agent: its hidden window's title, the message that makes it re-read the settings, and its
-// program file, looked up in the current directory.
+// program file, looked up beside this program.
 constexpr const char kAgentTitle[] = "Vistrel Agent";
+// How long OK waits for the agent to take the reload message: a hung agent must not hang the
+// window.
+constexpr unsigned kAgentReloadTimeoutMs = 5000;
 constexpr unsigned kAgentReloadMessage = 101;
 constexpr const char kAgentProgram[] = "vistrel_agent.exe";
 constexpr const char kAgentAlreadyActive[] = "Vistrel Agent is already active.";
 constexpr const char kCannotFindAgent[] = "Cannot find \"vistrel_agent.exe\".";
+
+// A list that exists but could not be read; the list path and the system's reason go between.
+constexpr const char kCannotReadListBefore[] = "Cannot read \"";
+constexpr const char kCannotReadListAfter[] =
+    "\nThe list is left as it is: changes to it are not saved until it can be read.";
+// What follows a failed list rewrite and a failed settings write.
+constexpr const char kListNotSaved[] = "\nThe change is shown but was not saved.";
+constexpr const char kSettingsNotSaved[] = "\nThe settings were not saved.";
+constexpr const char kOutOfMemory[] = "Out of memory: the picture is too large to be applied.";
 
 // "File \"" + path + "\" not found."
 constexpr const char kFileNotFoundBefore[] = "File \"";

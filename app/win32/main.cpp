@@ -2,20 +2,62 @@
 // and an image path) it builds the same window hidden, applies that wallpaper and ends.
 #include <windows.h>
 
+#include <memory>
+
 #include "app/logic/command_line.h"
 #include "app/logic/window_texts.h"
 #include "app/win32/main_window.h"
+#include "common/list_file.h"
+#include "common/settings.h"
 #include "platform/files.h"
 #include "toolkit/application.h"
 #include "toolkit/application_window.h"
 #include "toolkit/error_box.h"
+#include "toolkit/instance.h"
+#include "toolkit/window.h"
+
+namespace {
+
+constexpr char kWindowInstancePrefix[] = "Vistrel.Window.";
+constexpr DWORD kFindFirstWindowMs = 5000;
+
+// The first window on the folder comes forward, restored when the program was minimized. It
+// may still be loading its settings, so it is waited for a little.
+void BringForwardWindowOf(const std::string& directory) {
+  const std::string caption = vistrel::kMainCaptionOpen + directory + vistrel::kListFileName +
+                              vistrel::kMainCaptionClose;
+  const DWORD start = GetTickCount();
+  HWND form = nullptr;
+  while (!(form = FindWindowA(vistrel::kWindowClassName, caption.c_str()))) {
+    if (GetTickCount() - start > kFindFirstWindowMs) return;
+    Sleep(100);
+  }
+  HWND application = GetWindow(form, GW_OWNER);
+  if (application && IsIconic(application))
+    PostMessageA(application, WM_SYSCOMMAND, SC_RESTORE, 0);
+  SetForegroundWindow(form);
+}
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   return vistrel::RunProgram([] {
-    vistrel::ApplicationWindow application(vistrel::kApplicationCaptionBuilding);
     vistrel::app::MainWindowOptions options;
     options.Argument = vistrel::FirstArgument(GetCommandLineA());
-    options.Directory = vistrel::ProgramDirectory();
+    options.Directory = vistrel::DataDirectory();
+    options.ProgramDirectory = vistrel::ProgramDirectory();
+    // One window per folder: two would each rewrite the list from their own rows. The
+    // command-line apply shows no window and is not counted.
+    std::unique_ptr<vistrel::InstanceClaim> instance;
+    if (options.Argument.empty()) {
+      instance = std::make_unique<vistrel::InstanceClaim>(
+          vistrel::FolderInstanceName(kWindowInstancePrefix, options.Directory));
+      if (!instance->IsFirst()) {
+        BringForwardWindowOf(options.Directory);
+        return 0;
+      }
+    }
+    vistrel::ApplicationWindow application(vistrel::kApplicationCaptionBuilding);
     vistrel::app::MainWindow window(application, std::move(options));
     return vistrel::RunMessageLoop();
   });

@@ -2,15 +2,19 @@
 
 #include <shellapi.h>
 
+#include <new>
+
 #include "app/logic/list_editing.h"
 #include "app/logic/window_settings.h"
 #include "app/logic/window_texts.h"
 #include "app/win32/desktop_win32.h"
 #include "common/exception.h"
 #include "common/list_file.h"
+#include "platform/data_directory.h"
 #include "platform/files.h"
 #include "platform/text_compare.h"
 #include "toolkit/application.h"
+#include "toolkit/window.h"
 
 namespace vistrel::app {
 
@@ -39,6 +43,8 @@ using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
 
 }  // namespace
 
+HWND FindAgentWindow() { return FindWindowA(kWindowClassName, kAgentTitle); }
+
 WindowServices WindowServices::System() {
   WindowServices services;
   services.ShowMessage = [](HWND owner, const std::string& text, const std::string& caption,
@@ -48,9 +54,11 @@ WindowServices WindowServices::System() {
   services.Launch = [](const std::string& file) {
     ShellExecuteA(nullptr, nullptr, file.c_str(), "", nullptr, SW_SHOWNORMAL);
   };
-  services.FindAgent = [] { return FindWindowA(nullptr, kAgentTitle); };
+  services.FindAgent = FindAgentWindow;
   services.Send = [](HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    SendMessageA(window, message, wparam, lparam);
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(window, message, wparam, lparam, SMTO_ABORTIFHUNG, kAgentReloadTimeoutMs,
+                        &result);
   };
   services.RemoveWallpaper = [] {
     char empty[] = "";
@@ -65,6 +73,8 @@ MainWindow::MainWindow(ApplicationWindow& application, MainWindowOptions options
       services_(std::move(options.Services)),
       argument_(std::move(options.Argument)),
       directory_(std::move(options.Directory)),
+      program_directory_(options.ProgramDirectory.empty() ? directory_
+                                                          : std::move(options.ProgramDirectory)),
       settings_(directory_ + kSettingsFileName),
       list_(FileExists, CompareTextIgnoreCase),
       form_(FormArgs()) {
@@ -73,14 +83,15 @@ MainWindow::MainWindow(ApplicationWindow& application, MainWindowOptions options
   application_.SetMainForm(&form_);
   // The members that need the handle go with it.
   form_.OnDestroy = [this] { FreeMembers(); };
-  // The window is never shown with an argument: the application's close comes first.
-  if (!argument_.empty()) application_.Close();
-
   Build();
 
   if (!argument_.empty()) {
+    // The window is never shown with an argument. The close requests are posted after the
+    // application, not before: a box it shows runs the message loop, and a close waiting there
+    // would end the program under the box before it could be read.
     ApplyWallpaper(argument_.substr(1), argument_[0], directory_ + kWallpaperFileName,
                    *services_.Desktop);
+    application_.Close();
     form_.Close();
   } else {
     LoadWindowState();
@@ -309,8 +320,9 @@ void MainWindow::LoadWindowState() {
   list_path_ = directory_ + kListFileName;
   form_.SetCaption(kMainCaptionOpen + list_path_ + kMainCaptionClose);
   application_.SetCaption(kApplicationCaption);
-  list_.Load(list_path_);
+  const bool read = list_.Load(list_path_);
   ShowRows();
+  if (!read) ShowListNotRead();
 }
 
 void MainWindow::ApplyOpacity(int opacity) {
@@ -350,7 +362,14 @@ void MainWindow::SaveSettings() {
     v.random = random_radio_->Checked();
     v.disable_on_screensaver = disable_check_->Checked();
     const int last_index = list_.LastIndexForSelection();
-    SaveWindowSettings(settings_, v, last_index);
+    if (!SaveWindowSettings(settings_, v, last_index)) {
+      // The window stays, so the user can try again or leave with Cancel.
+      services_.ShowMessage(form_.Handle(),
+                            CannotWriteText(settings_.Path(), LastFileErrorText()) +
+                                kSettingsNotSaved,
+                            kErrorCaption, MB_OK | MB_ICONERROR);
+      return;
+    }
     if (HWND agent = services_.FindAgent())
       services_.Send(agent, kAgentReloadMessage, last_index >= 0 ? 1 : 0, 0);
   }
@@ -368,8 +387,11 @@ void MainWindow::StartAgent() {
     services_.ShowMessage(form_.Handle(), kAgentAlreadyActive, kErrorCaption, MB_OK | MB_ICONERROR);
     return;
   }
-  if (FileExists(kAgentProgram)) {
-    services_.Launch(kAgentProgram);
+  // Beside this program: started from a shortcut or a prompt elsewhere, the working folder is
+  // not the program's.
+  const std::string agent = ResolveBesideProgram(kAgentProgram, program_directory_);
+  if (FileExists(agent)) {
+    services_.Launch(agent);
     return;
   }
   services_.ShowMessage(form_.Handle(), kCannotFindAgent, kErrorCaption, MB_OK | MB_ICONERROR);
@@ -404,8 +426,29 @@ void MainWindow::ReadSelection() {
 }
 
 void MainWindow::SaveList() {
-  // The window has no message of its own for a list it cannot write.
-  list_.Save(list_path_);
+  // A list that was not read is never replaced: its entries would be lost.
+  if (!list_.IsRead()) return;
+  if (list_.Save(list_path_)) return;
+  services_.ShowMessage(form_.Handle(),
+                        CannotWriteText(list_path_, LastFileErrorText()) + kListNotSaved,
+                        kErrorCaption, MB_OK | MB_ICONERROR);
+}
+
+bool MainWindow::EnsureListRead() {
+  if (list_.IsRead()) return true;
+  if (list_.Load(list_path_)) {
+    ShowRows();
+    return true;
+  }
+  ShowListNotRead();
+  return false;
+}
+
+void MainWindow::ShowListNotRead() {
+  services_.ShowMessage(form_.Handle(),
+                        kCannotReadListBefore + list_path_ + "\": " + LastFileErrorText() +
+                            kCannotReadListAfter,
+                        kErrorCaption, MB_OK | MB_ICONERROR);
 }
 
 bool MainWindow::OnListKey(WPARAM key) {
@@ -439,6 +482,7 @@ void MainWindow::UpdateListMenu() {
 }
 
 void MainWindow::AddFiles() {
+  if (!EnsureListRead()) return;
   std::vector<std::string> files;
   bool chosen = false;
   if (services_.ChooseFiles) {
@@ -456,6 +500,7 @@ void MainWindow::AddFiles() {
 }
 
 void MainWindow::AddDirectory() {
+  if (!EnsureListRead()) return;
   std::string folder;
   bool chosen = false;
   if (services_.ChooseFolder) {
@@ -481,6 +526,7 @@ void MainWindow::AddDirectory() {
 }
 
 void MainWindow::DeleteSelected() {
+  if (!EnsureListRead()) return;
   ReadSelection();
   if (!list_.DeleteSelected()) return;
   ShowRows();
@@ -488,6 +534,7 @@ void MainWindow::DeleteSelected() {
 }
 
 void MainWindow::SetSelectedStyle(const std::string& style) {
+  if (!EnsureListRead()) return;
   ReadSelection();
   list_.SetSelectedStyle(style);
   ShowRows();
@@ -501,6 +548,7 @@ void MainWindow::SelectAll() {
 }
 
 void MainWindow::RemoveDeadEntries() {
+  if (!EnsureListRead()) return;
   ReadSelection();
   list_.RemoveDeadEntries();
   ShowRows();
@@ -508,6 +556,7 @@ void MainWindow::RemoveDeadEntries() {
 }
 
 void MainWindow::DropFiles(const std::vector<std::string>& paths) {
+  if (!EnsureListRead()) return;
   ReadSelection();
   AddDroppedFiles(
       list_, paths,
@@ -522,6 +571,7 @@ void MainWindow::DropFiles(const std::vector<std::string>& paths) {
 }
 
 void MainWindow::SortByColumn(int column) {
+  if (!EnsureListRead()) return;
   ReadSelection();
   list_.SortByColumn(column);
   if (wallpaper_view_)
@@ -542,6 +592,10 @@ void MainWindow::ApplySelected() {
     } catch (const Exception& error) {
       // A damaged picture is reported, and the window stays open with its unsaved settings.
       services_.ShowMessage(application_.Handle(), error.Message(), kErrorCaption,
+                            MB_OK | MB_ICONERROR);
+    } catch (const std::bad_alloc&) {
+      // A picture too large for the address space is no reason to lose the window either.
+      services_.ShowMessage(application_.Handle(), kOutOfMemory, kErrorCaption,
                             MB_OK | MB_ICONERROR);
     }
     return;

@@ -57,7 +57,7 @@ struct WindowServices {
   std::function<void(const std::string& file)> Launch;
   // The running agent's window, or null.
   std::function<HWND()> FindAgent;
-  // Delivers a message and waits until it has been handled.
+  // Delivers a message and waits until it has been handled, or until the time runs out.
   std::function<void(HWND window, UINT message, WPARAM wparam, LPARAM lparam)> Send;
   // The open dialog's files and the folder dialog's folder; empty functions use the window's own
   // dialogs. False when cancelled.
@@ -71,11 +71,17 @@ struct WindowServices {
   static WindowServices System();
 };
 
+// The agent's hidden window: the toolkit's window class with the agent's caption, so that a
+// message box or a folder window of that title is not taken for it. Null when none runs.
+HWND FindAgentWindow();
+
 struct MainWindowOptions {
   // The program's command-line argument; not empty: apply it and close, never shown.
   std::string Argument;
   // Where vistrel.ini, list.txt and the wallpaper file are, with a trailing backslash.
   std::string Directory;
+  // Where the program itself is (the agent is started from there); empty: as Directory.
+  std::string ProgramDirectory;
   WindowServices Services = WindowServices::System();
 };
 
@@ -144,6 +150,10 @@ class MainWindow {
   void ShowRows();
   void ReadSelection();
   void SaveList();
+  // True when the list has been read; otherwise reads it again and says so when it still
+  // cannot be read. Every edit asks first: a list that was never read must not be rewritten.
+  bool EnsureListRead();
+  void ShowListNotRead();
   bool OnListKey(WPARAM key);
   void FreeMembers();
 
@@ -151,6 +161,7 @@ class MainWindow {
   WindowServices services_;
   std::string argument_;
   std::string directory_;
+  std::string program_directory_;
   Settings settings_;
   std::string list_path_;
   WallpaperList list_;

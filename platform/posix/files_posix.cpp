@@ -5,11 +5,29 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <utility>
 
 #include "platform/files.h"
 
 namespace vistrel {
+
+namespace {
+thread_local int last_file_error = 0;
+void KeepError() { last_file_error = errno; }
+}  // namespace
+
+std::string LastFileErrorText() { return std::strerror(last_file_error); }
+
+void KeepFileError() { KeepError(); }
+
+void WaitMilliseconds(unsigned milliseconds) {
+  timespec wait = {static_cast<time_t>(milliseconds / 1000),
+                   static_cast<long>(milliseconds % 1000) * 1000000L};
+  while (::nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+  }
+}
 
 bool FileExists(const std::string& path) {
   struct stat st;
@@ -27,14 +45,21 @@ std::string ProgramDirectory() {
 bool ReadWholeFile(const std::string& path, std::string& contents) {
   contents.clear();
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    KeepError();
+    return false;
+  }
   struct stat st;
   bool ok = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+  if (!ok) last_file_error = EISDIR;
   char chunk[65536];
   while (ok) {
     ssize_t n = ::read(fd, chunk, sizeof chunk);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ok = false;
+    if (n < 0) {
+      KeepError();
+      ok = false;
+    }
     if (n <= 0) break;
     contents.append(chunk, static_cast<std::size_t>(n));
   }
@@ -57,8 +82,12 @@ static bool WriteAll(int fd, const std::string& contents) {
 bool ReplaceFileContents(const std::string& path, const std::string& contents) {
   std::string temp = path + ".tmp~";
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    KeepError();
+    return false;
+  }
   bool ok = WriteAll(fd, contents) && ::fsync(fd) == 0;
+  if (!ok) KeepError();
   ok = (::close(fd) == 0) && ok;
   if (ok && RenameOver(temp, path)) return true;
   ::unlink(temp.c_str());
@@ -66,7 +95,9 @@ bool ReplaceFileContents(const std::string& path, const std::string& contents) {
 }
 
 bool RenameOver(const std::string& from, const std::string& to) {
-  return ::rename(from.c_str(), to.c_str()) == 0;
+  if (::rename(from.c_str(), to.c_str()) == 0) return true;
+  KeepError();
+  return false;
 }
 
 bool DeleteFileAt(const std::string& path) { return ::unlink(path.c_str()) == 0; }
@@ -90,6 +121,7 @@ FileHandle FileHandle::Open(const std::string& path, FileMode mode) {
   file.mode_ = mode;
   int flags = mode == FileMode::Read ? O_RDONLY : (O_WRONLY | O_CREAT);
   file.fd_ = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+  if (file.fd_ < 0) KeepError();
   if (file.fd_ >= 0) {
     struct stat st;
     if (::fstat(file.fd_, &st) != 0 || S_ISDIR(st.st_mode)) file.Close();

@@ -8,7 +8,29 @@ namespace vistrel {
 
 namespace {
 HANDLE AsHandle(void* h) { return static_cast<HANDLE>(h); }
+
+thread_local DWORD last_file_error = 0;
+
+// Kept before later calls (closing, deleting the temporary file) overwrite the system's own.
+void KeepError() { last_file_error = GetLastError(); }
 }  // namespace
+
+std::string LastFileErrorText() {
+  char* text = nullptr;
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                               FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, last_file_error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string result = n && text ? std::string(text, n) : std::string();
+  if (text) LocalFree(text);
+  while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == ' '))
+    result.pop_back();
+  if (result.empty()) result = "Error " + std::to_string(last_file_error) + ".";
+  return result;
+}
+
+void KeepFileError() { KeepError(); }
+
+void WaitMilliseconds(unsigned milliseconds) { Sleep(milliseconds); }
 
 bool FileExists(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
@@ -34,12 +56,16 @@ bool ReadWholeFile(const std::string& path, std::string& contents) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE) {
+    KeepError();
+    return false;
+  }
   bool ok = true;
   char chunk[65536];
   for (;;) {
     DWORD n = 0;
     if (!ReadFile(file, chunk, sizeof chunk, &n, nullptr)) {
+      KeepError();
       ok = false;
       break;
     }
@@ -65,15 +91,23 @@ static bool WriteAll(HANDLE file, const std::string& contents) {
 static bool WriteFileAt(const std::string& path, const std::string& contents, DWORD disposition) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE) {
+    KeepError();
+    return false;
+  }
   bool ok = WriteAll(file, contents) && SetEndOfFile(file) && FlushFileBuffers(file);
-  return CloseHandle(file) && ok;
+  if (!ok) KeepError();
+  bool closed = CloseHandle(file);
+  if (ok && !closed) KeepError();
+  return closed && ok;
 }
 
 bool ReplaceFileContents(const std::string& path, const std::string& contents) {
   std::string temp = path + ".tmp~";
   if (!WriteFileAt(temp, contents, CREATE_ALWAYS)) {
+    const DWORD kept = last_file_error;
     DeleteFileA(temp.c_str());
+    last_file_error = kept;
     return false;
   }
   if (RenameOver(temp, path)) return true;
@@ -87,6 +121,7 @@ bool RenameOver(const std::string& from, const std::string& to) {
   for (int attempt = 0; attempt < 10; ++attempt) {
     if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
       return true;
+    KeepError();
     Sleep(50);
   }
   return false;
@@ -117,6 +152,7 @@ FileHandle FileHandle::Open(const std::string& path, FileMode mode) {
   else
     file.handle_ = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (!file.IsOpen()) KeepError();
   return file;
 }
 
@@ -132,7 +168,10 @@ std::uint32_t FileHandle::Read(void* buffer, std::uint32_t count) {
 std::uint32_t FileHandle::Write(const void* buffer, std::uint32_t count) {
   DWORD n = 0;
   if (!IsOpen() || mode_ != FileMode::Write) return 0;
-  if (!WriteFile(AsHandle(handle_), buffer, count, &n, nullptr)) return 0;
+  if (!WriteFile(AsHandle(handle_), buffer, count, &n, nullptr)) {
+    KeepError();
+    return 0;
+  }
   SetEndOfFile(AsHandle(handle_));
   return n;
 }

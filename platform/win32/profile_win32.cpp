@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "platform/files.h"
 #include "platform/profile.h"
 
 namespace vistrel {
@@ -20,7 +21,10 @@ std::string ProfileReadString(const std::string& file, const std::string& sectio
 
 bool ProfileWriteString(const std::string& file, const std::string& section,
                         const std::string& key, const std::string& value) {
-  return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()) != 0;
+  if (WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()))
+    return true;
+  KeepFileError();
+  return false;
 }
 
 }  // namespace vistrel

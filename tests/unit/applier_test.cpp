@@ -134,6 +134,26 @@ TEST(Applier, RefusedWallpaperShowsTheBoxAndKeepsTheStyle) {
   EXPECT_EQ(desktop.calls[5], "arrow");
 }
 
+TEST(Applier, AWallpaperFileThatCannotBeWrittenIsReportedAndChangesNothingElse) {
+  std::string dir = test::FreshDir("apply_unwritable");
+  std::string image = dir + "a.bmp";
+  test::WriteBytes(image, test::Bmp24(3, 3, 4));
+  // A folder where the wallpaper file should be: nothing can be renamed over it.
+  std::string wallpaper = test::FreshDir("apply_unwritable_wlp.bmp");
+  wallpaper.pop_back();
+  FakeDesktop desktop;
+  ApplyWallpaper(image, '2', wallpaper, desktop);
+  ASSERT_EQ(desktop.calls.size(), 3u) << "no registry value, no wallpaper call";
+  EXPECT_EQ(desktop.calls[0], "wait");
+  const std::string box = desktop.calls[1];
+  EXPECT_EQ(box.rfind("box Error: Cannot write \"" + wallpaper + "\": ", 0), 0u) << box;
+  EXPECT_NE(box.find("The wallpaper was not changed."), std::string::npos) << box;
+  // The system's reason sits between the name and the last line.
+  EXPECT_GT(box.size(), std::string("box Error: Cannot write \"" + wallpaper +
+                                    "\": \nThe wallpaper was not changed.").size());
+  EXPECT_EQ(desktop.calls[2], "arrow");
+}
+
 TEST(Applier, MissingDesktopKeyStillSetsTheWallpaper) {
   std::string dir = test::FreshDir("apply_nokey");
   test::WriteBytes(dir + "a.bmp", test::Bmp24(3, 3, 4));

@@ -29,10 +29,10 @@ struct Fixture {
   }
 };
 
-TEST(ListEditing, FolderMasksInBmpJpgGifPngOrderWithOneSeparator) {
+TEST(ListEditing, FolderMasksForEveryKindTheApplierReadsWithOneSeparator) {
   EXPECT_EQ(FolderImageMasks("C:\\Pictures"),
-            (Lines{"C:\\Pictures\\*.bmp", "C:\\Pictures\\*.jpg", "C:\\Pictures\\*.gif",
-                   "C:\\Pictures\\*.png"}));
+            (Lines{"C:\\Pictures\\*.bmp", "C:\\Pictures\\*.jpg", "C:\\Pictures\\*.jpeg",
+                   "C:\\Pictures\\*.gif", "C:\\Pictures\\*.png", "C:\\Pictures\\*.psd"}));
   // The folder dialog gives a drive's root with its backslash.
   EXPECT_EQ(FolderImageMasks("D:\\")[0], "D:\\*.bmp");
   EXPECT_EQ(JoinFolderAndName("D:\\", "a.png"), "D:\\a.png");
@@ -42,14 +42,17 @@ TEST(ListEditing, FolderMasksInBmpJpgGifPngOrderWithOneSeparator) {
 TEST(ListEditing, FolderFilesBecomeCenterRowsInListingOrder) {
   Fixture f("le_folder");
   // What the listing gives for a folder with a.png, b.bmp and c.psd: the .bmp mask comes first.
-  AddFolderFiles(f.list, "C:\\pics", {"b.bmp", "a.png"});
-  EXPECT_EQ(f.Images(), (Lines{"No Wallpaper", "C:\\pics\\b.bmp", "C:\\pics\\a.png"}));
+  // A name that two masks both match is added once.
+  AddFolderFiles(f.list, "C:\\pics", {"b.bmp", "a.png", "c.psd", "a.png"});
+  EXPECT_EQ(f.Images(),
+            (Lines{"No Wallpaper", "C:\\pics\\b.bmp", "C:\\pics\\a.png", "C:\\pics\\c.psd"}));
   EXPECT_EQ(f.list.Rows()[1].style, "Center");
   EXPECT_EQ(f.list.Rows()[1].icon, kIconPicture);
-  EXPECT_EQ(f.list.FileLines(), (Lines{"1C:\\pics\\b.bmp", "1C:\\pics\\a.png"}));
+  EXPECT_EQ(f.list.FileLines(),
+            (Lines{"1C:\\pics\\b.bmp", "1C:\\pics\\a.png", "1C:\\pics\\c.psd"}));
 }
 
-TEST(ListEditing, DroppedFilesWithExactCaseExtensions) {
+TEST(ListEditing, DroppedFilesInAnyCaseAndOneRewriteForTheDrop) {
   Fixture f("le_drop");
   Lines refused;
   std::vector<Lines> saved;  // what the file would hold after each save
@@ -59,14 +62,19 @@ TEST(ListEditing, DroppedFilesWithExactCaseExtensions) {
   };
   auto on_refused = [&](const std::string& p) { refused.push_back(p); };
 
-  AddDroppedFiles(f.list, {"C:\\PHOTO.JPG", "C:\\photo.jpeg", "C:\\x.Png", "C:\\y.gif"}, on_added,
-                  on_refused);
-  EXPECT_EQ(refused, (Lines{"C:\\PHOTO.JPG", "C:\\x.Png"}));
-  EXPECT_EQ(f.Images(), (Lines{"No Wallpaper", "C:\\photo.jpeg", "C:\\y.gif"}));
+  AddDroppedFiles(f.list,
+                  {"C:\\PHOTO.JPG", "C:\\notes.txt", "C:\\photo.jpeg", "C:\\x.Png", "C:\\y.psd"},
+                  on_added, on_refused);
+  EXPECT_EQ(refused, (Lines{"C:\\notes.txt"}));
+  EXPECT_EQ(f.Images(), (Lines{"No Wallpaper", "C:\\PHOTO.JPG", "C:\\photo.jpeg", "C:\\x.Png",
+                               "C:\\y.psd"}));
   EXPECT_EQ(f.list.Rows()[1].style, "") << "a dropped row has no style until it is rewritten";
-  ASSERT_EQ(saved.size(), 2u) << "one rewrite per accepted file";
-  EXPECT_EQ(saved[0], (Lines{"1C:\\photo.jpeg"}));
-  EXPECT_EQ(saved[1], (Lines{"1C:\\photo.jpeg", "1C:\\y.gif"}));
+  ASSERT_EQ(saved.size(), 1u) << "one rewrite for the whole drop";
+  EXPECT_EQ(saved[0],
+            (Lines{"1C:\\PHOTO.JPG", "1C:\\photo.jpeg", "1C:\\x.Png", "1C:\\y.psd"}));
+  // A drop of nothing accepted rewrites nothing.
+  AddDroppedFiles(f.list, {"C:\\a.doc"}, on_added, on_refused);
+  EXPECT_EQ(saved.size(), 1u);
 }
 
 TEST(ListEditing, ThreeDroppedFilesGoToTheirSortedPlacesAfterASort) {
@@ -77,7 +85,7 @@ TEST(ListEditing, ThreeDroppedFilesGoToTheirSortedPlacesAfterASort) {
   EXPECT_EQ(f.list.Order(), SortOrder::Descending);
   int added = 0;
   AddDroppedFiles(f.list, {"C:\\p\\z.bmp", "C:\\p\\a.bmp", "C:\\p\\N.png"}, [&] { ++added; }, {});
-  EXPECT_EQ(added, 3);
+  EXPECT_EQ(added, 1) << "one rewrite for the drop";
   EXPECT_EQ(f.Images(), (Lines{"No Wallpaper", "C:\\p\\z.bmp", "C:\\p\\N.png", "C:\\p\\m.bmp",
                                "C:\\p\\a.bmp"}));
 }

@@ -380,6 +380,67 @@ TEST_F(RotationTest, MissingApplierWarnsAndStoresNothing) {
   EXPECT_FALSE(FileExists(dir_ + "vistrel.ini"));
 }
 
+TEST_F(RotationTest, RelativeApplierIsLookedForBesideTheAgent) {
+  Init("viewer_beside");
+  WriteExistingEntries(2);
+  State().ViewerPath = "vistrel.exe";
+  State().ViewerDirectory = "C:\\Program Files\\Vistrel\\";
+  host_.existing.insert("C:\\Program Files\\Vistrel\\vistrel.exe");
+  rotation_->NextNow();
+  EXPECT_TRUE(host_.warnings.empty()) << "found beside the agent, not in the working folder";
+  EXPECT_EQ(host_.launches,
+            std::vector<std::string>{"C:\\Program Files\\Vistrel\\vistrel.exe \"1C:\\p\\2.jpg\""});
+  // An absolute path stays as it is.
+  State().ViewerPath = kViewer;
+  rotation_->NextNow();
+  EXPECT_EQ(host_.launches.back(), Launched(1));
+}
+
+TEST_F(RotationTest, RandomRetriesNeverDrawALineAgainWithinATick) {
+  Init("random_retries");
+  // 10 lines, 4 of whose files are gone.
+  std::string text;
+  const std::set<int> gone = {2, 5, 7, 9};
+  for (int n = 1; n <= 10; ++n) {
+    std::string path = "C:\\p\\" + std::to_string(n) + ".jpg";
+    if (!gone.count(n)) host_.existing.insert(path);
+    text += "1" + path + "\r\n";
+  }
+  WriteList(text);
+  State().RandomWallpaper = true;
+  // Within a tick the clock stands still, as it does on a real machine for such a short time.
+  int changes = 0;
+  for (unsigned ms = 0; ms < 400; ++ms) {
+    host_.clock = ClockTime{10, ms / 60, ms % 60, ms * 7 % 1000};
+    const std::int32_t before = State().LastIndex;
+    const std::size_t launched = host_.launches.size();
+    host_.existence_tests.clear();
+    rotation_->NextNow();
+    ASSERT_EQ(host_.launches.size(), launched + 1) << "a change at clock " << ms;
+    ++changes;
+    EXPECT_FALSE(gone.count(State().LastIndex));
+    EXPECT_NE(State().LastIndex, before) << "never the same entry twice in a row";
+    std::set<std::string> tested;
+    for (const std::string& path : host_.existence_tests) {
+      if (path.find("\\p\\") == std::string::npos) continue;
+      EXPECT_TRUE(tested.insert(path).second) << path << " tried twice in one tick";
+    }
+  }
+  EXPECT_EQ(changes, 400);
+}
+
+TEST_F(RotationTest, RandomModeWithEveryOtherFileGoneMakesNoChangeAndEnds) {
+  Init("random_all_gone");
+  WriteList("1C:\\gone\\a.jpg\r\n1C:\\gone\\b.jpg\r\n1C:\\gone\\c.jpg\r\n");
+  State().RandomWallpaper = true;
+  rotation_->NextNow();
+  EXPECT_TRUE(host_.launches.empty());
+  std::size_t picture_tests = 0;
+  for (const std::string& path : host_.existence_tests)
+    if (path.rfind("C:\\gone\\", 0) == 0) ++picture_tests;
+  EXPECT_LE(picture_tests, 3u) << "each line at most once";
+}
+
 TEST_F(RotationTest, TicksDuringTheWarningCountOnAndCanWarnAgain) {
   Init("nested");
   WriteExistingEntries(2);

@@ -117,12 +117,72 @@ TEST(WallpaperList, MenuStateForOneSeveralAndNoWallpaper) {
   EXPECT_EQ(several.checked_style, "");
 }
 
-TEST(WallpaperList, DroppedFileExtensionsCompareExactly) {
-  EXPECT_FALSE(WallpaperList::AcceptsDroppedFile("C:\\PHOTO.JPG"));
+TEST(WallpaperList, DroppedFilesOfEveryKindTheApplierReadsInAnyCase) {
+  EXPECT_TRUE(WallpaperList::AcceptsDroppedFile("C:\\DCIM\\PHOTO.JPG")) << "the usual camera name";
   EXPECT_TRUE(WallpaperList::AcceptsDroppedFile("C:\\photo.jpeg"));
+  EXPECT_TRUE(WallpaperList::AcceptsDroppedFile("C:\\photo.JPEG"));
   EXPECT_TRUE(WallpaperList::AcceptsDroppedFile("C:\\x.y\\a.bmp"));
-  EXPECT_FALSE(WallpaperList::AcceptsDroppedFile("C:\\a.psd"));
+  EXPECT_TRUE(WallpaperList::AcceptsDroppedFile("C:\\a.psd"));
+  EXPECT_TRUE(WallpaperList::AcceptsDroppedFile("C:\\a.Png") && WallpaperList::AcceptsDroppedFile("C:\\a.GIF"));
   EXPECT_FALSE(WallpaperList::AcceptsDroppedFile("C:\\My.png\\noext"));
+  EXPECT_FALSE(WallpaperList::AcceptsDroppedFile("C:\\notes.txt"));
+  EXPECT_FALSE(WallpaperList::AcceptsDroppedFile("C:\\a.tiff"));
+}
+
+TEST(WallpaperList, AListThatCannotBeReadIsRetriedAndNeverRewritten) {
+  const std::string path = test::FreshDir("wl_unreadable") + "list.txt";
+  const std::string original = "1C:\\a.jpg\r\n2C:\\b.jpg\r\n";
+  test::WriteBytes(path, original);
+  WallpaperList list{[&](const std::string& p) { return p == path; }, CompareTextIgnoreCase};
+  int reads = 0, pauses = 0, failures = 1000;
+  list.SetFileAccess(
+      [&](const std::string& p, Lines& lines) {
+        ++reads;
+        if (failures-- > 0) return false;
+        return ReadListFile(p, lines);
+      },
+      [&](unsigned) { ++pauses; });
+
+  // Held by another program throughout: retried, then given up.
+  EXPECT_FALSE(list.Load(path));
+  EXPECT_FALSE(list.IsRead());
+  EXPECT_EQ(reads, WallpaperList::kReadAttempts);
+  EXPECT_EQ(pauses, WallpaperList::kReadAttempts - 1);
+  ASSERT_EQ(list.Rows().size(), 1u) << "only No Wallpaper";
+  list.AddRow("C:\\new.jpg", "Center");
+  EXPECT_FALSE(list.Save(path)) << "saving would replace the entries it never saw";
+  EXPECT_EQ(test::ReadBytes(path), original);
+
+  // Released during the retries: read in full.
+  reads = 0;
+  failures = 3;
+  EXPECT_TRUE(list.Load(path));
+  EXPECT_EQ(reads, 4);
+  ASSERT_EQ(list.Rows().size(), 3u);
+  list.AddRow("C:\\new.jpg", "Center");
+  EXPECT_TRUE(list.Save(path));
+  EXPECT_EQ(test::ReadBytes(path), original + "1C:\\new.jpg\r\n");
+}
+
+TEST(WallpaperList, LastIndexIsTheAgentsLineNumberWhileTheFileHasEmptyLines) {
+  Fixture f;
+  std::string path = test::FreshDir("wl_empty_lines") + "list.txt";
+  f.existing.insert(path);
+  // A hand-edited file: the agent counts the empty lines too.
+  test::WriteBytes(path, "1C:\\a.jpg\r\n\r\n1C:\\b.jpg\r\n\r\n\r\n1C:\\c.jpg\r\n");
+  ASSERT_TRUE(f.list.Load(path));
+  ASSERT_EQ(f.Images(), (Lines{"No Wallpaper", "C:\\a.jpg", "C:\\b.jpg", "C:\\c.jpg"}));
+  std::vector<std::string> agent_lines = SplitListLines(test::ReadBytes(path));
+  f.list.SelectOnly(2);
+  const int b = f.list.LastIndexForSelection();
+  ASSERT_GE(b, 1);
+  EXPECT_EQ(agent_lines[static_cast<std::size_t>(b - 1)], "1C:\\b.jpg");
+  f.list.SelectOnly(3);
+  EXPECT_EQ(f.list.LastIndexForSelection(), 6);
+  // Once rewritten the file has no empty lines, and the row count is the line number.
+  ASSERT_TRUE(f.list.Save(path));
+  EXPECT_EQ(f.list.LastIndexForSelection(), 3);
+  EXPECT_EQ(SplitListLines(test::ReadBytes(path))[2], "1C:\\c.jpg");
 }
 
 TEST(WallpaperList, SortingByStyleMovesNoWallpaperAndTogglesDirection) {

@@ -46,7 +46,7 @@ TEST(WindowSettings, SaveWritesEveryKeyInOrderThenLastIndex) {
   WindowSettings v;
   v.left = -5, v.top = 7, v.width = 500, v.height = 410, v.column_width0 = 300;
   v.column_width1 = 60, v.opacity = 511, v.interval = "45", v.random = true;
-  SaveWindowSettings(settings, v, 2);
+  EXPECT_TRUE(SaveWindowSettings(settings, v, 2));
   EXPECT_EQ(test::ReadBytes(settings.Path()),
             "[Settings]\r\nLeft=-5\r\nTop=7\r\nWidth=500\r\nHeight=410\r\nColumnWidth0=300\r\n"
             "ColumnWidth1=60\r\nStartHidden=0\r\nOpacity=511\r\nInterval=45\r\n"
@@ -55,6 +55,11 @@ TEST(WindowSettings, SaveWritesEveryKeyInOrderThenLastIndex) {
   SaveWindowSettings(settings, v, -1);
   EXPECT_EQ(settings.ReadInteger(keys::kLastIndex, 0), 2) << "-1 leaves LastIndex alone";
   EXPECT_TRUE(IsOpaque(511));
+
+  // A settings file that cannot be written is reported, not taken for saved.
+  std::string folder = test::FreshDir("ws_unwritable_vistrel.ini");
+  folder.pop_back();
+  EXPECT_FALSE(SaveWindowSettings(Settings(folder), v, 2));
   EXPECT_FALSE(IsOpaque(128));
   EXPECT_EQ(OpacityAlpha(384), 128);
 }

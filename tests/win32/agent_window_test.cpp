@@ -228,6 +228,8 @@ TEST_F(AgentWindowTest, RightPressOpensTheMenuAtTheCursorWithTheWindowOffScreen)
   EXPECT_EQ(look.agent_rect.right - look.agent_rect.left,
             agent_->Window().Bounds().right - agent_->Window().Bounds().left);
   EXPECT_EQ(look.foreground, Handle());
+  EXPECT_FALSE(IsWindowVisible(Handle()))
+      << "hidden again once the menu has closed: x = -300 is on screen with a monitor to the left";
   Press(WM_MBUTTONDOWN);  // nothing
   EXPECT_TRUE(agent_->Paused());
 }
@@ -309,6 +311,52 @@ TEST_F(AgentWindowTest, ExitWhileRunningRemembersTheIndex) {
   EXPECT_EQ(RunMessageLoop(), 0);
   EXPECT_EQ(Stored("LastIndex"), "6");
   EXPECT_EQ(Stored("Paused"), "0");
+}
+
+TEST_F(AgentWindowTest, EndOfSessionStoresWhatClosingStores) {
+  Start("end_session", "Paused=1\r\nLastIndex=4\r\nRememberLast=1\r\n");
+  Press(WM_LBUTTONDOWN);  // resumed by the user
+  ASSERT_FALSE(agent_->Paused());
+  agent_->State().LastIndex = 6;
+  // Logoff asks first, then ends the session; the window is never closed.
+  SendMessageA(Handle(), WM_QUERYENDSESSION, 0, 0);
+  EXPECT_EQ(Stored("Paused"), "1") << "nothing stored until the session really ends";
+  SendMessageA(Handle(), WM_ENDSESSION, FALSE, 0);
+  EXPECT_EQ(Stored("Paused"), "1") << "a logoff that was cancelled stores nothing";
+  SendMessageA(Handle(), WM_ENDSESSION, TRUE, 0);
+  EXPECT_EQ(Stored("Paused"), "0");
+  EXPECT_EQ(Stored("LastIndex"), "6");
+  EXPECT_TRUE(IsWindow(Handle()));
+}
+
+TEST_F(AgentWindowTest, OptionsStartsTheApplierBesideTheAgent) {
+  dir_ = test::FreshDir("agent_window_options_beside");
+  const std::string elsewhere = test::FreshDir("agent_window_options_cwd");
+  test::WriteBytes(dir_ + "vistrel.exe", "x");
+  AgentOptions options;
+  options.ListPath = dir_ + "list.txt";
+  options.SettingsPath = dir_ + "vistrel.ini";
+  options.ProgramDirectory = dir_;
+  options.Services.Launch = [this](const std::string& file, const std::string& parameters) {
+    launches_.push_back(file + "|" + parameters);
+  };
+  options.Services.ShowMessage = [this](HWND owner, const std::string& text,
+                                        const std::string& caption, UINT style) {
+    boxes_.push_back({owner, text, caption, style});
+    return IDOK;
+  };
+  options.Services.ScreenSavingEnabled = [] { return true; };
+  options.Services.UtcTimeOfDay = [] { return ClockTime{1, 2, 3, 4}; };
+  options.Services.Notify = recorder_.Function();
+  char previous[MAX_PATH] = "";
+  GetCurrentDirectoryA(sizeof previous, previous);
+  ASSERT_TRUE(SetCurrentDirectoryA(elsewhere.c_str()));
+  agent_ = std::make_unique<AgentWindow>(std::move(options));
+  EXPECT_EQ(agent_->State().ViewerPath, "vistrel.exe") << "stored as read";
+  Command(kCommandOptions);
+  SetCurrentDirectoryA(previous);
+  EXPECT_TRUE(boxes_.empty());
+  EXPECT_EQ(launches_, std::vector<std::string>{dir_ + "vistrel.exe|"});
 }
 
 TEST_F(AgentWindowTest, OptionsStartsTheApplierOrWarnsAndOpensTheSettingsFile) {

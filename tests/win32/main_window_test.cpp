@@ -11,6 +11,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -696,7 +697,8 @@ TEST_F(MainWindowTest, AddDirectoryListsPlainFilesByMaskInOrder) {
   CreateDirectoryA(folder.c_str(), nullptr);
   CreateDirectoryA((folder + "\\folder.bmp").c_str(), nullptr);
   CreateDirectoryA((folder + "\\deeper").c_str(), nullptr);
-  for (const char* name : {"a.png", "b.bmp", "c.psd", "d.jpg", "e.gif", "f.txt", "deeper\\g.bmp"})
+  for (const char* name :
+       {"a.png", "b.bmp", "c.psd", "d.jpg", "e.gif", "f.txt", "deeper\\g.bmp", "h.jpeg"})
     test::WriteBytes(folder + "\\" + name, "x");
   Open();
   chosen_folder_.clear();
@@ -707,7 +709,9 @@ TEST_F(MainWindowTest, AddDirectoryListsPlainFilesByMaskInOrder) {
   chosen_folder_ = folder;
   Command(kCommandAddDirectory);
   EXPECT_EQ(ListLines(), (Lines{"1" + folder + "\\b.bmp", "1" + folder + "\\d.jpg",
-                                "1" + folder + "\\e.gif", "1" + folder + "\\a.png"}));
+                                "1" + folder + "\\h.jpeg", "1" + folder + "\\e.gif",
+                                "1" + folder + "\\a.png", "1" + folder + "\\c.psd"}))
+      << "every kind the applier reads, mask by mask";
   EXPECT_FALSE(IsWindowVisible(window_->FolderScratchList()->Handle()));
 
   // A folder without pictures still rewrites the list.
@@ -715,7 +719,7 @@ TEST_F(MainWindowTest, AddDirectoryListsPlainFilesByMaskInOrder) {
   CreateDirectoryA((dir_ + "empty").c_str(), nullptr);
   chosen_folder_ = dir_ + "empty";
   Command(kCommandAddDirectory);
-  EXPECT_EQ(ListLines().size(), 4u) << "rewritten from the rows";
+  EXPECT_EQ(ListLines().size(), 6u) << "rewritten from the rows";
   EXPECT_EQ(ListLines()[0], "1" + folder + "\\b.bmp");
 }
 
@@ -792,16 +796,18 @@ TEST_F(MainWindowTest, RemoveDeadEntriesKeepsExistingFilesAndNoWallpaper) {
   EXPECT_EQ(ViewImages(), (Lines{"No Wallpaper", dir_ + "here.bmp"}));
 }
 
-TEST_F(MainWindowTest, DroppedFilesAreCheckedByExactExtension) {
+TEST_F(MainWindowTest, DroppedFilesOfEveryKindTheApplierReadsInAnyCase) {
   Prepare("drop");
   Open();
   SendMessageA(ListHandle(), WM_DROPFILES,
-               reinterpret_cast<WPARAM>(BuildDrop(
-                   {"C:\\PHOTO.JPG", "C:\\photo.jpeg", "C:\\b.bmp", "C:\\c.psd", "C:\\d.png"})),
+               reinterpret_cast<WPARAM>(BuildDrop({"C:\\PHOTO.JPG", "C:\\notes.txt", "C:\\photo.jpeg",
+                                                   "C:\\b.bmp", "C:\\c.psd", "C:\\d.png",
+                                                   "C:\\readme"})),
                0);
-  EXPECT_EQ(ListLines(), (Lines{"1C:\\photo.jpeg", "1C:\\b.bmp", "1C:\\d.png"}));
+  EXPECT_EQ(ListLines(),
+            (Lines{"1C:\\PHOTO.JPG", "1C:\\photo.jpeg", "1C:\\b.bmp", "1C:\\c.psd", "1C:\\d.png"}));
   EXPECT_EQ(View().ItemText(1, 1), "") << "no style until the list is reloaded";
-  ASSERT_EQ(boxes_.size(), 2u);
+  ASSERT_EQ(boxes_.size(), 2u) << "notes.txt and readme";
   for (const Box& box : boxes_) {
     EXPECT_EQ(box.Owner, application_->Handle());
     EXPECT_EQ(box.Text, "Dropped file doesn't seem to have correct extension, sorry.");
@@ -1004,11 +1010,14 @@ TEST_F(MainWindowTest, TheAgentButtonFollowsTheAgentWindow) {
   EXPECT_TRUE(PumpUntil([this] { return !window_->AgentButton()->Enabled(); }, 3000));
 }
 
-TEST_F(MainWindowTest, StartAgentLaunchesFromTheCurrentDirectoryOrReports) {
+TEST_F(MainWindowTest, StartAgentLaunchesFromTheProgramFolderOrReports) {
   Prepare("start_agent");
+  // The working folder is another one, as when started from a shortcut or a prompt elsewhere.
+  const std::string elsewhere = Backslashes(test::FreshDir("window_start_agent_cwd"));
+  test::WriteBytes(elsewhere + "vistrel_agent.exe", "x");
   char previous[MAX_PATH] = "";
   GetCurrentDirectoryA(sizeof previous, previous);
-  ASSERT_TRUE(SetCurrentDirectoryA(dir_.c_str()));
+  ASSERT_TRUE(SetCurrentDirectoryA(elsewhere.c_str()));
   Open();
 
   window_->AgentButton()->Click();
@@ -1026,7 +1035,7 @@ TEST_F(MainWindowTest, StartAgentLaunchesFromTheCurrentDirectoryOrReports) {
 
   test::WriteBytes(dir_ + "vistrel_agent.exe", "x");
   window_->AgentButton()->Click();
-  EXPECT_EQ(launches_, Lines{"vistrel_agent.exe"});
+  EXPECT_EQ(launches_, Lines{dir_ + "vistrel_agent.exe"}) << "beside the program";
   EXPECT_EQ(boxes_.size(), 2u);
 
   // Started, but the timer has not disabled the button yet.
@@ -1075,6 +1084,120 @@ TEST_F(MainWindowTest, OkStoresTheSelectedLineAndTellsTheAgentAfterWriting) {
   window_->OkButton()->Click();
   ASSERT_TRUE(PumpUntilClosed());
   EXPECT_EQ(Stored("LastIndex"), "2");
+}
+
+TEST_F(MainWindowTest, OkReachesTheAgentNotAWindowOfTheSameTitle) {
+  HWND namesake = nullptr;
+  {
+    FakeAgent agent;
+    // Newer, so first in the order of windows: a message box or a folder window of that title.
+    namesake = CreateWindowExA(0, "STATIC", kAgentTitle, WS_POPUP | WS_VISIBLE, 0, 0, 10, 10,
+                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(namesake, nullptr);
+    EXPECT_EQ(FindAgentWindow(), agent.Handle());
+    Prepare("namesake", "", "1C:\\a.jpg\r\n1C:\\b.jpg\r\n");
+    Open();
+    EXPECT_FALSE(window_->AgentButton()->Enabled()) << "the agent is found";
+    SelectOnly({2});
+    window_->OkButton()->Click();
+    ASSERT_TRUE(PumpUntilClosed());
+    ASSERT_EQ(agent.reloads.size(), 1u);
+    EXPECT_EQ(agent.reloads[0], (std::pair<WPARAM, LPARAM>{1, 0}));
+    window_.reset();
+  }
+
+  // Without the agent, the namesake alone is no agent.
+  Prepare("namesake_only");
+  EXPECT_EQ(FindAgentWindow(), nullptr);
+  Open();
+  EXPECT_TRUE(window_->AgentButton()->Enabled());
+  DestroyWindow(namesake);
+}
+
+TEST_F(MainWindowTest, AListHeldWithoutReadSharingIsNeverRewritten) {
+  const std::string original = "1C:\\a.jpg\r\n\r\n2C:\\b.jpg\r\n";
+  Prepare("list_held", "", original.c_str());
+  // A backup or a virus scanner holding the file while the window starts.
+  HANDLE held = CreateFileA((dir_ + "list.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  Open();
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].Text.rfind("Cannot read \"" + dir_ + "list.txt\": ", 0), 0u) << boxes_[0].Text;
+  EXPECT_NE(boxes_[0].Text.find("not saved until it can be read"), std::string::npos);
+  EXPECT_EQ(boxes_[0].Caption, "Error");
+  EXPECT_EQ(View().Count(), 1);
+
+  // Edits are refused while it is still held: the dialog does not even open.
+  chosen_files_ = {"C:\\new.jpg"};
+  Command(kCommandAdd);
+  EXPECT_EQ(dialogs_, 0);
+  EXPECT_EQ(boxes_.size(), 2u);
+  SendMessageA(ListHandle(), WM_DROPFILES, reinterpret_cast<WPARAM>(BuildDrop({"C:\\d.png"})), 0);
+  EXPECT_EQ(boxes_.size(), 3u);
+  CloseHandle(held);
+  EXPECT_EQ(test::ReadBytes(dir_ + "list.txt"), original);
+
+  // Released: the next edit reads it first and keeps every line.
+  Command(kCommandAdd);
+  EXPECT_EQ(dialogs_, 1);
+  EXPECT_EQ(boxes_.size(), 3u);
+  EXPECT_EQ(ListLines(), (Lines{"1C:\\a.jpg", "2C:\\b.jpg", "1C:\\new.jpg"}));
+  EXPECT_EQ(ViewImages(), (Lines{"No Wallpaper", "C:\\a.jpg", "C:\\b.jpg", "C:\\new.jpg"}));
+}
+
+TEST_F(MainWindowTest, AListOrSettingsThatCannotBeWrittenAreReported) {
+  Prepare("list_locked", "", "1C:\\a.jpg\r\n");
+  Open();
+  // Readable by others, but neither replaceable nor writable meanwhile.
+  HANDLE held = CreateFileA((dir_ + "list.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  chosen_files_ = {"C:\\new.jpg"};
+  Command(kCommandAdd);
+  CloseHandle(held);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].Text.rfind("Cannot write \"" + dir_ + "list.txt\": ", 0), 0u) << boxes_[0].Text;
+  EXPECT_NE(boxes_[0].Text.find("not saved"), std::string::npos);
+  EXPECT_EQ(boxes_[0].Caption, "Error");
+  EXPECT_EQ(boxes_[0].Style, static_cast<UINT>(MB_OK | MB_ICONERROR));
+  EXPECT_EQ(test::ReadBytes(dir_ + "list.txt"), "1C:\\a.jpg\r\n");
+
+  // OK with a settings file that cannot be written: said so, nothing sent, the window stays.
+  FakeAgent agent;
+  CreateDirectoryA((dir_ + "vistrel.ini").c_str(), nullptr);
+  window_->OkButton()->Click();
+  Pump(100);
+  ASSERT_EQ(boxes_.size(), 2u);
+  EXPECT_EQ(boxes_[1].Text.rfind("Cannot write \"" + dir_ + "vistrel.ini\": ", 0), 0u)
+      << boxes_[1].Text;
+  EXPECT_NE(boxes_[1].Text.find("The settings were not saved."), std::string::npos);
+  EXPECT_TRUE(agent.reloads.empty());
+  EXPECT_TRUE(IsWindow(Form()) && IsWindowVisible(Form()));
+}
+
+class OutOfMemoryDesktop : public RecordingDesktop {
+ public:
+  void SetBusyCursor(bool busy) override {
+    if (busy) throw std::bad_alloc();
+  }
+};
+
+TEST_F(MainWindowTest, OutOfMemoryDuringADoubleClickIsReportedAndTheWindowStays) {
+  Prepare("out_of_memory");
+  test::WriteBytes(dir_ + "p.bmp", test::Bmp24(4, 4, 3));
+  test::WriteBytes(dir_ + "list.txt", "1" + dir_ + "p.bmp\r\n");
+  desktop_ = std::make_shared<OutOfMemoryDesktop>();
+  Open();
+  quit_seen = false;
+  SelectOnly({1});
+  Notify(NM_DBLCLK);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].Caption, "Error");
+  EXPECT_NE(boxes_[0].Text.find("Out of memory"), std::string::npos) << boxes_[0].Text;
+  Pump(50);
+  EXPECT_TRUE(IsWindowVisible(Form()));
+  EXPECT_FALSE(quit_seen);
 }
 
 // ---- Toolkit pieces

@@ -1,0 +1,27 @@
+#include "platform/data_directory.h"
+
+namespace vistrel {
+
+std::string ChooseDataDirectory(const std::string& program_directory,
+                                const std::string& user_directory,
+                                const std::vector<std::string>& carried_names,
+                                DataDirectoryHost& host) {
+  if (user_directory.empty() || host.CanCreateFileIn(program_directory)) return program_directory;
+  if (!host.MakeDirectory(user_directory)) return user_directory;
+  for (const std::string& name : carried_names) {
+    const std::string from = program_directory + name;
+    const std::string to = user_directory + name;
+    if (!host.FileExists(to) && host.FileExists(from)) host.CopyNewFile(from, to);
+  }
+  return user_directory;
+}
+
+std::string ResolveBesideProgram(const std::string& path, const std::string& program_directory) {
+  if (path.empty()) return path;
+  const bool rooted = path[0] == '\\' || path[0] == '/';
+  const bool drive = path.size() >= 2 && path[1] == ':';
+  if (rooted || drive) return path;
+  return program_directory + path;
+}
+
+}  // namespace vistrel

@@ -1,0 +1,53 @@
+#include <windows.h>
+
+#include "platform/data_directory.h"
+#include "platform/files.h"
+
+namespace vistrel {
+
+namespace {
+
+class Win32DataDirectoryHost : public DataDirectoryHost {
+ public:
+  bool CanCreateFileIn(const std::string& directory) override {
+    const std::string probe =
+        directory + "vistrel_probe_" + std::to_string(GetCurrentProcessId()) + ".tmp";
+    HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_TEMPORARY, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    // A folder where a file can be made but not removed again is no place for a list that is
+    // replaced at every edit.
+    return DeleteFileA(probe.c_str()) != 0;
+  }
+  bool MakeDirectory(const std::string& directory) override {
+    for (std::size_t at = 3; at <= directory.size(); ++at) {
+      if (at < directory.size() && directory[at] != '\\') continue;
+      CreateDirectoryA(directory.substr(0, at).c_str(), nullptr);
+    }
+    DWORD attributes = GetFileAttributesA(directory.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  }
+  bool FileExists(const std::string& path) override { return vistrel::FileExists(path); }
+  bool CopyNewFile(const std::string& from, const std::string& to) override {
+    return CopyFileA(from.c_str(), to.c_str(), TRUE) != 0;
+  }
+};
+
+}  // namespace
+
+std::string UserDataDirectory() {
+  char buffer[MAX_PATH * 4] = "";
+  DWORD n = GetEnvironmentVariableA("APPDATA", buffer, sizeof buffer);
+  if (n == 0 || n >= sizeof buffer) return std::string();
+  std::string directory(buffer, n);
+  if (directory.back() != '\\') directory += '\\';
+  return directory + "Vistrel\\";
+}
+
+std::string SystemDataDirectory(const std::vector<std::string>& carried_names) {
+  Win32DataDirectoryHost host;
+  return ChooseDataDirectory(ProgramDirectory(), UserDataDirectory(), carried_names, host);
+}
+
+}  // namespace vistrel
