@@ -43,7 +43,9 @@ using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
 
 }  // namespace
 
-HWND FindAgentWindow() { return FindWindowA(kWindowClassName, kAgentTitle); }
+HWND FindAgentWindow() {
+  return FindWindowA(kWindowClassName, kAgentTitle);
+}
 
 WindowServices WindowServices::System() {
   WindowServices services;
@@ -78,6 +80,17 @@ MainWindow::MainWindow(ApplicationWindow& application, MainWindowOptions options
       settings_(directory_ + kSettingsFileName),
       list_(FileExists, CompareTextIgnoreCase),
       form_(FormArgs()) {
+  try {
+    Construct();
+  } catch (...) {
+    // A constructor that throws runs no destructor, and the form's handle would outlive the
+    // members its destroy message reaches.
+    TearDown();
+    throw;
+  }
+}
+
+void MainWindow::Construct() {
   SetMainWindow(&form_);
   application_.Own(form_);
   application_.SetMainForm(&form_);
@@ -99,6 +112,10 @@ MainWindow::MainWindow(ApplicationWindow& application, MainWindowOptions options
 }
 
 MainWindow::~MainWindow() {
+  TearDown();
+}
+
+void MainWindow::TearDown() {
   // The handle goes first, while the members its messages reach still exist.
   form_.Destroy();
   FreeMembers();
@@ -364,10 +381,10 @@ void MainWindow::SaveSettings() {
     const int last_index = list_.LastIndexForSelection();
     if (!SaveWindowSettings(settings_, v, last_index)) {
       // The window stays, so the user can try again or leave with Cancel.
-      services_.ShowMessage(form_.Handle(),
-                            CannotWriteText(settings_.Path(), LastFileErrorText()) +
-                                kSettingsNotSaved,
-                            kErrorCaption, MB_OK | MB_ICONERROR);
+      services_.ShowMessage(
+          form_.Handle(),
+          CannotWriteText(settings_.Path(), LastFileErrorText()) + kSettingsNotSaved, kErrorCaption,
+          MB_OK | MB_ICONERROR);
       return;
     }
     if (HWND agent = services_.FindAgent())
@@ -445,10 +462,10 @@ bool MainWindow::EnsureListRead() {
 }
 
 void MainWindow::ShowListNotRead() {
-  services_.ShowMessage(form_.Handle(),
-                        kCannotReadListBefore + list_path_ + "\": " + LastFileErrorText() +
-                            kCannotReadListAfter,
-                        kErrorCaption, MB_OK | MB_ICONERROR);
+  services_.ShowMessage(
+      form_.Handle(),
+      kCannotReadListBefore + list_path_ + "\": " + LastFileErrorText() + kCannotReadListAfter,
+      kErrorCaption, MB_OK | MB_ICONERROR);
 }
 
 bool MainWindow::OnListKey(WPARAM key) {

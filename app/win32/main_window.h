@@ -156,6 +156,8 @@ class MainWindow {
   void ShowListNotRead();
   bool OnListKey(WPARAM key);
   void FreeMembers();
+  void Construct();
+  void TearDown();
 
   ApplicationWindow& application_;  // not owning
   WindowServices services_;
