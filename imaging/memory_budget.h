@@ -8,14 +8,16 @@
 
 namespace vistrel {
 
-// 768 MiB for everything a reader holds at once for one picture: bitmap, planes, row and packed
+// 1 GiB for everything a reader holds at once for one picture: bitmap, planes, row and packed
 // buffers, decoder state. The program is a 32-bit process with 2 GiB of address space, part of
-// it taken by the program, its libraries and the window; the largest free block in such a
-// process is typically a little over 1 GiB, so a picture must stay well below that. The worst
-// real 48-megapixel photograph costs about 640 MiB here: a 16-bit CMYK PSD with an alpha
-// channel (5 planes of 96 MB each) plus its 24-bit bitmap (144 MB). A progressive 4:4:4 JPEG of
-// that size costs about 460 MiB (coefficients, bitmap and the file itself).
-constexpr std::uint64_t kPictureMemoryBudget = std::uint64_t{768} << 20;
+// it taken by the program, its libraries and the window, so a picture may have half of it, in
+// a few separate blocks, and no more: a lying header can never ask for the rest. Real
+// 48-megapixel (8000 x 6000) pictures fit: the largest, a 16-bit CMYK PSD with run-length data,
+// holds four 96 MB planes, its 144 MB bitmap and roughly 300 MB of packed rows while it unpacks
+// (about 830 MB); a 16-bit RGBA PNG takes 192 MB, a progressive 4:4:4 JPEG about 460 MB
+// (coefficients, bitmap and the file). 768 MiB would refuse that PSD. A picture that passes
+// the budget and still finds no memory ends in the reader's message all the same.
+constexpr std::uint64_t kPictureMemoryBudget = std::uint64_t{1} << 30;
 
 // Every reader adds what it will allocate for a picture, then asks Fits() once before the first
 // large allocation. An overflow anywhere in the sums can only make it refuse.

@@ -159,16 +159,16 @@ TEST(JpegPicture, DeclaredSizesBeyondTheLimitsAreRefusedBeforeDecoding) {
   EXPECT_EQ(picture.Width(), 8000);
   LoadBytes(picture, WithFrame(progressive, 8000, 6000, 0x11) + pad);
   EXPECT_EQ(picture.Height(), 6000);
-  // 16384 x 16384 at 24 bits is 768 MiB of bitmap alone.
-  LoadBytes(picture, WithFrame(baseline, 16384, 16384) + pad);
+  // 20000 x 20000 at 24 bits is 1.2 GB of bitmap alone.
+  LoadBytes(picture, WithFrame(baseline, 20000, 20000) + pad);
   EXPECT_TRUE(picture.IsEmpty());
   LoadBytes(picture, WithFrame(baseline, 12000, 12000) + pad);
   EXPECT_FALSE(picture.IsEmpty()) << "432 MB of bitmap";
   // Several scans: libjpeg keeps 2 bytes per sample of every component.
-  LoadBytes(picture, WithFrame(progressive, 10000, 10000) + pad);
-  EXPECT_FALSE(picture.IsEmpty()) << "4:2:0: 300 MB of coefficients besides 300 MB of bitmap";
-  LoadBytes(picture, WithFrame(progressive, 10000, 10000, 0x11) + pad);
-  EXPECT_TRUE(picture.IsEmpty()) << "4:4:4: 600 MB of coefficients besides the bitmap";
+  LoadBytes(picture, WithFrame(progressive, 12000, 12000) + pad);
+  EXPECT_FALSE(picture.IsEmpty()) << "4:2:0: 432 MB of coefficients besides 432 MB of bitmap";
+  LoadBytes(picture, WithFrame(progressive, 12000, 12000, 0x11) + pad);
+  EXPECT_TRUE(picture.IsEmpty()) << "4:4:4: 864 MB of coefficients besides the bitmap";
 }
 
 TEST(JpegPicture, DecodeThatMakesNoRowGivesNoPicture) {

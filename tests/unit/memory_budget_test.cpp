@@ -9,10 +9,11 @@ namespace vistrel {
 namespace {
 
 TEST(MemoryBudget, RealFortyEightMegapixelPicturesFit) {
-  // 8000 x 6000. A 16-bit CMYK PSD with an alpha channel: five 96 MB planes and the 24-bit
-  // bitmap; the largest picture of any reader at that size.
+  // 8000 x 6000. A 16-bit CMYK PSD with run-length data: four 96 MB planes, the 24-bit bitmap
+  // and the packed rows at 75 % of the planes; the largest picture of any reader at that size.
   TMemoryBudget psd;
-  AddBitmap(psd, 8000, 6000, 24).Add(5, std::uint64_t{8000} * 6000 * 2);
+  const std::uint64_t plane = std::uint64_t{8000} * 6000 * 2;
+  AddBitmap(psd, 8000, 6000, 24).Add(4, plane).Add(3, plane);
   EXPECT_TRUE(psd.Fits()) << psd.Total();
   // A 16-bit RGBA PNG: the 32-bit bitmap and two filtered rows.
   TMemoryBudget png;
@@ -44,9 +45,9 @@ TEST(MemoryBudget, SumsPastTheBudgetOrPastSixtyFourBitsRefuse) {
   TMemoryBudget row;
   AddBitmap(row, 0xFFFFFFFFu, 1, 32);
   EXPECT_FALSE(row.Fits());
-  // 16384 x 16384 at 24 bits is the budget plus its header block.
+  // 16384 x 16384 at 32 bits is the budget plus its header block.
   TMemoryBudget square;
-  AddBitmap(square, 16384, 16384, 24);
+  AddBitmap(square, 16384, 16384, 32);
   EXPECT_FALSE(square.Fits());
 }
 
