@@ -2,11 +2,13 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "common/exception.h"
 #include "imaging/bmp_layout.h"
 #include "imaging/bmp_rle.h"
 #include "imaging/checked_math.h"
+#include "imaging/memory_budget.h"
 #include "imaging/raster_bitmap.h"
 
 namespace vistrel {
@@ -16,9 +18,6 @@ namespace {
 constexpr std::uint16_t kBmpSignature = 0x4D42;  // "BM"
 // Writers put the three BITFIELDS masks and the start of the table area after the header.
 constexpr std::uint32_t kMaskExtraBytes = 74;
-// The most pixel bytes one byte of RLE data may stand for. A run of 255 pixels takes 2 bytes;
-// files that skip far more than that with delta or end codes are refused as implausible.
-constexpr std::uint64_t kMaxRleExpansion = 256;
 
 bool ReadAll(TDataStream& stream, void* buffer, std::uint32_t count) {
   return stream.Read(buffer, count) == count;
@@ -33,7 +32,14 @@ bool SeekTo(TDataStream& stream, std::int64_t position) {
 void TRasterBitmap::LoadFromStream(TDataStream& stream) {
   Clear();
   std::int64_t start = stream.Position();
-  if (!LoadBmp(stream, start)) {
+  bool loaded = false;
+  try {
+    loaded = LoadBmp(stream, start);
+  } catch (const std::bad_alloc&) {
+    // Out of memory is one more reason a file cannot be read, never the user's problem.
+    loaded = false;
+  }
+  if (!loaded) {
     stream.Seek(start, TSeekFrom::sfBeginning);
     Clear();
   }
@@ -97,7 +103,8 @@ bool TRasterBitmap::LoadBmp(TDataStream& stream, std::int64_t start) {
     Clear();
     VISTREL_CHECK_FAILED(kBitmapHeightMustBePositive);
   }
-  if (signed_height == std::numeric_limits<std::int32_t>::min()) return false;  // its magnitude has no 32-bit signed value
+  if (signed_height == std::numeric_limits<std::int32_t>::min())
+    return false;  // its magnitude has no 32-bit signed value
   const std::int32_t height = signed_height < 0 ? -signed_height : signed_height;
 
   // Run-length data is decoded into plain rows; it only exists bottom-up and at its own depth.
@@ -115,7 +122,6 @@ bool TRasterBitmap::LoadBmp(TDataStream& stream, std::int64_t start) {
     VISTREL_CHECK_FAILED(kNoMemory);
   }
   const std::int64_t stream_size = stream.Size();
-  if (pixel_bytes > kMaxPixelBytes) return false;
   // Uncompressed rows must all be in the stream, wherever they are read from.
   if (!rle && pixel_bytes > static_cast<std::uint64_t>(std::max<std::int64_t>(stream_size, 0))) {
     return false;
@@ -128,12 +134,12 @@ bool TRasterBitmap::LoadBmp(TDataStream& stream, std::int64_t start) {
     if (color_bytes != gap && !(sixteen && gap != 0)) color_bytes = gap;
     if (color_bytes <= gap) gap -= color_bytes;
   }
-  // The table area holds 256 entries; an offset that leaves more (or a negative amount, or a
-  // partial 3-byte entry) between header and pixels is refused.
-  if (color_bytes < 0 || (entry_size == 3 && color_bytes % 3 != 0) ||
-      color_bytes / entry_size * 4 > kColorTableBytes) {
-    return false;
-  }
+  // The table area holds 1024 bytes; an offset that leaves more (or a negative amount, or a
+  // partial 3-byte entry) between header and pixels is refused. Bytes are compared, not whole
+  // entries: a gap of 1025 holds 256 entries and one byte too many for the area.
+  if (color_bytes < 0 || (entry_size == 3 && color_bytes % 3 != 0)) return false;
+  const std::int64_t table_bytes = entry_size == 4 ? color_bytes : color_bytes / 3 * 4;
+  if (table_bytes > std::int64_t{kColorTableBytes}) return false;
   std::uint8_t* table = h + dib::kTableOffset;
   if (entry_size == 4) {
     if (!ReadAll(stream, table, static_cast<std::uint32_t>(color_bytes))) return false;
@@ -148,13 +154,18 @@ bool TRasterBitmap::LoadBmp(TDataStream& stream, std::int64_t start) {
   if (gap > 0) position += gap;  // gap < 2^32: cannot overflow
 
   std::vector<std::uint8_t> pixels;
+  TMemoryBudget budget;
+  AddBitmap(budget, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), bits);
   if (rle) {
     std::int64_t available = stream_size - position;
-    if (available <= 0 || static_cast<std::uint64_t>(available) > kMaxPixelBytes) return false;
+    if (available <= 0) return false;
+    budget.Add(static_cast<std::uint64_t>(available));
+    if (!budget.Fits()) return false;
     std::uint32_t data_size = static_cast<std::uint32_t>(available);
     std::uint32_t size_image = LoadU32LE(h + dib::kSizeImageOffset);
     if (size_image != 0 && size_image < data_size) data_size = size_image;
-    if (pixel_bytes > std::uint64_t{data_size} * kMaxRleExpansion) return false;
+    // The decoder's work is bounded by its data (every step takes at least two bytes), so a
+    // sparse picture that skips most of its pixels is as welcome as any other.
     std::vector<std::uint8_t> data(data_size);
     if (!SeekTo(stream, position) || !ReadAll(stream, data.data(), data_size)) return false;
     pixels.assign(static_cast<std::size_t>(pixel_bytes), 0);
@@ -164,6 +175,7 @@ bool TRasterBitmap::LoadBmp(TDataStream& stream, std::int64_t start) {
     StoreU32LE(h + dib::kCompressionOffset, kBiRgb);
     StoreU32LE(h + dib::kSizeImageOffset, static_cast<std::uint32_t>(pixel_bytes));
   } else {
+    if (!budget.Fits()) return false;
     // A file shorter than it says is read from its tail: the last pixel_bytes bytes.
     const std::int64_t wanted = static_cast<std::int64_t>(pixel_bytes);
     std::int64_t amount = declared_size == 0 ? wanted : std::min(wanted, stream_size - position);

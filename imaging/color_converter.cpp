@@ -1,6 +1,7 @@
 #include "imaging/color_converter.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -66,6 +67,41 @@ inline std::int32_t RoundToInt(double v) {
 }
 
 // A floating-point colour component in 0..1 as a byte, rounded to nearest.
+// Linear light to an sRGB display value, rounded: the upper bound of the linear values that
+// encode below each level, so the answer is exact without a power per sample.
+std::uint32_t LinearToSrgbByte(double linear) {
+  static const std::array<double, 255> kThresholds = [] {
+    std::array<double, 255> t{};
+    for (int v = 1; v <= 255; ++v) {
+      const double encoded = (v - 0.5) / 255.0;
+      t[v - 1] = encoded <= 0.04045 ? encoded / 12.92 : std::pow((encoded + 0.055) / 1.055, 2.4);
+    }
+    return t;
+  }();
+  return static_cast<std::uint32_t>(
+      std::upper_bound(kThresholds.begin(), kThresholds.end(), linear) - kThresholds.begin());
+}
+
+// CIE L*a*b* (D65 white) to 8-bit sRGB: XYZ by the CIE formulas, linear sRGB by the
+// IEC 61966-2-1 matrix, then the sRGB transfer curve.
+void LabToSrgb(double l, double a, double b, std::uint32_t* rgb) {
+  constexpr double kEpsilon = 216.0 / 24389.0;
+  constexpr double kKappa = 24389.0 / 27.0;
+  constexpr double kWhiteX = 0.95047, kWhiteZ = 1.08883;
+  const double fy = (l + 16) / 116;
+  const double fx = fy + a / 500;
+  const double fz = fy - b / 200;
+  auto inverse = [&](double f) {
+    return f * f * f > kEpsilon ? f * f * f : (116 * f - 16) / kKappa;
+  };
+  const double x = kWhiteX * inverse(fx);
+  const double y = l > kKappa * kEpsilon ? fy * fy * fy : l / kKappa;
+  const double z = kWhiteZ * inverse(fz);
+  rgb[0] = LinearToSrgbByte(3.2404542 * x - 1.5371385 * y - 0.4985314 * z);
+  rgb[1] = LinearToSrgbByte(-0.9692660 * x + 1.8760108 * y + 0.0415560 * z);
+  rgb[2] = LinearToSrgbByte(0.0556434 * x - 0.2040259 * y + 1.0572252 * z);
+}
+
 inline std::uint32_t UnitToByte(double v) {
   const double scaled = v * 255.0;
   if (!(scaled > 0.0)) return 0;
@@ -571,24 +607,7 @@ void TColorConverter::LabRow(const TSourceRows& source, std::uint8_t mask, std::
           a = static_cast<std::int8_t>(static_cast<std::uint8_t>(wideSource ? s[1] >> 8 : s[1]));
           b = static_cast<std::int8_t>(static_cast<std::uint8_t>(wideSource ? s[2] >> 8 : s[2]));
         }
-        double x;
-        double y;
-        double z;
-        if (l < 7.9996) {
-          y = l / 903.3;
-          x = y + a / 3893.5;
-          z = y - b / 1557.4;
-        } else {
-          const double f = (l + 16) / 116;
-          const double fx = f + a / 500;
-          const double fz = f - b / 200;
-          x = fx * fx * fx;
-          y = f * f * f;
-          z = fz * fz * fz;
-        }
-        rgb[0] = UnitToByte(2.998 * x - 1.458 * y - 0.541 * z);
-        rgb[1] = UnitToByte(-0.952 * x + 1.893 * y + 0.059 * z);
-        rgb[2] = UnitToByte(0.099 * x - 0.198 * y + 1.099 * z);
+        LabToSrgb(l, a, b, rgb);
       });
 }
 

@@ -6,6 +6,7 @@
 
 #include "imaging/byte_reader.h"
 #include "imaging/checked_math.h"
+#include "imaging/memory_budget.h"
 #include "imaging/stream_decoders.h"
 
 namespace vistrel {
@@ -16,11 +17,6 @@ constexpr std::uint32_t kHeaderSize = 6;
 constexpr std::uint32_t kScreenDescriptorSize = 7;
 constexpr std::uint32_t kImageDescriptorSize = 9;  // after the introducer
 constexpr std::int64_t kMinimumFileSize = 23;
-
-constexpr std::uint8_t kLabelPlainText = 0x01;
-constexpr std::uint8_t kLabelGraphicControl = 0xF9;
-constexpr std::uint8_t kLabelComment = 0xFE;
-constexpr std::uint8_t kLabelApplication = 0xFF;
 
 // The most pixels one byte of LZW data can yield: a code of w bits names a string of at most
 // 2^w bytes, and 2^w / w peaks at 4096 / 12 per bit for the 12-bit codes. A header that claims
@@ -85,27 +81,17 @@ bool TGIFGraphic::CanLoadStream(TDataStream& stream) {
 }
 
 std::uint8_t TGIFGraphic::SkipExtensions(TDataStream& stream) {
-  std::uint8_t last = 0;
-  while (last != kGifImageIntroducer && last != kGifTrailer) {
-    if (!ReadByte(stream, last)) return kGifTrailer;
-    if (last != kGifExtensionIntroducer) continue;  // stray bytes are passed over
-    // The label takes the introducer's place, so a label of 0x2C or 0x3B ends the walk too.
-    if (!ReadByte(stream, last)) return kGifTrailer;
-    std::uint8_t length = 0;
-    switch (last) {
-      case kLabelPlainText:
-        if (ReadByte(stream, length)) SkipBytes(stream, length);
-        SkipSubBlocks(stream);
-        break;
-      case kLabelGraphicControl:
-        if (ReadByte(stream, length)) SkipBytes(stream, length + 1u);
-        break;
-      case kLabelComment:
-      case kLabelApplication: SkipSubBlocks(stream); break;
-      default: break;
-    }
+  for (;;) {
+    std::uint8_t introducer = 0;
+    if (!ReadByte(stream, introducer)) return kGifTrailer;
+    if (introducer == kGifImageIntroducer || introducer == kGifTrailer) return introducer;
+    if (introducer != kGifExtensionIntroducer) continue;  // stray bytes are passed over
+    // Every extension, known label or not, is a label and a sequence of sub-blocks; its data is
+    // never scanned for introducers, which it may well contain.
+    std::uint8_t label = 0;
+    if (!ReadByte(stream, label)) return kGifTrailer;
+    SkipSubBlocks(stream);
   }
-  return last;
 }
 
 bool TGIFGraphic::ReadImageProperties(TDataStream& stream, std::uint32_t imageIndex) {
@@ -145,16 +131,23 @@ bool TGIFGraphic::ReadImageProperties(TDataStream& stream, std::uint32_t imageIn
 }
 
 void TGIFGraphic::LoadFromStream(TDataStream& stream) {
+  GuardMemory(kFormatNameGif, [&] { LoadImage(stream); });
+}
+
+void TGIFGraphic::LoadImage(TDataStream& stream) {
   Stream = &stream;
   BeginLoad(stream, kFormatNameGif);
   const std::uint32_t width = ImageProperties.Width;
   const std::uint32_t height = ImageProperties.Height;
-  std::uint64_t pixels = std::uint64_t{width} * height;  // both below 2^16
+  const std::uint64_t pixels = std::uint64_t{width} * height;  // both below 2^16
   const std::int64_t fileBytes = std::max<std::int64_t>(stream.Size() - StartPosition, 0);
-  if (pixels > kMaxPixelBytes ||
-      pixels > kLzwMaxBytesPerByte * static_cast<std::uint64_t>(fileBytes)) {
+  if (pixels > kLzwMaxBytesPerByte * static_cast<std::uint64_t>(fileBytes)) {
     RaiseGraphicErrorFmt(kMsgInvalidImage, {kFormatNameGif});
   }
+  // The bitmap, the unpacked pixels and the packed data, which is never more than the file.
+  TMemoryBudget budget;
+  AddBitmap(budget, width, height, 8).Add(pixels).Add(static_cast<std::uint64_t>(fileBytes));
+  if (!budget.Fits()) RaiseGraphicErrorFmt(kMsgUnsupportedFormat, {kFormatNameGif});
 
   stream.SetPosition(StartPosition);
   std::uint8_t header[kHeaderSize];
@@ -176,10 +169,18 @@ void TGIFGraphic::LoadFromStream(TDataStream& stream) {
   if (descriptor[8] & 0x80) ReadColorTable(stream, *Bitmap, TableEntries(descriptor[8]));
   if (pixels == 0) return;
 
+  std::uint8_t codeSize = 0;
+  const bool hasData = ReadByte(stream, codeSize);
+  // The decoder's tables hold 12-bit codes: a larger start size could never decode, and the
+  // picture would be nothing but background.
+  if (hasData && codeSize > kMaxLzwStartCodeSize) {
+    Bitmap.reset();
+    RaiseGraphicErrorFmt(kMsgInvalidImage, {kFormatNameGif});
+  }
+
   // Rows the data does not reach keep the colour the screen shows where no image is.
   std::vector<std::uint8_t> unpacked(static_cast<std::size_t>(pixels), background);
-  std::uint8_t codeSize = 0;
-  if (ReadByte(stream, codeSize)) {
+  if (hasData) {
     // The first walk sizes the buffer; it stops at the end of the stream, so the total is at
     // most the bytes left plus one block.
     const std::int64_t dataStart = stream.Position();

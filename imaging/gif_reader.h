@@ -26,13 +26,17 @@ class TGIFGraphic : public TImageReader {
 
   // Decodes the first image into Bitmap, an rf8Bit bitmap of the image's size. Rows the image
   // data does not reach show the screen's background index (0 without a global colour table).
-  // Raises message 1 ("GIF") for a file that is not a GIF or whose size its data could never
-  // fill.
+  // Raises message 1 ("GIF") for a file that is not a GIF, whose size its data could never fill
+  // or whose LZW start code size is above 11; message 4 for a picture beyond the memory budget
+  // or one that memory cannot be found for.
   void LoadFromStream(TDataStream& stream);
 
   // Reads forward past extensions to the next image descriptor or trailer and answers the byte
   // that stopped it (0x2C or 0x3B); the end of the stream counts as the trailer.
   static std::uint8_t SkipExtensions(TDataStream& stream);
+
+ private:
+  void LoadImage(TDataStream& stream);
 };
 
 }  // namespace vistrel

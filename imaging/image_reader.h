@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,18 @@ class TImageReader {
   // Loader steps shared by the readers: remembers where the image starts and reads the
   // properties, raising message 1 with formatName when they are not this reader's.
   void BeginLoad(TDataStream& stream, const char* formatName);
+
+  // Runs a loader's body. An allocation that fails inside it ends the load with message 4 for
+  // formatName, the half-made bitmap dropped: std::bad_alloc never leaves a reader.
+  template <class Body>
+  void GuardMemory(const char* formatName, Body body) {
+    try {
+      body();
+    } catch (const std::bad_alloc&) {
+      Bitmap.reset();
+      RaiseGraphicErrorFmt(kMsgUnsupportedFormat, {formatName});
+    }
+  }
 };
 
 // Class-level: opens the file, asks Reader::CanLoadStream and closes it again. A file that

@@ -4,7 +4,9 @@
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
+#include <new>
 #include <utility>
+#include <vector>
 
 // clang-format off
 // jpeglib.h needs FILE and size_t declared before it, and jerror.h needs jpeglib.h.
@@ -29,6 +31,7 @@ struct TErrorManager {
   jpeg_error_mgr pub;
   std::jmp_buf jump;
   bool failed;
+  bool hit_marker;  // a marker inside the entropy-coded data cut a scan short
 };
 
 struct TStreamSource {
@@ -52,8 +55,13 @@ void OnFatalError(j_common_ptr cinfo) {
   std::longjmp(error->jump, 1);
 }
 
-// Warnings and messages are not shown: a damaged picture still becomes what it can.
-void OnEmitMessage(j_common_ptr, int) {}
+// Warnings and messages are not shown: a damaged picture still becomes what it can. A scan cut
+// short by a marker is remembered as a failure all the same.
+void OnEmitMessage(j_common_ptr cinfo, int level) {
+  if (level < 0 && cinfo->err->msg_code == JWRN_HIT_MARKER) {
+    reinterpret_cast<TErrorManager*>(cinfo->err)->hit_marker = true;
+  }
+}
 void OnOutputMessage(j_common_ptr) {}
 void OnFormatMessage(j_common_ptr, char* buffer) {
   buffer[0] = '\0';
@@ -138,11 +146,52 @@ std::uint64_t CoefficientBytes(const jpeg_decompress_struct& cinfo) {
   return total;
 }
 
-bool WithinLimits(const jpeg_decompress_struct& cinfo, bool multiple_scans) {
-  std::uint64_t pixels;
-  if (!CheckedMul<std::uint64_t>(cinfo.image_width, cinfo.image_height, pixels)) return false;
-  if (pixels > kMaxJpegPixels) return false;
-  return !multiple_scans || CoefficientBytes(cinfo) <= kMaxJpegCoefficientBytes;
+// Blocks of the component with the most of them: the least the entropy-coded data must cover.
+std::uint64_t LargestComponentBlocks(const jpeg_decompress_struct& cinfo) {
+  std::uint64_t max_h = 1, max_v = 1;
+  for (int i = 0; i < cinfo.num_components; ++i) {
+    max_h = std::max<std::uint64_t>(max_h,
+                                    static_cast<std::uint64_t>(cinfo.comp_info[i].h_samp_factor));
+    max_v = std::max<std::uint64_t>(max_v,
+                                    static_cast<std::uint64_t>(cinfo.comp_info[i].v_samp_factor));
+  }
+  std::uint64_t largest = 0;
+  for (int i = 0; i < cinfo.num_components; ++i) {
+    std::uint64_t h = static_cast<std::uint64_t>(cinfo.comp_info[i].h_samp_factor);
+    std::uint64_t v = static_cast<std::uint64_t>(cinfo.comp_info[i].v_samp_factor);
+    std::uint64_t columns = (cinfo.image_width * h + max_h * DCTSIZE - 1) / (max_h * DCTSIZE);
+    std::uint64_t rows = (cinfo.image_height * v + max_v * DCTSIZE - 1) / (max_v * DCTSIZE);
+    largest = std::max(largest, columns * rows);
+  }
+  return largest;
+}
+
+// Bytes per pixel of the bitmap a decode makes.
+std::uint64_t OutputBytesPerPixel(const jpeg_decompress_struct& cinfo, bool raw_cmyk) {
+  if (cinfo.jpeg_color_space == JCS_GRAYSCALE) return 1;
+  if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK)
+    return raw_cmyk ? 4 : 3;
+  return 3;
+}
+
+// data_left: the bytes after the headers, where the entropy-coded data lies.
+bool WithinLimits(const jpeg_decompress_struct& cinfo, bool multiple_scans, bool raw_cmyk,
+                  std::uint64_t file_bytes, std::uint64_t data_left) {
+  if (!cinfo.arith_code && LargestComponentBlocks(cinfo) / kMinJpegBlocksPerByte > data_left)
+    return false;
+  TMemoryBudget budget;
+  std::uint32_t row = 0;
+  const std::uint64_t bytes = OutputBytesPerPixel(cinfo, raw_cmyk);
+  if (!DibRowSize(cinfo.image_width, static_cast<std::uint32_t>(8 * bytes), row)) return false;
+  budget.Add(row, cinfo.image_height).Add(file_bytes);
+  // libjpeg's own rows: a band of MCU rows of every component, and one converted row.
+  budget.Add(std::uint64_t{cinfo.image_width} * 4, 2 * 4 * DCTSIZE * 4);
+  if (multiple_scans) {
+    const std::uint64_t coefficients = CoefficientBytes(cinfo);
+    if (coefficients == UINT64_MAX) return false;
+    budget.Add(coefficients);
+  }
+  return budget.Fits();
 }
 
 std::int32_t ScaledSize(std::int32_t size, std::uint8_t shift) {
@@ -166,6 +215,10 @@ struct TJpegDecode {
   bool multiple_scans = false;
   bool palette_set = false;
   bool finished = false;
+  bool convert_cmyk = false;    // four components become blue, green, red through cmyk_row
+  bool inverted_cmyk = false;   // Adobe files store 255 for no ink
+  JSAMPLE* cmyk_row = nullptr;  // not owned: one row of four components
+  JDIMENSION rows_made = 0;     // the most rows any pass has written
   J_DCT_METHOD kept_dct_method = JDCT_ISLOW;
   boolean kept_two_pass_quantize = FALSE;
   J_DITHER_MODE kept_dither_mode = JDITHER_NONE;
@@ -208,7 +261,16 @@ struct TJpegDecode {
     d.cinfo.src = &d.source.pub;
     jpeg_read_header(&d.cinfo, TRUE);
     d.multiple_scans = jpeg_has_multiple_scans(&d.cinfo) != FALSE;
-    if (!WithinLimits(d.cinfo, d.multiple_scans)) Fail(&d.cinfo, JERR_IMAGE_TOO_BIG);
+    TDataStream& stream = *d.source.stream;
+    const std::int64_t size = stream.Size();
+    const std::int64_t consumed =
+        stream.Position() - static_cast<std::int64_t>(d.source.pub.bytes_in_buffer);
+    const std::uint64_t left = size > consumed ? static_cast<std::uint64_t>(size - consumed) : 0;
+    const bool raw_cmyk = d.picture != nullptr && d.picture->cmyk_hook_ != nullptr;
+    if (!WithinLimits(d.cinfo, d.multiple_scans, raw_cmyk, static_cast<std::uint64_t>(size),
+                      left)) {
+      Fail(&d.cinfo, JERR_IMAGE_TOO_BIG);
+    }
   }
 
   static void SetUp(TJpegDecode& d) {
@@ -289,9 +351,11 @@ struct TJpegDecode {
     if (bitmap.Height() != height) bitmap.SetHeight(height);
     std::uint64_t row_bytes =
         std::uint64_t{c.output_width} * static_cast<std::uint64_t>(c.output_components);
+    const int bits =
+        d.convert_cmyk ? (c.output_components == 4 ? 24 : -1) : 8 * c.output_components;
+    if (d.convert_cmyk) row_bytes = std::uint64_t{c.output_width} * 3;
     if (bitmap.Width() != width || bitmap.Height() != height ||
-        BitsForFormat(bitmap.GetFormat()) != 8 * c.output_components ||
-        row_bytes > bitmap.ScanLineSize()) {
+        BitsForFormat(bitmap.GetFormat()) != bits || row_bytes > bitmap.ScanLineSize()) {
       Fail(&c, JERR_CONVERSION_NOTIMPL);
     }
   }
@@ -299,8 +363,23 @@ struct TJpegDecode {
   static void ReadAllRows(TJpegDecode& d) {
     jpeg_decompress_struct& c = d.cinfo;
     while (c.output_scanline < c.output_height) {
-      JSAMPROW row = d.bitmap->ScanLine(static_cast<std::int32_t>(c.output_scanline));
-      if (row == nullptr || jpeg_read_scanlines(&c, &row, 1) != 1) return;
+      std::uint8_t* target = d.bitmap->ScanLine(static_cast<std::int32_t>(c.output_scanline));
+      JSAMPROW row = d.convert_cmyk ? d.cmyk_row : target;
+      if (target == nullptr || jpeg_read_scanlines(&c, &row, 1) != 1) return;
+      if (d.convert_cmyk) CmykToBgr(d.cmyk_row, c.output_width, d.inverted_cmyk, target);
+      d.rows_made = std::max(d.rows_made, c.output_scanline);
+    }
+  }
+
+  // Ink of cyan, magenta, yellow and black to light: (255 - C) (255 - K) / 255 for red, and so
+  // on, rounded. Adobe files store every component inverted (255 - ink), as their writers do.
+  static void CmykToBgr(const JSAMPLE* in, JDIMENSION count, bool inverted, std::uint8_t* out) {
+    for (JDIMENSION x = 0; x < count; ++x, in += 4, out += 3) {
+      unsigned k = inverted ? in[3] : 255u - in[3];
+      for (int i = 0; i < 3; ++i) {
+        unsigned v = inverted ? in[i] : 255u - in[i];
+        out[2 - i] = static_cast<std::uint8_t>((v * k + 127) / 255);
+      }
     }
   }
 
@@ -358,7 +437,10 @@ void TJpegPicture::LoadFromStream(TDataStream& stream) {
   std::int64_t count = std::max<std::int64_t>(stream.Size() - stream.Position(), 0);
   data_ = TJpegData();
   bitmap_.reset();
+  decoded_nothing_ = false;
   is_progressive_ = false;
+  // The whole file is held in memory: one beyond the budget is no picture to this program.
+  if (static_cast<std::uint64_t>(count) > kPictureMemoryBudget) count = 0;
   try {
     TMemoryStream& bytes = *data_.bytes;
     bytes.SetSize(count);
@@ -380,6 +462,8 @@ void TJpegPicture::LoadFromStream(TDataStream& stream) {
         is_progressive_ = header->multiple_scans;
       }
     }
+  } catch (const std::bad_alloc&) {
+    data_ = TJpegData();  // no memory for the file: an empty picture
   } catch (...) {
     data_ = TJpegData();
     throw;
@@ -397,8 +481,20 @@ std::int32_t TJpegPicture::Height() const {
 
 TRasterBitmap* TJpegPicture::Bitmap() {
   if (bitmap_) return bitmap_.get();
-  if (IsEmpty()) return nullptr;
+  if (IsEmpty() || decoded_nothing_) return nullptr;
   cancel_requested_ = false;
+  try {
+    return Decode();
+  } catch (const std::bad_alloc&) {
+    // Our own allocations (libjpeg's end in its error manager): no picture rather than a crash.
+    bitmap_.reset();
+    decode_failed_ = true;
+    decoded_nothing_ = true;
+    return nullptr;
+  }
+}
+
+TRasterBitmap* TJpegPicture::Decode() {
   auto decode = std::make_unique<TJpegDecode>(*data_.bytes, this);
   if (!decode->Run(TJpegDecode::SetUp)) {
     decode_failed_ = true;
@@ -406,9 +502,13 @@ TRasterBitmap* TJpegPicture::Bitmap() {
   }
   const jpeg_decompress_struct& c = decode->cinfo;
   bool cmyk = c.out_color_space == JCS_CMYK || c.out_color_space == JCS_YCCK;
-  TRasterFormat format = c.quantize_colors ? TRasterFormat::rf8Bit
-                         : cmyk            ? TRasterFormat::rf32Bit
-                                           : TRasterFormat::rf24Bit;
+  decode->convert_cmyk = cmyk && !cmyk_hook_;
+  decode->inverted_cmyk = c.saw_Adobe_marker != FALSE;
+  TRasterFormat format = c.quantize_colors               ? TRasterFormat::rf8Bit
+                         : cmyk && !decode->convert_cmyk ? TRasterFormat::rf32Bit
+                                                         : TRasterFormat::rf24Bit;
+  std::vector<JSAMPLE> cmyk_row(decode->convert_cmyk ? std::size_t{c.image_width} * 4 : 0);
+  decode->cmyk_row = cmyk_row.data();
   bitmap_ =
       std::make_unique<TRasterBitmap>(TRasterBitmap::CreateDibBitmap(Width(), Height(), format));
   decode->bitmap = bitmap_.get();
@@ -418,18 +518,26 @@ TRasterBitmap* TJpegPicture::Bitmap() {
     decode->Run(TJpegDecode::Decode);
   } catch (...) {
   }
+  // A decode that stopped before its first row (no quantisation table, say) made no picture:
+  // the zero-filled bitmap must not pass for one.
+  if (decode->rows_made == 0) {
+    bitmap_.reset();
+    decoded_nothing_ = true;
+  }
   try {
     if (progress_hook_) progress_hook_(*this, TProgressRect{0, 0, Width(), Height()});
     if (decode->palette_set) RaiseOnChange();
     if (cmyk && cmyk_hook_ && bitmap_) cmyk_hook_(*bitmap_);
   } catch (...) {
   }
-  decode_failed_ = decode->error.failed || !decode->finished || decode->source.ran_out;
+  decode_failed_ = decode->error.failed || !decode->finished || decode->source.ran_out ||
+                   decode->error.hit_marker || decode->rows_made == 0;
   return bitmap_.get();
 }
 
 void TJpegPicture::Clear() {
   bitmap_.reset();
+  decoded_nothing_ = false;
   data_ = TJpegData();
 }
 

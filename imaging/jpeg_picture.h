@@ -9,19 +9,21 @@
 
 #include "imaging/checked_math.h"
 #include "imaging/data_stream.h"
+#include "imaging/memory_budget.h"
 #include "imaging/raster_bitmap.h"
 
 namespace vistrel {
 
-// Limits against hostile files. A file that declares more than the first two loads as an empty
-// picture, before anything of its size is allocated; a decode that meets more scans than the
-// third stops there, keeping what it has, with DecodeFailed set.
-// Pixels the header may declare (16384 x 16384): at 4 bytes per pixel the largest bitmap still
-// fits kMaxPixelBytes, and a 700-byte file cannot make us allocate for 65500 x 65500.
-constexpr std::uint64_t kMaxJpegPixels = std::uint64_t{1} << 28;
-// A file with several scans makes libjpeg hold every DCT coefficient of the image (2 bytes per
-// sample of every component, up to ten components); that memory gets the same ceiling.
-constexpr std::uint64_t kMaxJpegCoefficientBytes = kMaxPixelBytes;
+// Limits against hostile files. A file whose picture would pass the memory budget (bitmap,
+// the compressed file held in memory, and for a file with several scans every DCT coefficient,
+// 2 bytes per sample of every component), or whose entropy-coded data is far too small for the
+// blocks its frame declares, loads as an empty picture before anything of its size is
+// allocated; a decode that meets more scans than the limit below stops there, keeping what it
+// has, with DecodeFailed set.
+// Huffman-coded data spends at least one bit on every block (its DC code): a file with less
+// than half a bit per block of its largest component is not a picture but a lying header.
+// Arithmetic coding can spend far less on a flat picture, so only the budget bounds it.
+constexpr std::uint64_t kMinJpegBlocksPerByte = 16;
 // Scans read before a decode gives up. Encoders' progressive scripts use about 10; every scan is
 // a pass over the whole image, so thousands of tiny scans would otherwise take minutes.
 constexpr int kMaxJpegScans = 100;
@@ -75,8 +77,11 @@ class TJpegPicture {
   std::int32_t Height() const;
   bool IsEmpty() const { return Width() == 0 || Height() == 0; }
 
-  // Decodes on the first call. nullptr for an empty picture. A damaged file still gives the
-  // bitmap as far as it was decoded, with DecodeFailed set. The picture owns the bitmap.
+  // Decodes on the first call. nullptr for an empty picture, and for a decode that stopped
+  // before its first row (a blank bitmap would be taken for the picture), with DecodeFailed set.
+  // A damaged file still gives the bitmap as far as it was decoded, with DecodeFailed set. CMYK
+  // and YCCK files come out as rf24Bit colours, unless a CmykHook is set. The picture owns the
+  // bitmap. Memory that cannot be found ends in an empty picture, never in std::bad_alloc.
   TRasterBitmap* Bitmap();
 
   void Clear();
@@ -100,8 +105,8 @@ class TJpegPicture {
   // The file's colour space is grayscale.
   bool IsGrayscale() const { return data_.grayscale; }
 
-  // The last decode met a libjpeg error, ran out of data before the end of the image, or did not
-  // run to its end.
+  // The last decode met a libjpeg error, ran out of data before the end of the image, met a
+  // marker inside the image data, or did not run to its end.
   bool DecodeFailed() const { return decode_failed_; }
 
   // Cleared when a decode starts; a hook sets it to stop a progressive display between passes.
@@ -116,13 +121,16 @@ class TJpegPicture {
   void SetProgressHook(TJpegProgressHook hook) { progress_hook_ = std::move(hook); }
   // Called by libjpeg's progress monitor while it decodes.
   void SetMonitorHook(TJpegMonitorHook hook) { monitor_hook_ = std::move(hook); }
-  // Gets the bitmap after a decode of a CMYK or YCCK file, which holds the raw four components.
+  // Gets the bitmap after a decode of a CMYK or YCCK file. While a hook is set such files are
+  // decoded into rf32Bit bitmaps that hold libjpeg's four components unchanged, for the hook to
+  // turn into colours; without one they are converted to blue, green, red.
   void SetCmykHook(TJpegCmykHook hook) { cmyk_hook_ = std::move(hook); }
 
  private:
   friend struct TJpegDecode;
 
   void RaiseOnChange();
+  TRasterBitmap* Decode();
 
   TJpegData data_;
   std::unique_ptr<TRasterBitmap> bitmap_;
@@ -139,6 +147,7 @@ class TJpegPicture {
   TJpegMonitorHook monitor_hook_;
   bool cancel_requested_ = false;
   TJpegCmykHook cmyk_hook_;
+  bool decoded_nothing_ = false;  // the last decode made no row: Bitmap answers nullptr
 };
 
 }  // namespace vistrel

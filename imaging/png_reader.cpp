@@ -9,6 +9,7 @@
 
 #include "imaging/byte_reader.h"
 #include "imaging/checked_math.h"
+#include "imaging/memory_budget.h"
 
 namespace vistrel {
 
@@ -137,16 +138,19 @@ bool TPNGGraphic::ReadChunkHeader() {
   ChunkLength = LoadU32BE(header);
   std::memcpy(ChunkType.data(), header + 4, 4);
   ChunkCrc = static_cast<std::uint32_t>(crc32(0, ChunkType.data(), 4));
-  // A chunk the stream cannot hold is damage (its CRC cannot be right), never an allocation.
-  const std::int64_t left = Stream->Size() - Stream->Position();
-  if (ChunkLength > kMaxChunkLength || static_cast<std::int64_t>(ChunkLength) + 4 > left)
-    Raise(kMsgCrcError);
+  if (ChunkLength > kMaxChunkLength) Raise(kMsgCrcError);
   return true;
 }
 
 void TPNGGraphic::ReadChunkData() {
+  if (StreamEnded_) {
+    ChunkData.clear();
+    return;
+  }
+  // A chunk the stream cannot hold is damage (its CRC cannot be right), never an allocation.
+  const std::int64_t left = Stream->Size() - Stream->Position();
+  if (static_cast<std::int64_t>(ChunkLength) + 4 > left) Raise(kMsgCrcError);
   ChunkData.resize(ChunkLength);
-  if (StreamEnded_) return;
   if (ChunkLength > 0 && Stream->Read(ChunkData.data(), ChunkLength) != ChunkLength)
     Raise(kMsgCrcError);
   std::uint8_t stored[4];
@@ -221,7 +225,7 @@ bool TPNGGraphic::ReadImageProperties(TDataStream& stream, std::uint32_t imageIn
   }
 }
 
-void TPNGGraphic::CheckImageSize() const {
+void TPNGGraphic::CheckImageSize() {
   const TImageProperties& p = ImageProperties;
   const std::uint32_t limit = static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max());
   if (p.Width > limit || p.Height > limit) Raise(kMsgInvalidImage);
@@ -229,19 +233,45 @@ void TPNGGraphic::CheckImageSize() const {
   // Refused with message 2 once the image is configured; its bitmap never gets pixel memory.
   if (!PixelBits(Header_.ColorType, Header_.BitDepth, fileBits, bitmapBits)) return;
 
+  // The chunks after IHDR, passed over once: the image data they hold and the largest chunk
+  // the loader will read whole. The walk stops at IEND or at the end of the stream.
+  const std::int64_t resume = Stream->Position();
+  const std::int64_t size = Stream->Size();
+  std::uint64_t idatBytes = 0;
+  std::uint64_t largestChunk = 0;
+  for (std::int64_t at = resume; at + 8 <= size;) {
+    std::uint8_t header[8];
+    Stream->SetPosition(at);
+    if (Stream->Read(header, 8) != 8) break;
+    const std::uint32_t length = LoadU32BE(header);
+    ChunkType = {header[4], header[5], header[6], header[7]};
+    // What the file holds of this chunk, at most.
+    const std::uint64_t held =
+        std::min<std::uint64_t>(length, static_cast<std::uint64_t>(size - at - 8));
+    if (IsChunk("IDAT")) idatBytes += held;
+    largestChunk = std::max(largestChunk, held);
+    if (IsChunk("IEND")) break;
+    at += 12 + static_cast<std::int64_t>(length);
+  }
+  Stream->SetPosition(resume);
+
+  // The filtered rows the image needs, interlaced passes counted as whole rows (they never
+  // need more), against what deflate can make of the image data.
   const std::uint64_t rowBytes = (std::uint64_t{p.Width} * fileBits + 7) / 8;
   std::uint64_t rawBytes = 0;
-  const std::int64_t streamBytes = Stream->Size() - StartPosition;
-  const std::uint64_t available = streamBytes > 0 ? static_cast<std::uint64_t>(streamBytes) : 0;
   if (!CheckedMul<std::uint64_t>(p.Height, rowBytes + 1, rawBytes) ||
-      rawBytes / kMaxDeflateRatio > available)
+      rawBytes / kMaxDeflateRatio > idatBytes)
     Raise(kMsgInvalidImage);
 
-  std::uint32_t dibRow = 0;
-  std::uint64_t dibBytes = 0;
-  if (!DibRowSize(p.Width, bitmapBits, dibRow) ||
-      !CheckedMul<std::uint64_t>(dibRow, p.Height, dibBytes) || dibBytes > kMaxPixelBytes)
-    Raise(kMsgInvalidImage);
+  // The bitmap, the two row buffers, the largest chunk read whole and inflate's state and
+  // window.
+  constexpr std::uint64_t kInflateBytes = 64 * 1024;
+  TMemoryBudget budget;
+  AddBitmap(budget, p.Width, p.Height, bitmapBits)
+      .Add(2, rowBytes + 1)
+      .Add(largestChunk)
+      .Add(kInflateBytes);
+  if (!budget.Fits()) Raise(kMsgUnsupportedFormat);
 }
 
 int TPNGGraphic::ConfigureDepth(std::uint8_t colorType, std::uint8_t bitDepth) {
@@ -301,6 +331,10 @@ int TPNGGraphic::ConfigureDepth(std::uint8_t colorType, std::uint8_t bitDepth) {
 }
 
 void TPNGGraphic::LoadFromStream(TDataStream& stream) {
+  GuardMemory(kFormatNamePng, [&] { LoadImage(stream); });
+}
+
+void TPNGGraphic::LoadImage(TDataStream& stream) {
   // The decoder and the chunk buffer go on every way out of here.
   struct Cleanup {
     TPNGGraphic& reader;
@@ -356,6 +390,8 @@ void TPNGGraphic::LoadFromStream(TDataStream& stream) {
       handled = false;  // the chunk after the last IDAT is taken as any other chunk
     } else if (IsChunk("PLTE")) {
       if (ChunkLength % 3 != 0) Raise(kMsgInvalidPalette);
+      // An indexed image's palette has 1 to 256 entries.
+      if (Header_.ColorType == 3 && ChunkLength == 0) Raise(kMsgInvalidPalette);
       ReadChunkData();
       if (Header_.ColorType == 3) {
         BytesPerPixel = ConfigureDepth(3, Header_.BitDepth);
@@ -463,6 +499,8 @@ void TPNGGraphic::DecodeImage() {
         static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)));
   }
   if (!DepthConfigured_) {
+    // Indices without a palette name no colours; inventing some would show a wrong picture.
+    if (Header_.ColorType == 3) Raise(kMsgInvalidPalette);
     BytesPerPixel = ConfigureDepth(Header_.ColorType, Header_.BitDepth);
     DepthConfigured_ = true;
   }

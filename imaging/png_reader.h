@@ -35,12 +35,14 @@ class TPNGGraphic : public TImageReader {
   static bool CanLoadStream(TDataStream& stream);
 
   // Parses the signature, IHDR and, when one comes before IEND, the gAMA chunk. Raises message 6
-  // for a CRC mismatch or a chunk that runs past the end of the stream.
+  // for a CRC mismatch or a chunk it reads that runs past the end of the stream; chunks it only
+  // passes over need no CRC, and the end of the stream ends the walk as IEND does.
   bool ReadImageProperties(TDataStream& stream, std::uint32_t imageIndex) override;
 
   // Decodes the image that starts at the stream's position into Bitmap; raises the numbered
-  // messages on damage. A Bitmap left from an earlier load keeps its size; what does not fit is
-  // clipped.
+  // messages on damage: 1 for a size its image data could never fill, 9 for an indexed image
+  // without a palette, 4 for a picture beyond the memory budget or one that memory cannot be
+  // found for. A Bitmap left from an earlier load keeps its size; what does not fit is clipped.
   void LoadFromStream(TDataStream& stream);
 
   // The IHDR record of the last load.
@@ -67,7 +69,8 @@ class TPNGGraphic : public TImageReader {
   void ReadBackground();
   void ReadTransparency();
   void ResolveGrayOrIndexedFill();
-  void CheckImageSize() const;
+  void LoadImage(TDataStream& stream);
+  void CheckImageSize();
   [[noreturn]] void Raise(int message) const;
 
   std::unique_ptr<TDeflateDecoder> Decoder;  // only while loading

@@ -7,6 +7,7 @@
 
 #include "imaging/byte_reader.h"
 #include "imaging/checked_math.h"
+#include "imaging/memory_budget.h"
 #include "imaging/stream_decoders.h"
 
 namespace vistrel {
@@ -83,6 +84,25 @@ int PlanesFor(TColorScheme scheme) {
   RaiseGraphicErrorFmt(kMsgInvalidImage, {kFormatNamePsd});
 }
 
+// A picture this reader cannot show (a colour mode or depth it has no conversion for, or one
+// beyond the memory budget): a blank bitmap in its place would become the wallpaper.
+[[noreturn]] void RaiseUnsupported() {
+  RaiseGraphicErrorFmt(kMsgUnsupportedFormat, {kFormatNamePsd});
+}
+
+// The depths whose rows this reader can turn into a picture.
+bool CanShow(TColorScheme scheme, int bits) {
+  switch (scheme) {
+    case TColorScheme::Gray:
+    case TColorScheme::Indexed: return bits == 1 || bits == 8 || bits == 16;
+    case TColorScheme::RGB:
+    case TColorScheme::RGBA:
+    case TColorScheme::CMYK:
+    case TColorScheme::CIELab: return bits == 8 || bits == 16;
+    default: return false;
+  }
+}
+
 }  // namespace
 
 bool TPSDGraphic::CanLoadStream(TDataStream& stream) {
@@ -146,6 +166,10 @@ bool TPSDGraphic::ReadImageProperties(TDataStream& stream, std::uint32_t imageIn
 }
 
 void TPSDGraphic::LoadFromStream(TDataStream& stream) {
+  GuardMemory(kFormatNamePsd, [&] { LoadImage(stream); });
+}
+
+void TPSDGraphic::LoadImage(TDataStream& stream) {
   BeginLoad(stream, kFormatNamePsd);
   const TImageProperties& p = ImageProperties;
   // The property reader stopped where the pixel data begins.
@@ -189,6 +213,7 @@ void TPSDGraphic::LoadFromStream(TDataStream& stream) {
   // Fewer channels than planes the mode reads would send the converter past the buffer.
   const int planes = PlanesFor(p.ColorScheme);
   if (p.ChannelCount < planes) RaiseGraphicError(kMsgInvalidSampleCount);
+  if (!CanShow(p.ColorScheme, bits)) RaiseUnsupported();
 
   // Sizes come from the file: all of them are checked before anything is allocated.
   const std::uint32_t limit = static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max());
@@ -197,18 +222,24 @@ void TPSDGraphic::LoadFromStream(TDataStream& stream) {
   std::uint64_t plane = 0;
   std::uint64_t allPlanes = 0;
   if (!CheckedMul<std::uint64_t>(rowBytes, p.Height, plane) ||
-      !CheckedMul<std::uint64_t>(plane, p.ChannelCount, allPlanes) || allPlanes > kMaxPixelBytes ||
+      !CheckedMul<std::uint64_t>(plane, p.ChannelCount, allPlanes) ||
       allPlanes > kPackBitsMaxRatio * dataBytes) {
     RaiseDamaged();
   }
   const TRasterFormat format = c.PixelFormatFor(true);
-  std::uint32_t dibRow = 0;
-  std::uint64_t dibBytes = 0;
+  const bool grayOrIndexed =
+      p.ColorScheme == TColorScheme::Gray || p.ColorScheme == TColorScheme::Indexed;
+  const bool packBits = p.Compression == TCompressionScheme::csPackBits;
+  const std::uint64_t tableEntries = std::uint64_t{p.Height} * p.ChannelCount;
+  // Everything the load holds at once: the bitmap; the row-length table (file bytes and host
+  // values) and the packed rows, never more than the file; and either one wide row (grey and
+  // indexed) or every channel's plane (colour).
+  TMemoryBudget budget;
   const int formatBits = BitsForFormat(format) != 0 ? BitsForFormat(format) : 16;
-  if (!DibRowSize(p.Width, static_cast<std::uint32_t>(formatBits), dibRow) ||
-      !CheckedMul<std::uint64_t>(dibRow, p.Height, dibBytes) || dibBytes > kMaxPixelBytes) {
-    RaiseDamaged();
-  }
+  AddBitmap(budget, p.Width, p.Height, static_cast<std::uint32_t>(formatBits));
+  if (packBits) budget.Add(tableEntries, 2 + sizeof(std::uint32_t)).Add(dataBytes);
+  budget.Add(grayOrIndexed ? rowBytes : allPlanes);
+  if (!budget.Fits()) RaiseUnsupported();
 
   Bitmap = std::make_unique<TRasterBitmap>(TRasterBitmap::CreateDeviceBitmap(
       static_cast<std::int32_t>(p.Width), static_cast<std::int32_t>(p.Height)));
@@ -234,14 +265,7 @@ void TPSDGraphic::LoadFromStream(TDataStream& stream) {
 
   if (Bitmap->IsEmpty()) return;  // no rows to fill
 
-  const bool grayOrIndexed =
-      p.ColorScheme == TColorScheme::Gray || p.ColorScheme == TColorScheme::Indexed;
-  const bool direct = grayOrIndexed && (bits == 1 || bits == 8 || bits == 16);
-  // Other modes and depths keep the bitmap as created.
-  if (!direct && (planes == 1 || p.ColorScheme == TColorScheme::Unknown)) return;
-
-  const bool packBits = p.Compression == TCompressionScheme::csPackBits;
-  const std::uint64_t tableEntries = std::uint64_t{p.Height} * p.ChannelCount;
+  const bool direct = grayOrIndexed;
   std::vector<std::uint32_t> rowLengths;
   if (packBits) {
     if (tableEntries * 2 > BytesLeft(stream)) RaiseDamaged();

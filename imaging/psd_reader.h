@@ -21,12 +21,17 @@ class TPSDGraphic : public TImageReader {
   // reads the compression code. False unless the file starts with exactly "8BPS".
   bool ReadImageProperties(TDataStream& stream, std::uint32_t imageIndex) override;
 
-  // Decodes the composite image into Bitmap. Colour modes outside the table leave the bitmap as
-  // created; pixel data that ends early leaves zero bytes. Raises message 1 ("PSD or PDD") for a
-  // file that is not a PSD, whose row-length table or packed rows run past the end of the file,
-  // or whose size the rest of the file could never fill; 16 for a sample depth outside 1..16;
-  // 17 when the channels are fewer than the colour mode needs.
+  // Decodes the composite image into Bitmap; pixel data that ends early leaves zero bytes.
+  // Raises message 1 ("PSD or PDD") for a file that is not a PSD, whose row-length table or
+  // packed rows run past the end of the file, or whose size the rest of the file could never
+  // fill; 16 for a sample depth outside 1..16; 17 when the channels are fewer than the colour
+  // mode needs; 4 for a colour mode or depth it cannot show (modes 5, 6 and above 9, grey at 2
+  // or 4 bits, colour at other than 8 or 16 bits), a picture beyond the memory budget, or one
+  // that memory cannot be found for.
   void LoadFromStream(TDataStream& stream);
+
+ private:
+  void LoadImage(TDataStream& stream);
 };
 
 }  // namespace vistrel

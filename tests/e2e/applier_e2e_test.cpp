@@ -203,5 +203,42 @@ TEST_F(ApplierE2E, RefusedPsdShowsTheReadersMessageAndChangesNothing) {
   EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "before-tile");
 }
 
+// Pictures the readers cannot show must not become a blank wallpaper: the reader's message is
+// shown, the program ends with 1 and the wallpaper, its file and the style values stay.
+TEST_F(ApplierE2E, GifAndPsdWithoutAPictureShowTheReadersMessageAndChangeNothing) {
+  std::string dir = FreshProgramDir("apply_no_picture", {"vistrel.exe"});
+  // A 2 x 2 GIF whose LZW data starts with code size 12.
+  std::string gif = std::string("GIF89a\x02\x00\x02\x00\x80\x00\x00", 13);
+  gif += std::string("\x00\x00\x00\xFF\xFF\xFF", 6);
+  gif += std::string(",\x00\x00\x00\x00\x02\x00\x02\x00\x00", 10);
+  gif += std::string("\x0C\x03\x00\x10\x00\x00;", 7);
+  test::WriteBytes(dir + "wide.gif", gif);
+  // An RGB PSD turned into colour mode 5, which names no colour model.
+  std::string psd = test::ReadBytes(test::DataPath("psd/oiio/pattern2-8-rgb.psd"));
+  ASSERT_EQ(psd.substr(24, 2), std::string("\x00\x03", 2));
+  psd[25] = 5;
+  test::WriteBytes(dir + "mode5.psd", psd);
+  test::WriteBytes(dir + "vistrel_wlp.bmp", "previous wallpaper");
+
+  struct Case {
+    const char* file;
+    const char* message;
+  } cases[] = {{"wide.gif", "Cannot load image. Invalid or unexpected GIF image format."},
+               {"mode5.psd", "Cannot load image. Unsupported PSD or PDD image format."}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    Process vistrel("\"" + dir + "vistrel.exe\" \"2" + dir + c.file + "\"");
+    ASSERT_TRUE(vistrel.Started());
+    std::string text = TakeMessageBoxText(vistrel.Id());
+    EXPECT_NE(text.find(c.message), std::string::npos) << text;
+    EXPECT_EQ(vistrel.Wait(20000), 1u);
+    EXPECT_EQ(FileBytes(dir + "vistrel_wlp.bmp"), "previous wallpaper");
+    EXPECT_FALSE(Exists(dir + "vistrel_wlp.bmp.tmp~"));
+    EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "before-style");
+    EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "before-tile");
+    EXPECT_EQ(ReadDesktopValue("Wallpaper"), "before.bmp");
+  }
+}
+
 }  // namespace
 }  // namespace vistrel::e2e

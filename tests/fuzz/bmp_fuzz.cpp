@@ -23,6 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (in->Position() != 0 || bmp.Header() != nullptr) std::abort();
     return 0;
   }
+  // A few bytes of run-length data may make a valid sparse picture of hundreds of megabytes;
+  // saving and converting those tests only the allocator, slowly.
+  if (bmp.PixelMemorySize() > (std::uint32_t{16} << 20)) return 0;
   auto out = CreateMemoryStream();
   bmp.SaveToStream(*out);
   TRasterBitmap again;

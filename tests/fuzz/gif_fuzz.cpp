@@ -16,7 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     gif.LoadFromStream(*in);
   } catch (const Exception& e) {
-    if (e.Kind() != kGraphicErrorKind || e.Code() != kMsgInvalidImage) std::abort();
+    if (e.Kind() != kGraphicErrorKind ||
+        (e.Code() != kMsgInvalidImage && e.Code() != kMsgUnsupportedFormat)) {
+      std::abort();
+    }
     return 0;
   }
   TRasterBitmap& bmp = *gif.Bitmap;

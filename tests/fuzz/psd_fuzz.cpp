@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const Exception& e) {
     const std::uint32_t code = e.Code();
     if (e.Kind() != kGraphicErrorKind ||
-        !(code == kMsgInvalidImage || (code >= 14 && code <= 17))) {
+        !(code == kMsgInvalidImage || code == kMsgUnsupportedFormat ||
+          (code >= 14 && code <= 17))) {
       std::abort();
     }
     return 0;

@@ -1,6 +1,7 @@
 // The BMP reader and writer on files built byte by byte here from the file format.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -410,13 +411,83 @@ TEST(BmpFile, ImplausibleSizesAreRefusedBeforeAllocating) {
   EXPECT_FALSE(Load(BmpFile(info, Pattern(1024, 1), Pattern(4, 1))).IsEmpty())
       << "planes only choose the requested format";
 
-  // RLE data may only stand for so many pixels per byte.
+  // RLE pixels beyond the memory budget are refused before anything of their size is made.
   Info rle;
   rle.bits = 8;
   rle.compression = 1;
-  rle.width = 2000;
-  rle.height = 2000;
+  rle.width = 40000;
+  rle.height = 40000;
   EXPECT_TRUE(Load(BmpFile(rle, Pattern(1024, 1), {0, 1})).IsEmpty());
+}
+
+TEST(BmpFile, SparseRunLengthPicturesLoad) {
+  // A valid picture that says almost nothing: one run in the middle, the rest skipped by delta
+  // and end codes, and so left at colour 0.
+  for (bool four : {false, true}) {
+    SCOPED_TRACE(four ? "RLE4" : "RLE8");
+    Info info;
+    info.bits = four ? 4 : 8;
+    info.compression = four ? 2 : 1;
+    info.width = 3000;
+    info.height = 2000;
+    // Delta by (250, 255) four times to row 1020, column 1000; a run of 6 pixels; end of line;
+    // end of bitmap.
+    Bytes codes = {0, 2, 250, 255, 0, 2, 250, 255, 0, 2, 250, 255, 0, 2, 250, 255,
+                   0, 2, 0, 0, 6, static_cast<std::uint8_t>(four ? 0x35 : 0x35), 0, 0, 0, 1};
+    TRasterBitmap bmp = Load(BmpFile(info, Pattern(four ? 64 : 1024, 1), codes));
+    ASSERT_FALSE(bmp.IsEmpty());
+    ASSERT_EQ(bmp.Width(), 3000);
+    ASSERT_EQ(bmp.Height(), 2000);
+    // Rows are bottom-up in the file: file row 1020 is image row 2000 - 1 - 1020.
+    const std::uint8_t* row = bmp.ScanLine(2000 - 1 - 1020);
+    if (four) {
+      EXPECT_EQ(Bytes(row + 500, row + 503), (Bytes{0x35, 0x35, 0x35}));
+      EXPECT_EQ(row[499], 0);
+      EXPECT_EQ(row[503], 0);
+    } else {
+      EXPECT_EQ(Bytes(row + 999, row + 1007), (Bytes{0, 0x35, 0x35, 0x35, 0x35, 0x35, 0x35, 0}));
+    }
+    const std::uint8_t* other = bmp.ScanLine(0);
+    EXPECT_TRUE(std::all_of(other, other + bmp.ScanLineSize(), [](std::uint8_t v) { return v == 0; }));
+  }
+}
+
+TEST(BmpFile, ColourAreaGapsAreComparedInBytes) {
+  // An 8-bit picture whose pixels start 1020 to 1030 bytes after the info header: up to 1024
+  // bytes fit the table area (entries beyond the gap stay 0); more must never be read into it.
+  Info info;
+  info.bits = 8;
+  info.width = 4;
+  info.height = 2;
+  const Bytes pixels = Pattern(8, 3);
+  for (std::uint32_t gap = 1020; gap <= 1030; ++gap) {
+    SCOPED_TRACE(gap);
+    const Bytes table = Pattern(gap, 5);
+    Bytes file = BmpFile(info, table, pixels);
+    ASSERT_EQ(LoadU32LE(&file[10]), 54 + gap);
+    TRasterBitmap bmp = Load(file);
+    if (gap <= 1024) {
+      ASSERT_FALSE(bmp.IsEmpty());
+      EXPECT_EQ(PixelsOf(bmp), pixels);
+      EXPECT_EQ(Bytes(bmp.Header() + 40, bmp.Header() + 40 + gap), table);
+    } else {
+      EXPECT_TRUE(bmp.IsEmpty());
+    }
+  }
+  // 3-byte entries of a core header: 768 bytes (256 entries) fit, 771 do not.
+  for (std::uint32_t gap : {765u, 768u, 771u}) {
+    SCOPED_TRACE(gap);
+    Bytes core = FileHeader(0, 14 + 12 + gap);
+    Put32(core, 12);
+    Put16(core, 4);
+    Put16(core, 2);
+    Put16(core, 1);
+    Put16(core, 8);
+    Append(core, Pattern(gap, 7));
+    Append(core, pixels);
+    StoreU32LE(&core[2], static_cast<std::uint32_t>(core.size()));
+    EXPECT_EQ(Load(core).IsEmpty(), gap > 768);
+  }
 }
 
 TEST(BmpFile, GapsThatDoNotFitTheTableAreaAreRefused) {

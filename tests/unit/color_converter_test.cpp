@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -493,21 +496,58 @@ TEST(ColorConverterCmyk, EightAndSixteenBits) {
   EXPECT_EQ(ReadNative16(six), (std::vector<std::uint16_t>{124 * 257, 33 * 257, 155 * 257}));
 }
 
-TEST(ColorConverterLab, BothBranchesAndSourceOptions) {
-  TColorConverter c = Configured(TColorScheme::CIELab, TColorScheme::RGB, 8, 8);
-  Bytes dst(9, 0);
-  // L 100, a 0, b 0: X = Y = Z = 1 -> white. L 50: f^3 = 0.184186 -> 46.92, 46.97, 46.97. L 5, a
-  // -10, b 20 (the linear branch): 1.22, 1.84, -2.25.
-  c.ConvertRow(Bytes{100, 0, 0, 50, 0, 0, 5, 0xF6, 20}.data(), 0xFF, 3, dst.data());
-  EXPECT_EQ(dst, (Bytes{255, 255, 255, 47, 47, 47, 1, 2, 0}));
+// CIE L*a*b* (D65) to 8-bit sRGB by the published formulas (CIE 15, IEC 61966-2-1), written
+// from the standards, not from the converter; rounded.
+Bytes StandardLab(double l, double a, double b) {
+  const double fy = (l + 16) / 116, fx = fy + a / 500, fz = fy - b / 200;
+  auto finv = [](double t) {
+    return t > 6.0 / 29 ? t * t * t : 3 * (6.0 / 29) * (6.0 / 29) * (t - 4.0 / 29);
+  };
+  const double x = 0.9505 * finv(fx), y = finv(fy), z = 1.0890 * finv(fz);
+  const double linear[3] = {3.2406 * x - 1.5372 * y - 0.4986 * z,
+                            -0.9689 * x + 1.8758 * y + 0.0415 * z,
+                            0.0557 * x - 0.2040 * y + 1.0570 * z};
+  Bytes out(3);
+  for (int c = 0; c < 3; ++c) {
+    const double v = std::clamp(linear[c], 0.0, 1.0);
+    out[c] = static_cast<std::uint8_t>(
+        std::lround(255 * (v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1 / 2.4) - 0.055)));
+  }
+  return out;
+}
 
-  // Stored L 153 / 2.55 = 60, a 148 - 128 = 20, b 98 - 128 = -30: 80.26, 62.05, 140.57.
+::testing::AssertionResult Within2(const Bytes& got, const Bytes& want) {
+  for (std::size_t i = 0; i < got.size(); ++i)
+    if (std::abs(int(got[i]) - int(want[i])) > 2)
+      return ::testing::AssertionFailure() << "byte " << i << ": " << int(got[i]) << " vs "
+                                           << int(want[i]);
+  return ::testing::AssertionSuccess();
+}
+
+TEST(ColorConverterLab, StandardColoursAndSourceOptions) {
+  TColorConverter c = Configured(TColorScheme::CIELab, TColorScheme::RGB, 8, 8);
+  Bytes dst(12, 0);
+  // White, mid-grey (L* 50 is about 119 on the display, not the 47 of linear light), a dark
+  // colour in the linear part of the curve, and a saturated one outside the sRGB gamut.
+  c.ConvertRow(Bytes{100, 0, 0, 50, 0, 0, 5, 0xF6, 20, 60, 80, 0x9C}.data(), 0xFF, 4, dst.data());
+  EXPECT_EQ(Bytes(dst.begin(), dst.begin() + 3), (Bytes{255, 255, 255}));
+  EXPECT_NEAR(dst[3], 119, 1);
+  EXPECT_EQ(dst[3], dst[4]);
+  EXPECT_EQ(dst[4], dst[5]);
+  Bytes want = StandardLab(100, 0, 0);
+  for (const Bytes& part : {StandardLab(50, 0, 0), StandardLab(5, -10, 20), StandardLab(60, 80, -100)})
+    want.insert(want.end(), part.begin(), part.end());
+  EXPECT_TRUE(Within2(dst, want));
+
+  // Stored L 153 / 2.55 = 60, a 148 - 128 = 20, b 98 - 128 = -30.
   TColorConverter shifted = Configured(TColorScheme::CIELab, TColorScheme::BGR, 8, 8);
   shifted.SourceOptions.Include(Opt::LightnessIn255);
   shifted.SourceOptions.Include(Opt::ChromaWithOffset);
   Bytes three(3, 0);
   shifted.ConvertRow(Bytes{153, 148, 98}.data(), 0xFF, 1, three.data());
-  EXPECT_EQ(three, (Bytes{141, 62, 80}));
+  const Bytes rgb = StandardLab(60, 20, -30);
+  EXPECT_TRUE(Within2(three, Bytes{rgb[2], rgb[1], rgb[0]}));
+  const Bytes eight = three;
 
   // 16-bit samples are reduced first: v * 257 comes back as v.
   TColorConverter wide = Configured(TColorScheme::CIELab, TColorScheme::BGR, 16, 8);
@@ -515,7 +555,7 @@ TEST(ColorConverterLab, BothBranchesAndSourceOptions) {
   const Bytes l = BigEndian16({153 * 257}), a = BigEndian16({148 * 257}),
               b = BigEndian16({98 * 257});
   wide.ConvertRow({l.data(), a.data(), b.data()}, 0xFF, 1, three.data());
-  EXPECT_EQ(three, (Bytes{141, 62, 80}));
+  EXPECT_EQ(three, eight);
 }
 
 TEST(ColorConverterChroma, TablesForBothSchemes) {

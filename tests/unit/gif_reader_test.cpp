@@ -246,14 +246,80 @@ TEST(GifReader, ExtensionsBeforeTheImageChangeNothing) {
   extensions += "!\xFE" + SubBlocks("a comment ,;!");                // comment
   extensions += "!\xFF" + SubBlocks("NETSCAPE2.0");                  // application
   extensions += std::string("!\x01\x0C", 3) + std::string(12, 'p') + SubBlocks("text");
-  extensions += "!\x77";  // unknown label: nothing more is read
-  extensions += "junk";   // stray bytes before the descriptor are passed over
+  extensions += "!\x77" + SubBlocks("any");  // unknown label: its sub-blocks are skipped
+  extensions += "junk";                        // stray bytes before the descriptor are passed over
   s.beforeImage = extensions;
   Loaded g = Load(MakeGif(s));
   ASSERT_EQ(g.message, 0);
   ASSERT_EQ(plain.message, 0);
   for (int y = 0; y < 3; ++y) EXPECT_EQ(g.Row(y), plain.Row(y));
   EXPECT_EQ(g.Row(2), (Bytes{2, 3, 0}));
+}
+
+TEST(GifReader, EveryExtensionIsSkippedAsSubBlocksWhateverItsLabel) {
+  GifFile s;
+  s.width = 3;
+  s.height = 2;
+  s.pixels = Ramp(6, 4);
+  Loaded plain = Load(MakeGif(s));
+  ASSERT_EQ(plain.message, 0);
+  // Introducer bytes inside the data of unknown labels (and of a label that is itself one):
+  // none of them may end the walk or be read as a descriptor.
+  const char* payloads[] = {";", ",", "ab;cd", "x,\x01\x02\x03\x04\x05\x06\x07\x08\x09", "!\x2C;"};
+  const std::uint8_t labels[] = {0x00, 0x02, 0x2C, 0x3B, 0x77, 0xFA};
+  for (std::uint8_t label : labels) {
+    for (const char* payload : payloads) {
+      SCOPED_TRACE(std::to_string(label) + " " + payload);
+      s.beforeImage = std::string("!") + static_cast<char>(label) + SubBlocks(payload);
+      Loaded g = Load(MakeGif(s));
+      ASSERT_EQ(g.message, 0);
+      ASSERT_EQ(g.Bitmap().Width(), 3);
+      ASSERT_EQ(g.Bitmap().Height(), 2);
+      for (int y = 0; y < 2; ++y) EXPECT_EQ(g.Row(y), plain.Row(y));
+      TGIFGraphic props;
+      std::unique_ptr<TMemoryStream> stream = CreateMemoryStream();
+      const std::string bytes = MakeGif(s);
+      stream->Assign(bytes.data(), bytes.size());
+      ASSERT_TRUE(props.ReadImageProperties(*stream, 0));
+      EXPECT_EQ(props.ImageProperties.Width, 3u);
+    }
+  }
+}
+
+TEST(GifReader, StartCodeSizeAboveElevenIsRefused) {
+  GifFile s;
+  s.width = 2;
+  s.height = 2;
+  s.pixels = Ramp(4, 4);
+  for (int codeSize : {11, 12, 13, 255}) {
+    SCOPED_TRACE(codeSize);
+    std::string bytes = MakeGif(s);
+    // The code size byte follows the descriptor (no local table): patch it in place.
+    const std::size_t at = bytes.size() - SubBlocks(LzwLiterals(s.pixels, 2)).size() - 2;
+    ASSERT_EQ(bytes[at], 2);
+    bytes[at] = static_cast<char>(codeSize);
+    Loaded g = Load(bytes);
+    if (codeSize == 11) {
+      EXPECT_EQ(g.message, 0) << "decodable, if not sensible";
+    } else {
+      EXPECT_EQ(g.message, 1);
+      EXPECT_EQ(g.reader->Bitmap, nullptr) << "no blank picture left behind";
+    }
+  }
+}
+
+TEST(GifReader, PicturesBeyondTheMemoryBudgetAreRefused) {
+  // 20000 x 40000 with data enough for LZW to make it: its bitmap and unpacked pixels would take
+  // 1.6 GB. Refused with message 4 before either exists.
+  GifFile s;
+  s.width = 20000;
+  s.height = 40000;
+  s.pixels = Ramp(4, 4);
+  std::string bytes = MakeGif(s);
+  bytes.insert(bytes.size() - 1, std::string(400000, '\0'));
+  Loaded g = Load(bytes);
+  EXPECT_EQ(g.message, 4);
+  EXPECT_EQ(g.reader->Bitmap, nullptr);
 }
 
 TEST(GifReader, InterlacedRowsGoBackInPlace) {
@@ -296,12 +362,12 @@ TEST(GifReader, RowsTheDataMissesShowTheBackground) {
   EXPECT_EQ(c.Row(0), (Bytes{1, 2}));
   EXPECT_EQ(c.Row(2), (Bytes{3, 3}));
 
-  // A start code size the decoder refuses leaves every row in the background.
+  // A start code size the decoder cannot take is refused, not shown as background.
   s.codeSize = 12;
   std::string big = MakeGif(s);
   Loaded b = Load(big);
-  ASSERT_EQ(b.message, 0);
-  EXPECT_EQ(b.Row(0), (Bytes{3, 3}));
+  EXPECT_EQ(b.message, 1);
+  EXPECT_EQ(b.reader->Bitmap, nullptr);
 }
 
 TEST(GifReader, TrailerBeforeAnyImageLeavesAnEmptyBitmap) {

@@ -392,7 +392,7 @@ TEST(PngSuite, EveryValidFileLoadsWithItsProperties) {
 }
 
 TEST(PngLibpngCorpus, CrashersAndBadPalettesFailCleanlyOrDecode) {
-  const std::set<std::uint32_t> pngMessages = {1, 2, 5, 6, 7, 8, 9, 10};
+  const std::set<std::uint32_t> pngMessages = {1, 2, 4, 5, 6, 7, 8, 9, 10};
   std::size_t count = 0;
   for (const std::string& name : PngFiles("png/png-libpng/testpngs")) {
     TPNGGraphic reader;
@@ -403,11 +403,13 @@ TEST(PngLibpngCorpus, CrashersAndBadPalettesFailCleanlyOrDecode) {
     ++count;
   }
   EXPECT_GT(count, 100u);
-  // Chunks that claim more bytes than the file has are damage, not an allocation.
+  // Chunks that claim more bytes than the file has are damage, not an allocation: an IDAT that
+  // must be read is a CRC error; an ancillary chunk is only passed over, to the end of the
+  // file, before any image data.
   TPNGGraphic reader;
   EXPECT_EQ(Load(reader, DataFile("png/png-libpng/testpngs/crashers/huge_IDAT.png")).code, 6u);
   EXPECT_EQ(Load(reader, DataFile("png/png-libpng/testpngs/crashers/huge_iCCP_chunk.png")).code,
-            6u);
+            1u);
   EXPECT_EQ(Load(reader, DataFile("png/png-libpng/testpngs/crashers/badadler.png")).code, 7u);
   EXPECT_TRUE(
       Load(reader, DataFile("png/png-libpng/testpngs/crashers/empty_ancillary_chunks.png")).loaded);
@@ -691,12 +693,13 @@ TEST(PngDamage, ByteChangedInsideImageDataIsACrcErrorBeforeDecompression) {
 TEST(PngDamage, ChunkLongerThanTheFileIsACrcErrorNotAnAllocation) {
   TPNGGraphic reader;
   const std::string good = Png({Ihdr(2, 2, 8, 0), Chunk("IDAT", Zlib(kGrey2x2)), kIend});
-  // An ancillary chunk claiming 2^31 - 1 bytes, and one claiming 4 GB.
+  // An ancillary chunk claiming 4 GB is no chunk at all. One claiming 2^31 - 1 or 100 bytes is
+  // only passed over, to the end of the file, which ends the walk before any image data.
   for (std::uint32_t length : {0x7FFFFFFFu, 0xFFFFFFF0u, 100u}) {
     std::string bytes = good;
     bytes.insert(33, U32(length) + "teXt" + "short");
     Outcome outcome = Load(reader, bytes);
-    EXPECT_EQ(outcome.code, 6u) << length;
+    EXPECT_EQ(outcome.code, length == 0xFFFFFFF0u ? 6u : 1u) << length;
   }
   // IDAT cut short by the end of the file.
   std::string cut = good.substr(0, good.size() - 16);
@@ -712,6 +715,63 @@ TEST(PngDamage, StreamEndingBeforeIendStopsAsAtIend) {
   std::unique_ptr<TMemoryStream> stream = CreateMemoryStream();
   stream->Assign(noEnd.data(), noEnd.size());
   EXPECT_TRUE(reader.ReadImageProperties(*stream, 0)) << "the gAMA search stops as well";
+}
+
+TEST(PngDamage, ChunksOnlyPassedOverNeedNoCrc) {
+  const std::string complete = Png({Ihdr(2, 2, 8, 0), Chunk("IDAT", Zlib(kGrey2x2)), kIend});
+  TPNGGraphic whole;
+  ASSERT_TRUE(Load(whole, complete).loaded);
+  // IEND without its CRC, or with part of it, decodes as the complete file does.
+  for (std::size_t cut : {1u, 2u, 4u}) {
+    SCOPED_TRACE(cut);
+    TPNGGraphic reader;
+    ASSERT_TRUE(Load(reader, complete.substr(0, complete.size() - cut)).loaded);
+    for (int y = 0; y < 2; ++y) EXPECT_EQ(GreyRow(*reader.Bitmap, y), GreyRow(*whole.Bitmap, y));
+    std::unique_ptr<TMemoryStream> stream = CreateMemoryStream();
+    const std::string bytes = complete.substr(0, complete.size() - cut);
+    stream->Assign(bytes.data(), bytes.size());
+    EXPECT_TRUE(reader.ReadImageProperties(*stream, 0));
+  }
+  // An ancillary chunk after the image whose data the file cuts short is passed over as well.
+  std::string tail = Png({Ihdr(2, 2, 8, 0), Chunk("IDAT", Zlib(kGrey2x2)), Chunk("tEXt", "a\0bcdef")});
+  TPNGGraphic cutText;
+  ASSERT_TRUE(Load(cutText, tail.substr(0, tail.size() - 6)).loaded);
+  EXPECT_EQ(GreyRow(*cutText.Bitmap, 1), (std::vector<int>{3, 4}));
+}
+
+TEST(PngDamage, IndexedImageWithoutPaletteIsRefused) {
+  const std::string raw = Bytes({0, 0x1B});
+  TPNGGraphic reader;
+  Outcome none = Load(reader, Png({Ihdr(4, 1, 2, 3), Chunk("IDAT", Zlib(raw)), kIend}));
+  EXPECT_EQ(none.code, 9u);
+  EXPECT_EQ(none.message, "Cannot load image. Palette in PNG file is invalid.");
+  TPNGGraphic empty;
+  EXPECT_EQ(
+      Load(empty, Png({Ihdr(4, 1, 2, 3), Chunk("PLTE", ""), Chunk("IDAT", Zlib(raw)), kIend})).code,
+      9u);
+  // A palette after the image data comes too late to colour it.
+  TPNGGraphic late;
+  EXPECT_EQ(Load(late, Png({Ihdr(4, 1, 2, 3), Chunk("IDAT", Zlib(raw)),
+                            Chunk("PLTE", Bytes({1, 2, 3})), kIend}))
+                .code,
+            9u);
+}
+
+TEST(PngDamage, ImageDataMustJustifyThePictureAndThePictureTheBudget) {
+  // 268,435,455 x 1 of 16-bit RGBA with 2.1 MB of image data, enough for deflate to make it:
+  // a 1 GiB bitmap and two 2 GiB row buffers. Refused with message 4 before any of them exists.
+  TPNGGraphic huge;
+  const std::string idat = Chunk("IDAT", std::string(2100000, '\0'));
+  Outcome refused = Load(huge, Png({Ihdr(268435455u, 1, 16, 6), idat, kIend}));
+  EXPECT_EQ(refused.code, 4u);
+  EXPECT_EQ(refused.message, "Cannot load image. Unsupported PNG image format.");
+  EXPECT_EQ(huge.Bitmap, nullptr);
+  // 20000 x 20000 grey fits the budget, but 10 bytes of image data cannot make 400 MB of rows,
+  // however many other bytes the file carries.
+  TPNGGraphic lying;
+  Outcome lie = Load(lying, Png({Ihdr(20000, 20000, 8, 0), Chunk("tEXt", std::string(500000, 'x')),
+                                 Chunk("IDAT", Zlib(kGrey2x2)), kIend}));
+  EXPECT_EQ(lie.code, 1u);
 }
 
 TEST(PngDamage, ShortChunksAreNeverReadPastTheirData) {
@@ -860,7 +920,7 @@ TEST(PngReuse, SecondLoadKeepsTheBitmapSizeAndClips) {
 // --------------------------------------------------------
 
 TEST(PngMutation, EveryChangedByteAndEveryCutEndsInAPictureOrAMessage) {
-  const std::set<std::uint32_t> pngMessages = {1, 2, 5, 6, 7, 8, 9, 10};
+  const std::set<std::uint32_t> pngMessages = {1, 2, 4, 5, 6, 7, 8, 9, 10};
   std::size_t cases = 0, pictures = 0;
   std::map<std::uint32_t, std::size_t> messages;
   for (const char* name :
