@@ -368,6 +368,14 @@ TEST_F(AgentWindowTest, FullScreenProgramHoldsTheCountdownLikeTheScreenSaverRule
   EXPECT_EQ(launches_.size(), 1u) << "Next still changes at once";
 }
 
+TEST(AgentServicesTest, TheShellsAnswerIsLookedUpAtRunTime) {
+  // Found in shell32 by name; this test desktop runs no full-screen program.
+  const int state = AgentServices::System().UserNotificationState();
+  EXPECT_GE(state, 0);
+  EXPECT_LE(state, 7);
+  EXPECT_FALSE(ShellWantsQuiet(state)) << state;
+}
+
 TEST_F(AgentWindowTest, MissingApplierWarnsFromTheAgentWindowAndStoresNoIndex) {
   Start("no_viewer");
   MakeListAndViewer();
