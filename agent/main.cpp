@@ -21,6 +21,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     vistrel::AgentOptions options;
     options.ListPath = vistrel::AgentListPath(argument);
     options.SettingsPath = vistrel::SettingsFilePath();
+    options.HistoryPath = vistrel::DataDirectory() + vistrel::kHistoryFileName;
     options.ProgramDirectory = vistrel::ProgramDirectory();
     vistrel::AgentWindow agent(std::move(options));
     return vistrel::RunMessageLoop();

@@ -13,6 +13,8 @@ EntryStyle StyleForLetter(char letter) {
     case kStyleCenter: return EntryStyle::esCenter;
     case kStyleTile: return EntryStyle::esTile;
     case kStyleStretch: return EntryStyle::esStretch;
+    case kStyleFit: return EntryStyle::esFit;
+    case kStyleFill: return EntryStyle::esFill;
     default: return EntryStyle::esNone;
   }
 }
@@ -22,11 +24,15 @@ const char* StyleText(EntryStyle style) {
     case EntryStyle::esCenter: return kStyleTextCenter;
     case EntryStyle::esTile: return kStyleTextTile;
     case EntryStyle::esStretch: return kStyleTextStretch;
+    case EntryStyle::esFit: return kStyleTextFit;
+    case EntryStyle::esFill: return kStyleTextFill;
     default: return "";
   }
 }
 
 char LetterForStyleText(const std::string& style_text) {
+  if (style_text == kStyleTextFill) return kStyleFill;
+  if (style_text == kStyleTextFit) return kStyleFit;
   if (style_text == kStyleTextStretch) return kStyleStretch;
   if (style_text == kStyleTextTile) return kStyleTile;
   return kStyleCenter;

@@ -12,21 +12,35 @@ constexpr const char kListFileName[] = "list.txt";
 // `DataDirectory` + "list.txt".
 std::string ListFilePath();
 
-enum class EntryStyle : std::uint8_t { esNone = 0, esCenter = 1, esTile = 2, esStretch = 3 };
+// Fit and Fill come after the first three letters, so a copy that knows only those reads them as
+// letters without a style and leaves the desktop's style as it is.
+enum class EntryStyle : std::uint8_t {
+  esNone = 0,
+  esCenter = 1,
+  esTile = 2,
+  esStretch = 3,
+  esFit = 4,
+  esFill = 5
+};
 
 constexpr char kStyleCenter = '1';
 constexpr char kStyleTile = '2';
 constexpr char kStyleStretch = '3';
+constexpr char kStyleFit = '4';   // the whole picture, bars where the aspect differs
+constexpr char kStyleFill = '5';  // the screen covered, the picture cropped
 
 constexpr const char kStyleTextCenter[] = "Center";
 constexpr const char kStyleTextTile[] = "Tile";
 constexpr const char kStyleTextStretch[] = "Stretch";
+constexpr const char kStyleTextFit[] = "Fit";
+constexpr const char kStyleTextFill[] = "Fill";
 
 // "0" reads as Center too; any other unknown letter has no style.
 EntryStyle StyleForLetter(char letter);
-// The Style column's text: "Center", "Tile", "Stretch" or empty.
+// The Style column's text: "Center", "Tile", "Stretch", "Fit", "Fill" or empty.
 const char* StyleText(EntryStyle style);
-// The letter the list is written with: "3" for "Stretch", "2" for "Tile", "1" for anything else.
+// The letter the list is written with: "5" for "Fill", "4" for "Fit", "3" for "Stretch", "2" for
+// "Tile", "1" for anything else.
 char LetterForStyleText(const std::string& style_text);
 
 struct ListEntry {

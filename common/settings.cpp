@@ -11,6 +11,11 @@ std::string DataDirectory() {
   return directory;
 }
 
+WallpaperOrder OrderFromStored(int stored) {
+  if (stored == static_cast<int>(WallpaperOrder::woShuffle)) return WallpaperOrder::woShuffle;
+  return stored != 0 ? WallpaperOrder::woRandom : WallpaperOrder::woSequential;
+}
+
 std::string SettingsFilePath() { return DataDirectory() + kSettingsFileName; }
 
 int Settings::ReadInteger(const char* key, int default_value) const {

@@ -25,7 +25,17 @@ constexpr const char kLeft[] = "Left";
 constexpr const char kTop[] = "Top";
 constexpr const char kColumnWidth0[] = "ColumnWidth0";
 constexpr const char kColumnWidth1[] = "ColumnWidth1";
+// Shuffle's round, kept by the agent: the generator seed the round's order comes from, how many
+// of the round have been shown, and a check number of the list the round was made for.
+constexpr const char kShuffleSeed[] = "ShuffleSeed";
+constexpr const char kShufflePosition[] = "ShufflePosition";
+constexpr const char kShuffleList[] = "ShuffleList";
 }  // namespace keys
+
+// "RandomWallpaper": 0 in list order, 1 at random, 2 shuffled. A copy that reads it as a
+// boolean takes 2 as random.
+enum class WallpaperOrder : int { woSequential = 0, woRandom = 1, woShuffle = 2 };
+WallpaperOrder OrderFromStored(int stored);
 
 // Each program's defaults; where the two differ (RememberLast) both are given.
 namespace defaults {

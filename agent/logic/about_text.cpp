@@ -2,10 +2,13 @@
 
 namespace vistrel {
 
-std::string AboutText(std::int32_t interval_minutes) {
+std::string AboutText(std::int32_t interval_minutes, const std::vector<std::string>& notes) {
   const std::string two_lines = std::string(kAboutLineSeparator) + kAboutLineSeparator;
-  return kAboutTitle + two_lines + kAboutIntervalLabel + std::to_string(interval_minutes) +
-         kAboutIntervalUnit + two_lines + kAboutClosingLine;
+  std::string text = kAboutTitle + two_lines + kAboutIntervalLabel +
+                     std::to_string(interval_minutes) + kAboutIntervalUnit;
+  for (std::size_t i = 0; i < notes.size(); ++i)
+    text += (i == 0 ? two_lines : std::string(kAboutLineSeparator)) + notes[i];
+  return text + two_lines + kAboutClosingLine;
 }
 
 }  // namespace vistrel

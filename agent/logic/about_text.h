@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "vistrel_version.h"
 
@@ -18,6 +19,7 @@ constexpr const char kAboutLineSeparator[] = "\n\r";
 
 // The title, the interval, and the closing line. The project has no contact address or web
 // page, so those two lines are left out.
-std::string AboutText(std::int32_t interval_minutes);
+// Notes (one per line, such as a hot key that could not be had) go before the closing line.
+std::string AboutText(std::int32_t interval_minutes, const std::vector<std::string>& notes = {});
 
 }  // namespace vistrel

@@ -12,6 +12,24 @@ void ReadInterval(const Settings& settings, RotationState& state) {
   state.ElapsedSeconds = 0;
 }
 
+void ReadOrder(const Settings& settings, RotationState& state) {
+  const WallpaperOrder order = OrderFromStored(
+      settings.ReadInteger(keys::kRandomWallpaper, defaults::kRandomWallpaper ? 1 : 0));
+  state.RandomWallpaper = order != WallpaperOrder::woSequential;
+  state.Shuffle = order == WallpaperOrder::woShuffle;
+}
+
+std::uint32_t ReadUnsigned(const Settings& settings, const char* key) {
+  const std::string text = settings.ReadText(key, "0");
+  std::uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') break;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+    if (value > 0xFFFFFFFFu) return 0;
+  }
+  return static_cast<std::uint32_t>(value);
+}
+
 }  // namespace
 
 std::string AgentListPath(const std::string& first_argument) {
@@ -25,7 +43,10 @@ bool LoadSettings(const Settings& settings, RotationState& state) {
   state.RememberLast = settings.ReadBool(keys::kRememberLast, defaults::kAgentRememberLast);
   state.LastIndex = settings.ReadInteger(keys::kLastIndex, defaults::kLastIndex);
   state.ViewerPath = settings.ReadText(keys::kViewerPath, defaults::kViewerPath);
-  state.RandomWallpaper = settings.ReadBool(keys::kRandomWallpaper, defaults::kRandomWallpaper);
+  ReadOrder(settings, state);
+  state.ShuffleSeed = ReadUnsigned(settings, keys::kShuffleSeed);
+  state.ShufflePosition = settings.ReadInteger(keys::kShufflePosition, 0);
+  state.ShuffleList = ReadUnsigned(settings, keys::kShuffleList);
   state.DisableOnScreenSaver =
       settings.ReadBool(keys::kDisableOnScreenSaver, defaults::kDisableOnScreenSaver);
   return settings.ReadBool(keys::kPaused, defaults::kPaused);
@@ -38,7 +59,7 @@ void ReloadSettings(const Settings& settings, RotationState& state, bool reload_
   state.RememberLast = settings.ReadBool(keys::kRememberLast, defaults::kAgentRememberLast);
   if (reload_last_index) state.LastIndex = settings.ReadInteger(keys::kLastIndex, defaults::kLastIndex);
   state.ViewerPath = settings.ReadText(keys::kViewerPath, defaults::kViewerPath);
-  state.RandomWallpaper = settings.ReadBool(keys::kRandomWallpaper, defaults::kRandomWallpaper);
+  ReadOrder(settings, state);
 }
 
 void SaveOnClose(const Settings& settings, const RotationState& state, bool paused) {

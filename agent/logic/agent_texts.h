@@ -23,8 +23,15 @@ constexpr const char kMenuAbout[] = "About...";
 constexpr const char kMenuOptions[] = "Options...";
 constexpr const char kMenuPause[] = "Pause";
 constexpr const char kMenuNext[] = "Next";
+constexpr const char kMenuPrevious[] = "Previous";
 constexpr const char kMenuRemoveWallpaper[] = "Remove Wallpaper";
 constexpr const char kMenuExit[] = "Exit";
+
+// The About box's word on a hot key that could not be had.
+constexpr const char kHotKeyTakenBefore[] = "Hot key ";
+constexpr const char kHotKeyTakenAfter[] = " is taken by another program; ";
+constexpr const char kHotKeyUnreadableAfter[] = " in vistrel.ini is not understood; ";
+constexpr const char kHotKeyWorksWithout[] = " works from the menu only.";
 
 // Icon resources; names compare without regard to case, and the agent asks in both cases.
 constexpr const char kIconActiveStartup[] = "ACTIVE";

@@ -19,6 +19,10 @@ bool RotationHost::ReadList(const std::string& path, std::vector<std::string>& l
 
 bool RotationHost::CreateEmptyList(const std::string& path) { return EnsureListFile(path); }
 
+bool RotationHost::WriteList(const std::string& path, const std::vector<std::string>& lines) {
+  return WriteListFile(path, lines);
+}
+
 std::string RotationState::ViewerProgram() const {
   return ViewerDirectory.empty() ? ViewerPath : ResolveBesideProgram(ViewerPath, ViewerDirectory);
 }
@@ -44,11 +48,121 @@ std::uint32_t RandomBelow(std::uint32_t& seed, std::uint32_t n) {
   return static_cast<std::uint32_t>((std::uint64_t{seed} * n) >> 32);
 }
 
+std::vector<std::int32_t> ShuffleOrder(std::uint32_t seed, std::int32_t count) {
+  std::vector<std::int32_t> order;
+  if (count < 1) return order;
+  order.reserve(static_cast<std::size_t>(count));
+  for (std::int32_t line = 1; line <= count; ++line) order.push_back(line);
+  for (std::int32_t i = count - 1; i >= 1; --i) {
+    const auto j = RandomBelow(seed, static_cast<std::uint32_t>(i) + 1);
+    std::swap(order[static_cast<std::size_t>(i)], order[j]);
+  }
+  return order;
+}
+
+std::uint32_t ListCheck(const std::vector<std::string>& lines) {
+  // FNV-1a over the lines, each closed by a CR, which no line holds.
+  std::uint32_t hash = 2166136261u;
+  auto add = [&hash](unsigned char byte) {
+    hash ^= byte;
+    hash *= 16777619u;
+  };
+  for (const std::string& line : lines) {
+    for (char c : line) add(static_cast<unsigned char>(c));
+    add('\r');
+  }
+  return hash;
+}
+
+bool ShellWantsQuiet(int user_notification_state) {
+  return user_notification_state == 2 || user_notification_state == 3 ||
+         user_notification_state == 4;
+}
+
+std::vector<HistoryItem> ParseHistory(const std::vector<std::string>& lines) {
+  std::vector<HistoryItem> items;
+  for (const std::string& line : lines) {
+    const std::size_t tab = line.find('\t');
+    if (tab == std::string::npos || tab == 0 || tab > 10 || tab + 2 > line.size()) continue;
+    std::int64_t index = 0;
+    bool digits = true;
+    for (std::size_t i = 0; i < tab; ++i) {
+      if (line[i] < '0' || line[i] > '9') digits = false;
+      else index = index * 10 + (line[i] - '0');
+    }
+    if (!digits || index > std::numeric_limits<std::int32_t>::max()) continue;
+    items.push_back({static_cast<std::int32_t>(index), line.substr(tab + 1)});
+  }
+  if (items.size() > kHistoryLength)
+    items.erase(items.begin(), items.end() - static_cast<std::ptrdiff_t>(kHistoryLength));
+  return items;
+}
+
+std::vector<std::string> FormatHistory(const std::vector<HistoryItem>& items) {
+  std::vector<std::string> lines;
+  for (const HistoryItem& item : items) lines.push_back(std::to_string(item.Index) + "\t" + item.Entry);
+  return lines;
+}
+
+void Rotation::LoadHistory() {
+  State.History.clear();
+  std::vector<std::string> lines;
+  if (State.HistoryPath.empty() || !host_.FileExists(State.HistoryPath)) return;
+  if (host_.ReadList(State.HistoryPath, lines)) State.History = ParseHistory(lines);
+}
+
+void Rotation::StoreHistory() {
+  if (!State.HistoryPath.empty()) host_.WriteList(State.HistoryPath, FormatHistory(State.History));
+}
+
+void Rotation::Remember(std::int32_t index, const std::string& entry) {
+  State.History.push_back({index, entry});
+  if (State.History.size() > kHistoryLength) State.History.erase(State.History.begin());
+  StoreHistory();
+}
+
+void Rotation::Launched(const std::string& viewer, const std::string& entry,
+                        const std::string& path) {
+  host_.Launch(viewer, "\"" + entry + "\"");
+  if (State.ShowBaloonOnChange) {
+    std::string name =
+        FileNamePart(path, [this](unsigned char byte) { return host_.IsLeadByte(byte); });
+    host_.ShowBalloon(kNewWallpaperTitle, name, kBalloonInfoIcon, kChangeBalloonSeconds);
+  }
+}
+
+bool Rotation::PreviousNow() {
+  bool dropped = false;
+  while (State.History.size() >= 2) {
+    State.History.pop_back();
+    dropped = true;
+    const HistoryItem& before = State.History.back();
+    const std::string path = before.Entry.size() > 1 ? before.Entry.substr(1) : std::string();
+    // A picture gone since is passed over for the one before it.
+    if (!host_.FileExists(path)) continue;
+    const std::string viewer = State.ViewerProgram();
+    if (!host_.FileExists(viewer)) {
+      StoreHistory();
+      host_.ShowWarning(kCannotFind + viewer + kCannotChangeWallpaper);
+      return false;
+    }
+    State.ElapsedSeconds = 0;
+    State.LastIndex = before.Index;
+    StoreHistory();
+    if (State.RememberLast) settings_.WriteInteger(keys::kLastIndex, State.LastIndex);
+    Launched(viewer, before.Entry, path);
+    return true;
+  }
+  if (dropped) StoreHistory();
+  return false;
+}
+
 void Rotation::OnRotationTick() {
   TickTries tries;
   for (;;) {
     bool screen_saving = host_.ScreenSavingEnabled();
-    if (screen_saving || !State.DisableOnScreenSaver) {
+    if ((screen_saving || !State.DisableOnScreenSaver) &&
+        !ShellWantsQuiet(host_.UserNotificationState())) {
       ++State.ElapsedSeconds;
       host_.SetTooltip(CountdownText(State.SecondsLeft()));
     }
@@ -87,6 +201,27 @@ std::int64_t Rotation::DrawRandom(std::int64_t count, TickTries& tries) {
   return left[pick];
 }
 
+std::int64_t Rotation::NextShuffled(const std::vector<std::string>& lines, std::int64_t count) {
+  const std::uint32_t check = ListCheck(lines);
+  const auto n = static_cast<std::int32_t>(count);
+  if (check != State.ShuffleList || State.ShufflePosition < 0 || State.ShufflePosition >= n) {
+    // A new round, also for a changed list. Its first line is never the one just shown.
+    std::uint32_t seed = SeedFromClock(host_.UtcTimeOfDay());
+    while (n >= 2 && ShuffleOrder(seed, n).front() == State.LastIndex) seed = seed * 134775813u + 1u;
+    State.ShuffleSeed = seed;
+    State.ShufflePosition = 0;
+    State.ShuffleList = check;
+  }
+  const std::int32_t index =
+      ShuffleOrder(State.ShuffleSeed, n)[static_cast<std::size_t>(State.ShufflePosition)];
+  ++State.ShufflePosition;
+  // The round goes on where it stopped after a restart.
+  settings_.WriteText(keys::kShuffleSeed, std::to_string(State.ShuffleSeed));
+  settings_.WriteInteger(keys::kShufflePosition, State.ShufflePosition);
+  settings_.WriteText(keys::kShuffleList, std::to_string(State.ShuffleList));
+  return index;
+}
+
 Rotation::ChangeResult Rotation::Change(TickTries& tries) {
   if (!host_.FileExists(State.ListPath)) {
     host_.CreateEmptyList(State.ListPath);
@@ -100,7 +235,13 @@ Rotation::ChangeResult Rotation::Change(TickTries& tries) {
       std::min<std::int64_t>(static_cast<std::int64_t>(lines.size()), std::numeric_limits<std::int32_t>::max());
 
   std::string entry;
-  if (State.RandomWallpaper) {
+  if (State.Shuffle) {
+    if (count >= 1) {
+      const std::int64_t index = NextShuffled(lines, count);
+      State.LastIndex = static_cast<std::int32_t>(index);
+      entry = lines[static_cast<std::size_t>(index - 1)];
+    }
+  } else if (State.RandomWallpaper) {
     if (count >= 1) {
       const std::int64_t index = DrawRandom(count, tries);
       if (index < 1) return ChangeResult::Done;  // every line of the list tried in this tick
@@ -132,12 +273,8 @@ Rotation::ChangeResult Rotation::Change(TickTries& tries) {
     return ChangeResult::Done;
   }
   if (State.RememberLast) settings_.WriteInteger(keys::kLastIndex, State.LastIndex);
-  host_.Launch(viewer, "\"" + entry + "\"");
-  if (State.ShowBaloonOnChange) {
-    std::string name =
-        FileNamePart(path, [this](unsigned char byte) { return host_.IsLeadByte(byte); });
-    host_.ShowBalloon(kNewWallpaperTitle, name, kBalloonInfoIcon, kChangeBalloonSeconds);
-  }
+  Remember(State.LastIndex, entry);
+  Launched(viewer, entry, path);
   return ChangeResult::Done;
 }
 

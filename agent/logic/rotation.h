@@ -35,20 +35,38 @@ class RotationHost {
   // Whether screen saving is enabled in the system settings (not whether one runs now).
   virtual bool ScreenSavingEnabled() = 0;
   virtual ClockTime UtcTimeOfDay() = 0;
+  // What the shell reports of the user (SHQueryUserNotificationState); 0 where it cannot tell.
+  virtual int UserNotificationState() { return 0; }
   virtual bool IsLeadByte(unsigned char) { return false; }
 
   virtual bool FileExists(const std::string& path);
   // The whole list in one go, the file closed again on return; false on an input/output error.
   virtual bool ReadList(const std::string& path, std::vector<std::string>& lines);
   virtual bool CreateEmptyList(const std::string& path);
+  virtual bool WriteList(const std::string& path, const std::vector<std::string>& lines);
 };
+
+// The changes shown, oldest first, each with its line number then, for Previous.
+struct HistoryItem {
+  std::int32_t Index = 0;
+  std::string Entry;
+};
+constexpr std::size_t kHistoryLength = 32;
+constexpr const char kHistoryFileName[] = "history.txt";
+// The history file: a line per change, the line number, a tab, the entry (no path holds a tab).
+std::vector<HistoryItem> ParseHistory(const std::vector<std::string>& lines);
+std::vector<std::string> FormatHistory(const std::vector<HistoryItem>& items);
 
 struct RotationState {
   std::int32_t Interval = defaults::kAgentInterval;  // minutes, at least 1
   // Wider than the interval: Interval × 60 must not overflow for any stored interval.
   std::int64_t ElapsedSeconds = 0;
   std::int32_t LastIndex = defaults::kLastIndex;  // 1-based line of the entry chosen last
-  bool RandomWallpaper = defaults::kRandomWallpaper;
+  bool RandomWallpaper = defaults::kRandomWallpaper;  // random or shuffled
+  bool Shuffle = false;  // every line once per round, in an order drawn at the round's start
+  std::uint32_t ShuffleSeed = 0;
+  std::int32_t ShufflePosition = 0;  // lines of the round shown so far
+  std::uint32_t ShuffleList = 0;     // ListCheck of the list the round was made for
   bool ShowBaloonOnChange = defaults::kShowBaloonOnChange;
   bool RememberLast = defaults::kAgentRememberLast;
   bool DisableOnScreenSaver = defaults::kDisableOnScreenSaver;
@@ -57,6 +75,8 @@ struct RotationState {
   // found beside it whatever the working folder. Empty: the working folder.
   std::string ViewerDirectory;
   std::string ListPath;
+  std::string HistoryPath;  // empty: the history lives only as long as the agent
+  std::vector<HistoryItem> History;
   std::uint32_t Seed = 0;
 
   std::int64_t IntervalSeconds() const { return std::int64_t{Interval} * 60; }
@@ -64,6 +84,11 @@ struct RotationState {
   std::string ViewerProgram() const;
   std::int64_t SecondsLeft() const { return IntervalSeconds() - ElapsedSeconds; }
 };
+
+// A full-screen program, a presentation or a busy state (QUNS_BUSY,
+// QUNS_RUNNING_D3D_FULL_SCREEN, QUNS_PRESENTATION_MODE): the countdown holds, as it does under
+// the screen-saver rule.
+bool ShellWantsQuiet(int user_notification_state);
 
 // The tooltip for the seconds left: whole minutes (halves to even) from 60 on, seconds below,
 // "Paused" at 0 and below.
@@ -73,6 +98,12 @@ std::string CountdownText(std::int64_t seconds_left);
 std::uint32_t SeedFromClock(const ClockTime& time);
 // A value from 0 to n - 1 (n at least 1); advances the seed.
 std::uint32_t RandomBelow(std::uint32_t& seed, std::uint32_t n);
+
+// The order of a shuffled round of count lines (1-based line numbers), drawn from seed.
+std::vector<std::int32_t> ShuffleOrder(std::uint32_t seed, std::int32_t count);
+// A check number of a list's lines: another list (lines added, removed, edited, moved) gives
+// another number but for a one in 2^32 chance.
+std::uint32_t ListCheck(const std::vector<std::string>& lines);
 
 class Rotation {
  public:
@@ -85,6 +116,12 @@ class Rotation {
   void OnRotationTick();
   // Change at once, whatever the pause state and the screen-saver rule.
   void NextNow();
+  // Put back the wallpaper shown before the current one, whatever the pause state; the
+  // countdown starts again. False when there is none to go back to.
+  bool PreviousNow();
+  bool HasPrevious() const { return State.History.size() >= 2; }
+  // Reads the history file named by State.HistoryPath.
+  void LoadHistory();
 
   const Settings& SettingsFile() const { return settings_; }
 
@@ -99,7 +136,11 @@ class Rotation {
     std::vector<bool> tried;       // by line, from line 1
   };
   ChangeResult Change(TickTries& tries);
+  void Remember(std::int32_t index, const std::string& entry);
+  void StoreHistory();
+  void Launched(const std::string& viewer, const std::string& entry, const std::string& path);
   std::int64_t DrawRandom(std::int64_t count, TickTries& tries);
+  std::int64_t NextShuffled(const std::vector<std::string>& lines, std::int64_t count);
 
   RotationHost& host_;  // not owning
   Settings settings_;

@@ -22,14 +22,20 @@ enum AgentCommand : UINT {
   kCommandNext = 1004,
   kCommandRemoveWallpaper = 1005,
   kCommandExit = 1006,
+  kCommandPrevious = 1007,
 };
+
+// RegisterHotKey ids.
+constexpr int kHotKeyNext = 1;
+constexpr int kHotKeyPrevious = 2;
 
 // Menu positions.
 constexpr int kMenuPositionAbout = 0;
 constexpr int kMenuPositionOptions = 2;
 constexpr int kMenuPositionPause = 3;
 constexpr int kMenuPositionNext = 4;
-constexpr int kMenuPositionRemoveWallpaper = 5;
-constexpr int kMenuPositionExit = 7;
+constexpr int kMenuPositionPrevious = 5;
+constexpr int kMenuPositionRemoveWallpaper = 6;
+constexpr int kMenuPositionExit = 8;
 
 }  // namespace vistrel

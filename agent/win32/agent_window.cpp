@@ -5,6 +5,7 @@
 #include "agent/logic/about_text.h"
 #include "agent/logic/agent_settings.h"
 #include "agent/logic/agent_texts.h"
+#include "agent/logic/hot_keys.h"
 #include "agent/win32/agent_ids.h"
 #include "toolkit/application.h"
 
@@ -58,6 +59,22 @@ AgentServices AgentServices::System() {
     char empty[] = "";
     SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, empty, SPIF_UPDATEINIFILE);
   };
+  services.UserNotificationState = [] {
+    // Windows Vista on; looked up so that the agent still starts where it is missing.
+    using QueryFn = HRESULT(WINAPI*)(int*);
+    HMODULE shell = GetModuleHandleA("shell32.dll");
+    if (!shell) return 0;
+    auto query = reinterpret_cast<QueryFn>(
+        reinterpret_cast<void*>(GetProcAddress(shell, "SHQueryUserNotificationState")));
+    int state = 0;
+    if (!query || query(&state) != S_OK) return 0;
+    return state;
+  };
+  services.RegisterHotKey = [](HWND window, int id, UINT modifiers, UINT virtual_key) {
+    // Held down, a key repeats; one change per press is enough (MOD_NOREPEAT, Windows 7 on).
+    constexpr UINT kNoRepeat = 0x4000;
+    return ::RegisterHotKey(window, id, modifiers | kNoRepeat, virtual_key) != FALSE;
+  };
   services.Notify = SystemShellNotify;
   return services;
 }
@@ -72,6 +89,10 @@ AgentWindow::AgentWindow(AgentOptions options)
   window_.AddMessageHook([this](WindowMessage& message) {
     if (message.Message == kAgentReloadMessage)
       ReloadSettings(settings_, rotation_.State, message.WParam == 1);
+    if (message.Message == WM_HOTKEY) {
+      if (message.WParam == kHotKeyNext) NextNow();
+      if (message.WParam == kHotKeyPrevious) PreviousNow();
+    }
     // At logoff or shutdown the process ends without its window being closed: the state that
     // closing stores is stored here too, or a resumed rotation starts paused at the next logon.
     if (message.Message == WM_ENDSESSION && message.WParam)
@@ -103,13 +124,47 @@ AgentWindow::AgentWindow(AgentOptions options)
   menu_->AddItem(kMenuOptions, [this] { OpenOptions(); }, kCommandOptions);
   menu_->AddItem(kMenuPause, [this] { TogglePause(); }, kCommandPause);
   menu_->AddItem(kMenuNext, [this] { NextNow(); }, kCommandNext);
+  menu_->AddItem(kMenuPrevious, [this] { PreviousNow(); }, kCommandPrevious);
   menu_->AddItem(kMenuRemoveWallpaper, [this] { RemoveWallpaper(); }, kCommandRemoveWallpaper);
   menu_->AddItem(kMenuSeparator);
   menu_->AddItem(kMenuExit, [this] { ExitAgent(); }, kCommandExit);
 
   rotation_.State.ListPath = options.ListPath;
   rotation_.State.ViewerDirectory = options.ProgramDirectory;
+  rotation_.State.HistoryPath = options.HistoryPath;
   SetPaused(LoadSettings(settings_, rotation_.State), kAgentCaption);
+  rotation_.LoadHistory();
+  RegisterHotKeys();
+}
+
+void AgentWindow::RegisterHotKeys() {
+  const std::pair<int, std::pair<const char*, const char*>> wanted[] = {
+      {kHotKeyNext, {keys::kNextHotKey, defaults::kNextHotKey}},
+      {kHotKeyPrevious, {keys::kPreviousHotKey, defaults::kPreviousHotKey}}};
+  for (const auto& [id, key_and_default] : wanted) {
+    const std::string text = settings_.ReadText(key_and_default.first, key_and_default.second);
+    const char* command = id == kHotKeyNext ? kMenuNext : kMenuPrevious;
+    HotKey key;
+    if (!ParseHotKey(text, key)) {
+      hot_key_notes_.push_back(std::string(key_and_default.first) + "=" + text +
+                               kHotKeyUnreadableAfter + command + kHotKeyWorksWithout);
+      continue;
+    }
+    if (key.VirtualKey == 0) continue;  // switched off
+    // Taken by another program: the agent goes on without it, and the About box says so.
+    if (!services_.RegisterHotKey || !services_.RegisterHotKey(window_.Handle(), id, key.Modifiers,
+                                                               key.VirtualKey)) {
+      hot_key_notes_.push_back(kHotKeyTakenBefore + HotKeyText(key) + " (" + command + ")" +
+                               kHotKeyTakenAfter + command + kHotKeyWorksWithout);
+      continue;
+    }
+    hot_keys_.push_back(id);
+  }
+}
+
+void AgentWindow::UnregisterHotKeys() {
+  for (int id : hot_keys_) UnregisterHotKey(window_.Handle(), id);
+  hot_keys_.clear();
 }
 
 AgentWindow::~AgentWindow() {
@@ -119,6 +174,7 @@ AgentWindow::~AgentWindow() {
 }
 
 void AgentWindow::FreeMembers() {
+  UnregisterHotKeys();
   menu_.reset();
   rotation_timer_.reset();
   tray_.reset();
@@ -134,7 +190,7 @@ void AgentWindow::SetPaused(bool paused, const std::string& running_tooltip) {
 
 void AgentWindow::ShowAbout() {
   TopLevelWindow* main = MainWindow();
-  services_.ShowMessage(nullptr, AboutText(rotation_.State.Interval),
+  services_.ShowMessage(nullptr, AboutText(rotation_.State.Interval, hot_key_notes_),
                         main ? main->Caption() : std::string(kAgentCaption),
                         MB_OK | MB_ICONINFORMATION);
 }
@@ -158,6 +214,12 @@ void AgentWindow::TogglePause() {
 }
 
 void AgentWindow::NextNow() { rotation_.NextNow(); }
+
+void AgentWindow::PreviousNow() {
+  if (!rotation_.PreviousNow()) return;
+  // The countdown starts again; the tooltip says so at once while the rotation runs.
+  if (!Paused()) SetTooltip(CountdownText(rotation_.State.SecondsLeft()));
+}
 
 void AgentWindow::RemoveWallpaper() { services_.RemoveWallpaper(); }
 
@@ -209,6 +271,10 @@ void AgentWindow::ShowWarning(const std::string& text) {
 bool AgentWindow::ScreenSavingEnabled() { return services_.ScreenSavingEnabled(); }
 
 ClockTime AgentWindow::UtcTimeOfDay() { return services_.UtcTimeOfDay(); }
+
+int AgentWindow::UserNotificationState() {
+  return services_.UserNotificationState ? services_.UserNotificationState() : 0;
+}
 
 bool AgentWindow::IsLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != 0; }
 

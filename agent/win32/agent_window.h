@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "agent/logic/rotation.h"
 #include "agent/win32/tray_icon.h"
@@ -25,6 +26,10 @@ struct AgentServices {
   std::function<bool()> ScreenSavingEnabled;
   std::function<ClockTime()> UtcTimeOfDay;
   std::function<void()> RemoveWallpaper;
+  // SHQueryUserNotificationState's answer, 0 where the system has none.
+  std::function<int()> UserNotificationState;
+  // RegisterHotKey on the agent's window; false when another program has the key.
+  std::function<bool(HWND window, int id, UINT modifiers, UINT virtual_key)> RegisterHotKey;
   ShellNotify Notify;
 
   static AgentServices System();
@@ -33,6 +38,8 @@ struct AgentServices {
 struct AgentOptions {
   std::string ListPath;
   std::string SettingsPath;
+  // Where the changes shown are kept for Previous; empty: not kept across a restart.
+  std::string HistoryPath;
   // Where a relative "ViewerPath" is looked for; empty: the working folder.
   std::string ProgramDirectory;
   AgentServices Services = AgentServices::System();
@@ -57,7 +64,10 @@ class AgentWindow : private RotationHost {
   void OpenOptions();
   void TogglePause();
   void NextNow();
+  void PreviousNow();
   void RemoveWallpaper();
+  // What the About box says of the hot keys: one line per key that could not be had.
+  const std::vector<std::string>& HotKeyNotes() const { return hot_key_notes_; }
   void ExitAgent();
 
  private:
@@ -69,6 +79,7 @@ class AgentWindow : private RotationHost {
   void ShowWarning(const std::string& text) override;
   bool ScreenSavingEnabled() override;
   ClockTime UtcTimeOfDay() override;
+  int UserNotificationState() override;
   bool IsLeadByte(unsigned char byte) override;
 
   // The running state's tooltip is given: the caption at start-up, the countdown on resuming.
@@ -76,6 +87,8 @@ class AgentWindow : private RotationHost {
   void OnMouseDown(TopLevelWindow* sender, const TrayMouseInfo& info);
   void OpenMenuAtCursor();
   void FreeMembers();
+  void RegisterHotKeys();
+  void UnregisterHotKeys();
 
   AgentServices services_;
   Settings settings_;
@@ -83,6 +96,8 @@ class AgentWindow : private RotationHost {
   std::unique_ptr<TrayIcon> tray_;
   std::unique_ptr<Timer> rotation_timer_;
   std::unique_ptr<PopupMenu> menu_;
+  std::vector<std::string> hot_key_notes_;
+  std::vector<int> hot_keys_;  // the ids registered
   // Last, so it is destroyed first: its WM_DESTROY frees the three members above.
   TopLevelWindow window_;
 };

@@ -18,7 +18,9 @@ struct StyleValues {
 constexpr StyleValues kStyleValues[] = {
     {'1', "0", "0"},  // Center
     {'2', "0", "1"},  // Tile
-    {'3', "2", "0"},  // Stretch
+    {'3', "2", "0"},   // Stretch
+    {'4', "6", "0"},   // Fit
+    {'5', "10", "0"},  // Fill
 };
 
 class BusyCursor {

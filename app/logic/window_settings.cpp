@@ -14,7 +14,10 @@ int CentredOrigin(int screen_size, int window_size) {
 WindowSettings LoadWindowSettings(const Settings& settings, int screen_width, int screen_height) {
   WindowSettings v;
   v.start_hidden = settings.ReadBool(keys::kStartHidden, defaults::kStartHidden);
-  v.random = settings.ReadBool(keys::kRandomWallpaper, defaults::kRandomWallpaper);
+  const WallpaperOrder order = OrderFromStored(
+      settings.ReadInteger(keys::kRandomWallpaper, defaults::kRandomWallpaper ? 1 : 0));
+  v.random = order == WallpaperOrder::woRandom;
+  v.shuffle = order == WallpaperOrder::woShuffle;
   v.interval = settings.ReadText(keys::kInterval, defaults::kWindowInterval);
   v.opacity = settings.ReadInteger(keys::kOpacity, defaults::kOpacity);
   v.width = settings.ReadInteger(keys::kWidth, defaults::kWidth);
@@ -43,7 +46,10 @@ bool SaveWindowSettings(const Settings& settings, const WindowSettings& v, int l
   ok = settings.WriteText(keys::kInterval, v.interval) && ok;
   ok = settings.WriteBool(keys::kRememberLast, v.remember_last) && ok;
   ok = settings.WriteBool(keys::kShowBaloonOnChange, v.show_baloon) && ok;
-  ok = settings.WriteBool(keys::kRandomWallpaper, v.random) && ok;
+  const WallpaperOrder order = v.shuffle  ? WallpaperOrder::woShuffle
+                               : v.random ? WallpaperOrder::woRandom
+                                          : WallpaperOrder::woSequential;
+  ok = settings.WriteInteger(keys::kRandomWallpaper, static_cast<int>(order)) && ok;
   ok = settings.WriteBool(keys::kDisableOnScreenSaver, v.disable_on_screensaver) && ok;
   if (last_index >= 0) ok = settings.WriteInteger(keys::kLastIndex, last_index) && ok;
   return ok;

@@ -17,6 +17,7 @@ struct WindowSettings {
   bool remember_last = defaults::kWindowRememberLast;
   bool show_baloon = defaults::kShowBaloonOnChange;
   bool random = defaults::kRandomWallpaper;
+  bool shuffle = false;  // stored as RandomWallpaper 2; random is then false
   bool disable_on_screensaver = defaults::kDisableOnScreenSaver;
 };
 

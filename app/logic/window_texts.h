@@ -26,10 +26,18 @@ constexpr const char kAgentButton[] = "Agent";
 constexpr const char kWallpaperGroup[] = "Wallpaper:";
 constexpr const char kSequentialRadio[] = "Sequential";
 constexpr const char kRandomRadio[] = "Random";
+constexpr const char kShuffleRadio[] = "Shuffle";
 constexpr const char kRememberLastCheck[] = "Remember last wallpaper";
 constexpr const char kOtherGroup[] = "Other:";
 constexpr const char kDisableOnScreenSaverCheck[] = "Disable on screensaver";
 constexpr const char kShowBaloonCheck[] = "Show baloon tooltip on change";
+constexpr const char kStartWithWindowsCheck[] = "Start with Windows";
+// Where Windows starts programs at logon, and the agent's value there.
+constexpr const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char kRunValueName[] = "Vistrel Agent";
+constexpr const char kCannotWriteRunBefore[] =
+    "Cannot change \"Start with Windows\" (HKEY_CURRENT_USER\\";
+constexpr const char kOtherSettingsSaved[] = "\nThe other settings were saved.";
 constexpr const char kOkButton[] = "OK";
 constexpr const char kCancelButton[] = "Cancel";
 

@@ -28,6 +28,9 @@ constexpr int kButtonWidth = 64;
 constexpr int kButtonHeight = 22;
 constexpr int kAgentCheckPeriodMs = 1000;
 constexpr int kRadioGroupStyles = 1;
+constexpr int kRememberLastTop = 50;
+constexpr int kStartWithWindowsLeft = 192;
+constexpr int kStartWithWindowsTop = 84;
 // LB_DIR's attribute value for plain files.
 constexpr UINT kPlainFiles = 0;
 
@@ -40,6 +43,13 @@ TopLevelWindowArgs FormArgs() {
 }
 
 using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
+
+// The system's words for a registry call's result.
+std::string RegistryReason(LONG result) {
+  SetLastError(static_cast<DWORD>(result));
+  KeepFileError();
+  return LastFileErrorText();
+}
 
 }  // namespace
 
@@ -67,6 +77,46 @@ WindowServices WindowServices::System() {
     SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, empty, SPIF_UPDATEINIFILE);
   };
   services.Desktop = std::make_shared<Win32Desktop>();
+  services.ReadRunValue = [](std::string& command) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+      return false;
+    DWORD type = 0, size = 0;
+    bool found = RegQueryValueExA(key, kRunValueName, nullptr, &type, nullptr, &size) ==
+                     ERROR_SUCCESS &&
+                 (type == REG_SZ || type == REG_EXPAND_SZ);
+    if (found) {
+      std::vector<char> data(size + 1, '\0');
+      found = RegQueryValueExA(key, kRunValueName, nullptr, &type,
+                               reinterpret_cast<BYTE*>(data.data()), &size) == ERROR_SUCCESS;
+      command = data.data();  // the data need not end in a zero byte
+    }
+    RegCloseKey(key);
+    return found;
+  };
+  services.WriteRunValue = [](const std::string& command) -> std::string {
+    HKEY key = nullptr;
+    LONG result = RegCreateKeyExA(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_SET_VALUE,
+                                  nullptr, &key, nullptr);
+    if (result == ERROR_SUCCESS) {
+      result = RegSetValueExA(key, kRunValueName, 0, REG_SZ,
+                              reinterpret_cast<const BYTE*>(command.c_str()),
+                              static_cast<DWORD>(command.size() + 1));
+      RegCloseKey(key);
+    }
+    return result == ERROR_SUCCESS ? std::string() : RegistryReason(result);
+  };
+  services.DeleteRunValue = []() -> std::string {
+    HKEY key = nullptr;
+    LONG result = RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &key);
+    if (result == ERROR_FILE_NOT_FOUND) return std::string();
+    if (result == ERROR_SUCCESS) {
+      result = RegDeleteValueA(key, kRunValueName);
+      RegCloseKey(key);
+    }
+    if (result == ERROR_FILE_NOT_FOUND) return std::string();
+    return result == ERROR_SUCCESS ? std::string() : RegistryReason(result);
+  };
   return services;
 }
 
@@ -133,6 +183,8 @@ void MainWindow::FreeMembers() {
   other_group_.reset();
   remember_last_check_.reset();
   random_radio_.reset();
+  shuffle_radio_.reset();
+  start_with_windows_check_.reset();
   sequential_radio_.reset();
   wallpaper_group_.reset();
   agent_button_.reset();
@@ -226,21 +278,23 @@ void MainWindow::BuildListMenu() {
       kMenuDelete, [this] { DeleteSelected(); }, kCommandDelete, ShortCut{VK_DELETE}));
   menu.AddSeparator();
   const PopupMenuTree::ItemId style = menu.AddSubmenu(kMenuStyle);
-  const std::pair<const char*, UINT> styles[] = {{kStyleTextCenter, kCommandCenter},
-                                                 {kStyleTextTile, kCommandTile},
-                                                 {kStyleTextStretch, kCommandStretch}};
-  for (const auto& [word, command] : styles) {
+  auto add_style = [&](const char* word, UINT command) {
     const std::string text = word;
     PopupMenuTree::ItemArgs args = item(
         text, [this, text] { SetSelectedStyle(text); }, command);
     args.RadioGroup = kRadioGroupStyles;
     args.Parent = style;
     menu.AddItem(args);
-  }
+  };
+  add_style(kStyleTextCenter, kCommandCenter);
+  add_style(kStyleTextTile, kCommandTile);
+  add_style(kStyleTextStretch, kCommandStretch);
   menu.AddItem(item(
       kMenuSelectAll, [this] { SelectAll(); }, kCommandSelectAll, ctrl_a));
   menu.AddItem(item(
       kMenuRemoveDead, [this] { RemoveDeadEntries(); }, kCommandRemoveDead));
+  add_style(kStyleTextFit, kCommandFit);
+  add_style(kStyleTextFill, kCommandFill);
   menu.OnPopup = [this] { UpdateListMenu(); };
 }
 
@@ -283,12 +337,19 @@ void MainWindow::BuildSettingsPanel() {
   sequential_radio_ =
       std::make_unique<RadioButton>(*wallpaper_group_, kSequentialRadio, 8, 16, true);
   random_radio_ = std::make_unique<RadioButton>(*wallpaper_group_, kRandomRadio, 88, 16);
+  // A second row for the third order; "Remember last wallpaper" moves down a little for it.
+  shuffle_radio_ = std::make_unique<RadioButton>(*wallpaper_group_, kShuffleRadio, 8, 33);
   sequential_radio_->SetChecked(true);
-  remember_last_check_ = std::make_unique<CheckBox>(*wallpaper_group_, kRememberLastCheck, 9, 40);
+  remember_last_check_ =
+      std::make_unique<CheckBox>(*wallpaper_group_, kRememberLastCheck, 9, kRememberLastTop);
 
   other_group_ = std::make_unique<GroupBox>(panel, kOtherGroup, 184, 8, 217, 70);
   disable_check_ = std::make_unique<CheckBox>(*other_group_, kDisableOnScreenSaverCheck, 8, 40);
   show_baloon_check_ = std::make_unique<CheckBox>(*other_group_, kShowBaloonCheck, 8, 16);
+  // Under the "Other:" group, above the buttons, where the panel has room for one line.
+  start_with_windows_check_ =
+      std::make_unique<CheckBox>(panel, kStartWithWindowsCheck, kStartWithWindowsLeft,
+                                 kStartWithWindowsTop);
 
   ButtonArgs ok{kOkButton, 337, 107, kButtonWidth, kButtonHeight};
   ok.Default = true;
@@ -318,11 +379,16 @@ void MainWindow::LoadWindowState() {
   const WindowSettings v =
       LoadWindowSettings(settings_, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
   if (v.start_hidden) application_.Send(WM_SYSCOMMAND, SC_MINIMIZE);
-  if (v.random) {
+  if (v.random || v.shuffle) {
     sequential_radio_->SetChecked(false);
-    random_radio_->SetChecked(true);
+    (v.shuffle ? shuffle_radio_ : random_radio_)->SetChecked(true);
   }
   interval_box_->SetText(v.interval);
+  // Windows's own list of programs to start is where this lives, not the settings file.
+  std::string run_command;
+  start_with_windows_check_->SetChecked(
+      services_.ReadRunValue && services_.ReadRunValue(run_command) &&
+      CompareTextIgnoreCase(run_command, AgentRunCommand()) == 0);
   ApplyOpacity(v.opacity);
   SetWindowPos(form_.Handle(), nullptr, 0, 0, v.width, v.height,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -377,6 +443,7 @@ void MainWindow::SaveSettings() {
     v.remember_last = remember_last_check_->Checked();
     v.show_baloon = show_baloon_check_->Checked();
     v.random = random_radio_->Checked();
+    v.shuffle = shuffle_radio_->Checked();
     v.disable_on_screensaver = disable_check_->Checked();
     const int last_index = list_.LastIndexForSelection();
     if (!SaveWindowSettings(settings_, v, last_index)) {
@@ -389,8 +456,34 @@ void MainWindow::SaveSettings() {
     }
     if (HWND agent = services_.FindAgent())
       services_.Send(agent, kAgentReloadMessage, last_index >= 0 ? 1 : 0, 0);
+    if (!SaveStartWithWindows()) return;
   }
   form_.Close();
+}
+
+std::string MainWindow::AgentRunCommand() const {
+  return "\"" + ResolveBesideProgram(kAgentProgram, program_directory_) + "\"";
+}
+
+bool MainWindow::SaveStartWithWindows() {
+  if (!start_with_windows_check_ || !services_.ReadRunValue) return true;
+  std::string stored;
+  const bool exists = services_.ReadRunValue(stored);
+  const std::string ours = AgentRunCommand();
+  const bool names_ours = exists && CompareTextIgnoreCase(stored, ours) == 0;
+  std::string failure;
+  if (start_with_windows_check_->Checked()) {
+    if (!names_ours) failure = services_.WriteRunValue(ours);
+  } else if (names_ours) {
+    // A value that names another copy's agent is that copy's to remove.
+    failure = services_.DeleteRunValue();
+  }
+  if (failure.empty()) return true;
+  services_.ShowMessage(form_.Handle(),
+                        kCannotWriteRunBefore + std::string(kRunKey) + "): " + failure +
+                            kOtherSettingsSaved,
+                        kErrorCaption, MB_OK | MB_ICONERROR);
+  return false;
 }
 
 // ---- Agent
@@ -480,7 +573,9 @@ void MainWindow::UpdateListMenu() {
   ReadSelection();
   const std::pair<ListMenuItem, const char*> radios[] = {{kMenuItemCenter, kStyleTextCenter},
                                                          {kMenuItemTile, kStyleTextTile},
-                                                         {kMenuItemStretch, kStyleTextStretch}};
+                                                         {kMenuItemStretch, kStyleTextStretch},
+                                                         {kMenuItemFit, kStyleTextFit},
+                                                         {kMenuItemFill, kStyleTextFill}};
   ListMenuState previous;
   previous.delete_enabled = menu.Enabled(kMenuItemDelete);
   previous.style_enabled = menu.Enabled(kMenuItemStyle);

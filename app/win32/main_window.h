@@ -33,6 +33,8 @@ enum ListCommand : UINT {
   kCommandStretch = 2007,
   kCommandSelectAll = 2008,
   kCommandRemoveDead = 2009,
+  kCommandFit = 2010,
+  kCommandFill = 2011,
 };
 
 // The list menu's items, numbered in order across the submenu.
@@ -47,6 +49,9 @@ enum ListMenuItem : int {
   kMenuItemStretch = 7,
   kMenuItemSelectAll = 8,
   kMenuItemRemoveDead = 9,
+  // Added to the Style submenu after the others, so the numbers above stay as they were.
+  kMenuItemFit = 10,
+  kMenuItemFill = 11,
 };
 
 // The system calls the window makes beyond its own controls; tests replace them.
@@ -67,6 +72,12 @@ struct WindowServices {
   std::function<void()> RemoveWallpaper;
   // The desktop side of ApplyWallpaper.
   std::shared_ptr<DesktopHost> Desktop;
+  // The agent's value under HKCU\Software\Microsoft\Windows\CurrentVersion\Run: read (false
+  // when there is none), written, removed. The last two return the system's reason on failure,
+  // empty on success.
+  std::function<bool(std::string& command)> ReadRunValue;
+  std::function<std::string(const std::string& command)> WriteRunValue;
+  std::function<std::string()> DeleteRunValue;
 
   static WindowServices System();
 };
@@ -111,6 +122,8 @@ class MainWindow {
   Button* AgentButton() { return agent_button_.get(); }
   RadioButton* SequentialRadio() { return sequential_radio_.get(); }
   RadioButton* RandomRadio() { return random_radio_.get(); }
+  RadioButton* ShuffleRadio() { return shuffle_radio_.get(); }
+  CheckBox* StartWithWindowsCheck() { return start_with_windows_check_.get(); }
   CheckBox* RememberLastCheck() { return remember_last_check_.get(); }
   CheckBox* DisableOnScreenSaverCheck() { return disable_check_.get(); }
   CheckBox* ShowBaloonCheck() { return show_baloon_check_.get(); }
@@ -134,6 +147,10 @@ class MainWindow {
   void UpdateListMenu();
 
   void StartAgent();
+  // The Run value as this folder's agent wants it: its full path in quotes.
+  std::string AgentRunCommand() const;
+  // Writes or removes the Run value after the check box; false (and a box) on failure.
+  bool SaveStartWithWindows();
   void CheckAgent();
   void SaveSettings();
   void ApplyOpacity(int opacity);
@@ -185,6 +202,8 @@ class MainWindow {
   std::unique_ptr<GroupBox> wallpaper_group_;
   std::unique_ptr<RadioButton> sequential_radio_;
   std::unique_ptr<RadioButton> random_radio_;
+  std::unique_ptr<RadioButton> shuffle_radio_;
+  std::unique_ptr<CheckBox> start_with_windows_check_;
   std::unique_ptr<CheckBox> remember_last_check_;
   std::unique_ptr<GroupBox> other_group_;
   std::unique_ptr<CheckBox> disable_check_;

@@ -5,6 +5,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -255,6 +256,86 @@ TEST_F(AgentE2E, NextLaunchesTheApplierWithTheNextEntry) {
   EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "0") << "style letter 2: tiled";
   EXPECT_EQ(Setting(dir_, "LastIndex"), "2") << "remembered by default";
   ExitAgent();
+}
+
+TEST_F(AgentE2E, PreviousPutsBackThePictureBeforeAlsoAfterARestart) {
+  if (!Exists(ProgramPath("vistrel.exe"))) GTEST_SKIP() << "vistrel.exe is not built";
+  Prepare("previous", {"vistrel_agent.exe", "vistrel.exe"});
+  const std::string pictures[] = {test::Bmp24(5, 3, 1), test::Bmp24(7, 2, 9), test::Bmp24(3, 3, 4)};
+  std::string list;
+  for (int i = 0; i < 3; ++i) {
+    const std::string name = dir_ + "p" + std::to_string(i) + ".bmp";
+    test::WriteBytes(name, pictures[i]);
+    list += "1" + name + "\r\n";
+  }
+  test::WriteBytes(dir_ + "list.txt", list);
+  WriteSettings("LastIndex=0\r\nViewerPath=" + dir_ + "vistrel.exe\r\n");
+  auto shows = [&](int i) {
+    return WaitFor([&] { return FileBytes(dir_ + "vistrel_wlp.bmp") == pictures[i]; }, 30000);
+  };
+  Start();
+  Command(kCommandNext);
+  ASSERT_TRUE(shows(0));
+  Command(kCommandNext);
+  ASSERT_TRUE(shows(1));
+  Command(kCommandNext);
+  ASSERT_TRUE(shows(2));
+  Command(kCommandPrevious);
+  EXPECT_TRUE(shows(1)) << "the picture before the current one";
+  ExitAgent();
+
+  Start();
+  // The hot key's message, as the system sends it for the Previous key.
+  PostMessageA(window_, WM_HOTKEY, kHotKeyPrevious, 0);
+  EXPECT_TRUE(shows(0)) << "the history survived the restart";
+  ExitAgent();
+  EXPECT_EQ(Setting(dir_, "LastIndex"), "1");
+}
+
+TEST_F(AgentE2E, ShuffleShowsEveryEntryOncePerRoundAcrossARestart) {
+  if (!Exists(ProgramPath("vistrel.exe"))) GTEST_SKIP() << "vistrel.exe is not built";
+  Prepare("shuffle", {"vistrel_agent.exe", "vistrel.exe"});
+  std::vector<std::string> pictures;
+  std::string list;
+  for (int i = 0; i < 4; ++i) {
+    pictures.push_back(test::Bmp24(2 + i, 2, static_cast<unsigned>(i)));
+    const std::string name = dir_ + "s" + std::to_string(i) + ".bmp";
+    test::WriteBytes(name, pictures.back());
+    list += "1" + name + "\r\n";
+  }
+  test::WriteBytes(dir_ + "list.txt", list);
+  WriteSettings("RandomWallpaper=2\r\nViewerPath=" + dir_ + "vistrel.exe\r\n");
+  // Each change waits for the applier to end, so that the file shows that change's picture.
+  auto change = [&]() -> int {
+    const std::string before = FileBytes(dir_ + "vistrel_wlp.bmp");
+    Command(kCommandNext);
+    int shown = -1;
+    WaitFor(
+        [&] {
+          const std::string now = FileBytes(dir_ + "vistrel_wlp.bmp");
+          if (now == before) return false;
+          for (int i = 0; i < 4; ++i)
+            if (now == pictures[static_cast<std::size_t>(i)]) shown = i;
+          return shown >= 0;
+        },
+        30000);
+    return shown;
+  };
+  for (int round = 0; round < 2; ++round) {
+    std::vector<int> seen;
+    Start();
+    seen.push_back(change());
+    seen.push_back(change());
+    ExitAgent();  // halfway through the round
+    Start();
+    seen.push_back(change());
+    seen.push_back(change());
+    ExitAgent();
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3})) << "round " << round;
+  }
+  EXPECT_NE(Setting(dir_, "ShuffleSeed"), "<none>");
+  EXPECT_EQ(Setting(dir_, "ShufflePosition"), "4");
 }
 
 // The program file carries both icon groups, the common-controls manifest and a version.

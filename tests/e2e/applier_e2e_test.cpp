@@ -55,6 +55,23 @@ TEST_F(ApplierE2E, TileAndOtherLetters) {
   EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "kept-tile");
 }
 
+TEST_F(ApplierE2E, FitAndFillSetTheirStyleValues) {
+  std::string dir = FreshProgramDir("apply_fit_fill", {"vistrel.exe"});
+  test::WriteBytes(dir + "a.bmp", test::Bmp24(8, 3, 4));
+  test::WriteBytes(dir + "b.bmp", test::Bmp24(3, 8, 6));
+
+  EXPECT_EQ(Apply(dir, "\"4" + dir + "a.bmp\""), 0u);
+  EXPECT_EQ(FileBytes(dir + "vistrel_wlp.bmp"), test::Bmp24(8, 3, 4));
+  EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "6");
+  EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "0");
+
+  WriteDesktopValue("TileWallpaper", "1");
+  EXPECT_EQ(Apply(dir, "\"5" + dir + "b.bmp\""), 0u);
+  EXPECT_EQ(FileBytes(dir + "vistrel_wlp.bmp"), test::Bmp24(3, 8, 6));
+  EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "10");
+  EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "0");
+}
+
 TEST_F(ApplierE2E, NothingChangesForMissingDamagedOrMisquotedFiles) {
   std::string dir = FreshProgramDir("apply_nothing", {"vistrel.exe"});
   test::WriteBytes(dir + "good.bmp", test::Bmp24(3, 3, 3));

@@ -178,6 +178,48 @@ TEST(WindowE2E, StartedElsewhereTheAgentButtonStartsTheAgentBesideIt) {
   EXPECT_FALSE(Exists(elsewhere + "list.txt")) << "nothing in the working folder";
 }
 
+// HKCU\Software\Microsoft\Windows\CurrentVersion\Run "Vistrel Agent"; "<none>" when absent.
+std::string RunValue() {
+  char value[1024] = "";
+  DWORD size = sizeof value - 1, type = 0;
+  HKEY run = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0,
+                    KEY_QUERY_VALUE, &run) != ERROR_SUCCESS)
+    return "<none>";
+  LONG result = RegQueryValueExA(run, "Vistrel Agent", nullptr, &type,
+                                 reinterpret_cast<BYTE*>(value), &size);
+  RegCloseKey(run);
+  if (result != ERROR_SUCCESS || type != REG_SZ) return "<none>";
+  return value;
+}
+
+TEST(WindowE2E, StartWithWindowsWritesAndRemovesTheRunValue) {
+  HKEY run = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0,
+                    KEY_SET_VALUE, &run) == ERROR_SUCCESS) {
+    RegDeleteValueA(run, "Vistrel Agent");
+    RegCloseKey(run);
+  }
+  std::string dir = FreshProgramDir("window_run_value", {"vistrel.exe"});
+  for (bool check : {true, false}) {
+    Process window("\"" + dir + "vistrel.exe\"", dir);
+    HWND form = WaitForWindowOf(window);
+    ASSERT_NE(form, nullptr);
+    HWND box = Child(form, "Button", "Start with Windows");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(SendMessageA(box, BM_GETCHECK, 0, 0), check ? BST_UNCHECKED : BST_CHECKED)
+        << "the state comes from the Run value";
+    PostMessageA(box, BM_CLICK, 0, 0);
+    PostMessageA(Child(form, "Button", "OK"), BM_CLICK, 0, 0);
+    EXPECT_EQ(window.Wait(20000), 0u);
+    if (check)
+      EXPECT_EQ(RunValue(), "\"" + dir + "vistrel_agent.exe\"");
+    else
+      EXPECT_EQ(RunValue(), "<none>");
+    EXPECT_EQ(Stored(dir, "StartWithWindows"), "<none>") << "not in the settings file";
+  }
+}
+
 TEST(WindowE2E, DoubleClickOnARowAppliesIt) {
   std::string dir = FreshProgramDir("window_double_click", {"vistrel.exe"});
   const std::string picture = test::Bmp24(9, 5, 21);

@@ -89,7 +89,10 @@ TEST(Applier, EachLetterWritesItsStyleAndOthersWriteNone) {
       {'1', {"WallpaperStyle=0", "TileWallpaper=0"}},
       {'2', {"WallpaperStyle=0", "TileWallpaper=1"}},
       {'3', {"WallpaperStyle=2", "TileWallpaper=0"}},
+      {'4', {"WallpaperStyle=6", "TileWallpaper=0"}},
+      {'5', {"WallpaperStyle=10", "TileWallpaper=0"}},
       {'0', {}},
+      {'6', {}},
       {'x', {}},
   };
   for (const auto& [letter, values] : cases) {

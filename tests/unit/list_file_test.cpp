@@ -48,7 +48,13 @@ TEST(ListEntry, StyleLettersAndTexts) {
   EXPECT_STREQ(StyleText(StyleForLetter('0')), "Center");
   EXPECT_STREQ(StyleText(StyleForLetter('2')), "Tile");
   EXPECT_STREQ(StyleText(StyleForLetter('3')), "Stretch");
+  EXPECT_STREQ(StyleText(StyleForLetter('4')), "Fit");
+  EXPECT_STREQ(StyleText(StyleForLetter('5')), "Fill");
+  EXPECT_STREQ(StyleText(StyleForLetter('6')), "");
   EXPECT_STREQ(StyleText(StyleForLetter('7')), "");
+  EXPECT_EQ(LetterForStyleText("Fill"), '5');
+  EXPECT_EQ(LetterForStyleText("Fit"), '4');
+  EXPECT_EQ(LetterForStyleText("fit"), '1');
   EXPECT_EQ(LetterForStyleText("Stretch"), '3');
   EXPECT_EQ(LetterForStyleText("Tile"), '2');
   EXPECT_EQ(LetterForStyleText("Center"), '1');

@@ -12,6 +12,7 @@
 #include "agent/logic/about_text.h"
 #include "agent/logic/agent_settings.h"
 #include "agent/logic/agent_texts.h"
+#include "agent/logic/hot_keys.h"
 #include "agent/logic/rotation.h"
 #include "agent/logic/tray_text.h"
 #include "platform/files.h"
@@ -72,6 +73,7 @@ class FakeHost : public RotationHost {
   std::vector<std::string> existence_tests;
   std::set<std::string> existing;  // pretended files, besides the real ones
   bool screen_saving = true;
+  int notification_state = 0;
   bool read_fails = false;
   ClockTime clock{12, 34, 56, 789};
   std::function<void()> on_launch;
@@ -92,6 +94,7 @@ class FakeHost : public RotationHost {
   }
   bool ScreenSavingEnabled() override { return screen_saving; }
   ClockTime UtcTimeOfDay() override { return clock; }
+  int UserNotificationState() override { return notification_state; }
   bool FileExists(const std::string& path) override {
     existence_tests.push_back(path);
     return existing.count(path) > 0 || RotationHost::FileExists(path);
@@ -187,6 +190,131 @@ TEST_F(RotationTest, ScreenSaverRuleStopsOnlyTheCounting) {
   EXPECT_EQ(State().ElapsedSeconds, 0);
 }
 
+TEST_F(RotationTest, FullScreenProgramsHoldTheCountdownLikeTheScreenSaverRule) {
+  Init("quiet");
+  WriteExistingEntries(2);
+  State().Interval = 1;
+  State().DisableOnScreenSaver = false;  // the hold does not depend on the screen-saver switch
+  // 1 (screen saver, locked) and 5 to 7 are not a full-screen program or a presentation.
+  for (int state : {0, 1, 5, 6, 7}) {
+    host_.notification_state = state;
+    rotation_->OnRotationTick();
+  }
+  EXPECT_EQ(State().ElapsedSeconds, 5);
+  const std::size_t tooltips = host_.tooltips.size();
+  for (int state : {2, 3, 4}) {
+    host_.notification_state = state;
+    for (int i = 0; i < 100; ++i) rotation_->OnRotationTick();
+    EXPECT_EQ(State().ElapsedSeconds, 5) << "held while the shell reports " << state;
+  }
+  EXPECT_EQ(host_.tooltips.size(), tooltips) << "nor is the tooltip refreshed";
+  EXPECT_TRUE(host_.launches.empty());
+  rotation_->NextNow();
+  EXPECT_EQ(host_.launches.size(), 1u) << "Next changes at once all the same";
+  host_.notification_state = 5;
+  rotation_->OnRotationTick();
+  EXPECT_EQ(State().ElapsedSeconds, 1) << "and the countdown goes on after";
+  EXPECT_TRUE(ShellWantsQuiet(2) && ShellWantsQuiet(3) && ShellWantsQuiet(4));
+  EXPECT_FALSE(ShellWantsQuiet(0) || ShellWantsQuiet(1) || ShellWantsQuiet(5));
+}
+
+TEST_F(RotationTest, PreviousGoesBackThroughTheHistoryWhichIsKeptInItsFile) {
+  Init("previous");
+  State().HistoryPath = dir_ + "history.txt";
+  State().RememberLast = false;
+  WriteExistingEntries(30);
+  EXPECT_FALSE(rotation_->PreviousNow()) << "nothing shown yet";
+  for (int i = 0; i < 25; ++i) rotation_->NextNow();  // lines 2 to 26
+  ASSERT_EQ(State().LastIndex, 26);
+
+  // A restart: the history comes from its file.
+  Rotation restarted(host_, Settings(dir_ + "vistrel.ini"));
+  restarted.State = State();
+  restarted.State.History.clear();
+  restarted.LoadHistory();
+  ASSERT_EQ(restarted.State.History.size(), 25u);
+  host_.launches.clear();
+  State().ElapsedSeconds = 17;
+  restarted.State.ElapsedSeconds = 17;
+  for (int back = 25; back >= 6; --back) {
+    ASSERT_TRUE(restarted.PreviousNow()) << back;
+    EXPECT_EQ(host_.launches.back(), Launched(back));
+    EXPECT_EQ(restarted.State.LastIndex, back);
+    EXPECT_EQ(restarted.State.ElapsedSeconds, 0);
+  }
+  EXPECT_EQ(host_.launches.size(), 20u) << "at least 20 changes back";
+
+  // A picture removed since is passed over; the list order goes on from the one put back.
+  host_.existing.erase("C:\\p\\4.jpg");
+  ASSERT_TRUE(restarted.PreviousNow());
+  EXPECT_EQ(host_.launches.back(), Launched(5));
+  ASSERT_TRUE(restarted.PreviousNow());
+  EXPECT_EQ(host_.launches.back(), Launched(3));
+  restarted.NextNow();
+  EXPECT_EQ(host_.launches.back(), Launched(5))
+      << "line 4 is gone: the next existing one";
+  ASSERT_TRUE(restarted.PreviousNow());
+  EXPECT_EQ(host_.launches.back(), Launched(3));
+  ASSERT_TRUE(restarted.PreviousNow());
+  EXPECT_EQ(host_.launches.back(), Launched(2));
+  EXPECT_FALSE(restarted.PreviousNow()) << "the oldest one kept";
+  EXPECT_EQ(ParseHistory({}).size(), 0u);
+}
+
+TEST(History, FileLinesAreReadSafelyAndCutToTheLength) {
+  const std::vector<std::string> lines = {
+      "3\t1C:\\a.jpg", "\t1C:\\nonumber.jpg", "x\t1C:\\b.jpg", "12", "99999999999\t1C:\\big.jpg",
+      "4\t", "7\t2C:\\tab\tin.jpg"};
+  const std::vector<HistoryItem> items = ParseHistory(lines);
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0].Index, 3);
+  EXPECT_EQ(items[0].Entry, "1C:\\a.jpg");
+  EXPECT_EQ(items[1].Entry, "2C:\\tab\tin.jpg");
+  EXPECT_EQ(ParseHistory(FormatHistory(items)).size(), 2u);
+  std::vector<std::string> many;
+  for (int i = 1; i <= 100; ++i) many.push_back(std::to_string(i) + "\t1C:\\" + std::to_string(i));
+  const std::vector<HistoryItem> kept = ParseHistory(many);
+  ASSERT_EQ(kept.size(), kHistoryLength);
+  EXPECT_EQ(kept.back().Index, 100) << "the newest are kept";
+}
+
+TEST(HotKeys, TextsAreParsedAndNamedBack) {
+  HotKey key;
+  ASSERT_TRUE(ParseHotKey(defaults::kNextHotKey, key));
+  EXPECT_EQ(key.Modifiers, kModControl | kModAlt | kModWin);
+  EXPECT_EQ(key.VirtualKey, static_cast<std::uint32_t>('N'));
+  EXPECT_EQ(HotKeyText(key), "Ctrl+Alt+Win+N");
+  ASSERT_TRUE(ParseHotKey(defaults::kPreviousHotKey, key));
+  EXPECT_EQ(key.VirtualKey, static_cast<std::uint32_t>('P'));
+
+  const std::pair<const char*, HotKey> good[] = {
+      {" control + SHIFT+f12 ", {kModControl | kModShift, 0x7B}},
+      {"Alt+Right", {kModAlt, 0x27}},
+      {"win+7", {kModWin, '7'}},
+      {"Ctrl+PageDown", {kModControl, 0x22}},
+      {"Shift+Alt+F1", {kModShift | kModAlt, 0x70}},
+  };
+  for (const auto& [text, expected] : good) {
+    ASSERT_TRUE(ParseHotKey(text, key)) << text;
+    EXPECT_EQ(key.Modifiers, expected.Modifiers) << text;
+    EXPECT_EQ(key.VirtualKey, expected.VirtualKey) << text;
+    HotKey again;
+    ASSERT_TRUE(ParseHotKey(HotKeyText(key), again)) << text;
+    EXPECT_EQ(again.Modifiers, key.Modifiers);
+    EXPECT_EQ(again.VirtualKey, key.VirtualKey);
+  }
+  for (const char* off : {"", "  ", "None", "none"}) {
+    ASSERT_TRUE(ParseHotKey(off, key)) << off;
+    EXPECT_EQ(key.VirtualKey, 0u) << off;
+  }
+  for (const char* bad : {"N", "F5", "Ctrl+", "+N", "Ctrl++N", "Ctrl+Ctrl+N", "Ctrl+F0", "Ctrl+F25",
+                          "Ctrl+F05", "Hyper+N", "Ctrl+NN", "Ctrl+N+Alt", "Ctrl+\xe9"}) {
+    key.VirtualKey = 99;
+    EXPECT_FALSE(ParseHotKey(bad, key)) << bad;
+    EXPECT_EQ(key.VirtualKey, 0u) << "nothing half parsed: " << bad;
+  }
+}
+
 TEST_F(RotationTest, SequentialOrderWrapsAfterTheLastLineAndWhenTheListShrank) {
   Init("sequential");
   WriteExistingEntries(3);
@@ -251,6 +379,94 @@ TEST_F(RotationTest, RandomOrderWithOneOrTwoLines) {
     EXPECT_EQ(State().LastIndex, 3 - before) << "two lines alternate strictly";
     before = State().LastIndex;
   }
+}
+
+TEST(Shuffle, OrderIsAPermutationFromTheSeed) {
+  for (std::int32_t count : {1, 2, 7, 50}) {
+    std::vector<std::int32_t> order = ShuffleOrder(4242, count);
+    EXPECT_EQ(order, ShuffleOrder(4242, count)) << "the same seed, the same order";
+    std::sort(order.begin(), order.end());
+    for (std::int32_t i = 0; i < count; ++i) EXPECT_EQ(order[static_cast<std::size_t>(i)], i + 1);
+  }
+  EXPECT_NE(ShuffleOrder(1, 50), ShuffleOrder(2, 50));
+  EXPECT_TRUE(ShuffleOrder(1, 0).empty());
+  EXPECT_NE(ListCheck({"1C:\\a.jpg", "1C:\\b.jpg"}), ListCheck({"1C:\\b.jpg", "1C:\\a.jpg"}));
+  EXPECT_NE(ListCheck({"1C:\\a.jpg"}), ListCheck({"2C:\\a.jpg"}));
+  EXPECT_NE(ListCheck({"ab", "c"}), ListCheck({"a", "bc"}));
+}
+
+TEST_F(RotationTest, ShuffleShowsEveryLineOncePerRoundAcrossRestartsAndListChanges) {
+  Init("shuffle");
+  const std::string ini = dir_ + "vistrel.ini";
+  test::WriteBytes(ini, "[Settings]\r\nRandomWallpaper=2\r\nRememberLast=0\r\n");
+  LoadSettings(Settings(ini), State());
+  State().ListPath = dir_ + "list.txt";
+  State().ViewerPath = kViewer;
+  ASSERT_TRUE(State().Shuffle);
+  ASSERT_TRUE(State().RandomWallpaper);
+  WriteExistingEntries(6);
+
+  auto shown = [this](int changes) {
+    std::vector<std::int32_t> lines;
+    for (int i = 0; i < changes; ++i) {
+      host_.clock.Milliseconds = static_cast<unsigned>((host_.clock.Milliseconds + 97) % 1000);
+      rotation_->NextNow();
+      lines.push_back(State().LastIndex);
+    }
+    return lines;
+  };
+  auto sorted = [](std::vector<std::int32_t> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+  };
+  const std::vector<std::int32_t> all{1, 2, 3, 4, 5, 6};
+  std::int32_t previous = 0;
+  for (int round = 0; round < 4; ++round) {
+    std::vector<std::int32_t> lines = shown(6);
+    EXPECT_EQ(sorted(lines), all) << "round " << round;
+    EXPECT_NE(lines.front(), previous) << "no line twice in a row across rounds";
+    previous = lines.back();
+  }
+  EXPECT_EQ(host_.launches.size(), 24u);
+
+  // Three of a round, then the agent restarts: the other three follow, then a new round.
+  std::vector<std::int32_t> first = shown(3);
+  Rotation restarted(host_, Settings(ini));
+  LoadSettings(Settings(ini), restarted.State);
+  restarted.State.ListPath = State().ListPath;
+  restarted.State.ViewerPath = kViewer;
+  EXPECT_EQ(restarted.State.ShufflePosition, 3);
+  std::vector<std::int32_t> rest;
+  for (int i = 0; i < 3; ++i) {
+    host_.clock.Second = static_cast<unsigned>(i + 7);  // a new seed would show
+    restarted.NextNow();
+    rest.push_back(restarted.State.LastIndex);
+  }
+  first.insert(first.end(), rest.begin(), rest.end());
+  EXPECT_EQ(sorted(first), all) << "the round went on where it stopped";
+
+  // A changed list starts a new round at once: the next 7 changes show all 7 lines.
+  rotation_ = std::make_unique<Rotation>(host_, Settings(ini));
+  LoadSettings(Settings(ini), State());
+  State().ListPath = dir_ + "list.txt";
+  State().ViewerPath = kViewer;
+  shown(2);
+  WriteExistingEntries(7);
+  EXPECT_EQ(sorted(shown(7)), (std::vector<std::int32_t>{1, 2, 3, 4, 5, 6, 7}));
+  EXPECT_EQ(State().ShufflePosition, 7);
+}
+
+TEST_F(RotationTest, ShuffleSkipsMissingFilesWithinTheTickAndEndsWhenAllAreGone) {
+  Init("shuffle_missing");
+  State().Shuffle = State().RandomWallpaper = true;
+  State().RememberLast = false;
+  WriteList("1C:\\gone\\a.jpg\r\n1C:\\p\\2.jpg\r\n1C:\\gone\\c.jpg\r\n");
+  host_.existing.insert("C:\\p\\2.jpg");
+  rotation_->NextNow();
+  EXPECT_EQ(host_.launches, std::vector<std::string>{Launched(2)});
+  WriteList("1C:\\gone\\a.jpg\r\n1C:\\gone\\c.jpg\r\n");
+  rotation_->NextNow();
+  EXPECT_EQ(host_.launches.size(), 1u) << "no change, and the tick ends";
 }
 
 TEST_F(RotationTest, EntryIsTestedWithoutItsLetterLaunchedQuotedAndNamedInTheBalloon) {

@@ -57,6 +57,28 @@ TEST(WallpaperList, LoadMarksMissingFilesAndStylesAndSkipsEmptyLines) {
             (Lines{"2C:\\Pictures\\sea side.jpg", "1C:\\a.bmp", "1C:\\b.bmp", "3C:\\dir"}));
 }
 
+TEST(WallpaperList, FitAndFillAreReadShownAndWrittenBack) {
+  Fixture f;
+  std::string path = test::FreshDir("wl_fit_fill") + "list.txt";
+  test::WriteBytes(path, "4C:\\a.jpg\r\n5C:\\b.jpg\r\n3C:\\c.jpg\r\n");
+  f.existing = {path};
+  f.list.Load(path);
+  ASSERT_EQ(f.list.Rows().size(), 4u);
+  EXPECT_EQ(f.list.Rows()[1].style, "Fit");
+  EXPECT_EQ(f.list.Rows()[2].style, "Fill");
+  EXPECT_EQ(f.list.Rows()[3].style, "Stretch") << "Stretch keeps its meaning";
+
+  f.list.SelectOnly(3);
+  f.list.SetSelectedStyle("Fill");
+  f.list.SelectOnly(2);
+  EXPECT_EQ(f.list.SelectedLetter(), '5');
+  ListMenuState menu = f.list.MenuState({});
+  EXPECT_TRUE(menu.update_checks);
+  EXPECT_EQ(menu.checked_style, "Fill");
+  ASSERT_TRUE(f.list.Save(path));
+  EXPECT_EQ(test::ReadBytes(path), "4C:\\a.jpg\r\n5C:\\b.jpg\r\n5C:\\c.jpg\r\n");
+}
+
 TEST(WallpaperList, MissingListIsCreatedEmpty) {
   Fixture f;
   std::string path = test::FreshDir("wl_missing") + "list.txt";

@@ -72,6 +72,10 @@ class AgentWindowTest : public testing::Test {
   void Start(const std::string& name, const std::string& ini = "") {
     dir_ = test::FreshDir("agent_window_" + name);
     if (!ini.empty()) test::WriteBytes(dir_ + "vistrel.ini", "[Settings]\r\n" + ini);
+    Create();
+  }
+  // The agent over the files in dir_.
+  void Create() {
     AgentOptions options;
     options.ListPath = dir_ + "list.txt";
     options.SettingsPath = dir_ + "vistrel.ini";
@@ -87,6 +91,9 @@ class AgentWindowTest : public testing::Test {
     options.Services.UtcTimeOfDay = [] { return ClockTime{1, 2, 3, 4}; };
     options.Services.RemoveWallpaper = [this] { ++removals_; };
     options.Services.Notify = recorder_.Function();
+    options.Services.UserNotificationState = [this] { return notification_state_; };
+    if (register_hot_key_) options.Services.RegisterHotKey = register_hot_key_;
+    options.HistoryPath = dir_ + "history.txt";
     agent_ = std::make_unique<AgentWindow>(std::move(options));
   }
 
@@ -117,6 +124,8 @@ class AgentWindowTest : public testing::Test {
   std::vector<std::string> launches_;
   std::vector<Box> boxes_;
   int removals_ = 0;
+  int notification_state_ = 0;
+  std::function<bool(HWND, int, UINT, UINT)> register_hot_key_;
 };
 
 TEST_F(AgentWindowTest, HiddenToolWindowFoundByItsCaption) {
@@ -130,9 +139,10 @@ TEST_F(AgentWindowTest, HiddenToolWindowFoundByItsCaption) {
   EXPECT_EQ(client.bottom, 99);
   EXPECT_EQ(MainWindow(), &agent_->Window());
 
-  const char* expected[] = {"About...", "", "Options...", "Pause", "Next", "Remove Wallpaper", "", "Exit"};
-  ASSERT_EQ(agent_->Menu()->Count(), 8);
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(agent_->Menu()->Text(i), expected[i]) << i;
+  const char* expected[] = {"About...", "",         "Options...", "Pause", "Next",
+                            "Previous", "Remove Wallpaper", "",     "Exit"};
+  ASSERT_EQ(agent_->Menu()->Count(), 9);
+  for (int i = 0; i < 9; ++i) EXPECT_EQ(agent_->Menu()->Text(i), expected[i]) << i;
 }
 
 TEST_F(AgentWindowTest, NoSettingsFileStartsPausedWithTheInactiveIcon) {
@@ -249,6 +259,121 @@ TEST_F(AgentWindowTest, NextWhilePausedChangesAtOnceAndStaysPaused) {
   EXPECT_STREQ(balloon.Data.szInfo, "two.bmp");
   EXPECT_EQ(balloon.Data.uTimeout, 3000u);
   EXPECT_EQ(balloon.Data.dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
+}
+
+TEST_F(AgentWindowTest, PreviousPutsBackThePictureBeforeAndSurvivesARestart) {
+  Start("previous");
+  MakeListAndViewer();
+  Command(kCommandPrevious);
+  EXPECT_TRUE(launches_.empty()) << "nothing shown before";
+  Command(kCommandNext);  // two.bmp
+  Command(kCommandNext);  // one.bmp
+  ASSERT_EQ(launches_.size(), 2u);
+  Command(kCommandPrevious);
+  ASSERT_EQ(launches_.size(), 3u);
+  EXPECT_EQ(launches_[2], dir_ + "vistrel.exe|\"3" + dir_ + "two.bmp\"");
+  EXPECT_EQ(agent_->State().LastIndex, 2) << "the rotation goes on from the picture put back";
+  EXPECT_EQ(Stored("LastIndex"), "2");
+  Command(kCommandPrevious);
+  EXPECT_EQ(launches_.size(), 3u) << "nothing before the first";
+
+  Command(kCommandNext);  // one.bmp
+  Command(kCommandNext);  // two.bmp
+  const std::string viewer = agent_->State().ViewerPath;
+  agent_.reset();
+  launches_.clear();
+  Create();  // a restart in the same folder
+  agent_->State().ViewerPath = viewer;
+  Command(kCommandPrevious);
+  ASSERT_EQ(launches_.size(), 1u);
+  EXPECT_EQ(launches_[0], dir_ + "vistrel.exe|\"1" + dir_ + "one.bmp\"");
+}
+
+TEST_F(AgentWindowTest, HotKeysRunNextAndPreviousAndATakenOneIsNamedInTheAbout) {
+  std::vector<std::pair<UINT, UINT>> asked;
+  register_hot_key_ = [&](HWND window, int id, UINT modifiers, UINT key) {
+    EXPECT_NE(window, nullptr);
+    asked.push_back({modifiers, key});
+    return id == kHotKeyNext;  // Previous's key belongs to another program
+  };
+  Start("hot_keys");
+  EXPECT_EQ(asked, (std::vector<std::pair<UINT, UINT>>{{MOD_CONTROL | MOD_ALT | MOD_WIN, 'N'},
+                                                         {MOD_CONTROL | MOD_ALT | MOD_WIN, 'P'}}));
+  MakeListAndViewer();
+  SendMessageA(Handle(), WM_HOTKEY, kHotKeyNext, 0);
+  SendMessageA(Handle(), WM_HOTKEY, kHotKeyNext, 0);
+  ASSERT_EQ(launches_.size(), 2u);
+  SendMessageA(Handle(), WM_HOTKEY, kHotKeyPrevious, 0);
+  ASSERT_EQ(launches_.size(), 3u);
+  EXPECT_EQ(launches_[2], launches_[0]);
+
+  Command(kCommandAbout);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_NE(boxes_[0].Text.find("Hot key Ctrl+Alt+Win+P (Previous) is taken by another program; "
+                                "Previous works from the menu only."),
+            std::string::npos)
+      << boxes_[0].Text;
+  EXPECT_EQ(boxes_[0].Text.find("(Next)"), std::string::npos) << "the Next key was had";
+}
+
+TEST_F(AgentWindowTest, HotKeysFromTheSettingsFileOrSwitchedOff) {
+  std::vector<std::pair<UINT, UINT>> asked;
+  register_hot_key_ = [&](HWND, int, UINT modifiers, UINT key) {
+    asked.push_back({modifiers, key});
+    return true;
+  };
+  Start("hot_keys_ini", "NextHotKey=Shift+Win+F9\r\nPreviousHotKey=None\r\n");
+  EXPECT_EQ(asked, (std::vector<std::pair<UINT, UINT>>{{MOD_SHIFT | MOD_WIN, VK_F9}}));
+  agent_.reset();
+  asked.clear();
+  Start("hot_keys_bad", "NextHotKey=Ctrl+Hyper+N\r\n");
+  EXPECT_EQ(asked.size(), 1u) << "only Previous's default";
+  Command(kCommandAbout);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_NE(boxes_[0].Text.find("NextHotKey=Ctrl+Hyper+N in vistrel.ini is not understood"),
+            std::string::npos)
+      << boxes_[0].Text;
+}
+
+TEST_F(AgentWindowTest, RealHotKeyTakenByAnotherWindowLeavesTheAgentWorking) {
+  // Another program's window holds the default Next key.
+  HWND other = CreateWindowA("STATIC", "other", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(other, nullptr);
+  const bool held = RegisterHotKey(other, 77, MOD_CONTROL | MOD_ALT | MOD_WIN, 'N') != FALSE;
+  Start("hot_key_taken");
+  EXPECT_TRUE(IsWindow(Handle()));
+  Command(kCommandAbout);
+  ASSERT_EQ(boxes_.size(), 1u);
+  if (held) {
+    EXPECT_NE(boxes_[0].Text.find("Hot key Ctrl+Alt+Win+N (Next) is taken"), std::string::npos)
+        << boxes_[0].Text;
+  }
+  EXPECT_EQ(boxes_[0].Text.find("(Previous)"), std::string::npos) << "its own key was free";
+  agent_.reset();
+  UnregisterHotKey(other, 77);
+  DestroyWindow(other);
+}
+
+TEST_F(AgentWindowTest, FullScreenProgramHoldsTheCountdownLikeTheScreenSaverRule) {
+  notification_state_ = 3;  // a full-screen Direct3D program
+  Start("quiet", "Paused=0\r\nInterval=2\r\n");
+  MakeListAndViewer();
+  PumpMessages(2500);
+  EXPECT_EQ(agent_->State().ElapsedSeconds, 0) << "the timer ran, the countdown held";
+  EXPECT_EQ(Tooltip(), "Vistrel Agent");
+  notification_state_ = 5;  // accepting notifications again
+  ASSERT_TRUE(PumpUntil([&] { return agent_->State().ElapsedSeconds >= 1; }, 5000));
+  notification_state_ = 2;
+  Command(kCommandNext);
+  EXPECT_EQ(launches_.size(), 1u) << "Next still changes at once";
+}
+
+TEST(AgentServicesTest, TheShellsAnswerIsLookedUpAtRunTime) {
+  // Found in shell32 by name; this test desktop runs no full-screen program.
+  const int state = AgentServices::System().UserNotificationState();
+  EXPECT_GE(state, 0);
+  EXPECT_LE(state, 7);
+  EXPECT_FALSE(ShellWantsQuiet(state)) << state;
 }
 
 TEST_F(AgentWindowTest, MissingApplierWarnsFromTheAgentWindowAndStoresNoIndex) {

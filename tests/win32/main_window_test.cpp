@@ -102,6 +102,12 @@ HGLOBAL BuildDrop(const Lines& paths) {
   return memory;
 }
 
+std::string Upper(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
 struct Box {
   HWND Owner;
   std::string Text;
@@ -185,6 +191,20 @@ class MainWindowTest : public testing::Test {
     };
     options.Services.RemoveWallpaper = [this] { ++removals_; };
     options.Services.Desktop = desktop_;
+    options.Services.ReadRunValue = [this](std::string& command) {
+      command = run_value_;
+      return run_exists_;
+    };
+    options.Services.WriteRunValue = [this](const std::string& command) {
+      run_writes_.push_back(command);
+      if (run_failure_.empty()) run_value_ = command, run_exists_ = true;
+      return run_failure_;
+    };
+    options.Services.DeleteRunValue = [this] {
+      run_writes_.push_back("<deleted>");
+      if (run_failure_.empty()) run_exists_ = false;
+      return run_failure_;
+    };
     window_ = std::make_unique<MainWindow>(*application_, std::move(options));
   }
 
@@ -193,6 +213,11 @@ class MainWindowTest : public testing::Test {
     application_.reset();
     Pump(20);
   }
+
+  bool run_exists_ = false;
+  std::string run_value_;
+  std::string run_failure_;
+  Lines run_writes_;
 
   // Opens the window on a list of pictures that exist (BMP files), one per name.
   void OpenWithPictures(const std::string& name, const Lines& pictures,
@@ -341,7 +366,8 @@ TEST_F(MainWindowTest, ControlsHaveTheirCaptionsPlacesAndFont) {
       {window_->WallpaperGroup(), "Wallpaper:", panel, 8, 8, 169, 70},
       {window_->SequentialRadio(), "Sequential", wallpaper, 8, 16, 0, 0},
       {window_->RandomRadio(), "Random", wallpaper, 88, 16, 0, 0},
-      {window_->RememberLastCheck(), "Remember last wallpaper", wallpaper, 9, 40, 0, 0},
+      {window_->ShuffleRadio(), "Shuffle", wallpaper, 8, 33, 0, 0},
+      {window_->RememberLastCheck(), "Remember last wallpaper", wallpaper, 9, 50, 0, 0},
       {window_->OtherGroup(), "Other:", panel, 184, 8, 217, 70},
       {window_->DisableOnScreenSaverCheck(), "Disable on screensaver", other, 8, 40, 0, 0},
       {window_->ShowBaloonCheck(), "Show baloon tooltip on change", other, 8, 16, 0, 0},
@@ -385,6 +411,14 @@ TEST_F(MainWindowTest, ControlsHaveTheirCaptionsPlacesAndFont) {
   }
   EXPECT_LT(window_->IntervalLabel()->Bounds().right, 64) << "the label ends before the box";
   EXPECT_LE(window_->SequentialRadio()->Bounds().right, 88) << "Sequential ends before Random";
+  // The third order's row fits between the first row and "Remember last wallpaper", which
+  // stays inside its group.
+  const RECT first_row = BoundsIn(window_->SequentialRadio()->Handle(), wallpaper);
+  const RECT shuffle = BoundsIn(window_->ShuffleRadio()->Handle(), wallpaper);
+  const RECT remember = BoundsIn(window_->RememberLastCheck()->Handle(), wallpaper);
+  EXPECT_LE(first_row.bottom, shuffle.top);
+  EXPECT_LE(shuffle.bottom, remember.top);
+  EXPECT_LE(remember.bottom, 70 - 2);
 
   ComboBox& interval = *window_->IntervalBox();
   Lines items;
@@ -490,6 +524,77 @@ TEST_F(MainWindowTest, StoredSettingsAreShownAndWrittenBackOnOk) {
              "DisableOnScreenSaver=0", "Width=500", "Height=420", "Left=30", "Top=40",
              "ColumnWidth0=300", "ColumnWidth1=77", "LastIndex=9", "StartHidden=0", "Opacity=255"}))
       << "every key rewritten in place, LastIndex untouched without a selection";
+}
+
+TEST_F(MainWindowTest, ShuffleIsShownFromTwoAndWrittenAsTwo) {
+  Prepare("shuffle", "RandomWallpaper=2\r\n");
+  Open();
+  EXPECT_TRUE(window_->ShuffleRadio()->Checked());
+  EXPECT_FALSE(window_->RandomRadio()->Checked());
+  EXPECT_FALSE(window_->SequentialRadio()->Checked());
+  SendMessageA(window_->RandomRadio()->Handle(), BM_CLICK, 0, 0);
+  EXPECT_FALSE(window_->ShuffleRadio()->Checked()) << "one radio group of three";
+  SendMessageA(window_->ShuffleRadio()->Handle(), BM_CLICK, 0, 0);
+  window_->OkButton()->Click();
+  ASSERT_TRUE(PumpUntilClosed());
+  EXPECT_EQ(ProfileReadString(dir_ + "vistrel.ini", "Settings", "RandomWallpaper", ""), "2");
+}
+
+TEST_F(MainWindowTest, StartWithWindowsFollowsTheRunValueNotTheSettingsFile) {
+  Prepare("run_value");
+  const std::string ours = "\"" + dir_ + "vistrel_agent.exe\"";
+  run_exists_ = true;
+  run_value_ = "\"D:\\Other\\vistrel_agent.exe\"";  // another copy's agent
+  Open();
+  CheckBox& check = *window_->StartWithWindowsCheck();
+  EXPECT_EQ(check.Text(), "Start with Windows");
+  EXPECT_EQ(GetParent(check.Handle()), window_->SettingsPanel()->Handle());
+  const RECT bounds = BoundsIn(check.Handle(), window_->SettingsPanel()->Handle());
+  const RECT other = BoundsIn(window_->OtherGroup()->Handle(), window_->SettingsPanel()->Handle());
+  const RECT ok = BoundsIn(window_->OkButton()->Handle(), window_->SettingsPanel()->Handle());
+  EXPECT_GE(bounds.top, other.bottom) << "below the Other group";
+  EXPECT_LE(bounds.bottom, ok.top) << "above the buttons";
+  EXPECT_FALSE(check.Checked()) << "the value names another copy";
+
+  // Checked and OK: the value names this folder's agent, in quotes.
+  SendMessageA(check.Handle(), BM_CLICK, 0, 0);
+  window_->OkButton()->Click();
+  ASSERT_TRUE(PumpUntilClosed());
+  EXPECT_EQ(run_writes_, Lines{ours});
+  EXPECT_EQ(ProfileReadString(dir_ + "vistrel.ini", "Settings", "StartWithWindows", "<none>"),
+            "<none>");
+
+  // Opened again: checked from the value; unchecked and OK removes it.
+  window_.reset();
+  application_.reset();
+  run_value_ = "\"" + Upper(dir_) + "VISTREL_AGENT.EXE\"";  // the system's letter case is its own
+  Open();
+  EXPECT_TRUE(window_->StartWithWindowsCheck()->Checked());
+  SendMessageA(window_->StartWithWindowsCheck()->Handle(), BM_CLICK, 0, 0);
+  window_->OkButton()->Click();
+  ASSERT_TRUE(PumpUntilClosed());
+  EXPECT_EQ(run_writes_, (Lines{ours, "<deleted>"}));
+  EXPECT_FALSE(run_exists_);
+
+  // Cancel changes nothing; a value that cannot be written is reported and the window stays.
+  window_.reset();
+  application_.reset();
+  Open();
+  SendMessageA(window_->StartWithWindowsCheck()->Handle(), BM_CLICK, 0, 0);
+  window_->CancelButton()->Click();
+  ASSERT_TRUE(PumpUntilClosed());
+  EXPECT_EQ(run_writes_.size(), 2u);
+  window_.reset();
+  application_.reset();
+  run_failure_ = "Access denied.";
+  Open();
+  SendMessageA(window_->StartWithWindowsCheck()->Handle(), BM_CLICK, 0, 0);
+  window_->OkButton()->Click();
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_NE(boxes_[0].Text.find("Access denied."), std::string::npos) << boxes_[0].Text;
+  EXPECT_NE(boxes_[0].Text.find("The other settings were saved."), std::string::npos);
+  EXPECT_EQ(ProfileReadString(dir_ + "vistrel.ini", "Settings", "Interval", "<none>"), "5");
+  EXPECT_TRUE(IsWindow(Form())) << "the window stays for another try";
 }
 
 TEST_F(MainWindowTest, OkWritesEveryKeyInOrderAndEndsTheProgram) {
@@ -762,6 +867,15 @@ TEST_F(MainWindowTest, StylesSkipNoWallpaper) {
   EXPECT_EQ(ListLines(), (Lines{"2C:\\a.jpg", "3C:\\b.jpg", "2C:\\c.jpg"}));
   Command(kCommandCenter);
   EXPECT_EQ(ListLines()[1], "1C:\\b.jpg");
+  Command(kCommandFit);
+  EXPECT_EQ(ListLines()[1], "4C:\\b.jpg");
+  EXPECT_EQ(View().ItemText(2, 1), "Fit");
+  Command(kCommandFill);
+  EXPECT_EQ(ListLines()[1], "5C:\\b.jpg");
+  EXPECT_EQ(View().ItemText(2, 1), "Fill");
+  window_->UpdateListMenu();
+  EXPECT_TRUE(window_->ListMenu()->Checked(kMenuItemFill));
+  EXPECT_FALSE(window_->ListMenu()->Checked(kMenuItemFit)) << "one radio group with the others";
 }
 
 TEST_F(MainWindowTest, SelectAllByMenuAndCtrlADoesNotRewrite) {
@@ -852,12 +966,12 @@ TEST_F(MainWindowTest, MenuEnablingAndCheckingFollowTheSelection) {
   PopupMenuTree& menu = *window_->ListMenu();
   const char* captions[] = {
       "Add...\tIns", "Add Directory...",   "Delete\tDelete",     "", "Style", "Center", "Tile",
-      "Stretch",     "Select All\tCtrl+A", "Remove dead entries"};
-  ASSERT_EQ(menu.Count(), 10);
-  for (int i = 0; i < 10; ++i) EXPECT_EQ(menu.Caption(i), captions[i]) << i;
+      "Stretch",     "Select All\tCtrl+A", "Remove dead entries", "Fit", "Fill"};
+  ASSERT_EQ(menu.Count(), 12);
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(menu.Caption(i), captions[i]) << i;
   EXPECT_TRUE(menu.IsSeparator(kMenuItemSeparator));
   EXPECT_TRUE(menu.IsSubmenu(kMenuItemStyle));
-  for (int i : {kMenuItemCenter, kMenuItemTile, kMenuItemStretch}) {
+  for (int i : {kMenuItemCenter, kMenuItemTile, kMenuItemStretch, kMenuItemFit, kMenuItemFill}) {
     EXPECT_EQ(menu.Parent(i), kMenuItemStyle) << i;
     EXPECT_TRUE(menu.IsRadioItem(i)) << i;
     EXPECT_FALSE(menu.Checked(i)) << "none checked when built";
