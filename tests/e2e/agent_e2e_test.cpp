@@ -55,15 +55,6 @@ std::vector<HWND> WindowsOf(DWORD pid, const std::string& caption, const std::st
   return search.found;
 }
 
-bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms) {
-  DWORD start = GetTickCount();
-  while (!condition()) {
-    if (GetTickCount() - start > timeout_ms) return false;
-    Sleep(50);
-  }
-  return true;
-}
-
 // Whether the shell knows the agent's icon: modifying nothing succeeds only for a known icon.
 bool TrayHasIcon(HWND owner) {
   NOTIFYICONDATAA data = {};

@@ -70,10 +70,11 @@ std::string ReadDesktopValue(const std::string& name) {
   DWORD size = sizeof buffer - 1;
   DWORD type = 0;
   HKEY key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_READ, &key) != ERROR_SUCCESS)
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_READ, &key) !=
+      ERROR_SUCCESS)
     return "<no key>";
-  LONG result = RegQueryValueExA(key, name.c_str(), nullptr, &type,
-                                 reinterpret_cast<BYTE*>(buffer), &size);
+  LONG result =
+      RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
   RegCloseKey(key);
   if (result != ERROR_SUCCESS) return "<missing>";
   return std::string(buffer, size > 0 && buffer[size - 1] == '\0' ? size - 1 : size);
@@ -145,6 +146,15 @@ std::string FileBytes(const std::string& path) {
 bool Exists(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms) {
+  const DWORD start = GetTickCount();
+  while (!condition()) {
+    if (GetTickCount() - start > timeout_ms) return false;
+    Sleep(50);
+  }
+  return true;
 }
 
 }  // namespace vistrel::e2e

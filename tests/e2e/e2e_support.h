@@ -3,16 +3,21 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 namespace vistrel::e2e {
+
+// Polls condition every 50 ms; false when it is still unmet after timeout_ms.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms);
 
 // The built program (bin\NAME in the build folder), with backslashes.
 std::string ProgramPath(const std::string& name);
 
 // Copies the named programs into a fresh folder so that what they write beside themselves
 // (settings, list, wallpaper file) is the test's own; returns the folder with a trailing backslash.
-std::string FreshProgramDir(const std::string& test_name, std::initializer_list<const char*> programs);
+std::string FreshProgramDir(const std::string& test_name,
+                            std::initializer_list<const char*> programs);
 
 // A started process; killed on destruction if still running.
 class Process {

@@ -22,15 +22,6 @@ constexpr char kWindowClass[] = "TVistrelWindow";
 // The list menu's "Tile", as the window's menu sends it.
 constexpr WPARAM kWindowCommandTile = 2006;
 
-bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms) {
-  DWORD start = GetTickCount();
-  while (!condition()) {
-    if (GetTickCount() - start > timeout_ms) return false;
-    Sleep(50);
-  }
-  return true;
-}
-
 struct Search {
   DWORD process_id;
   std::vector<HWND> found;

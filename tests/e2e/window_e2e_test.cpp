@@ -20,15 +20,6 @@ constexpr char kAgentTitle[] = "Vistrel Agent";
 // The agent's menu item "Next", as its menu sends it.
 constexpr WPARAM kAgentCommandNext = 1004;
 
-bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms) {
-  DWORD start = GetTickCount();
-  while (!condition()) {
-    if (GetTickCount() - start > timeout_ms) return false;
-    Sleep(50);
-  }
-  return true;
-}
-
 struct WindowSearch {
   DWORD process_id;
   HWND found;
