@@ -65,17 +65,41 @@ std::uint32_t BitsAt(const std::uint8_t* data, std::uint64_t bitPos, std::uint32
 
 }  // namespace
 
+namespace {
+
+// One block taken as a single row.
+class TBlockTarget : public TRowTarget {
+ public:
+  explicit TBlockTarget(std::uint8_t* block) : block_(block) {}
+  std::uint8_t* NextRow() override { return block_; }
+
+ private:
+  std::uint8_t* block_;
+};
+
+}  // namespace
+
 void TLzwDecoder::Unpack(const std::uint8_t*& source, std::uint8_t*& dest, std::int32_t packedSize,
                          std::int32_t unpackedSize) {
-  if (StartCodeSize > kMaxLzwStartCodeSize) return;
-  const std::uint8_t* in = source;
-  std::uint8_t* out = dest;
-  const std::uint32_t inSize = CountOrZero(packedSize);
-  std::uint32_t outLeft = CountOrZero(unpackedSize);
+  TBlockTarget block(dest);
+  UnpackRows(source, CountOrZero(packedSize), block, CountOrZero(unpackedSize), 1);
+}
 
-  std::array<std::uint32_t, kLzwTableSize> prefix{};
+std::uint64_t TLzwDecoder::UnpackRows(const std::uint8_t* source, std::uint32_t packedSize,
+                                      TRowTarget& rows, std::uint32_t rowSize,
+                                      std::uint32_t rowCount) {
+  if (StartCodeSize > kMaxLzwStartCodeSize || rowSize == 0 || rowCount == 0) return 0;
+  const std::uint8_t* in = source;
+  const std::uint32_t inSize = packedSize;
+  const std::uint64_t total = std::uint64_t{rowSize} * rowCount;
+  std::uint64_t outLeft = total;
+  std::uint8_t* out = nullptr;  // inside the current row, up to rowEnd
+  std::uint8_t* rowEnd = nullptr;
+
+  std::array<std::uint16_t, kLzwTableSize> prefix{};
   std::array<std::uint8_t, kLzwTableSize> suffix{};
-  std::array<std::uint8_t, kLzwTableSize> stack{};
+  std::array<std::uint16_t, kLzwTableSize> length{};  // of each entry's string
+  std::array<std::uint8_t, kLzwTableSize> spill{};    // a string that crosses a row end
 
   const std::uint32_t clearCode = 1u << StartCodeSize;
   const std::uint32_t endCode = clearCode + 1;
@@ -86,9 +110,48 @@ void TLzwDecoder::Unpack(const std::uint8_t*& source, std::uint8_t*& dest, std::
   std::uint32_t previous = kNoCode;
   std::uint8_t firstByte = 0;
   for (std::uint32_t i = 0; i < clearCode; ++i) {
-    prefix[i] = kNoCode;
+    prefix[i] = static_cast<std::uint16_t>(kNoCode);
     suffix[i] = static_cast<std::uint8_t>(i);
+    length[i] = 1;
   }
+
+  // Writes the string of code (then extra, when withExtra) and answers its first byte. Strings
+  // that fit the current row are written in place from their end back to their start; one that
+  // crosses a row end (or the end of the output) goes through spill.
+  auto emit = [&](std::uint32_t code, bool withExtra, std::uint8_t extra) {
+    const std::uint32_t n = length[code] + (withExtra ? 1u : 0u);
+    if (out == rowEnd) {
+      out = rows.NextRow();
+      rowEnd = out + rowSize;
+    }
+    if (static_cast<std::uint32_t>(rowEnd - out) >= n) {
+      std::uint8_t* p = out + n;
+      if (withExtra) *--p = extra;
+      while (code > clearCode) {
+        *--p = suffix[code];
+        code = prefix[code];
+      }
+      *--p = suffix[code];
+      out += n;
+      outLeft -= n;
+      return suffix[code];
+    }
+    std::uint8_t* p = spill.data() + n;
+    if (withExtra) *--p = extra;
+    while (code > clearCode) {
+      *--p = suffix[code];
+      code = prefix[code];
+    }
+    *--p = suffix[code];
+    for (std::uint32_t i = 0; i < n && outLeft > 0; ++i, --outLeft) {
+      if (out == rowEnd) {
+        out = rows.NextRow();
+        rowEnd = out + rowSize;
+      }
+      *out++ = spill[i];
+    }
+    return suffix[code];
+  };
 
   // Bits are read by position rather than shifted through a register: after an end or invalid
   // code the unread bits wait for the next byte, and a run of such codes would otherwise let
@@ -111,41 +174,26 @@ void TLzwDecoder::Unpack(const std::uint8_t*& source, std::uint8_t*& dest, std::
       if (code > nextFree) break;
       if (previous == kNoCode) {
         if (code >= clearCode) continue;  // names no entry yet: yields nothing
-        firstByte = suffix[code];
-        *out++ = firstByte;
-        --outLeft;
+        firstByte = emit(code, false, 0);
         previous = code;
         continue;
       }
-      const std::uint32_t incoming = code;
-      std::uint32_t depth = 0;
-      if (code == nextFree) {  // the entry being defined: previous string plus its first byte
-        stack[depth++] = firstByte;
-        code = previous;
-      }
-      // Every entry's prefix is a lower code, so the walk ends at a root within the stack.
-      while (code > clearCode && depth < stack.size()) {
-        stack[depth++] = suffix[code];
-        code = prefix[code];
-      }
-      firstByte = suffix[code];
-      if (depth < stack.size()) stack[depth++] = firstByte;
+      // The entry being defined is the previous string plus its own first byte.
+      firstByte = code == nextFree ? emit(previous, true, firstByte) : emit(code, false, 0);
       if (nextFree < kLzwTableSize) {
-        prefix[nextFree] = previous;
+        prefix[nextFree] = static_cast<std::uint16_t>(previous);
         suffix[nextFree] = firstByte;
+        length[nextFree] = static_cast<std::uint16_t>(length[previous] + 1);
         if (nextFree == codeMask && codeSize < kMaxCodeSize) {
           ++codeSize;
           codeMask = (1u << codeSize) - 1;
         }
         ++nextFree;
       }
-      previous = incoming;
-      while (depth > 0 && outLeft > 0) {
-        *out++ = stack[--depth];
-        --outLeft;
-      }
+      previous = code;
     }
   }
+  return total - outLeft;
 }
 
 TDeflateDecoder::TDeflateDecoder(int flushValue, bool resetEachCall)

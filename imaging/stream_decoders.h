@@ -32,6 +32,16 @@ class TPackBitsDecoder : public TDecoder {
 // Largest minimum code size the 4096-entry tables can serve; callers refuse larger ones.
 constexpr std::uint8_t kMaxLzwStartCodeSize = 11;
 
+// Where decoded rows go, one after the other.
+class TRowTarget {
+ public:
+  // The next row's first byte; it holds the row size given to the decoder.
+  virtual std::uint8_t* NextRow() = 0;
+
+ protected:
+  ~TRowTarget() = default;
+};
+
 // GIF's variable-width LZW. Every call starts with fresh tables, so one image's data must come
 // in one call. Leaves source and dest as they were.
 class TLzwDecoder : public TDecoder {
@@ -40,6 +50,10 @@ class TLzwDecoder : public TDecoder {
   // A StartCodeSize above kMaxLzwStartCodeSize yields nothing.
   void Unpack(const std::uint8_t*& source, std::uint8_t*& dest, std::int32_t packedSize,
               std::int32_t unpackedSize) override;
+  // The same decoding written straight into rows of rowSize bytes, at most rowCount of them;
+  // answers how many bytes were written in all.
+  std::uint64_t UnpackRows(const std::uint8_t* source, std::uint32_t packedSize, TRowTarget& rows,
+                           std::uint32_t rowSize, std::uint32_t rowCount);
 
   const std::uint8_t StartCodeSize;
 };
