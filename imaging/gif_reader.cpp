@@ -46,20 +46,36 @@ std::uint8_t SkipExtensionsIn(TBoundedInput& input) {
   }
 }
 
-// The image's data sub-blocks joined, up to the zero length byte or the end of the stream.
-TPixelBytes ReadSubBlocks(TBoundedInput& input) {
-  TPixelBytes packed;
-  for (std::uint8_t length = input.U8(); input.Ok() && length != 0; length = input.U8()) {
-    const std::size_t at = packed.size();
-    packed.resize(at + length);
-    const std::size_t got = input.ReadAvailable(packed.data() + at, length);
-    if (got < length) {
-      packed.resize(at + got);  // only the bytes that arrived: zeros would decode as pixels
-      break;
+// The image's data sub-blocks, joined, up to the zero length byte or the end of the stream;
+// only the bytes that arrive are given: zeros would decode as pixels.
+class TSubBlocks : public TByteSource {
+ public:
+  explicit TSubBlocks(TBoundedInput& input) : input_(input) {}
+
+  std::size_t Read(std::uint8_t* out, std::size_t count) override {
+    std::size_t done = 0;
+    while (done < count && !ended_) {
+      if (left_ == 0) {
+        left_ = input_.U8();
+        if (!input_.Ok() || left_ == 0) {
+          ended_ = true;
+          break;
+        }
+      }
+      const std::size_t want = std::min<std::size_t>(count - done, left_);
+      const std::size_t got = input_.ReadAvailable(out + done, want);
+      done += got;
+      left_ -= static_cast<std::uint32_t>(got);
+      if (got < want) ended_ = true;
     }
+    return done;
   }
-  return packed;
-}
+
+ private:
+  TBoundedInput& input_;
+  std::uint32_t left_ = 0;  // of the current sub-block
+  bool ended_ = false;
+};
 
 // The bitmap's rows in the order the image stores them: top to bottom, or the four passes of
 // an interlaced image.
@@ -233,10 +249,9 @@ void TGIFGraphic::DecodeRows(TBoundedInput& input) {
       Bitmap.reset();
       RaiseGraphicErrorFmt(kMsgInvalidImage, {kFormatNameGif});
     }
-    const TPixelBytes packed = ReadSubBlocks(input);
+    TSubBlocks packed(input);
     TLzwDecoder decoder(codeSize);
-    written = decoder.UnpackRows(packed.data(), static_cast<std::uint32_t>(packed.size()), rows,
-                                 width, height);
+    written = decoder.UnpackRows(packed, rows, width, height);
   }
   // What the data does not reach keeps the colour the screen shows where no image is (index 0
   // when there is no image at all).

@@ -355,17 +355,34 @@ void TPNGGraphic::LoadImage(TDataStream& stream) {
   Decoder.reset();
   Stream = &stream;
   BeginLoad(stream, kFormatNamePng);
-
-  // The header again, now for the loader; the sizes are checked before anything is allocated.
   TBoundedInput input(stream);
   TInputScope scope(Input_, input);
+  ReadHeaderAgain();
+  CheckImageSize();
+  ResetLoadState();
+  if (ImageProperties.Compression != TCompressionScheme::csDeflate)
+    RaiseGraphicErrorFmt(kMsgNotSupported,
+                         {GraphicMessageText(kMsgCompressionScheme), kFormatNamePng});
+  Decoder = std::make_unique<TDeflateDecoder>(Z_PARTIAL_FLUSH, false);
+  Decoder->PrepareUnpack();
+  ReadChunks();  // the image is decoded at its IDAT chunks
+  // A file without image data is no picture, not a blank one.
+  if (!ImageDecoded_) Raise(kMsgInvalidImage);
+  std::unique_ptr<TDeflateDecoder> decoder = std::move(Decoder);
+  decoder->FinishUnpack();
+}
+
+// The header again, now for the loader; the sizes are checked before anything is allocated.
+void TPNGGraphic::ReadHeaderAgain() {
   StreamEnded_ = false;
-  input.Seek(StartPosition + 8);
+  Input_->Seek(StartPosition + 8);
   ReadChunkHeader();
   ChunkData.clear();
   ReadChunkData();
   Header_ = ParseHeader(ChunkData);
-  CheckImageSize();
+}
+
+void TPNGGraphic::ResetLoadState() {
   FreshBitmap_ = !Bitmap;
   if (!Bitmap) {
     Bitmap = std::make_unique<TRasterBitmap>(
@@ -384,14 +401,10 @@ void TPNGGraphic::LoadImage(TDataStream& stream) {
   ColorConverter.SourceOptions = {TConversionOption::SwapSampleBytes};
   // Gamma is switched on by this image's own gAMA chunk only.
   ColorConverter.TargetOptions.Exclude(TConversionOption::UseGammaTable);
+}
 
-  if (ImageProperties.Compression != TCompressionScheme::csDeflate)
-    RaiseGraphicErrorFmt(kMsgNotSupported,
-                         {GraphicMessageText(kMsgCompressionScheme), kFormatNamePng});
-
-  Decoder = std::make_unique<TDeflateDecoder>(Z_PARTIAL_FLUSH, false);
-  Decoder->PrepareUnpack();
-
+// Every chunk after IHDR up to IEND (or the end of the stream).
+void TPNGGraphic::ReadChunks() {
   ReadChunkHeader();
   for (;;) {
     bool handled = true;
@@ -427,16 +440,11 @@ void TPNGGraphic::LoadImage(TDataStream& stream) {
     }
     if (!handled) {
       SkipChunk();
-      if (IsChunk("IEND")) break;
+      if (IsChunk("IEND")) return;
       if ((ChunkType[0] & 0x20) == 0) Raise(kMsgUnknownCriticalChunk);
     }
     ReadChunkHeader();
   }
-  // A file without image data is no picture, not a blank one.
-  if (!ImageDecoded_) Raise(kMsgInvalidImage);
-
-  std::unique_ptr<TDeflateDecoder> decoder = std::move(Decoder);
-  decoder->FinishUnpack();
 }
 
 void TPNGGraphic::ReadBackground() {

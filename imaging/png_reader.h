@@ -70,8 +70,12 @@ class TPNGGraphic : public TImageReader {
   void ReadBackground();
   void ReadTransparency();
   void ResolveGrayOrIndexedFill();
+  // The loader's steps.
   void LoadImage(TDataStream& stream);
+  void ReadHeaderAgain();
   void CheckImageSize();
+  void ResetLoadState();
+  void ReadChunks();
   // A bitmap this load made is made again in the format, its pixels left for the rows to set.
   void SetBitmapFormat(TRasterFormat format);
   void FillRows(std::uint32_t first, std::uint32_t end);

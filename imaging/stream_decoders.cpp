@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <vector>
 
 #include "imaging/graphic_messages.h"
 
@@ -77,20 +78,39 @@ class TBlockTarget : public TRowTarget {
   std::uint8_t* block_;
 };
 
+class TBlockSource : public TByteSource {
+ public:
+  TBlockSource(const std::uint8_t* data, std::uint32_t size) : data_(data), left_(size) {}
+  std::size_t Read(std::uint8_t* out, std::size_t count) override {
+    const std::size_t n = std::min<std::size_t>(count, left_);
+    if (n) std::memcpy(out, data_, n);
+    data_ += n;
+    left_ -= n;
+    return n;
+  }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t left_;
+};
+
+// Packed bytes are fetched in pieces of this size; the ones every code has passed are dropped
+// once there are this many of them.
+constexpr std::size_t kLzwPiece = 4096;
+constexpr std::uint64_t kLzwDropAfter = 32768;
+
 }  // namespace
 
 void TLzwDecoder::Unpack(const std::uint8_t*& source, std::uint8_t*& dest, std::int32_t packedSize,
                          std::int32_t unpackedSize) {
   TBlockTarget block(dest);
-  UnpackRows(source, CountOrZero(packedSize), block, CountOrZero(unpackedSize), 1);
+  TBlockSource packed(source, CountOrZero(packedSize));
+  UnpackRows(packed, block, CountOrZero(unpackedSize), 1);
 }
 
-std::uint64_t TLzwDecoder::UnpackRows(const std::uint8_t* source, std::uint32_t packedSize,
-                                      TRowTarget& rows, std::uint32_t rowSize,
+std::uint64_t TLzwDecoder::UnpackRows(TByteSource& source, TRowTarget& rows, std::uint32_t rowSize,
                                       std::uint32_t rowCount) {
   if (StartCodeSize > kMaxLzwStartCodeSize || rowSize == 0 || rowCount == 0) return 0;
-  const std::uint8_t* in = source;
-  const std::uint32_t inSize = packedSize;
   const std::uint64_t total = std::uint64_t{rowSize} * rowCount;
   std::uint64_t outLeft = total;
   std::uint8_t* out = nullptr;  // inside the current row, up to rowEnd
@@ -156,12 +176,27 @@ std::uint64_t TLzwDecoder::UnpackRows(const std::uint8_t* source, std::uint32_t 
   // Bits are read by position rather than shifted through a register: after an end or invalid
   // code the unread bits wait for the next byte, and a run of such codes would otherwise let
   // the backlog outgrow any register.
+  // The bytes from the first one a code still needs (windowStart) to the last one taken.
   std::uint64_t bitPos = 0;
   std::uint64_t bitEnd = 0;
-  for (std::uint32_t taken = 0; taken < inSize && outLeft > 0; ++taken) {
+  std::vector<std::uint8_t> window;
+  std::uint64_t windowStart = 0;
+  auto take = [&](std::uint64_t index) {
+    if (index < windowStart + window.size()) return true;
+    const std::uint64_t passed = (bitPos >> 3) - windowStart;
+    if (passed >= kLzwDropAfter) {
+      window.erase(window.begin(), window.begin() + static_cast<std::ptrdiff_t>(passed));
+      windowStart += passed;
+    }
+    std::uint8_t piece[kLzwPiece];
+    const std::size_t got = source.Read(piece, kLzwPiece);
+    window.insert(window.end(), piece, piece + got);
+    return got > 0;
+  };
+  for (std::uint64_t taken = 0; outLeft > 0 && take(taken); ++taken) {
     bitEnd += 8;
     while (bitEnd - bitPos >= codeSize && outLeft > 0) {
-      std::uint32_t code = BitsAt(in, bitPos, codeSize);
+      std::uint32_t code = BitsAt(window.data(), bitPos - windowStart * 8, codeSize);
       bitPos += codeSize;
       if (code == endCode) break;
       if (code == clearCode) {
