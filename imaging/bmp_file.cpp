@@ -7,6 +7,7 @@
 #include "common/exception.h"
 #include "imaging/bmp_layout.h"
 #include "imaging/bmp_rle.h"
+#include "imaging/bounded_input.h"
 #include "imaging/checked_math.h"
 #include "imaging/memory_budget.h"
 #include "imaging/raster_bitmap.h"
@@ -19,12 +20,103 @@ constexpr std::uint16_t kBmpSignature = 0x4D42;  // "BM"
 // Writers put the three BITFIELDS masks and the start of the table area after the header.
 constexpr std::uint32_t kMaskExtraBytes = 74;
 
-bool ReadAll(TDataStream& stream, void* buffer, std::uint32_t count) {
-  return stream.Read(buffer, count) == count;
+// What the headers before the pixels say, the header block already in DIB form.
+struct TBmpHeaders {
+  std::vector<std::uint8_t> block = std::vector<std::uint8_t>(kHeaderBlockSize, 0);
+  std::int64_t gap = 0;  // bytes the file header puts between the headers and the rows
+  std::uint32_t declared_size = 0;
+  std::int64_t entry_size = 4;  // colour table entry: 3 bytes after a core header
+  std::int64_t header_size = kInfoHeaderSize;
+};
+
+// The file header (optional) and the info or core header; false for a file that has neither.
+bool ReadHeaders(TBoundedInput& input, std::int64_t start, TBmpHeaders& headers) {
+  std::uint8_t file_header[kFileHeaderSize];
+  if (!input.Read(file_header, kFileHeaderSize)) return false;
+  if (LoadU16LE(file_header) == kBmpSignature) {
+    headers.gap = std::int64_t{LoadU32LE(file_header + 10)} - kFileHeaderSize;
+    headers.declared_size = LoadU32LE(file_header + 2);
+  } else if (!input.Seek(start)) {
+    return false;
+  }
+  std::uint8_t* h = headers.block.data();
+  if (!input.Read(h, 4)) return false;
+  const std::uint32_t declared_header_size = LoadU32LE(h);
+  if (declared_header_size == kInfoHeaderSize) return input.Read(h + 4, kInfoHeaderSize - 4);
+  if (declared_header_size != kCoreHeaderSize) return false;
+  headers.entry_size = 3;
+  headers.header_size = kCoreHeaderSize;
+  std::uint8_t core[8];
+  if (!input.Read(core, sizeof core)) return false;
+  StoreU32LE(h + dib::kSizeOffset, kInfoHeaderSize);
+  StoreU32LE(h + dib::kWidthOffset, LoadU16LE(core));
+  StoreU32LE(h + dib::kHeightOffset, LoadU16LE(core + 2));
+  StoreU16LE(h + dib::kPlanesOffset, LoadU16LE(core + 4));
+  StoreU16LE(h + dib::kBitCountOffset, LoadU16LE(core + 6));
+  return true;
 }
 
-bool SeekTo(TDataStream& stream, std::int64_t position) {
-  return stream.Seek(position, TSeekFrom::sfBeginning) == position;
+// The colour table into the header block, and the gap that is left before the rows; false
+// when the table area cannot hold what the offsets leave between header and pixels.
+bool ReadColorTable(TBoundedInput& input, TBmpHeaders& headers, std::uint32_t bits, bool sixteen) {
+  const std::int64_t entry_size = headers.entry_size;
+  std::int64_t color_bytes = bits <= 8 ? (std::int64_t{1} << bits) * entry_size : sixteen ? 12 : 0;
+  std::int64_t& gap = headers.gap;
+  if (gap > 0) {
+    gap -= headers.header_size;
+    if (color_bytes != gap && !(sixteen && gap != 0)) color_bytes = gap;
+    if (color_bytes <= gap) gap -= color_bytes;
+  }
+  // The table area holds 1024 bytes; an offset that leaves more (or a negative amount, or a
+  // partial 3-byte entry) between header and pixels is refused. Bytes are compared, not whole
+  // entries: a gap of 1025 holds 256 entries and one byte too many for the area.
+  if (color_bytes < 0 || (entry_size == 3 && color_bytes % 3 != 0)) return false;
+  const std::int64_t table_bytes = entry_size == 4 ? color_bytes : color_bytes / 3 * 4;
+  if (table_bytes > std::int64_t{kColorTableBytes}) return false;
+  std::uint8_t* table = headers.block.data() + dib::kTableOffset;
+  if (entry_size == 4) return input.Read(table, static_cast<std::size_t>(color_bytes));
+  for (std::int64_t i = 0; i < color_bytes / 3; ++i) {
+    if (!input.Read(table + 4 * i, 3)) return false;
+  }
+  return true;
+}
+
+// Run-length rows, decoded into plain ones; the header block then describes plain rows.
+bool ReadRlePixels(TBoundedInput& input, std::int64_t position, std::uint8_t* h,
+                   std::uint64_t pixel_bytes, TMemoryBudget& budget, TPixelBytes& pixels) {
+  const std::int64_t available = input.Size() - position;
+  if (available <= 0) return false;
+  budget.Add(static_cast<std::uint64_t>(available));
+  if (!budget.Fits()) return false;
+  std::uint32_t data_size = static_cast<std::uint32_t>(available);
+  const std::uint32_t size_image = LoadU32LE(h + dib::kSizeImageOffset);
+  if (size_image != 0 && size_image < data_size) data_size = size_image;
+  // The decoder's work is bounded by its data (every step takes at least two bytes), so a
+  // sparse picture that skips most of its pixels is as welcome as any other.
+  std::vector<std::uint8_t> data(data_size);
+  if (!input.Seek(position) || !input.Read(data.data(), data_size)) return false;
+  // Pixels the data skips stay index 0.
+  pixels.assign(static_cast<std::size_t>(pixel_bytes), 0);
+  DecodeBmpRle(data.data(), data.size(), dib::Compression(h) == kBiRle4,
+               static_cast<std::uint32_t>(dib::Width(h)), dib::AbsHeight(h),
+               static_cast<std::uint32_t>(pixel_bytes / dib::AbsHeight(h)), pixels.data());
+  StoreU32LE(h + dib::kCompressionOffset, kBiRgb);
+  StoreU32LE(h + dib::kSizeImageOffset, static_cast<std::uint32_t>(pixel_bytes));
+  return true;
+}
+
+// Plain rows, in one read straight into the pixel memory (every byte of it is read).
+bool ReadPlainPixels(TBoundedInput& input, std::int64_t position, std::uint32_t declared_size,
+                     std::uint64_t pixel_bytes, TPixelBytes& pixels) {
+  // A file shorter than it says is read from its tail: the last pixel_bytes bytes.
+  const std::int64_t wanted = static_cast<std::int64_t>(pixel_bytes);
+  const std::int64_t stream_size = input.Size();
+  std::int64_t amount = declared_size == 0 ? wanted : std::min(wanted, stream_size - position);
+  std::int64_t from = position;
+  if (amount < wanted && position >= wanted - amount) from = position - (wanted - amount);
+  if (from < 0 || from > stream_size - wanted || !input.Seek(from)) return false;
+  pixels.resize(static_cast<std::size_t>(pixel_bytes));
+  return input.Read(pixels.data(), static_cast<std::size_t>(pixel_bytes));
 }
 
 }  // namespace
@@ -49,38 +141,10 @@ void TRasterBitmap::LoadFromStream(TDataStream& stream) {
 // raises the toolkit checks. Every size taken from the file is checked before it is used.
 bool TRasterBitmap::LoadBmp(TDataStream& stream, std::int64_t start) {
   kind_ = TBitmapHandleKind::hkDib;
-  std::uint8_t file_header[kFileHeaderSize];
-  if (!ReadAll(stream, file_header, kFileHeaderSize)) return false;
-  std::int64_t gap = 0;
-  std::uint32_t declared_size = 0;
-  if (LoadU16LE(file_header) == kBmpSignature) {
-    gap = std::int64_t{LoadU32LE(file_header + 10)} - kFileHeaderSize;
-    declared_size = LoadU32LE(file_header + 2);
-  } else if (!SeekTo(stream, start)) {
-    return false;
-  }
-
-  std::vector<std::uint8_t> header(kHeaderBlockSize, 0);
-  std::uint8_t* h = header.data();
-  std::int64_t entry_size = 4;
-  std::int64_t header_size = kInfoHeaderSize;
-  if (!ReadAll(stream, h, 4)) return false;
-  std::uint32_t declared_header_size = LoadU32LE(h);
-  if (declared_header_size == kInfoHeaderSize) {
-    if (!ReadAll(stream, h + 4, kInfoHeaderSize - 4)) return false;
-  } else if (declared_header_size == kCoreHeaderSize) {
-    entry_size = 3;
-    header_size = kCoreHeaderSize;
-    std::uint8_t core[8];
-    if (!ReadAll(stream, core, sizeof core)) return false;
-    StoreU32LE(h + dib::kSizeOffset, kInfoHeaderSize);
-    StoreU32LE(h + dib::kWidthOffset, LoadU16LE(core));
-    StoreU32LE(h + dib::kHeightOffset, LoadU16LE(core + 2));
-    StoreU16LE(h + dib::kPlanesOffset, LoadU16LE(core + 4));
-    StoreU16LE(h + dib::kBitCountOffset, LoadU16LE(core + 6));
-  } else {
-    return false;
-  }
+  TBoundedInput input(stream);
+  TBmpHeaders headers;
+  if (!ReadHeaders(input, start, headers)) return false;
+  std::uint8_t* h = headers.block.data();
 
   const std::uint32_t bits = dib::BitCount(h);
   const std::uint32_t bits_times_planes = bits * dib::Planes(h);  // both 16-bit: no overflow
@@ -89,20 +153,17 @@ bool TRasterBitmap::LoadBmp(TDataStream& stream, std::int64_t start) {
                                    : TRasterFormat::rfCustom;
   const std::uint32_t compression = dib::Compression(h);
   // The checks leave an empty bitmap rather than one whose fields hold the file's nonsense.
-  if (format == TRasterFormat::rf15Bit && compression != kBiRgb && compression != kBiBitfields) {
+  auto check = [this](bool holds, const char* message) {
+    if (holds) return;
     Clear();
-    VISTREL_CHECK_FAILED(kUnsupportedBitmapFormat);
-  }
+    VISTREL_CHECK_FAILED(message);
+  };
+  check(format != TRasterFormat::rf15Bit || compression == kBiRgb || compression == kBiBitfields,
+        kUnsupportedBitmapFormat);
   const std::int32_t width = dib::Width(h);
-  if (width <= 0) {
-    Clear();
-    VISTREL_CHECK_FAILED(kBitmapWidthMustBePositive);
-  }
+  check(width > 0, kBitmapWidthMustBePositive);
   const std::int32_t signed_height = dib::Height(h);
-  if (signed_height == 0) {
-    Clear();
-    VISTREL_CHECK_FAILED(kBitmapHeightMustBePositive);
-  }
+  check(signed_height != 0, kBitmapHeightMustBePositive);
   if (signed_height == std::numeric_limits<std::int32_t>::min())
     return false;  // its magnitude has no 32-bit signed value
   const std::int32_t height = signed_height < 0 ? -signed_height : signed_height;
@@ -110,85 +171,31 @@ bool TRasterBitmap::LoadBmp(TDataStream& stream, std::int64_t start) {
   // Run-length data is decoded into plain rows; it only exists bottom-up and at its own depth.
   const bool rle = compression == kBiRle8 || compression == kBiRle4;
   if (rle && (signed_height < 0 || bits != (compression == kBiRle8 ? 8u : 4u))) return false;
-
   std::uint32_t row_size = 0;
   std::uint64_t pixel_bytes = 0;
   if (!DibRowSize(static_cast<std::uint32_t>(width), bits, row_size) ||
       !CheckedMul<std::uint64_t>(row_size, static_cast<std::uint64_t>(height), pixel_bytes)) {
     return false;
   }
-  if (pixel_bytes == 0) {
-    Clear();
-    VISTREL_CHECK_FAILED(kNoMemory);
-  }
-  const std::int64_t stream_size = stream.Size();
+  check(pixel_bytes != 0, kNoMemory);
   // Uncompressed rows must all be in the stream, wherever they are read from.
-  if (!rle && pixel_bytes > static_cast<std::uint64_t>(std::max<std::int64_t>(stream_size, 0))) {
-    return false;
-  }
+  if (!rle && pixel_bytes > static_cast<std::uint64_t>(input.Size())) return false;
 
   const bool sixteen = format == TRasterFormat::rf15Bit || format == TRasterFormat::rf16Bit;
-  std::int64_t color_bytes = bits <= 8 ? (std::int64_t{1} << bits) * entry_size : sixteen ? 12 : 0;
-  if (gap > 0) {
-    gap -= header_size;
-    if (color_bytes != gap && !(sixteen && gap != 0)) color_bytes = gap;
-    if (color_bytes <= gap) gap -= color_bytes;
-  }
-  // The table area holds 1024 bytes; an offset that leaves more (or a negative amount, or a
-  // partial 3-byte entry) between header and pixels is refused. Bytes are compared, not whole
-  // entries: a gap of 1025 holds 256 entries and one byte too many for the area.
-  if (color_bytes < 0 || (entry_size == 3 && color_bytes % 3 != 0)) return false;
-  const std::int64_t table_bytes = entry_size == 4 ? color_bytes : color_bytes / 3 * 4;
-  if (table_bytes > std::int64_t{kColorTableBytes}) return false;
-  std::uint8_t* table = h + dib::kTableOffset;
-  if (entry_size == 4) {
-    if (!ReadAll(stream, table, static_cast<std::uint32_t>(color_bytes))) return false;
-  } else {
-    for (std::int64_t i = 0; i < color_bytes / 3; ++i) {
-      if (!ReadAll(stream, table + 4 * i, 3)) return false;
-    }
-  }
+  if (!ReadColorTable(input, headers, bits, sixteen)) return false;
+  const std::int64_t position = input.Position() + std::max<std::int64_t>(headers.gap, 0);
 
-  std::int64_t position = stream.Position();
-  if (position < 0) return false;
-  if (gap > 0) position += gap;  // gap < 2^32: cannot overflow
-
-  std::vector<std::uint8_t> pixels;
   TMemoryBudget budget;
   AddBitmap(budget, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), bits);
+  TPixelBytes pixels;
   if (rle) {
-    std::int64_t available = stream_size - position;
-    if (available <= 0) return false;
-    budget.Add(static_cast<std::uint64_t>(available));
-    if (!budget.Fits()) return false;
-    std::uint32_t data_size = static_cast<std::uint32_t>(available);
-    std::uint32_t size_image = LoadU32LE(h + dib::kSizeImageOffset);
-    if (size_image != 0 && size_image < data_size) data_size = size_image;
-    // The decoder's work is bounded by its data (every step takes at least two bytes), so a
-    // sparse picture that skips most of its pixels is as welcome as any other.
-    std::vector<std::uint8_t> data(data_size);
-    if (!SeekTo(stream, position) || !ReadAll(stream, data.data(), data_size)) return false;
-    pixels.assign(static_cast<std::size_t>(pixel_bytes), 0);
-    DecodeBmpRle(data.data(), data.size(), compression == kBiRle4,
-                 static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), row_size,
-                 pixels.data());
-    StoreU32LE(h + dib::kCompressionOffset, kBiRgb);
-    StoreU32LE(h + dib::kSizeImageOffset, static_cast<std::uint32_t>(pixel_bytes));
+    if (!ReadRlePixels(input, position, h, pixel_bytes, budget, pixels)) return false;
   } else {
     if (!budget.Fits()) return false;
-    // A file shorter than it says is read from its tail: the last pixel_bytes bytes.
-    const std::int64_t wanted = static_cast<std::int64_t>(pixel_bytes);
-    std::int64_t amount = declared_size == 0 ? wanted : std::min(wanted, stream_size - position);
-    std::int64_t from = position;
-    if (amount < wanted && position >= wanted - amount) from = position - (wanted - amount);
-    // Checked here rather than by a short read, so no seek ever grows the stream.
-    if (from < 0 || from > stream_size - wanted) return false;
-    if (!SeekTo(stream, from)) return false;
-    pixels.assign(static_cast<std::size_t>(pixel_bytes), 0);
-    if (!ReadAll(stream, pixels.data(), static_cast<std::uint32_t>(pixel_bytes))) return false;
+    if (!ReadPlainPixels(input, position, headers.declared_size, pixel_bytes, pixels)) return false;
   }
 
-  header_ = std::move(header);
+  header_ = std::move(headers.block);
   pixels_ = std::move(pixels);
   requested_format_ = format;
   width_ = width;

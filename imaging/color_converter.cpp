@@ -222,6 +222,12 @@ void TColorConverter::SetGamma(float mainGamma, float displayGamma) {
     const double level = std::pow(i / 255.0, exponent) * 255.0;
     gamma_table_[i] = static_cast<std::uint8_t>(Clamp255(RoundToInt(level)));
   }
+  gamma_identity_ = true;
+  for (int i = 0; i < 256; ++i) gamma_identity_ = gamma_identity_ && gamma_table_[i] == i;
+}
+
+bool TColorConverter::UsesGamma() const {
+  return TargetOptions.Contains(Opt::UseGammaTable) && !gamma_identity_;
 }
 
 TRasterFormat TColorConverter::PixelFormatFor(bool target) const {
@@ -462,7 +468,7 @@ template <bool kReverse>
 void TColorConverter::CopyColor(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
                                 std::uint8_t* target) {
   const bool swap = SourceOptions.Contains(Opt::SwapSampleBytes);
-  const bool gamma = TargetOptions.Contains(Opt::UseGammaTable);
+  const bool gamma = UsesGamma();
   const bool wideSource = source_bits_ == 16;
   const bool wideTarget = target_bits_ == 16;
   const bool planar = source.Count() > 1;
@@ -699,7 +705,7 @@ void TColorConverter::BuildColorPalette(TRasterBitmap& bitmap, const TSourceRows
     if (source[i] == nullptr) RaiseGraphicError(kMsgNoConversionMethod);
   }
   const bool swap = SourceOptions.Contains(Opt::SwapSampleBytes);
-  const bool gamma = TargetOptions.Contains(Opt::UseGammaTable);
+  const bool gamma = UsesGamma();
   const bool wide = layout >= 4;
   const std::size_t sample = wide ? 2 : 1;
   // The colour table has 256 entries; a longer list from a file is cut there.
@@ -740,7 +746,7 @@ void TColorConverter::BuildGrayPalette(TRasterBitmap& bitmap, bool zeroIsWhite) 
   const int depth = std::min(target_bits_ * target_samples_, 8);
   const int last = (1 << depth) - 1;
   const int step = 255 / last;
-  const bool gamma = TargetOptions.Contains(Opt::UseGammaTable);
+  const bool gamma = UsesGamma();
   for (int i = 0; i <= last; ++i) {
     std::uint32_t level = static_cast<std::uint32_t>(step * i);
     if (gamma) level = gamma_table_[level];

@@ -210,6 +210,8 @@ class TColorConverter {
   float main_gamma_ = 1.0f;
   float display_gamma_ = 2.2f;
   std::uint8_t gamma_table_[256] = {};
+  bool gamma_identity_ = true;  // the table maps every level to itself: no gamma step at all
+  bool UsesGamma() const;
   float luma_red_ = 0.299f;
   float luma_green_ = 0.587f;
   float luma_blue_ = 0.114f;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "imaging/bounded_input.h"
 #include "imaging/byte_reader.h"
 #include "imaging/checked_math.h"
 #include "imaging/memory_budget.h"
@@ -23,28 +24,88 @@ constexpr std::int64_t kMinimumFileSize = 23;
 // more pixels than the whole file could produce describes a damaged file, not a picture.
 constexpr std::uint64_t kLzwMaxBytesPerByte = 2731;
 
-bool ReadExact(TDataStream& stream, void* buffer, std::uint32_t count) {
-  return stream.Read(buffer, count) == count;
-}
-
-bool ReadByte(TDataStream& stream, std::uint8_t& value) {
-  return ReadExact(stream, &value, 1);
-}
-
-// Moves forward by count bytes, but never past the end of the stream (a memory stream would
-// grow): the walks then meet the end and stop.
-void SkipBytes(TDataStream& stream, std::uint32_t count) {
-  const std::int64_t position = stream.Position();
-  const std::int64_t size = stream.Size();
-  if (position < 0 || position >= size) return;
-  stream.SetPosition(std::min<std::int64_t>(position + count, size));
-}
-
 // Data sub-blocks up to and including the zero length byte, or to the end of the stream.
-void SkipSubBlocks(TDataStream& stream) {
-  std::uint8_t length = 0;
-  while (ReadByte(stream, length) && length != 0) SkipBytes(stream, length);
+void SkipSubBlocks(TBoundedInput& input) {
+  for (std::uint8_t length = input.U8(); input.Ok() && length != 0; length = input.U8()) {
+    input.Skip(length);
+  }
 }
+
+// Reads forward past extensions to the next image descriptor or trailer.
+std::uint8_t SkipExtensionsIn(TBoundedInput& input) {
+  for (;;) {
+    const std::uint8_t introducer = input.U8();
+    if (!input.Ok()) return kGifTrailer;
+    if (introducer == kGifImageIntroducer || introducer == kGifTrailer) return introducer;
+    if (introducer != kGifExtensionIntroducer) continue;  // stray bytes are passed over
+    // Every extension, known label or not, is a label and a sequence of sub-blocks; its data is
+    // never scanned for introducers, which it may well contain.
+    input.U8();  // the label
+    if (!input.Ok()) return kGifTrailer;
+    SkipSubBlocks(input);
+  }
+}
+
+// The image's data sub-blocks, joined, up to the zero length byte or the end of the stream;
+// only the bytes that arrive are given: zeros would decode as pixels.
+class TSubBlocks : public TByteSource {
+ public:
+  explicit TSubBlocks(TBoundedInput& input) : input_(input) {}
+
+  std::size_t Read(std::uint8_t* out, std::size_t count) override {
+    std::size_t done = 0;
+    while (done < count && !ended_) {
+      if (left_ == 0) {
+        left_ = input_.U8();
+        if (!input_.Ok() || left_ == 0) {
+          ended_ = true;
+          break;
+        }
+      }
+      const std::size_t want = std::min<std::size_t>(count - done, left_);
+      const std::size_t got = input_.ReadAvailable(out + done, want);
+      done += got;
+      left_ -= static_cast<std::uint32_t>(got);
+      if (got < want) ended_ = true;
+    }
+    return done;
+  }
+
+ private:
+  TBoundedInput& input_;
+  std::uint32_t left_ = 0;  // of the current sub-block
+  bool ended_ = false;
+};
+
+// The bitmap's rows in the order the image stores them: top to bottom, or the four passes of
+// an interlaced image.
+class TGifRows : public TRowTarget {
+ public:
+  TGifRows(TRasterBitmap& bitmap, std::uint32_t height, bool interlaced)
+      : bitmap_(bitmap), height_(height), interlaced_(interlaced) {}
+
+  std::uint8_t* NextRow() override { return bitmap_.ScanLine(static_cast<std::int32_t>(Next())); }
+  void Skip(std::uint64_t count) {
+    for (std::uint64_t i = 0; i < count; ++i) Next();
+  }
+
+ private:
+  std::uint32_t Next() {
+    static constexpr std::uint32_t kPassStart[4] = {0, 4, 2, 1};
+    static constexpr std::uint32_t kPassStep[4] = {8, 8, 4, 2};
+    if (!interlaced_) return y_++;
+    while (y_ >= height_ && pass_ < 3) y_ = kPassStart[++pass_];
+    const std::uint32_t y = y_;
+    y_ += kPassStep[pass_];
+    return y;
+  }
+
+  TRasterBitmap& bitmap_;
+  std::uint32_t height_;
+  bool interlaced_;
+  int pass_ = 0;
+  std::uint32_t y_ = 0;
+};
 
 bool IsGifSignature(const std::uint8_t* header) {
   auto upper = [](std::uint8_t c) -> std::uint8_t {
@@ -59,10 +120,10 @@ std::uint32_t TableEntries(std::uint8_t flags) {
 
 // Reads a colour table of red, green, blue triples into the bitmap's table from entry 0; a
 // table cut short by the end of the stream sets the entries it holds.
-void ReadColorTable(TDataStream& stream, TRasterBitmap& bitmap, std::uint32_t entries) {
+void ReadColorTable(TBoundedInput& input, TRasterBitmap& bitmap, std::uint32_t entries) {
   std::uint8_t table[256 * 3];
-  const std::uint32_t got = stream.Read(table, entries * 3);
-  for (std::uint32_t i = 0; i < got / 3; ++i) {
+  const std::size_t got = input.ReadAvailable(table, entries * 3);
+  for (std::size_t i = 0; i < got / 3; ++i) {
     const std::uint8_t* rgb = table + i * 3;
     bitmap.SetPaletteEntry(static_cast<int>(i),
                            (std::uint32_t{rgb[0]} << 16) | (std::uint32_t{rgb[1]} << 8) | rgb[2]);
@@ -75,30 +136,26 @@ bool TGIFGraphic::CanLoadStream(TDataStream& stream) {
   const std::int64_t start = stream.Position();
   if (stream.Size() - start < kMinimumFileSize) return false;
   std::uint8_t header[kHeaderSize];
-  const bool matches = ReadExact(stream, header, kHeaderSize) && IsGifSignature(header);
+  const bool matches = stream.Read(header, kHeaderSize) == kHeaderSize && IsGifSignature(header);
   stream.SetPosition(start);
   return matches;
 }
 
 std::uint8_t TGIFGraphic::SkipExtensions(TDataStream& stream) {
-  for (;;) {
-    std::uint8_t introducer = 0;
-    if (!ReadByte(stream, introducer)) return kGifTrailer;
-    if (introducer == kGifImageIntroducer || introducer == kGifTrailer) return introducer;
-    if (introducer != kGifExtensionIntroducer) continue;  // stray bytes are passed over
-    // Every extension, known label or not, is a label and a sequence of sub-blocks; its data is
-    // never scanned for introducers, which it may well contain.
-    std::uint8_t label = 0;
-    if (!ReadByte(stream, label)) return kGifTrailer;
-    SkipSubBlocks(stream);
-  }
+  TBoundedInput input(stream);
+  return SkipExtensionsIn(input);
 }
 
 bool TGIFGraphic::ReadImageProperties(TDataStream& stream, std::uint32_t imageIndex) {
   TImageReader::ReadImageProperties(stream, imageIndex);
+  TBoundedInput input(stream);
+  return ReadProperties(input);
+}
+
+bool TGIFGraphic::ReadProperties(TBoundedInput& input) {
   TImageProperties& p = ImageProperties;
   std::uint8_t header[kHeaderSize];
-  if (!ReadExact(stream, header, kHeaderSize) || !IsGifSignature(header)) return false;
+  if (!input.Read(header, kHeaderSize) || !IsGifSignature(header)) return false;
   const bool digits = header[3] >= '0' && header[3] <= '9' && header[4] >= '0' && header[4] <= '9';
   p.Version = digits ? static_cast<std::uint32_t>((header[3] - '0') * 10 + (header[4] - '0')) : 0;
   p.ColorScheme = TColorScheme::Indexed;
@@ -106,21 +163,20 @@ bool TGIFGraphic::ReadImageProperties(TDataStream& stream, std::uint32_t imageIn
   p.BitsPerSample = 8;
   p.Compression = TCompressionScheme::csLZW;
 
-  std::uint8_t screen[kScreenDescriptorSize];
-  if (!ReadExact(stream, screen, kScreenDescriptorSize)) return false;
-  const std::uint8_t screenFlags = screen[4];
+  if (!input.Read(screen_, kScreenDescriptorSize)) return false;
+  const std::uint8_t screenFlags = screen_[4];
   if (screenFlags & 0x80) {
     p.BitsPerSample = static_cast<std::uint8_t>((screenFlags & 7) + 1);
-    SkipBytes(stream, TableEntries(screenFlags) * 3);
+    input.Skip(TableEntries(screenFlags) * 3);
   }
 
   std::uint8_t descriptor[kImageDescriptorSize];
-  if (SkipExtensions(stream) == kGifImageIntroducer &&
-      ReadExact(stream, descriptor, kImageDescriptorSize)) {
+  if (SkipExtensionsIn(input) == kGifImageIntroducer &&
+      input.Read(descriptor, kImageDescriptorSize)) {
     const std::uint16_t width = LoadU16LE(descriptor + 4);
     const std::uint16_t height = LoadU16LE(descriptor + 6);
-    p.Width = width != 0 ? width : LoadU16LE(screen);
-    p.Height = height != 0 ? height : LoadU16LE(screen + 2);
+    p.Width = width != 0 ? width : LoadU16LE(screen_);
+    p.Height = height != 0 ? height : LoadU16LE(screen_ + 2);
     const std::uint8_t flags = descriptor[8];
     p.LocalColorTable = (flags & 0x80) != 0;
     if (p.LocalColorTable) p.BitsPerSample = static_cast<std::uint8_t>((flags & 7) + 1);
@@ -136,92 +192,80 @@ void TGIFGraphic::LoadFromStream(TDataStream& stream) {
 
 void TGIFGraphic::LoadImage(TDataStream& stream) {
   Stream = &stream;
-  BeginLoad(stream, kFormatNameGif);
-  const std::uint32_t width = ImageProperties.Width;
-  const std::uint32_t height = ImageProperties.Height;
-  const std::uint64_t pixels = std::uint64_t{width} * height;  // both below 2^16
-  const std::int64_t fileBytes = std::max<std::int64_t>(stream.Size() - StartPosition, 0);
+  StartPosition = stream.Position();
+  TImageReader::ReadImageProperties(stream, 0);
+  {
+    TBoundedInput header(stream);
+    if (!ReadProperties(header)) RaiseGraphicErrorFmt(kMsgInvalidImage, {kFormatNameGif});
+  }
+  TBoundedInput input(stream);
+  CheckBudget(input.Size());
+  ReadColorTables(input);
+  if (ImageProperties.Width != 0 && ImageProperties.Height != 0) DecodeRows(input);
+}
+
+void TGIFGraphic::CheckBudget(std::int64_t streamSize) {
+  const std::uint64_t pixels = std::uint64_t{ImageProperties.Width} * ImageProperties.Height;
+  const std::int64_t fileBytes = std::max<std::int64_t>(streamSize - StartPosition, 0);
   if (pixels > kLzwMaxBytesPerByte * static_cast<std::uint64_t>(fileBytes)) {
     RaiseGraphicErrorFmt(kMsgInvalidImage, {kFormatNameGif});
   }
-  // The bitmap, the unpacked pixels and the packed data, which is never more than the file.
+  // The bitmap and the packed data, which is never more than the file.
   TMemoryBudget budget;
-  AddBitmap(budget, width, height, 8).Add(pixels).Add(static_cast<std::uint64_t>(fileBytes));
+  AddBitmap(budget, ImageProperties.Width, ImageProperties.Height, 8)
+      .Add(static_cast<std::uint64_t>(fileBytes));
   if (!budget.Fits()) RaiseGraphicErrorFmt(kMsgUnsupportedFormat, {kFormatNameGif});
+}
 
-  stream.SetPosition(StartPosition);
-  std::uint8_t header[kHeaderSize];
-  ReadExact(stream, header, kHeaderSize);
-  Bitmap = std::make_unique<TRasterBitmap>(TRasterBitmap::CreateDeviceBitmap(
-      static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)));
-  Bitmap->SetFormat(TRasterFormat::rf8Bit);
-
-  std::uint8_t screen[kScreenDescriptorSize];
-  ReadExact(stream, screen, kScreenDescriptorSize);  // the property reader saw it whole
-  std::uint8_t background = 0;
-  if (screen[4] & 0x80) {
-    background = screen[5];
-    ReadColorTable(stream, *Bitmap, TableEntries(screen[4]));
+// Makes the bitmap and reads the colour tables again, up to the first image's data.
+void TGIFGraphic::ReadColorTables(TBoundedInput& input) {
+  input.Seek(StartPosition + kHeaderSize + kScreenDescriptorSize);
+  Bitmap = std::make_unique<TRasterBitmap>(TRasterBitmap::CreateForRows(
+      static_cast<std::int32_t>(ImageProperties.Width),
+      static_cast<std::int32_t>(ImageProperties.Height), TRasterFormat::rf8Bit));
+  background_ = 0;
+  hasImage_ = false;
+  if (screen_[4] & 0x80) {
+    background_ = screen_[5];
+    ReadColorTable(input, *Bitmap, TableEntries(screen_[4]));
   }
-  if (SkipExtensions(stream) == kGifTrailer) return;
+  if (SkipExtensionsIn(input) == kGifTrailer) return;
   std::uint8_t descriptor[kImageDescriptorSize];
-  if (!ReadExact(stream, descriptor, kImageDescriptorSize)) return;
-  if (descriptor[8] & 0x80) ReadColorTable(stream, *Bitmap, TableEntries(descriptor[8]));
-  if (pixels == 0) return;
+  if (!input.Read(descriptor, kImageDescriptorSize)) return;
+  if (descriptor[8] & 0x80) ReadColorTable(input, *Bitmap, TableEntries(descriptor[8]));
+  hasImage_ = true;
+}
 
-  std::uint8_t codeSize = 0;
-  const bool hasData = ReadByte(stream, codeSize);
-  // The decoder's tables hold 12-bit codes: a larger start size could never decode, and the
-  // picture would be nothing but background.
-  if (hasData && codeSize > kMaxLzwStartCodeSize) {
-    Bitmap.reset();
-    RaiseGraphicErrorFmt(kMsgInvalidImage, {kFormatNameGif});
-  }
-
-  // Rows the data does not reach keep the colour the screen shows where no image is.
-  std::vector<std::uint8_t> unpacked(static_cast<std::size_t>(pixels), background);
-  if (hasData) {
-    // The first walk sizes the buffer; it stops at the end of the stream, so the total is at
-    // most the bytes left plus one block.
-    const std::int64_t dataStart = stream.Position();
-    std::uint64_t packedSize = 0;
-    std::uint8_t length = 0;
-    while (ReadByte(stream, length) && length != 0) {
-      packedSize += length;
-      SkipBytes(stream, length);
+void TGIFGraphic::DecodeRows(TBoundedInput& input) {
+  const std::uint32_t width = ImageProperties.Width;
+  const std::uint32_t height = ImageProperties.Height;
+  TGifRows rows(*Bitmap, height, ImageProperties.Interlaced);
+  std::uint64_t written = 0;
+  const std::uint8_t codeSize = hasImage_ ? input.U8() : 0;
+  if (hasImage_ && input.Ok()) {
+    // The decoder's tables hold 12-bit codes: a larger start size could never decode, and the
+    // picture would be nothing but background.
+    if (codeSize > kMaxLzwStartCodeSize) {
+      Bitmap.reset();
+      RaiseGraphicErrorFmt(kMsgInvalidImage, {kFormatNameGif});
     }
-    std::vector<std::uint8_t> packed(static_cast<std::size_t>(packedSize));
-    stream.SetPosition(dataStart);
-    std::uint64_t filled = 0;
-    while (filled < packedSize && ReadByte(stream, length) && length != 0) {
-      const std::uint32_t want =
-          static_cast<std::uint32_t>(std::min<std::uint64_t>(length, packedSize - filled));
-      const std::uint32_t got = stream.Read(packed.data() + filled, want);
-      filled += got;
-      if (got < want) break;
-    }
-    // Only the bytes that arrived are decoded: zeros past a cut would decode as pixels.
+    TSubBlocks packed(input);
     TLzwDecoder decoder(codeSize);
-    const std::uint8_t* source = packed.data();
-    std::uint8_t* dest = unpacked.data();
-    decoder.Unpack(source, dest, static_cast<std::int32_t>(filled),
-                   static_cast<std::int32_t>(pixels));
+    written = decoder.UnpackRows(packed, rows, width, height);
   }
-
-  const std::uint8_t* row = unpacked.data();
-  auto copyRow = [&](std::uint32_t y) {
-    std::memcpy(Bitmap->ScanLine(static_cast<std::int32_t>(y)), row, width);
-    row += width;
-  };
-  if (!ImageProperties.Interlaced) {
-    for (std::uint32_t y = 0; y < height; ++y) copyRow(y);
-    return;
+  // What the data does not reach keeps the colour the screen shows where no image is (index 0
+  // when there is no image at all).
+  const std::uint8_t fill = hasImage_ ? background_ : 0;
+  TGifRows rest(*Bitmap, height, ImageProperties.Interlaced);
+  std::uint64_t done = written / width;
+  rest.Skip(done);
+  if (done < height) {
+    const std::uint32_t column = static_cast<std::uint32_t>(written % width);
+    std::uint8_t* row = rest.NextRow();
+    std::memset(row + column, fill, width - column);
+    ++done;
   }
-  static constexpr std::uint32_t kPassStart[4] = {0, 4, 2, 1};
-  static constexpr std::uint32_t kPassStep[4] = {8, 8, 4, 2};
-  for (int pass = 0; pass < 4; ++pass) {
-    for (std::uint32_t y = kPassStart[pass]; y < height; y += kPassStep[pass]) copyRow(y);
-  }
+  for (; done < height; ++done) std::memset(rest.NextRow(), fill, width);
 }
 
 }  // namespace vistrel

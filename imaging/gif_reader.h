@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "imaging/bounded_input.h"
 #include "imaging/image_reader.h"
 
 namespace vistrel {
@@ -36,7 +37,16 @@ class TGIFGraphic : public TImageReader {
   static std::uint8_t SkipExtensions(TDataStream& stream);
 
  private:
+  // The loader's steps.
   void LoadImage(TDataStream& stream);
+  bool ReadProperties(TBoundedInput& input);
+  void CheckBudget(std::int64_t streamSize);
+  void ReadColorTables(TBoundedInput& input);
+  void DecodeRows(TBoundedInput& input);
+
+  std::uint8_t screen_[7] = {};  // the logical screen descriptor
+  std::uint8_t background_ = 0;
+  bool hasImage_ = false;  // an image descriptor was read whole
 };
 
 }  // namespace vistrel

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "imaging/bounded_input.h"
 #include "imaging/byte_reader.h"
 #include "imaging/checked_math.h"
 #include "imaging/memory_budget.h"
@@ -107,6 +108,18 @@ std::uint32_t ReducedSample(std::uint16_t value, std::uint8_t depth) {
   return depth == 16 ? value * 255u / 65535u : value & 0xFFu;
 }
 
+// Points the reader at an input for as long as the input lives.
+class TInputScope {
+ public:
+  TInputScope(TBoundedInput*& slot, TBoundedInput& input) : slot_(slot) { slot_ = &input; }
+  ~TInputScope() { slot_ = nullptr; }
+  TInputScope(const TInputScope&) = delete;
+  TInputScope& operator=(const TInputScope&) = delete;
+
+ private:
+  TBoundedInput*& slot_;
+};
+
 }  // namespace
 
 void TPNGGraphic::Raise(int message) const {
@@ -127,7 +140,7 @@ bool TPNGGraphic::CanLoadStream(TDataStream& stream) {
 
 bool TPNGGraphic::ReadChunkHeader() {
   std::uint8_t header[8];
-  if (StreamEnded_ || Stream->Read(header, 8) != 8) {
+  if (StreamEnded_ || !Input_->Read(header, 8)) {
     // Out of stream before IEND: every loop stops here as at IEND.
     StreamEnded_ = true;
     ChunkLength = 0;
@@ -148,13 +161,11 @@ void TPNGGraphic::ReadChunkData() {
     return;
   }
   // A chunk the stream cannot hold is damage (its CRC cannot be right), never an allocation.
-  const std::int64_t left = Stream->Size() - Stream->Position();
-  if (static_cast<std::int64_t>(ChunkLength) + 4 > left) Raise(kMsgCrcError);
+  if (std::uint64_t{ChunkLength} + 4 > Input_->Left()) Raise(kMsgCrcError);
   ChunkData.resize(ChunkLength);
-  if (ChunkLength > 0 && Stream->Read(ChunkData.data(), ChunkLength) != ChunkLength)
-    Raise(kMsgCrcError);
+  if (ChunkLength > 0 && !Input_->Read(ChunkData.data(), ChunkLength)) Raise(kMsgCrcError);
   std::uint8_t stored[4];
-  if (Stream->Read(stored, 4) != 4) Raise(kMsgCrcError);
+  if (!Input_->Read(stored, 4)) Raise(kMsgCrcError);
   // zlib answers 0 for a null buffer, so an empty chunk must not reach it.
   if (ChunkLength > 0)
     ChunkCrc = static_cast<std::uint32_t>(crc32(ChunkCrc, ChunkData.data(), ChunkLength));
@@ -168,18 +179,17 @@ bool TPNGGraphic::IsChunk(const char* name) const {
 }
 
 void TPNGGraphic::SkipChunk() {
-  if (StreamEnded_) return;
-  // Never beyond the end: a memory stream would grow to reach it.
-  const std::int64_t target = Stream->Position() + ChunkLength + 4;
-  Stream->SetPosition(std::min(target, Stream->Size()));
+  if (!StreamEnded_) Input_->Skip(std::uint64_t{ChunkLength} + 4);
 }
 
 bool TPNGGraphic::ReadImageProperties(TDataStream& stream, std::uint32_t imageIndex) {
   TImageReader::ReadImageProperties(stream, imageIndex);
   Stream = &stream;
+  TBoundedInput input(stream);
+  TInputScope scope(Input_, input);
   StreamEnded_ = false;
   std::array<std::uint8_t, 8> signature = {};
-  if (stream.Read(signature.data(), 8) != 8 || signature != kPngSignature) return false;
+  if (!input.Read(signature.data(), 8) || signature != kPngSignature) return false;
   if (!ReadChunkHeader() || !IsChunk("IHDR")) return false;
   TImageProperties& p = ImageProperties;
   p.Flags.Include(TImageFlag::BigEndianData);
@@ -235,14 +245,13 @@ void TPNGGraphic::CheckImageSize() {
 
   // The chunks after IHDR, passed over once: the image data they hold and the largest chunk
   // the loader will read whole. The walk stops at IEND or at the end of the stream.
-  const std::int64_t resume = Stream->Position();
-  const std::int64_t size = Stream->Size();
+  const std::int64_t resume = Input_->Position();
+  const std::int64_t size = Input_->Size();
   std::uint64_t idatBytes = 0;
   std::uint64_t largestChunk = 0;
   for (std::int64_t at = resume; at + 8 <= size;) {
     std::uint8_t header[8];
-    Stream->SetPosition(at);
-    if (Stream->Read(header, 8) != 8) break;
+    if (!Input_->Seek(at) || !Input_->Read(header, 8)) break;
     const std::uint32_t length = LoadU32BE(header);
     ChunkType = {header[4], header[5], header[6], header[7]};
     // What the file holds of this chunk, at most.
@@ -253,7 +262,7 @@ void TPNGGraphic::CheckImageSize() {
     if (IsChunk("IEND")) break;
     at += 12 + static_cast<std::int64_t>(length);
   }
-  Stream->SetPosition(resume);
+  Input_->Seek(resume);
 
   // The filtered rows the image needs, interlaced passes counted as whole rows (they never
   // need more), against what deflate can make of the image data.
@@ -287,7 +296,7 @@ int TPNGGraphic::ConfigureDepth(std::uint8_t colorType, std::uint8_t bitDepth) {
       c.SetTargetSamples(1);
       c.SetSourceBits(d);
       c.SetTargetBits(d == 2 ? 4 : d == 16 ? 8 : d);
-      Bitmap->SetFormat(c.PixelFormatFor(true));
+      SetBitmapFormat(c.PixelFormatFor(true));
       c.BuildGrayPalette(*Bitmap, false);
       return (d + 7) / 8;
     case 2:
@@ -297,7 +306,7 @@ int TPNGGraphic::ConfigureDepth(std::uint8_t colorType, std::uint8_t bitDepth) {
       c.SetTargetSamples(3);
       c.SetSourceBits(d);
       c.SetTargetBits(8);
-      Bitmap->SetFormat(TRasterFormat::rf24Bit);
+      SetBitmapFormat(TRasterFormat::rf24Bit);
       return 3 * d / 8;
     case 3:
       c.SetSourceScheme(TColorScheme::Indexed);
@@ -306,7 +315,7 @@ int TPNGGraphic::ConfigureDepth(std::uint8_t colorType, std::uint8_t bitDepth) {
       c.SetTargetSamples(1);
       c.SetSourceBits(d);
       c.SetTargetBits(d == 2 ? 4 : d);
-      Bitmap->SetFormat(c.PixelFormatFor(true));
+      SetBitmapFormat(c.PixelFormatFor(true));
       return 1;
     case 4:
       c.SetSourceScheme(TColorScheme::GrayAlpha);
@@ -315,7 +324,7 @@ int TPNGGraphic::ConfigureDepth(std::uint8_t colorType, std::uint8_t bitDepth) {
       c.SetTargetSamples(1);
       c.SetSourceBits(d);
       c.SetTargetBits(8);
-      Bitmap->SetFormat(TRasterFormat::rf8Bit);
+      SetBitmapFormat(TRasterFormat::rf8Bit);
       c.BuildGrayPalette(*Bitmap, false);
       return 2 * d / 8;
     default:  // 6, the only other type PixelBits accepts
@@ -325,7 +334,7 @@ int TPNGGraphic::ConfigureDepth(std::uint8_t colorType, std::uint8_t bitDepth) {
       c.SetTargetSamples(4);
       c.SetSourceBits(d);
       c.SetTargetBits(8);
-      Bitmap->SetFormat(TRasterFormat::rf32Bit);
+      SetBitmapFormat(TRasterFormat::rf32Bit);
       return 4 * d / 8;
   }
 }
@@ -346,15 +355,35 @@ void TPNGGraphic::LoadImage(TDataStream& stream) {
   Decoder.reset();
   Stream = &stream;
   BeginLoad(stream, kFormatNamePng);
+  TBoundedInput input(stream);
+  TInputScope scope(Input_, input);
+  ReadHeaderAgain();
+  CheckImageSize();
+  ResetLoadState();
+  if (ImageProperties.Compression != TCompressionScheme::csDeflate)
+    RaiseGraphicErrorFmt(kMsgNotSupported,
+                         {GraphicMessageText(kMsgCompressionScheme), kFormatNamePng});
+  Decoder = std::make_unique<TDeflateDecoder>(Z_PARTIAL_FLUSH, false);
+  Decoder->PrepareUnpack();
+  ReadChunks();  // the image is decoded at its IDAT chunks
+  // A file without image data is no picture, not a blank one.
+  if (!ImageDecoded_) Raise(kMsgInvalidImage);
+  std::unique_ptr<TDeflateDecoder> decoder = std::move(Decoder);
+  decoder->FinishUnpack();
+}
 
-  // The header again, now for the loader; the sizes are checked before anything is allocated.
+// The header again, now for the loader; the sizes are checked before anything is allocated.
+void TPNGGraphic::ReadHeaderAgain() {
   StreamEnded_ = false;
-  stream.SetPosition(StartPosition + 8);
+  Input_->Seek(StartPosition + 8);
   ReadChunkHeader();
   ChunkData.clear();
   ReadChunkData();
   Header_ = ParseHeader(ChunkData);
-  CheckImageSize();
+}
+
+void TPNGGraphic::ResetLoadState() {
+  FreshBitmap_ = !Bitmap;
   if (!Bitmap) {
     Bitmap = std::make_unique<TRasterBitmap>(
         TRasterBitmap::CreateDeviceBitmap(static_cast<std::int32_t>(ImageProperties.Width),
@@ -372,14 +401,10 @@ void TPNGGraphic::LoadImage(TDataStream& stream) {
   ColorConverter.SourceOptions = {TConversionOption::SwapSampleBytes};
   // Gamma is switched on by this image's own gAMA chunk only.
   ColorConverter.TargetOptions.Exclude(TConversionOption::UseGammaTable);
+}
 
-  if (ImageProperties.Compression != TCompressionScheme::csDeflate)
-    RaiseGraphicErrorFmt(kMsgNotSupported,
-                         {GraphicMessageText(kMsgCompressionScheme), kFormatNamePng});
-
-  Decoder = std::make_unique<TDeflateDecoder>(Z_PARTIAL_FLUSH, false);
-  Decoder->PrepareUnpack();
-
+// Every chunk after IHDR up to IEND (or the end of the stream).
+void TPNGGraphic::ReadChunks() {
   ReadChunkHeader();
   for (;;) {
     bool handled = true;
@@ -415,16 +440,11 @@ void TPNGGraphic::LoadImage(TDataStream& stream) {
     }
     if (!handled) {
       SkipChunk();
-      if (IsChunk("IEND")) break;
+      if (IsChunk("IEND")) return;
       if ((ChunkType[0] & 0x20) == 0) Raise(kMsgUnknownCriticalChunk);
     }
     ReadChunkHeader();
   }
-  // A file without image data is no picture, not a blank one.
-  if (!ImageDecoded_) Raise(kMsgInvalidImage);
-
-  std::unique_ptr<TDeflateDecoder> decoder = std::move(Decoder);
-  decoder->FinishUnpack();
 }
 
 void TPNGGraphic::ReadBackground() {
@@ -495,6 +515,7 @@ void TPNGGraphic::DecodeImage() {
   const std::uint32_t height = ImageProperties.Height;
   const std::uint32_t depth = Header_.BitDepth;
   if (!Bitmap) {
+    FreshBitmap_ = true;
     Bitmap = std::make_unique<TRasterBitmap>(TRasterBitmap::CreateDeviceBitmap(
         static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)));
   }
@@ -509,7 +530,10 @@ void TPNGGraphic::DecodeImage() {
 
   ResolveGrayOrIndexedFill();
   Bitmap->Canvas().SetBrushColor(FillColor);
-  Bitmap->Canvas().FillRect(0, 0, Bitmap->Width(), Bitmap->Height());
+  // A bitmap of this load gets the fill colour only where no row reaches; an earlier one all
+  // over, since the image may cover only part of it.
+  RowReady_.assign(FreshBitmap_ ? height : 0, false);
+  if (!FreshBitmap_) Bitmap->Canvas().FillRect(0, 0, Bitmap->Width(), Bitmap->Height());
   ConvertedWidth_ = std::min<std::uint32_t>(width, static_cast<std::uint32_t>(Bitmap->Width()));
 
   // Checked sizes: the width is below 2^31 and a pixel has at most 64 bits.
@@ -529,6 +553,7 @@ void TPNGGraphic::DecodeImage() {
       if (!DecodeRows(current, previous, passRow, pass.rowStart, pass.rowStep, pass.mask)) break;
     }
   }
+  FillRowsNotReached();
 
   // IDAT chunks beyond the image are consumed unused.
   while (IsChunk("IDAT")) {
@@ -546,11 +571,44 @@ bool TPNGGraphic::DecodeRows(std::vector<std::uint8_t>& current,
     if (!FillBuffer(current.data(), rowSize + 1)) return false;
     Unfilter(current.data(), previous.data(), rowSize);
     std::uint8_t* target = Bitmap->ScanLine(static_cast<std::int32_t>(y));
+    if (!RowReady_.empty() && !RowReady_[y]) {
+      // An interlaced pass that sets only some of the row's pixels: the others show the fill
+      // colour until a later pass sets them.
+      if (mask != 0xFF) FillRows(y, y + 1);
+      RowReady_[y] = true;
+    }
     if (target && ConvertedWidth_ > 0)
       ColorConverter.ConvertRow(TSourceRows(current.data() + 1), mask, ConvertedWidth_, target);
     std::swap(current, previous);
   }
   return true;
+}
+
+void TPNGGraphic::SetBitmapFormat(TRasterFormat format) {
+  if (FreshBitmap_ && Bitmap->GetFormat() != format) {
+    *Bitmap = TRasterBitmap::CreateForRows(Bitmap->Width(), Bitmap->Height(), format);
+  } else {
+    Bitmap->SetFormat(format);
+  }
+}
+
+void TPNGGraphic::FillRows(std::uint32_t first, std::uint32_t end) {
+  Bitmap->Canvas().FillRect(0, static_cast<int>(first), Bitmap->Width(), static_cast<int>(end));
+}
+
+void TPNGGraphic::FillRowsNotReached() {
+  const auto height = static_cast<std::uint32_t>(RowReady_.size());
+  for (std::uint32_t y = 0; y < height;) {
+    if (RowReady_[y]) {
+      ++y;
+      continue;
+    }
+    std::uint32_t end = y + 1;
+    while (end < height && !RowReady_[end]) ++end;
+    FillRows(y, end);
+    y = end;
+  }
+  RowReady_.clear();
 }
 
 bool TPNGGraphic::FillBuffer(std::uint8_t* buffer, std::uint32_t count) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "imaging/bounded_input.h"
 #include "imaging/image_reader.h"
 #include "imaging/stream_decoders.h"
 
@@ -69,8 +70,16 @@ class TPNGGraphic : public TImageReader {
   void ReadBackground();
   void ReadTransparency();
   void ResolveGrayOrIndexedFill();
+  // The loader's steps.
   void LoadImage(TDataStream& stream);
+  void ReadHeaderAgain();
   void CheckImageSize();
+  void ResetLoadState();
+  void ReadChunks();
+  // A bitmap this load made is made again in the format, its pixels left for the rows to set.
+  void SetBitmapFormat(TRasterFormat format);
+  void FillRows(std::uint32_t first, std::uint32_t end);
+  void FillRowsNotReached();
   [[noreturn]] void Raise(int message) const;
 
   std::unique_ptr<TDeflateDecoder> Decoder;  // only while loading
@@ -91,6 +100,9 @@ class TPNGGraphic : public TImageReader {
   bool HasGrayOrIndexBackground_ = false;
   std::uint16_t BackgroundLevel_ = 0;
   std::uint32_t ConvertedWidth_ = 0;  // pixels per row that fit the bitmap
+  TBoundedInput* Input_ = nullptr;    // while a load or a property read runs
+  bool FreshBitmap_ = false;          // this load made Bitmap
+  std::vector<bool> RowReady_;        // rows of a fresh bitmap that hold pixels or the fill
 };
 
 }  // namespace vistrel

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <vector>
 
+#include "imaging/bounded_input.h"
 #include "imaging/byte_reader.h"
 #include "imaging/checked_math.h"
 #include "imaging/memory_budget.h"
@@ -33,41 +35,10 @@ enum TPsdMode : std::uint16_t {
   kModeLab = 9,
 };
 
-bool ReadExact(TDataStream& stream, void* buffer, std::uint32_t count) {
-  return stream.Read(buffer, count) == count;
-}
-
-// A 4-byte big-endian length; 0 when the stream has ended.
-std::uint32_t ReadLength(TDataStream& stream) {
-  std::uint8_t bytes[4];
-  return ReadExact(stream, bytes, 4) ? LoadU32BE(bytes) : 0;
-}
-
-// Never past the end of the stream, which a memory stream would grow to reach.
-void SkipBytes(TDataStream& stream, std::uint64_t count) {
-  const std::int64_t position = stream.Position();
-  const std::int64_t size = stream.Size();
-  if (position < 0 || position >= size) return;
-  const std::uint64_t left = static_cast<std::uint64_t>(size - position);
-  stream.SetPosition(position + static_cast<std::int64_t>(std::min(count, left)));
-}
-
-std::uint64_t BytesLeft(TDataStream& stream) {
-  const std::int64_t left = stream.Size() - stream.Position();
-  return left > 0 ? static_cast<std::uint64_t>(left) : 0;
-}
-
-// Reads up to count bytes into buffer (which holds count zero bytes), stopping at the end of the
-// stream; what is missing stays zero.
-void ReadAvailable(TDataStream& stream, std::uint8_t* buffer, std::uint64_t count) {
-  while (count > 0) {
-    const std::uint32_t chunk =
-        static_cast<std::uint32_t>(std::min<std::uint64_t>(count, 1u << 30));
-    const std::uint32_t got = stream.Read(buffer, chunk);
-    if (got == 0) return;
-    buffer += got;
-    count -= got;
-  }
+// Up to count bytes of a row; what the file does not hold is zero.
+void ReadRow(TBoundedInput& input, std::uint8_t* row, std::size_t count) {
+  const std::size_t got = input.ReadAvailable(row, count);
+  std::memset(row + got, 0, count - got);
 }
 
 int PlanesFor(TColorScheme scheme) {
@@ -109,7 +80,7 @@ bool TPSDGraphic::CanLoadStream(TDataStream& stream) {
   const std::int64_t start = stream.Position();
   if (stream.Size() - start < kMinimumFileSize) return false;
   std::uint8_t header[kHeaderSize];
-  bool matches = ReadExact(stream, header, kHeaderSize);
+  bool matches = stream.Read(header, kHeaderSize) == kHeaderSize;
   if (matches) {
     for (int i = 0; i < 4; ++i) {
       const std::uint8_t c = header[i];
@@ -125,10 +96,9 @@ bool TPSDGraphic::CanLoadStream(TDataStream& stream) {
 bool TPSDGraphic::ReadImageProperties(TDataStream& stream, std::uint32_t imageIndex) {
   TImageReader::ReadImageProperties(stream, imageIndex);
   TImageProperties& p = ImageProperties;
+  TBoundedInput input(stream);
   std::uint8_t header[kHeaderSize];
-  if (!ReadExact(stream, header, kHeaderSize) || std::memcmp(header, "8BPS", 4) != 0) {
-    return false;
-  }
+  if (!input.Read(header, kHeaderSize) || std::memcmp(header, "8BPS", 4) != 0) return false;
   const std::uint16_t channels = LoadU16BE(header + 12);
   const std::uint16_t depth = LoadU16BE(header + 22);
   const std::uint16_t mode = LoadU16BE(header + 24);
@@ -157,11 +127,8 @@ bool TPSDGraphic::ReadImageProperties(TDataStream& stream, std::uint32_t imageIn
   p.Height = LoadU32BE(header + 14);
   p.Width = LoadU32BE(header + 18);
 
-  for (int section = 0; section < 3; ++section) SkipBytes(stream, ReadLength(stream));
-  std::uint8_t compression[2] = {};
-  ReadExact(stream, compression, 2);
-  p.Compression =
-      LoadU16BE(compression) == 1 ? TCompressionScheme::csPackBits : TCompressionScheme::csNone;
+  for (int section = 0; section < 3; ++section) input.Skip(input.U32BE());
+  p.Compression = input.U16BE() == 1 ? TCompressionScheme::csPackBits : TCompressionScheme::csNone;
   return true;
 }
 
@@ -171,13 +138,26 @@ void TPSDGraphic::LoadFromStream(TDataStream& stream) {
 
 void TPSDGraphic::LoadImage(TDataStream& stream) {
   BeginLoad(stream, kFormatNamePsd);
-  const TImageProperties& p = ImageProperties;
   // The property reader stopped where the pixel data begins.
-  const std::uint64_t dataBytes = BytesLeft(stream);
-  stream.SetPosition(StartPosition);
-  std::uint8_t header[kHeaderSize];
-  ReadExact(stream, header, kHeaderSize);
+  const std::int64_t left = stream.Size() - stream.Position();
+  const std::uint64_t dataBytes = left > 0 ? static_cast<std::uint64_t>(left) : 0;
+  ConfigureConverter();
+  CheckSizes(dataBytes);
+  TBoundedInput input(stream);
+  input.Seek(StartPosition + kHeaderSize);
+  Bitmap = std::make_unique<TRasterBitmap>(
+      TRasterBitmap::CreateForRows(static_cast<std::int32_t>(ImageProperties.Width),
+                                   static_cast<std::int32_t>(ImageProperties.Height), format_));
+  ReadColorData(input);
+  input.Skip(input.U32BE());                     // image resources
+  input.Skip(std::uint64_t{input.U32BE()} + 2);  // layers; compression code known
+  if (Bitmap->IsEmpty()) return;                 // no rows to fill
+  const std::vector<std::int64_t> rowStarts = ReadRowTable(input);
+  DecodeRows(stream, rowStarts);
+}
 
+void TPSDGraphic::ConfigureConverter() {
+  const TImageProperties& p = ImageProperties;
   TColorConverter& c = ColorConverter;
   const int bits = p.BitsPerSample;
   c.SourceOptions = {TConversionOption::SwapSampleBytes};
@@ -210,6 +190,12 @@ void TPSDGraphic::LoadImage(TDataStream& stream) {
       break;
     default: break;
   }
+  format_ = c.PixelFormatFor(true);
+}
+
+void TPSDGraphic::CheckSizes(std::uint64_t dataBytes) {
+  const TImageProperties& p = ImageProperties;
+  const int bits = p.BitsPerSample;
   // Fewer channels than planes the mode reads would send the converter past the buffer.
   const int planes = PlanesFor(p.ColorScheme);
   if (p.ChannelCount < planes) RaiseGraphicError(kMsgInvalidSampleCount);
@@ -218,125 +204,124 @@ void TPSDGraphic::LoadImage(TDataStream& stream) {
   // Sizes come from the file: all of them are checked before anything is allocated.
   const std::uint32_t limit = static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max());
   if (p.Width > limit || p.Height > limit) RaiseDamaged();
-  const std::uint64_t rowBytes = (std::uint64_t{p.Width} * bits + 7) / 8;  // per channel
-  std::uint64_t plane = 0;
+  rowBytes_ = (std::uint64_t{p.Width} * bits + 7) / 8;  // per channel
   std::uint64_t allPlanes = 0;
-  if (!CheckedMul<std::uint64_t>(rowBytes, p.Height, plane) ||
-      !CheckedMul<std::uint64_t>(plane, p.ChannelCount, allPlanes) ||
+  if (!CheckedMul<std::uint64_t>(rowBytes_, p.Height, plane_) ||
+      !CheckedMul<std::uint64_t>(plane_, p.ChannelCount, allPlanes) ||
       allPlanes > kPackBitsMaxRatio * dataBytes) {
     RaiseDamaged();
   }
-  const TRasterFormat format = c.PixelFormatFor(true);
-  const bool grayOrIndexed =
-      p.ColorScheme == TColorScheme::Gray || p.ColorScheme == TColorScheme::Indexed;
   const bool packBits = p.Compression == TCompressionScheme::csPackBits;
-  const std::uint64_t tableEntries = std::uint64_t{p.Height} * p.ChannelCount;
-  // Everything the load holds at once: the bitmap; the row-length table (file bytes and host
-  // values) and the packed rows, never more than the file; and either one wide row (grey and
-  // indexed) or every channel's plane (colour).
+  // Everything the load holds at once: the bitmap; the row table (start of every packed row);
+  // and one row and one input buffer for each plane read.
   TMemoryBudget budget;
-  const int formatBits = BitsForFormat(format) != 0 ? BitsForFormat(format) : 16;
+  const int formatBits = BitsForFormat(format_) != 0 ? BitsForFormat(format_) : 16;
   AddBitmap(budget, p.Width, p.Height, static_cast<std::uint32_t>(formatBits));
-  if (packBits) budget.Add(tableEntries, 2 + sizeof(std::uint32_t)).Add(dataBytes);
-  budget.Add(grayOrIndexed ? rowBytes : allPlanes);
+  if (packBits) budget.Add(std::uint64_t{p.Height} * p.ChannelCount + 1, sizeof(std::int64_t));
+  budget.Add(static_cast<std::uint64_t>(planes), rowBytes_ + TBoundedInput::kBufferSize);
   if (!budget.Fits()) RaiseUnsupported();
+}
 
-  Bitmap = std::make_unique<TRasterBitmap>(TRasterBitmap::CreateDeviceBitmap(
-      static_cast<std::int32_t>(p.Width), static_cast<std::int32_t>(p.Height)));
-  Bitmap->SetFormat(format);
-
-  const std::uint32_t colorDataLength = ReadLength(stream);
-  if (p.ColorScheme == TColorScheme::Indexed) {
+void TPSDGraphic::ReadColorData(TBoundedInput& input) {
+  TColorConverter& c = ColorConverter;
+  const std::uint32_t colorDataLength = input.U32BE();
+  if (ImageProperties.ColorScheme == TColorScheme::Indexed) {
     // The table is three planes of red, green and blue; anything past 256 entries is skipped.
     std::uint8_t palette[kMaxPaletteBytes] = {};
     const std::uint32_t used = std::min(colorDataLength, kMaxPaletteBytes);
-    const std::uint32_t got = stream.Read(palette, used);
+    const std::size_t got = input.ReadAvailable(palette, used);
     const int count = static_cast<int>(used / 3);
     c.BuildColorPalette(*Bitmap, {palette, palette + count, palette + 2 * count}, 2, count, false);
-    if (got == used) SkipBytes(stream, colorDataLength - used);
-  } else {
-    SkipBytes(stream, colorDataLength);
-    if (p.ColorScheme == TColorScheme::Gray) {
-      c.BuildGrayPalette(*Bitmap, p.Flags.Contains(TImageFlag::ZeroIsWhite));
-    }
-  }
-  SkipBytes(stream, ReadLength(stream));                     // image resources
-  SkipBytes(stream, std::uint64_t{ReadLength(stream)} + 2);  // layers; compression code known
-
-  if (Bitmap->IsEmpty()) return;  // no rows to fill
-
-  const bool direct = grayOrIndexed;
-  std::vector<std::uint32_t> rowLengths;
-  if (packBits) {
-    if (tableEntries * 2 > BytesLeft(stream)) RaiseDamaged();
-    std::vector<std::uint8_t> table(static_cast<std::size_t>(tableEntries * 2));
-    ReadAvailable(stream, table.data(), table.size());
-    rowLengths.resize(static_cast<std::size_t>(tableEntries));
-    for (std::size_t i = 0; i < rowLengths.size(); ++i) rowLengths[i] = LoadU16BE(&table[i * 2]);
-  }
-  // Packed rows are read whole, so their total must be in the file.
-  auto readPacked = [&](std::size_t rows) {
-    std::uint64_t total = 0;
-    for (std::size_t i = 0; i < rows; ++i) total += rowLengths[i];
-    if (total > BytesLeft(stream) || total > static_cast<std::uint64_t>(limit)) RaiseDamaged();
-    std::vector<std::uint8_t> packed(static_cast<std::size_t>(total));
-    ReadAvailable(stream, packed.data(), total);
-    return packed;
-  };
-  TPackBitsDecoder decoder;
-  const std::uint32_t width = p.Width;
-  const std::uint32_t height = p.Height;
-
-  if (direct) {
-    // Straight into the scanlines from the first channel; 16-bit samples keep their high byte.
-    std::vector<std::uint8_t> wide(bits == 16 ? static_cast<std::size_t>(rowBytes) : 0);
-    std::vector<std::uint8_t> packed;
-    if (packBits) packed = readPacked(height);
-    const std::uint8_t* source = packed.data();
-    for (std::uint32_t y = 0; y < height; ++y) {
-      std::uint8_t* line = Bitmap->ScanLine(static_cast<std::int32_t>(y));
-      std::uint8_t* row = bits == 16 ? wide.data() : line;
-      if (bits == 16) std::fill(wide.begin(), wide.end(), 0);
-      if (packBits) {
-        std::uint8_t* dest = row;
-        decoder.Unpack(source, dest, static_cast<std::int32_t>(rowLengths[y]),
-                       static_cast<std::int32_t>(rowBytes));
-        source += rowLengths[y];
-      } else {
-        ReadAvailable(stream, row, rowBytes);
-      }
-      if (bits == 16) {
-        for (std::uint32_t x = 0; x < width; ++x) line[x] = wide[std::size_t{x} * 2];
-      }
-    }
+    if (got == used) input.Skip(colorDataLength - used);
     return;
   }
+  input.Skip(colorDataLength);
+  if (ImageProperties.ColorScheme == TColorScheme::Gray) {
+    c.BuildGrayPalette(*Bitmap, ImageProperties.Flags.Contains(TImageFlag::ZeroIsWhite));
+  }
+}
 
-  // Colour: every channel's plane, then one converted row from the first three or four.
-  const std::size_t sampleBytes = static_cast<std::size_t>(bits / 8);
-  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(allPlanes));
-  if (packBits) {
-    std::vector<std::uint8_t> packed = readPacked(rowLengths.size());
-    const std::uint8_t* source = packed.data();
-    std::uint8_t* dest = buffer.data();
-    decoder.Unpack(source, dest, static_cast<std::int32_t>(packed.size()),
-                   static_cast<std::int32_t>(buffer.size()));
-  } else {
-    ReadAvailable(stream, buffer.data(), buffer.size());
+// Where each channel's packed row starts, channel by channel, and one more entry for the end;
+// nothing for raw data, whose rows lie at fixed places.
+std::vector<std::int64_t> TPSDGraphic::ReadRowTable(TBoundedInput& input) {
+  const TImageProperties& p = ImageProperties;
+  dataStart_ = input.Position();
+  if (p.Compression != TCompressionScheme::csPackBits) return {};
+  const std::size_t rows = std::size_t{p.Height} * p.ChannelCount;
+  std::vector<std::int64_t> starts(rows + 1);
+  if (rows * 2 > input.Left()) RaiseDamaged();
+  std::int64_t at = input.Position() + static_cast<std::int64_t>(rows * 2);
+  for (std::size_t i = 0; i < rows; ++i) {
+    starts[i] = at;
+    at += input.U16BE();
   }
-  if (p.ColorScheme == TColorScheme::CMYK) {
-    // The file stores 255 for no ink; the converter wants the ink.
-    for (std::size_t i = 0; i < 4 * static_cast<std::size_t>(plane); ++i) {
-      buffer[i] = static_cast<std::uint8_t>(255 - buffer[i]);
-    }
-  }
+  starts[rows] = at;
+  // Packed rows are read whole, so they must all be in the file. Only the channels shown count:
+  // one for grey and indexed pictures.
+  const std::size_t shown = static_cast<std::size_t>((p.ColorScheme == TColorScheme::Gray ||
+                                                              p.ColorScheme == TColorScheme::Indexed
+                                                          ? 1
+                                                          : p.ChannelCount)) *
+                            p.Height;
+  if (starts[shown] > input.Size() ||
+      starts[shown] - starts[0] > std::numeric_limits<std::int32_t>::max())
+    RaiseDamaged();
+  return starts;
+}
+
+// Each row of each channel shown is unpacked (or read) next to the others and converted
+// straight into the bitmap: no whole plane is ever held.
+void TPSDGraphic::DecodeRows(TDataStream& stream, const std::vector<std::int64_t>& rowStarts) {
+  const TImageProperties& p = ImageProperties;
+  const bool packBits = p.Compression == TCompressionScheme::csPackBits;
+  const bool direct = p.ColorScheme == TColorScheme::Gray || p.ColorScheme == TColorScheme::Indexed;
+  const int planes = direct ? 1 : PlanesFor(p.ColorScheme);
+  const int bits = p.BitsPerSample;
+  const std::uint32_t width = p.Width;
+  const std::uint32_t height = p.Height;
+  const auto rowSize = static_cast<std::size_t>(rowBytes_);
+  std::vector<std::unique_ptr<TBoundedInput>> inputs;
+  std::vector<std::uint8_t> rowData(static_cast<std::size_t>(planes) * rowSize);
   const std::uint8_t* rows[TSourceRows::kMaxPlanes] = {};
-  for (int i = 0; i < planes; ++i) rows[i] = buffer.data() + i * static_cast<std::size_t>(plane);
-  const std::size_t step = std::size_t{width} * sampleBytes;
+  for (int i = 0; i < planes; ++i) {
+    inputs.push_back(std::make_unique<TBoundedInput>(stream));
+    const std::int64_t start = packBits ? rowStarts[std::size_t{static_cast<unsigned>(i)} * height]
+                                        : dataStart_ + static_cast<std::int64_t>(plane_) * i;
+    inputs.back()->Seek(std::min(start, inputs.back()->Size()));
+    rows[i] = rowData.data() + std::size_t{static_cast<unsigned>(i)} * rowSize;
+  }
+  TPackBitsDecoder decoder;
   for (std::uint32_t y = 0; y < height; ++y) {
-    c.ConvertRow(TSourceRows(rows, planes), 0xFF, width,
-                 Bitmap->ScanLine(static_cast<std::int32_t>(y)));
-    for (int i = 0; i < planes; ++i) rows[i] += step;
+    std::uint8_t* line = Bitmap->ScanLine(static_cast<std::int32_t>(y));
+    for (int i = 0; i < planes; ++i) {
+      // 8-bit grey and indexed rows go straight into the scanline.
+      std::uint8_t* row = direct && bits != 16
+                              ? line
+                              : rowData.data() + std::size_t{static_cast<unsigned>(i)} * rowSize;
+      if (!packBits) {
+        ReadRow(*inputs[i], row, rowSize);
+        continue;
+      }
+      const std::size_t entry = std::size_t{static_cast<unsigned>(i)} * height + y;
+      const auto length = static_cast<std::size_t>(rowStarts[entry + 1] - rowStarts[entry]);
+      const std::uint8_t* source = inputs[i]->Take(length);
+      std::memset(row, 0, rowSize);  // what a short row leaves
+      std::uint8_t* dest = row;
+      decoder.Unpack(source, dest, source ? static_cast<std::int32_t>(length) : 0,
+                     static_cast<std::int32_t>(rowSize));
+    }
+    if (direct) {
+      // 16-bit samples keep their high byte.
+      if (bits == 16) {
+        for (std::uint32_t x = 0; x < width; ++x) line[x] = rowData[std::size_t{x} * 2];
+      }
+      continue;
+    }
+    if (p.ColorScheme == TColorScheme::CMYK) {
+      // The file stores 255 for no ink; the converter wants the ink.
+      for (std::uint8_t& v : rowData) v = static_cast<std::uint8_t>(255 - v);
+    }
+    ColorConverter.ConvertRow(TSourceRows(rows, planes), 0xFF, width, line);
   }
 }
 

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
+#include "imaging/bounded_input.h"
 #include "imaging/image_reader.h"
 
 namespace vistrel {
@@ -31,7 +33,18 @@ class TPSDGraphic : public TImageReader {
   void LoadFromStream(TDataStream& stream);
 
  private:
+  // The loader's steps.
   void LoadImage(TDataStream& stream);
+  void ConfigureConverter();
+  void CheckSizes(std::uint64_t dataBytes);
+  void ReadColorData(TBoundedInput& input);
+  std::vector<std::int64_t> ReadRowTable(TBoundedInput& input);
+  void DecodeRows(TDataStream& stream, const std::vector<std::int64_t>& rowStarts);
+
+  TRasterFormat format_ = TRasterFormat::rfDevice;
+  std::uint64_t rowBytes_ = 0;  // one channel's row
+  std::uint64_t plane_ = 0;     // one channel's rows
+  std::int64_t dataStart_ = 0;  // where the row table or the raw rows begin
 };
 
 }  // namespace vistrel

@@ -42,9 +42,15 @@ using Rgb = std::uint32_t;  // 0x00RRGGBB, the colour-table order
 constexpr Rgb MakeRgb(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
   return (r << 16) | (g << 8) | b;
 }
-constexpr std::uint32_t Red(Rgb c) { return (c >> 16) & 0xFF; }
-constexpr std::uint32_t Green(Rgb c) { return (c >> 8) & 0xFF; }
-constexpr std::uint32_t Blue(Rgb c) { return c & 0xFF; }
+constexpr std::uint32_t Red(Rgb c) {
+  return (c >> 16) & 0xFF;
+}
+constexpr std::uint32_t Green(Rgb c) {
+  return (c >> 8) & 0xFF;
+}
+constexpr std::uint32_t Blue(Rgb c) {
+  return c & 0xFF;
+}
 
 // The colour tables an indexed picture gets when it is converted from a picture with more
 // colours. Black is entry 0 in each, so a zero-filled picture is black. The 16 colours are the
@@ -124,7 +130,9 @@ struct Masks {
   }
 };
 
-bool IsIndexedBits(int bits) { return bits == 1 || bits == 2 || bits == 4 || bits == 8; }
+bool IsIndexedBits(int bits) {
+  return bits == 1 || bits == 2 || bits == 4 || bits == 8;
+}
 
 // Masks that give a 16- or 32-bit pixel its colours.
 Masks PixelMasks(const std::uint8_t* header) {
@@ -267,8 +275,7 @@ class RowEncoder {
 
  private:
   std::uint32_t Pack(Rgb c) const {
-    return masks_.red.Encode(Red(c)) | masks_.green.Encode(Green(c)) |
-           masks_.blue.Encode(Blue(c));
+    return masks_.red.Encode(Red(c)) | masks_.green.Encode(Green(c)) | masks_.blue.Encode(Blue(c));
   }
 
   int bits_;
@@ -345,7 +352,9 @@ TRasterFormat SameLayoutClass(TRasterFormat format) {
 
 // ---- Canvas ------------------------------------------------------------------------------------
 
-void TRasterCanvas::SetBrushColor(std::uint32_t color) { brush_color_ = color; }
+void TRasterCanvas::SetBrushColor(std::uint32_t color) {
+  brush_color_ = color;
+}
 
 void TRasterCanvas::FillRect(int left, int top, int right, int bottom) {
   TRasterBitmap& bmp = *bitmap_;
@@ -390,7 +399,9 @@ void TRasterCanvas::FillRect(int left, int top, int right, int bottom) {
 
 TRasterBitmap::TRasterBitmap() = default;
 
-TRasterBitmap::TRasterBitmap(TRasterBitmap&& other) noexcept { *this = std::move(other); }
+TRasterBitmap::TRasterBitmap(TRasterBitmap&& other) noexcept {
+  *this = std::move(other);
+}
 
 TRasterBitmap& TRasterBitmap::operator=(TRasterBitmap&& other) noexcept {
   if (this == &other) return *this;
@@ -444,6 +455,39 @@ TRasterBitmap TRasterBitmap::CreateDibBitmap(std::int32_t width, std::int32_t he
   bmp.header_ =
       dib::MakeHeader(width, height, bits, bmp.requested_format_ == TRasterFormat::rf16Bit);
   bmp.pixels_.assign(size, 0);
+  return bmp;
+}
+
+TRasterBitmap TRasterBitmap::CreateForRows(std::int32_t width, std::int32_t height,
+                                           TRasterFormat format) {
+  TRasterBitmap bmp;
+  const TRasterFormat dib_format = DibFormat(format);
+  const int bits = BitsForFormat(dib_format);
+  if (width <= 0 || height <= 0 || format == TRasterFormat::rfDevice || bits == 0) {
+    bmp = CreateDeviceBitmap(width, height);
+    bmp.SetFormat(format);
+    return bmp;
+  }
+  bmp.kind_ = TBitmapHandleKind::hkDib;
+  bmp.requested_format_ = dib_format;
+  bmp.width_ = width;
+  bmp.height_ = height;
+  std::uint32_t row_size = 0;
+  const std::uint32_t size = CheckedDibSize(width, height, bits, row_size);
+  bmp.header_ = dib::MakeHeader(width, height, bits, dib_format == TRasterFormat::rf16Bit);
+  if (IsIndexedBits(bits)) {
+    const std::array<Rgb, 256>& table = DefaultTable(bits);
+    for (int i = 0; i < (1 << bits); ++i) dib::SetTableEntry(bmp.header_.data(), i, table[i]);
+  }
+  bmp.pixels_.resize(size);
+  // Bytes no pixel fills whole: written out with the file, so never left unset.
+  const std::uint32_t whole = static_cast<std::uint32_t>(
+      std::uint64_t{static_cast<std::uint32_t>(width)} * static_cast<std::uint32_t>(bits) / 8);
+  if (whole < row_size) {
+    for (std::uint32_t y = 0; y < static_cast<std::uint32_t>(height); ++y) {
+      std::memset(bmp.pixels_.data() + std::size_t{y} * row_size + whole, 0, row_size - whole);
+    }
+  }
   return bmp;
 }
 
@@ -564,7 +608,7 @@ void TRasterBitmap::Reformat() {
     const std::array<Rgb, 256>& table = DefaultTable(bits);
     for (int i = 0; i < (1 << bits); ++i) dib::SetTableEntry(header.data(), i, table[i]);
   }
-  std::vector<std::uint8_t> pixels(size, 0);
+  TPixelBytes pixels(size, 0);
   if (from_dib) {
     ConvertDib(DibView(header_.data(), pixels_.data()), header.data(), pixels.data(), rows, cols);
   } else if (from_device_pixels) {
@@ -588,7 +632,7 @@ std::uint8_t* TRasterBitmap::ScanLine(std::int32_t y) {
   std::uint32_t height = dib::AbsHeight(header_.data());
   if (static_cast<std::uint32_t>(y) >= height) return nullptr;
   std::uint32_t row = dib::Height(header_.data()) < 0 ? static_cast<std::uint32_t>(y)
-                                                       : height - static_cast<std::uint32_t>(y) - 1;
+                                                      : height - static_cast<std::uint32_t>(y) - 1;
   std::uint64_t offset = std::uint64_t{row} * ScanLineSize();
   if (offset >= pixels_.size()) return nullptr;
   return pixels_.data() + offset;
@@ -642,7 +686,9 @@ const std::uint8_t* TRasterBitmap::Header() const {
   return kind_ == TBitmapHandleKind::hkDib && !header_.empty() ? header_.data() : nullptr;
 }
 
-std::uint8_t* TRasterBitmap::PixelMemory() { return HasDib() ? pixels_.data() : nullptr; }
+std::uint8_t* TRasterBitmap::PixelMemory() {
+  return HasDib() ? pixels_.data() : nullptr;
+}
 
 std::uint32_t TRasterBitmap::PixelMemorySize() const {
   return HasDib() ? static_cast<std::uint32_t>(pixels_.size()) : 0;

@@ -7,7 +7,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "imaging/data_stream.h"
@@ -36,6 +38,29 @@ constexpr const char kBitmapHeightMustBePositive[] = "Bitmap height must be > 0"
 constexpr const char kNoMemory[] = "No memory";
 
 class TRasterBitmap;
+
+// Allocates without clearing: pixel memory that a reader overwrites is not written twice.
+template <class T>
+struct TUninitializedAllocator : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = TUninitializedAllocator<U>;
+  };
+  TUninitializedAllocator() = default;
+  template <class U>
+  TUninitializedAllocator(const TUninitializedAllocator<U>&) noexcept {}
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
+// Pixel bytes: resize() leaves new bytes unset, assign(n, 0) clears them.
+using TPixelBytes = std::vector<std::uint8_t, TUninitializedAllocator<std::uint8_t>>;
 
 // Drawing on a bitmap, as far as the readers need it: one brush colour and rectangle fills that
 // land in the pixels at once.
@@ -74,6 +99,10 @@ class TRasterBitmap {
   static TRasterBitmap CreateDeviceBitmap(std::int32_t width, std::int32_t height);
   static TRasterBitmap CreateDibBitmap(std::int32_t width, std::int32_t height,
                                        TRasterFormat format);
+  // What CreateDeviceBitmap followed by SetFormat(format) makes (a DIB with the default colour
+  // table), for a reader that writes every pixel of every row itself: the pixel bytes are not
+  // cleared first, only each row's padding and partial last byte are.
+  static TRasterBitmap CreateForRows(std::int32_t width, std::int32_t height, TRasterFormat format);
 
   std::int32_t Width() const { return width_; }
   std::int32_t Height() const { return height_; }
@@ -124,7 +153,7 @@ class TRasterBitmap {
   TRasterFormat requested_format_ = TRasterFormat::rf16Bit;  // what the next DIB is made in
   std::uint32_t row_size_ = 0;                               // cached; 0 = not yet computed
   std::vector<std::uint8_t> header_;                         // kHeaderBlockSize bytes, or none
-  std::vector<std::uint8_t> pixels_;
+  TPixelBytes pixels_;
   // The device kind's picture: its size, and its pixels top-down as 0x00RRGGBB. The pixels are
   // only made when something paints on it; until then it is black.
   bool has_device_ = false;

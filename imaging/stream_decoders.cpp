@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <vector>
 
 #include "imaging/graphic_messages.h"
 
@@ -65,17 +66,60 @@ std::uint32_t BitsAt(const std::uint8_t* data, std::uint64_t bitPos, std::uint32
 
 }  // namespace
 
+namespace {
+
+// One block taken as a single row.
+class TBlockTarget : public TRowTarget {
+ public:
+  explicit TBlockTarget(std::uint8_t* block) : block_(block) {}
+  std::uint8_t* NextRow() override { return block_; }
+
+ private:
+  std::uint8_t* block_;
+};
+
+class TBlockSource : public TByteSource {
+ public:
+  TBlockSource(const std::uint8_t* data, std::uint32_t size) : data_(data), left_(size) {}
+  std::size_t Read(std::uint8_t* out, std::size_t count) override {
+    const std::size_t n = std::min<std::size_t>(count, left_);
+    if (n) std::memcpy(out, data_, n);
+    data_ += n;
+    left_ -= n;
+    return n;
+  }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t left_;
+};
+
+// Packed bytes are fetched in pieces of this size; the ones every code has passed are dropped
+// once there are this many of them.
+constexpr std::size_t kLzwPiece = 4096;
+constexpr std::uint64_t kLzwDropAfter = 32768;
+
+}  // namespace
+
 void TLzwDecoder::Unpack(const std::uint8_t*& source, std::uint8_t*& dest, std::int32_t packedSize,
                          std::int32_t unpackedSize) {
-  if (StartCodeSize > kMaxLzwStartCodeSize) return;
-  const std::uint8_t* in = source;
-  std::uint8_t* out = dest;
-  const std::uint32_t inSize = CountOrZero(packedSize);
-  std::uint32_t outLeft = CountOrZero(unpackedSize);
+  TBlockTarget block(dest);
+  TBlockSource packed(source, CountOrZero(packedSize));
+  UnpackRows(packed, block, CountOrZero(unpackedSize), 1);
+}
 
-  std::array<std::uint32_t, kLzwTableSize> prefix{};
+std::uint64_t TLzwDecoder::UnpackRows(TByteSource& source, TRowTarget& rows, std::uint32_t rowSize,
+                                      std::uint32_t rowCount) {
+  if (StartCodeSize > kMaxLzwStartCodeSize || rowSize == 0 || rowCount == 0) return 0;
+  const std::uint64_t total = std::uint64_t{rowSize} * rowCount;
+  std::uint64_t outLeft = total;
+  std::uint8_t* out = nullptr;  // inside the current row, up to rowEnd
+  std::uint8_t* rowEnd = nullptr;
+
+  std::array<std::uint16_t, kLzwTableSize> prefix{};
   std::array<std::uint8_t, kLzwTableSize> suffix{};
-  std::array<std::uint8_t, kLzwTableSize> stack{};
+  std::array<std::uint16_t, kLzwTableSize> length{};  // of each entry's string
+  std::array<std::uint8_t, kLzwTableSize> spill{};    // a string that crosses a row end
 
   const std::uint32_t clearCode = 1u << StartCodeSize;
   const std::uint32_t endCode = clearCode + 1;
@@ -86,19 +130,73 @@ void TLzwDecoder::Unpack(const std::uint8_t*& source, std::uint8_t*& dest, std::
   std::uint32_t previous = kNoCode;
   std::uint8_t firstByte = 0;
   for (std::uint32_t i = 0; i < clearCode; ++i) {
-    prefix[i] = kNoCode;
+    prefix[i] = static_cast<std::uint16_t>(kNoCode);
     suffix[i] = static_cast<std::uint8_t>(i);
+    length[i] = 1;
   }
+
+  // Writes the string of code (then extra, when withExtra) and answers its first byte. Strings
+  // that fit the current row are written in place from their end back to their start; one that
+  // crosses a row end (or the end of the output) goes through spill.
+  auto emit = [&](std::uint32_t code, bool withExtra, std::uint8_t extra) {
+    const std::uint32_t n = length[code] + (withExtra ? 1u : 0u);
+    if (out == rowEnd) {
+      out = rows.NextRow();
+      rowEnd = out + rowSize;
+    }
+    if (static_cast<std::uint32_t>(rowEnd - out) >= n) {
+      std::uint8_t* p = out + n;
+      if (withExtra) *--p = extra;
+      while (code > clearCode) {
+        *--p = suffix[code];
+        code = prefix[code];
+      }
+      *--p = suffix[code];
+      out += n;
+      outLeft -= n;
+      return suffix[code];
+    }
+    std::uint8_t* p = spill.data() + n;
+    if (withExtra) *--p = extra;
+    while (code > clearCode) {
+      *--p = suffix[code];
+      code = prefix[code];
+    }
+    *--p = suffix[code];
+    for (std::uint32_t i = 0; i < n && outLeft > 0; ++i, --outLeft) {
+      if (out == rowEnd) {
+        out = rows.NextRow();
+        rowEnd = out + rowSize;
+      }
+      *out++ = spill[i];
+    }
+    return suffix[code];
+  };
 
   // Bits are read by position rather than shifted through a register: after an end or invalid
   // code the unread bits wait for the next byte, and a run of such codes would otherwise let
   // the backlog outgrow any register.
+  // The bytes from the first one a code still needs (windowStart) to the last one taken.
   std::uint64_t bitPos = 0;
   std::uint64_t bitEnd = 0;
-  for (std::uint32_t taken = 0; taken < inSize && outLeft > 0; ++taken) {
+  std::vector<std::uint8_t> window;
+  std::uint64_t windowStart = 0;
+  auto take = [&](std::uint64_t index) {
+    if (index < windowStart + window.size()) return true;
+    const std::uint64_t passed = (bitPos >> 3) - windowStart;
+    if (passed >= kLzwDropAfter) {
+      window.erase(window.begin(), window.begin() + static_cast<std::ptrdiff_t>(passed));
+      windowStart += passed;
+    }
+    std::uint8_t piece[kLzwPiece];
+    const std::size_t got = source.Read(piece, kLzwPiece);
+    window.insert(window.end(), piece, piece + got);
+    return got > 0;
+  };
+  for (std::uint64_t taken = 0; outLeft > 0 && take(taken); ++taken) {
     bitEnd += 8;
     while (bitEnd - bitPos >= codeSize && outLeft > 0) {
-      std::uint32_t code = BitsAt(in, bitPos, codeSize);
+      std::uint32_t code = BitsAt(window.data(), bitPos - windowStart * 8, codeSize);
       bitPos += codeSize;
       if (code == endCode) break;
       if (code == clearCode) {
@@ -111,41 +209,26 @@ void TLzwDecoder::Unpack(const std::uint8_t*& source, std::uint8_t*& dest, std::
       if (code > nextFree) break;
       if (previous == kNoCode) {
         if (code >= clearCode) continue;  // names no entry yet: yields nothing
-        firstByte = suffix[code];
-        *out++ = firstByte;
-        --outLeft;
+        firstByte = emit(code, false, 0);
         previous = code;
         continue;
       }
-      const std::uint32_t incoming = code;
-      std::uint32_t depth = 0;
-      if (code == nextFree) {  // the entry being defined: previous string plus its first byte
-        stack[depth++] = firstByte;
-        code = previous;
-      }
-      // Every entry's prefix is a lower code, so the walk ends at a root within the stack.
-      while (code > clearCode && depth < stack.size()) {
-        stack[depth++] = suffix[code];
-        code = prefix[code];
-      }
-      firstByte = suffix[code];
-      if (depth < stack.size()) stack[depth++] = firstByte;
+      // The entry being defined is the previous string plus its own first byte.
+      firstByte = code == nextFree ? emit(previous, true, firstByte) : emit(code, false, 0);
       if (nextFree < kLzwTableSize) {
-        prefix[nextFree] = previous;
+        prefix[nextFree] = static_cast<std::uint16_t>(previous);
         suffix[nextFree] = firstByte;
+        length[nextFree] = static_cast<std::uint16_t>(length[previous] + 1);
         if (nextFree == codeMask && codeSize < kMaxCodeSize) {
           ++codeSize;
           codeMask = (1u << codeSize) - 1;
         }
         ++nextFree;
       }
-      previous = incoming;
-      while (depth > 0 && outLeft > 0) {
-        *out++ = stack[--depth];
-        --outLeft;
-      }
+      previous = code;
     }
   }
+  return total - outLeft;
 }
 
 TDeflateDecoder::TDeflateDecoder(int flushValue, bool resetEachCall)

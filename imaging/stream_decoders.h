@@ -3,6 +3,7 @@
 
 #include <zlib.h>
 
+#include <cstddef>
 #include <cstdint>
 
 namespace vistrel {
@@ -32,6 +33,26 @@ class TPackBitsDecoder : public TDecoder {
 // Largest minimum code size the 4096-entry tables can serve; callers refuse larger ones.
 constexpr std::uint8_t kMaxLzwStartCodeSize = 11;
 
+// Where decoded rows go, one after the other.
+class TRowTarget {
+ public:
+  // The next row's first byte; it holds the row size given to the decoder.
+  virtual std::uint8_t* NextRow() = 0;
+
+ protected:
+  ~TRowTarget() = default;
+};
+
+// Where packed bytes come from, piece by piece.
+class TByteSource {
+ public:
+  // Up to count bytes into out; 0 once the data has ended.
+  virtual std::size_t Read(std::uint8_t* out, std::size_t count) = 0;
+
+ protected:
+  ~TByteSource() = default;
+};
+
 // GIF's variable-width LZW. Every call starts with fresh tables, so one image's data must come
 // in one call. Leaves source and dest as they were.
 class TLzwDecoder : public TDecoder {
@@ -40,6 +61,11 @@ class TLzwDecoder : public TDecoder {
   // A StartCodeSize above kMaxLzwStartCodeSize yields nothing.
   void Unpack(const std::uint8_t*& source, std::uint8_t*& dest, std::int32_t packedSize,
               std::int32_t unpackedSize) override;
+  // The same decoding written straight into rows of rowSize bytes, at most rowCount of them,
+  // the packed bytes taken from source as the codes need them; answers how many bytes were
+  // written in all.
+  std::uint64_t UnpackRows(TByteSource& source, TRowTarget& rows, std::uint32_t rowSize,
+                           std::uint32_t rowCount);
 
   const std::uint8_t StartCodeSize;
 };

@@ -247,7 +247,7 @@ TEST(GifReader, ExtensionsBeforeTheImageChangeNothing) {
   extensions += "!\xFF" + SubBlocks("NETSCAPE2.0");                  // application
   extensions += std::string("!\x01\x0C", 3) + std::string(12, 'p') + SubBlocks("text");
   extensions += "!\x77" + SubBlocks("any");  // unknown label: its sub-blocks are skipped
-  extensions += "junk";                        // stray bytes before the descriptor are passed over
+  extensions += "junk";                      // stray bytes before the descriptor are passed over
   s.beforeImage = extensions;
   Loaded g = Load(MakeGif(s));
   ASSERT_EQ(g.message, 0);
@@ -309,14 +309,14 @@ TEST(GifReader, StartCodeSizeAboveElevenIsRefused) {
 }
 
 TEST(GifReader, PicturesBeyondTheMemoryBudgetAreRefused) {
-  // 20000 x 40000 with data enough for LZW to make it: its bitmap and unpacked pixels would take
-  // 1.6 GB. Refused with message 4 before either exists.
+  // 60000 x 20000 with data enough for LZW to make it: its bitmap alone would take 1.2 GB.
+  // Refused with message 4 before it exists.
   GifFile s;
-  s.width = 20000;
-  s.height = 40000;
+  s.width = 60000;
+  s.height = 20000;
   s.pixels = Ramp(4, 4);
   std::string bytes = MakeGif(s);
-  bytes.insert(bytes.size() - 1, std::string(400000, '\0'));
+  bytes.insert(bytes.size() - 1, std::string(450000, '\0'));
   Loaded g = Load(bytes);
   EXPECT_EQ(g.message, 4);
   EXPECT_EQ(g.reader->Bitmap, nullptr);
