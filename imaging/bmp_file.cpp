@@ -158,7 +158,10 @@ bool TRasterBitmap::LoadBmp(TDataStream& stream, std::int64_t start) {
     Clear();
     VISTREL_CHECK_FAILED(message);
   };
-  check(format != TRasterFormat::rf15Bit || compression == kBiRgb || compression == kBiBitfields,
+  // The bitmap's format is later read from the bit count alone, whatever the planes say, so a
+  // 16-bit count needs a 16-bit compression too.
+  check((format != TRasterFormat::rf15Bit && bits != 16) || compression == kBiRgb ||
+            compression == kBiBitfields,
         kUnsupportedBitmapFormat);
   const std::int32_t width = dib::Width(h);
   check(width > 0, kBitmapWidthMustBePositive);
