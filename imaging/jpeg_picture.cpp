@@ -120,9 +120,14 @@ void OnTermSource(j_decompress_ptr) {}
   std::longjmp(reinterpret_cast<TErrorManager*>(cinfo->err)->jump, 1);  // not reached
 }
 
-// Blocks of 64 coefficients, 2 bytes each, that libjpeg keeps for a file with several scans:
-// every component's blocks, padded to whole MCUs.
-std::uint64_t CoefficientBytes(const jpeg_decompress_struct& cinfo) {
+// One component's blocks across and down, before padding to whole MCUs.
+struct TComponentBlocks {
+  std::uint64_t h, v, columns, rows;
+};
+
+// Each component's blocks; empty when a sampling factor is zero. libjpeg has refused factors
+// outside 1 to 4 by now, and sizes are below 2^16, so nothing here overflows.
+std::vector<TComponentBlocks> ComponentBlocks(const jpeg_decompress_struct& cinfo) {
   std::uint64_t max_h = 1, max_v = 1;
   for (int i = 0; i < cinfo.num_components; ++i) {
     max_h = std::max<std::uint64_t>(max_h,
@@ -130,17 +135,26 @@ std::uint64_t CoefficientBytes(const jpeg_decompress_struct& cinfo) {
     max_v = std::max<std::uint64_t>(max_v,
                                     static_cast<std::uint64_t>(cinfo.comp_info[i].v_samp_factor));
   }
-  std::uint64_t total = 0;
+  std::vector<TComponentBlocks> blocks;
   for (int i = 0; i < cinfo.num_components; ++i) {
-    // libjpeg has refused sampling factors outside 1 to 4 by now, and sizes are below 2^16, so
-    // nothing here overflows; a zero factor is refused all the same rather than divided by.
-    std::uint64_t h = static_cast<std::uint64_t>(cinfo.comp_info[i].h_samp_factor);
-    std::uint64_t v = static_cast<std::uint64_t>(cinfo.comp_info[i].v_samp_factor);
-    if (h == 0 || v == 0) return UINT64_MAX;
-    std::uint64_t columns = (cinfo.image_width * h + max_h * DCTSIZE - 1) / (max_h * DCTSIZE);
-    std::uint64_t rows = (cinfo.image_height * v + max_v * DCTSIZE - 1) / (max_v * DCTSIZE);
-    columns = (columns + h - 1) / h * h;
-    rows = (rows + v - 1) / v * v;
+    const std::uint64_t h = static_cast<std::uint64_t>(cinfo.comp_info[i].h_samp_factor);
+    const std::uint64_t v = static_cast<std::uint64_t>(cinfo.comp_info[i].v_samp_factor);
+    if (h == 0 || v == 0) return {};  // refused rather than divided by
+    blocks.push_back({h, v, (cinfo.image_width * h + max_h * DCTSIZE - 1) / (max_h * DCTSIZE),
+                      (cinfo.image_height * v + max_v * DCTSIZE - 1) / (max_v * DCTSIZE)});
+  }
+  return blocks;
+}
+
+// Blocks of 64 coefficients, 2 bytes each, that libjpeg keeps for a file with several scans:
+// every component's blocks, padded to whole MCUs.
+std::uint64_t CoefficientBytes(const jpeg_decompress_struct& cinfo) {
+  const std::vector<TComponentBlocks> blocks = ComponentBlocks(cinfo);
+  if (blocks.empty()) return UINT64_MAX;
+  std::uint64_t total = 0;
+  for (const TComponentBlocks& c : blocks) {
+    const std::uint64_t columns = (c.columns + c.h - 1) / c.h * c.h;
+    const std::uint64_t rows = (c.rows + c.v - 1) / c.v * c.v;
     total += columns * rows * DCTSIZE2 * sizeof(JCOEF);
   }
   return total;
@@ -148,21 +162,9 @@ std::uint64_t CoefficientBytes(const jpeg_decompress_struct& cinfo) {
 
 // Blocks of the component with the most of them: the least the entropy-coded data must cover.
 std::uint64_t LargestComponentBlocks(const jpeg_decompress_struct& cinfo) {
-  std::uint64_t max_h = 1, max_v = 1;
-  for (int i = 0; i < cinfo.num_components; ++i) {
-    max_h = std::max<std::uint64_t>(max_h,
-                                    static_cast<std::uint64_t>(cinfo.comp_info[i].h_samp_factor));
-    max_v = std::max<std::uint64_t>(max_v,
-                                    static_cast<std::uint64_t>(cinfo.comp_info[i].v_samp_factor));
-  }
   std::uint64_t largest = 0;
-  for (int i = 0; i < cinfo.num_components; ++i) {
-    std::uint64_t h = static_cast<std::uint64_t>(cinfo.comp_info[i].h_samp_factor);
-    std::uint64_t v = static_cast<std::uint64_t>(cinfo.comp_info[i].v_samp_factor);
-    std::uint64_t columns = (cinfo.image_width * h + max_h * DCTSIZE - 1) / (max_h * DCTSIZE);
-    std::uint64_t rows = (cinfo.image_height * v + max_v * DCTSIZE - 1) / (max_v * DCTSIZE);
-    largest = std::max(largest, columns * rows);
-  }
+  for (const TComponentBlocks& c : ComponentBlocks(cinfo))
+    largest = std::max(largest, c.columns * c.rows);
   return largest;
 }
 
