@@ -3,7 +3,8 @@
 # from its built seed folder, the test pictures of its format in tests/data and the shared corpus
 # beside the checkout (../shared/corpus, read-only; a folder that is missing is skipped).
 # `make test` runs it briefly; `make fuzz` runs it longer. TARGETS (names, space-separated)
-# limits the run to some targets.
+# limits the run to some targets; FUZZ_TIMEOUT (seconds, default 10) is the limit per input, to be
+# raised when the machine is busy.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -39,7 +40,7 @@ for name in $targets; do
     largest=$(find "${seeds[@]}" -type f -printf '%s\n' | sort -n | tail -1)
     [ -n "$largest" ] && [ "$largest" -gt "$max_len" ] && max_len=$largest
   fi
-  args=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len="$max_len"
+  args=(-max_total_time="$seconds" -timeout="${FUZZ_TIMEOUT:-10}" -rss_limit_mb=2048 -max_len="$max_len"
         -artifact_prefix=build/fuzz/crashes/"$name"- -print_final_stats=1)
   if "$target" "${args[@]}" "$work" "${seeds[@]}" >build/fuzz/"$name".log 2>&1; then
     runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' build/fuzz/"$name".log | grep -o '[0-9]*$' || true)
