@@ -58,12 +58,8 @@ Font::Font(const std::string& face, int height) {
   font.lfQuality = DEFAULT_QUALITY;
   font.lfPitchAndFamily = DEFAULT_PITCH;
   lstrcpynA(font.lfFaceName, face.c_str(), LF_FACESIZE);
-  font_ = CreateFontIndirectA(&font);
+  font_.Reset(CreateFontIndirectA(&font));
   if (!font_) VISTREL_CHECK_FAILED("CreateFontIndirectA");
-}
-
-Font::~Font() {
-  DeleteObject(font_);
 }
 
 // ---- Control

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/win32/unique_handle.h"
 #include "toolkit/window.h"
 
 namespace vistrel {
@@ -18,14 +19,11 @@ class Font {
  public:
   // height as LOGFONT's lfHeight: negative is the character height in pixels.
   Font(const std::string& face, int height);
-  Font(const Font&) = delete;
-  Font& operator=(const Font&) = delete;
-  ~Font();
 
-  HFONT Handle() const { return font_; }
+  HFONT Handle() const { return font_.Get(); }
 
  private:
-  HFONT font_;
+  UniqueFont font_;
 };
 
 class Control;

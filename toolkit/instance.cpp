@@ -5,13 +5,9 @@
 namespace vistrel {
 
 InstanceClaim::InstanceClaim(const std::string& name) {
-  mutex_ = CreateMutexA(nullptr, FALSE, name.c_str());
+  mutex_.Reset(CreateMutexA(nullptr, FALSE, name.c_str()));
   // A name that cannot be had at all must not keep the program from starting.
   first_ = !(mutex_ && GetLastError() == ERROR_ALREADY_EXISTS);
-}
-
-InstanceClaim::~InstanceClaim() {
-  if (mutex_) CloseHandle(static_cast<HANDLE>(mutex_));
 }
 
 std::string FolderInstanceName(const std::string& prefix, const std::string& folder) {

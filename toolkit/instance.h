@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/win32/unique_handle.h"
+
 namespace vistrel {
 
 constexpr const char kAgentInstanceName[] = "Vistrel.Agent";
@@ -11,15 +13,12 @@ constexpr const char kAgentInstanceName[] = "Vistrel.Agent";
 class InstanceClaim {
  public:
   explicit InstanceClaim(const std::string& name);
-  InstanceClaim(const InstanceClaim&) = delete;
-  InstanceClaim& operator=(const InstanceClaim&) = delete;
-  ~InstanceClaim();
 
   // False when another process of the session held the name first.
   bool IsFirst() const { return first_; }
 
  private:
-  void* mutex_ = nullptr;
+  UniqueKernelHandle mutex_;
   bool first_ = true;
 };
 

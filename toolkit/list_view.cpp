@@ -2,8 +2,6 @@
 
 #include <windowsx.h>
 
-#include <memory>
-
 #include "common/exception.h"
 
 namespace vistrel {
@@ -18,17 +16,6 @@ void LoadListViewClassOnce() {
   loaded = true;
 }
 
-struct BitmapDeleter {
-  void operator()(HBITMAP bitmap) const { DeleteObject(bitmap); }
-};
-using UniqueBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, BitmapDeleter>;
-
-// Releases the drop's memory on every path.
-struct DropDeleter {
-  void operator()(HDROP drop) const { DragFinish(drop); }
-};
-using UniqueDrop = std::unique_ptr<std::remove_pointer_t<HDROP>, DropDeleter>;
-
 }  // namespace
 
 // ---- ImageList
@@ -38,22 +25,18 @@ ImageList::ImageList(int width, int height)
   if (!images_) VISTREL_CHECK_FAILED("ImageList_Create");
 }
 
-ImageList::~ImageList() {
-  ImageList_Destroy(images_);
-}
-
 int ImageList::AddBitmapResource(const char* name, COLORREF mask_colour) {
   UniqueBitmap bitmap(static_cast<HBITMAP>(
       LoadImageA(GetModuleHandleA(nullptr), name, IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
   if (!bitmap) VISTREL_CHECK_FAILED("LoadImageA");
   int before = Count();
-  if (ImageList_AddMasked(images_, bitmap.get(), mask_colour) < 0)
+  if (ImageList_AddMasked(images_.Get(), bitmap.Get(), mask_colour) < 0)
     VISTREL_CHECK_FAILED("ImageList_AddMasked");
   return Count() - before;
 }
 
 int ImageList::Count() const {
-  return ImageList_GetImageCount(images_);
+  return ImageList_GetImageCount(images_.Get());
 }
 
 // ---- ListView
@@ -271,11 +254,11 @@ void ListView::DropFiles(HDROP drop_handle) {
   std::vector<std::string> paths;
   {
     UniqueDrop drop(drop_handle);
-    UINT count = DragQueryFileA(drop.get(), 0xFFFFFFFF, nullptr, 0);
+    UINT count = DragQueryFileA(drop.Get(), 0xFFFFFFFF, nullptr, 0);
     for (UINT i = 0; i < count; ++i) {
-      UINT length = DragQueryFileA(drop.get(), i, nullptr, 0);
+      UINT length = DragQueryFileA(drop.Get(), i, nullptr, 0);
       std::vector<char> path(static_cast<std::size_t>(length) + 1, '\0');
-      DragQueryFileA(drop.get(), i, path.data(), length + 1);
+      DragQueryFileA(drop.Get(), i, path.data(), length + 1);
       paths.emplace_back(path.data());
     }
   }

@@ -19,18 +19,15 @@ namespace vistrel {
 class ImageList {
  public:
   ImageList(int width, int height);
-  ImageList(const ImageList&) = delete;
-  ImageList& operator=(const ImageList&) = delete;
-  ~ImageList();
 
   // Cuts a bitmap resource of this module into images side by side; pixels of the mask colour
   // are transparent. Returns how many images it added.
   int AddBitmapResource(const char* name, COLORREF mask_colour);
   int Count() const;
-  HIMAGELIST Handle() const { return images_; }
+  HIMAGELIST Handle() const { return images_.Get(); }
 
  private:
-  HIMAGELIST images_;
+  UniqueImageList images_;
 };
 
 struct ListViewArgs {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/handles.h"
+#include "platform/win32/unique_handle.h"
 #include "toolkit/window.h"
 
 namespace vistrel {

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "toolkit/handles.h"
+#include "platform/win32/unique_handle.h"
 #include "toolkit/timer.h"
 #include "toolkit/top_level_window.h"
 

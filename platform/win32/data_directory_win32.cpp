@@ -2,6 +2,7 @@
 
 #include "platform/data_directory.h"
 #include "platform/files.h"
+#include "platform/win32/unique_handle.h"
 
 namespace vistrel {
 
@@ -12,10 +13,10 @@ class Win32DataDirectoryHost : public DataDirectoryHost {
   bool CanCreateFileIn(const std::string& directory) override {
     const std::string probe =
         directory + "vistrel_probe_" + std::to_string(GetCurrentProcessId()) + ".tmp";
-    HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_TEMPORARY, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(file);
+    UniqueFile file(CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_TEMPORARY, nullptr));
+    if (!file) return false;
+    file.Reset();
     // A folder where a file can be made but not removed again is no place for a list that is
     // replaced at every edit.
     return DeleteFileA(probe.c_str()) != 0;

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "platform/files.h"
+#include "platform/win32/unique_handle.h"
 
 namespace vistrel {
 
@@ -53,10 +54,10 @@ std::string ProgramDirectory() {
 
 bool ReadWholeFile(const std::string& path, std::string& contents) {
   contents.clear();
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
     KeepError();
     return false;
   }
@@ -64,7 +65,7 @@ bool ReadWholeFile(const std::string& path, std::string& contents) {
   char chunk[65536];
   for (;;) {
     DWORD n = 0;
-    if (!ReadFile(file, chunk, sizeof chunk, &n, nullptr)) {
+    if (!ReadFile(file.Get(), chunk, sizeof chunk, &n, nullptr)) {
       KeepError();
       ok = false;
       break;
@@ -72,7 +73,6 @@ bool ReadWholeFile(const std::string& path, std::string& contents) {
     if (n == 0) break;
     contents.append(chunk, n);
   }
-  CloseHandle(file);
   if (!ok) contents.clear();
   return ok;
 }
