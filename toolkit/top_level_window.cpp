@@ -24,9 +24,12 @@ TopLevelWindow::TopLevelWindow(const TopLevelWindowArgs& args) {
 }
 
 TopLevelWindow::~TopLevelWindow() {
-  // Destroyed as an object, not closed by the user: that ends no message loop.
-  if (MainWindow() == this) SetMainWindow(nullptr);
   // Here, not in the base: WM_DESTROY must still reach this class and OnDestroy.
+  DestroyAsObject();
+}
+
+void TopLevelWindow::DestroyAsObject() {
+  if (MainWindow() == this) SetMainWindow(nullptr);
   Destroy();
 }
 
@@ -41,11 +44,17 @@ void TopLevelWindow::SetCaption(const std::string& caption) {
   SetWindowTextA(Handle(), caption.c_str());
 }
 
-void TopLevelWindow::Show() { ShowWindow(Handle(), SW_SHOW); }
+void TopLevelWindow::Show() {
+  ShowWindow(Handle(), SW_SHOW);
+}
 
-void TopLevelWindow::Hide() { ShowWindow(Handle(), SW_HIDE); }
+void TopLevelWindow::Hide() {
+  ShowWindow(Handle(), SW_HIDE);
+}
 
-bool TopLevelWindow::IsVisible() const { return IsWindowVisible(Handle()) != FALSE; }
+bool TopLevelWindow::IsVisible() const {
+  return IsWindowVisible(Handle()) != FALSE;
+}
 
 void TopLevelWindow::MoveTo(int left, int top) {
   SetWindowPos(Handle(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -57,11 +66,17 @@ RECT TopLevelWindow::Bounds() const {
   return bounds;
 }
 
-void TopLevelWindow::BringToForeground() { SetForegroundWindow(Handle()); }
+void TopLevelWindow::BringToForeground() {
+  SetForegroundWindow(Handle());
+}
 
-void TopLevelWindow::Focus() { SetFocus(Handle()); }
+void TopLevelWindow::Focus() {
+  SetFocus(Handle());
+}
 
-void TopLevelWindow::Close() { Post(WM_CLOSE); }
+void TopLevelWindow::Close() {
+  Post(WM_CLOSE);
+}
 
 LRESULT TopLevelWindow::HandleMessage(WindowMessage& message) {
   switch (message.Message) {
@@ -82,8 +97,7 @@ LRESULT TopLevelWindow::HandleMessage(WindowMessage& message) {
       }
       return 0;
     }
-    default:
-      return Window::HandleMessage(message);
+    default: return Window::HandleMessage(message);
   }
 }
 

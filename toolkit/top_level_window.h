@@ -47,6 +47,9 @@ class TopLevelWindow : public Window {
 
  protected:
   LRESULT HandleMessage(WindowMessage& message) override;
+  // Destroyed as an object, not closed by the user: that ends no message loop. For the
+  // destructors, so that WM_DESTROY still reaches the class being destroyed.
+  void DestroyAsObject();
 };
 
 }  // namespace vistrel
