@@ -8,12 +8,12 @@ namespace {
 
 TopLevelWindowArgs ApplicationWindowArgs(const std::string& caption) {
   TopLevelWindowArgs args;
-  args.Caption = caption;
+  args.caption = caption;
   // A caption and a system menu, so that the taskbar entry has the usual commands.
-  args.Style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPSIBLINGS;
-  args.Left = GetSystemMetrics(SM_CXSCREEN) / 2;
-  args.Top = GetSystemMetrics(SM_CYSCREEN) / 2;
-  args.Visible = false;
+  args.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPSIBLINGS;
+  args.left = GetSystemMetrics(SM_CXSCREEN) / 2;
+  args.top = GetSystemMetrics(SM_CYSCREEN) / 2;
+  args.visible = false;
   return args;
 }
 

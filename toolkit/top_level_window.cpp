@@ -1,26 +1,24 @@
 #include "toolkit/top_level_window.h"
 
-#include <vector>
-
 #include "toolkit/application.h"
 
 namespace vistrel {
 
 TopLevelWindow::TopLevelWindow(const TopLevelWindowArgs& args) {
   CreateArgs create;
-  create.Text = args.Caption;
-  create.Style = args.Style & ~static_cast<DWORD>(WS_VISIBLE);
-  create.ExStyle = args.ExStyle;
-  create.X = args.Left;
-  create.Y = args.Top;
-  if (args.ClientWidth > 0 && args.ClientHeight > 0) {
-    RECT frame = {0, 0, args.ClientWidth, args.ClientHeight};
-    AdjustWindowRectEx(&frame, create.Style, FALSE, create.ExStyle);
-    create.Width = frame.right - frame.left;
-    create.Height = frame.bottom - frame.top;
+  create.text = args.caption;
+  create.style = args.style & ~static_cast<DWORD>(WS_VISIBLE);
+  create.ex_style = args.ex_style;
+  create.left = args.left;
+  create.top = args.top;
+  if (args.client_width > 0 && args.client_height > 0) {
+    RECT frame = {0, 0, args.client_width, args.client_height};
+    AdjustWindowRectEx(&frame, create.style, FALSE, create.ex_style);
+    create.width = frame.right - frame.left;
+    create.height = frame.bottom - frame.top;
   }
   CreateHandle(create);
-  if (args.Visible) Show();
+  if (args.visible) Show();
 }
 
 TopLevelWindow::~TopLevelWindow() {
@@ -34,10 +32,7 @@ void TopLevelWindow::DestroyAsObject() {
 }
 
 std::string TopLevelWindow::Caption() const {
-  int length = GetWindowTextLengthA(Handle());
-  std::vector<char> text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
-  GetWindowTextA(Handle(), text.data(), static_cast<int>(text.size()));
-  return text.data();
+  return WindowText(Handle());
 }
 
 void TopLevelWindow::SetCaption(const std::string& caption) {

@@ -25,7 +25,16 @@ void RegisterWindowClassOnce(WNDPROC procedure) {
 
 }  // namespace
 
-Window::~Window() { Destroy(); }
+std::string WindowText(HWND window) {
+  int length = GetWindowTextLengthA(window);
+  std::vector<char> text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
+  GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
+  return text.data();
+}
+
+Window::~Window() {
+  Destroy();
+}
 
 HookId Window::AddMessageHook(MessageHook hook) {
   HookId id = next_hook_id_++;
@@ -35,11 +44,12 @@ HookId Window::AddMessageHook(MessageHook hook) {
 
 void Window::RemoveMessageHook(HookId id) {
   for (auto& entry : hooks_)
-    if (entry->Id == id) entry->Removed = true;
+    if (entry->id == id) entry->removed = true;
   // While a dispatch walks the list, it is compacted when the outermost dispatch ends.
   if (dispatch_depth_ == 0)
-    hooks_.erase(std::remove_if(hooks_.begin(), hooks_.end(), [](const auto& e) { return e->Removed; }),
-                 hooks_.end());
+    hooks_.erase(
+        std::remove_if(hooks_.begin(), hooks_.end(), [](const auto& e) { return e->removed; }),
+        hooks_.end());
 }
 
 LRESULT Window::Send(UINT message, WPARAM wparam, LPARAM lparam) const {
@@ -56,8 +66,8 @@ void Window::Destroy() {
 
 void Window::CreateHandle(const CreateArgs& args) {
   RegisterWindowClassOnce(&Window::WindowProc);
-  HWND created = CreateWindowExA(args.ExStyle, kWindowClassName, args.Text.c_str(), args.Style,
-                                 args.X, args.Y, args.Width, args.Height, args.Parent, nullptr,
+  HWND created = CreateWindowExA(args.ex_style, kWindowClassName, args.text.c_str(), args.style,
+                                 args.left, args.top, args.width, args.height, args.parent, nullptr,
                                  GetModuleHandleA(nullptr), this);
   if (!created) VISTREL_CHECK_FAILED("CreateWindowExA");
 }
@@ -73,15 +83,15 @@ LRESULT Window::Dispatch(WindowMessage& message) {
     ~DepthGuard() {
       if (--window->dispatch_depth_ == 0)
         window->hooks_.erase(std::remove_if(window->hooks_.begin(), window->hooks_.end(),
-                                            [](const auto& e) { return e->Removed; }),
+                                            [](const auto& e) { return e->removed; }),
                              window->hooks_.end());
     }
   } guard{this};
   // By index: a hook may add hooks, which may move the list.
   for (std::size_t i = 0; i < hooks_.size(); ++i) {
     std::shared_ptr<HookEntry> entry = hooks_[i];
-    if (entry->Removed) continue;
-    if (entry->Hook(message)) return message.Result;
+    if (entry->removed) continue;
+    if (entry->hook(message)) return message.Result;
   }
   return HandleMessage(message);
 }

@@ -14,6 +14,9 @@ namespace vistrel {
 // The class of every toolkit window; the programs find each other's windows by it and a caption.
 constexpr const char kWindowClassName[] = "TVistrelWindow";
 
+// A window's text (a caption, a control's text).
+std::string WindowText(HWND window);
+
 struct WindowMessage {
   UINT Message;
   WPARAM WParam;
@@ -50,14 +53,14 @@ class Window {
   Window() = default;
 
   struct CreateArgs {
-    std::string Text;
-    DWORD Style = 0;
-    DWORD ExStyle = 0;
-    int X = CW_USEDEFAULT;
-    int Y = CW_USEDEFAULT;
-    int Width = CW_USEDEFAULT;
-    int Height = CW_USEDEFAULT;
-    HWND Parent = nullptr;
+    std::string text;
+    DWORD style = 0;
+    DWORD ex_style = 0;
+    int left = CW_USEDEFAULT;
+    int top = CW_USEDEFAULT;
+    int width = CW_USEDEFAULT;
+    int height = CW_USEDEFAULT;
+    HWND parent = nullptr;
   };
   // Creates the window of the toolkit's class; a failure raises a toolkit check.
   void CreateHandle(const CreateArgs& args);
@@ -67,9 +70,9 @@ class Window {
 
  private:
   struct HookEntry {
-    HookId Id;
-    MessageHook Hook;
-    bool Removed = false;
+    HookId id;
+    MessageHook hook;
+    bool removed = false;
   };
 
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);

@@ -23,13 +23,13 @@ constexpr UINT kRotationPeriodMs = 1000;
 
 TopLevelWindowArgs AgentWindowArgs() {
   TopLevelWindowArgs args;
-  args.Caption = kAgentCaption;
-  args.ExStyle = WS_EX_TOOLWINDOW;  // no taskbar button
-  args.Left = kDesignLeft;
-  args.Top = kDesignTop;
-  args.ClientWidth = kClientWidth;
-  args.ClientHeight = kClientHeight;
-  args.Visible = false;
+  args.caption = kAgentCaption;
+  args.ex_style = WS_EX_TOOLWINDOW;  // no taskbar button
+  args.left = kDesignLeft;
+  args.top = kDesignTop;
+  args.client_width = kClientWidth;
+  args.client_height = kClientHeight;
+  args.visible = false;
   return args;
 }
 

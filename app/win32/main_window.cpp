@@ -36,9 +36,9 @@ constexpr UINT kPlainFiles = 0;
 
 TopLevelWindowArgs FormArgs() {
   TopLevelWindowArgs args;
-  args.Caption = kMainCaptionBuilding;
-  args.Style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-  args.Visible = false;
+  args.caption = kMainCaptionBuilding;
+  args.style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+  args.visible = false;
   return args;
 }
 
@@ -191,7 +191,9 @@ void MainWindow::Build() {
   parts_.images->AddBitmapResource("FORM1_IMAGELIST2", RGB(255, 255, 255));
   BuildList();
   BuildSettingsPanel();
-  parts_.folder_scratch_list = &form_.Make<ListBox>(form_, 24, 37, 116, 60, false);
+  ControlArgs scratch{"", 24, 37, 116, 60};
+  scratch.visible = false;
+  parts_.folder_scratch_list = &form_.Make<ListBox>(form_, scratch);
   Control::SetFontOfChildren(form_.Handle(), parts_.font->Handle());
   parts_.interval_box->SetSelectedIndex(0);
 
@@ -256,11 +258,11 @@ void MainWindow::BuildListMenu() {
 }
 
 void MainWindow::BuildList() {
-  ListViewArgs args;
-  args.MultiSelect = true;
-  args.ShowSelectionAlways = true;
-  args.RowSelect = true;
-  args.InfoTips = true;
+  ControlArgs args;
+  args.multi_select = true;
+  args.show_selection_always = true;
+  args.row_select = true;
+  args.info_tips = true;
   parts_.wallpaper_view = &form_.Make<ListView>(form_, args);
   ListView& view = *parts_.wallpaper_view;
   view.AddColumn(kColumnImage, defaults::kColumnWidth0);
@@ -277,44 +279,48 @@ void MainWindow::BuildList() {
 }
 
 void MainWindow::BuildSettingsPanel() {
-  parts_.settings_panel = &form_.Make<Panel>(form_, 0, 0, kDesignWidth, kPanelHeight);
-  Panel& panel = *parts_.settings_panel;
+  Panel& panel = form_.Make<Panel>(form_, ControlArgs{"", 0, 0, kDesignWidth, kPanelHeight});
+  parts_.settings_panel = &panel;
 
-  parts_.timer_group = &form_.Make<GroupBox>(panel, kTimerGroup, 8, 80, 169, 49);
-  parts_.interval_label = &form_.Make<Label>(*parts_.timer_group, kIntervalLabel, 8, 20);
-  parts_.minutes_label = &form_.Make<Label>(*parts_.timer_group, kMinutesLabel, 120, 20);
-  parts_.interval_box = &form_.Make<ComboBox>(*parts_.timer_group, 64, 17, 49, 21);
+  GroupBox& timer = form_.Make<GroupBox>(panel, ControlArgs{kTimerGroup, 8, 80, 169, 49});
+  parts_.timer_group = &timer;
+  parts_.interval_label = &form_.Make<Label>(timer, ControlArgs{kIntervalLabel, 8, 20});
+  parts_.minutes_label = &form_.Make<Label>(timer, ControlArgs{kMinutesLabel, 120, 20});
+  parts_.interval_box = &form_.Make<ComboBox>(timer, ControlArgs{"", 64, 17, 49, 21});
   for (const char* item : kIntervalItems) parts_.interval_box->AddItem(item);
 
-  ButtonArgs agent{kAgentButton, 184, 107, kButtonWidth, kButtonHeight};
-  parts_.agent_button = &form_.Make<Button>(panel, agent);
+  parts_.agent_button =
+      &form_.Make<Button>(panel, ControlArgs{kAgentButton, 184, 107, kButtonWidth, kButtonHeight});
   parts_.agent_button->OnClick = [this] { StartAgent(); };
 
-  parts_.wallpaper_group = &form_.Make<GroupBox>(panel, kWallpaperGroup, 8, 8, 169, 70);
-  parts_.sequential_radio =
-      &form_.Make<RadioButton>(*parts_.wallpaper_group, kSequentialRadio, 8, 16, true);
-  parts_.random_radio = &form_.Make<RadioButton>(*parts_.wallpaper_group, kRandomRadio, 88, 16);
+  GroupBox& order = form_.Make<GroupBox>(panel, ControlArgs{kWallpaperGroup, 8, 8, 169, 70});
+  parts_.wallpaper_group = &order;
+  ControlArgs sequential{kSequentialRadio, 8, 16};
+  sequential.first_of_group = true;
+  parts_.sequential_radio = &form_.Make<RadioButton>(order, sequential);
+  parts_.random_radio = &form_.Make<RadioButton>(order, ControlArgs{kRandomRadio, 88, 16});
   // A second row for the third order; "Remember last wallpaper" moves down a little for it.
-  parts_.shuffle_radio = &form_.Make<RadioButton>(*parts_.wallpaper_group, kShuffleRadio, 8, 33);
+  parts_.shuffle_radio = &form_.Make<RadioButton>(order, ControlArgs{kShuffleRadio, 8, 33});
   parts_.sequential_radio->SetChecked(true);
   parts_.remember_last_check =
-      &form_.Make<CheckBox>(*parts_.wallpaper_group, kRememberLastCheck, 9, kRememberLastTop);
+      &form_.Make<CheckBox>(order, ControlArgs{kRememberLastCheck, 9, kRememberLastTop});
 
-  parts_.other_group = &form_.Make<GroupBox>(panel, kOtherGroup, 184, 8, 217, 70);
+  GroupBox& other = form_.Make<GroupBox>(panel, ControlArgs{kOtherGroup, 184, 8, 217, 70});
+  parts_.other_group = &other;
   parts_.disable_check =
-      &form_.Make<CheckBox>(*parts_.other_group, kDisableOnScreenSaverCheck, 8, 40);
-  parts_.show_baloon_check = &form_.Make<CheckBox>(*parts_.other_group, kShowBaloonCheck, 8, 16);
+      &form_.Make<CheckBox>(other, ControlArgs{kDisableOnScreenSaverCheck, 8, 40});
+  parts_.show_baloon_check = &form_.Make<CheckBox>(other, ControlArgs{kShowBaloonCheck, 8, 16});
   // Under the "Other:" group, above the buttons, where the panel has room for one line.
   parts_.start_with_windows_check = &form_.Make<CheckBox>(
-      panel, kStartWithWindowsCheck, kStartWithWindowsLeft, kStartWithWindowsTop);
+      panel, ControlArgs{kStartWithWindowsCheck, kStartWithWindowsLeft, kStartWithWindowsTop});
 
-  ButtonArgs ok{kOkButton, 337, 107, kButtonWidth, kButtonHeight};
-  ok.Default = true;
+  ControlArgs ok{kOkButton, 337, 107, kButtonWidth, kButtonHeight};
+  ok.is_default = true;
   parts_.ok_button = &form_.Make<Button>(panel, ok);
   parts_.ok_button->OnClick = [this] { SaveSettings(); };
 
-  ButtonArgs cancel{kCancelButton, 265, 107, kButtonWidth, kButtonHeight};
-  cancel.Cancel = true;
+  ControlArgs cancel{kCancelButton, 265, 107, kButtonWidth, kButtonHeight};
+  cancel.is_cancel = true;
   parts_.cancel_button = &form_.Make<Button>(panel, cancel);
   parts_.cancel_button->OnClick = [this] { form_.Close(); };
 }

@@ -41,18 +41,9 @@ enum ListCommand : UINT {
 
 // The list menu's items, as the menu numbered them when it was built.
 struct ListMenuItems {
-  PopupMenu::ItemId add = PopupMenu::kTopLevel;
-  PopupMenu::ItemId add_directory = PopupMenu::kTopLevel;
-  PopupMenu::ItemId delete_selected = PopupMenu::kTopLevel;
-  PopupMenu::ItemId separator = PopupMenu::kTopLevel;
-  PopupMenu::ItemId style = PopupMenu::kTopLevel;
-  PopupMenu::ItemId center = PopupMenu::kTopLevel;
-  PopupMenu::ItemId tile = PopupMenu::kTopLevel;
-  PopupMenu::ItemId stretch = PopupMenu::kTopLevel;
-  PopupMenu::ItemId select_all = PopupMenu::kTopLevel;
-  PopupMenu::ItemId remove_dead = PopupMenu::kTopLevel;
-  PopupMenu::ItemId fit = PopupMenu::kTopLevel;
-  PopupMenu::ItemId fill = PopupMenu::kTopLevel;
+  PopupMenu::ItemId add, add_directory, delete_selected, separator, select_all, remove_dead;
+  // The Style submenu and its radio items.
+  PopupMenu::ItemId style, center, tile, stretch, fit, fill;
 };
 
 // The system calls the window makes beyond its own controls; tests replace them.
@@ -217,7 +208,7 @@ class MainWindow {
     Timer* agent_check_timer = nullptr;
   };
   Parts parts_;
-  ListMenuItems menu_items_;
+  ListMenuItems menu_items_ = {};
   HWND last_focus_ = nullptr;  // not owning: restored when the window is activated again
 };
 

@@ -8,6 +8,7 @@
 #include "common/exception.h"
 #include "tests/win32/agent_test_support.h"
 #include "toolkit/application.h"
+#include "toolkit/form.h"
 #include "toolkit/popup_menu.h"
 #include "toolkit/timer.h"
 #include "toolkit/top_level_window.h"
@@ -22,7 +23,7 @@ constexpr UINT kProbe = WM_APP + 7;
 
 TopLevelWindowArgs Args(const std::string& caption = "toolkit test") {
   TopLevelWindowArgs args;
-  args.Caption = caption;
+  args.caption = caption;
   return args;
 }
 
@@ -84,11 +85,11 @@ TEST(ToolkitWindow, HooksMayRemoveAndAddHooksWhileTheyRun) {
 
 TEST(ToolkitWindow, CaptionStylesPositionAndClientSize) {
   TopLevelWindowArgs args = Args("Vistrel Test Window");
-  args.ExStyle = WS_EX_TOOLWINDOW;
-  args.Left = 190;
-  args.Top = 101;
-  args.ClientWidth = 254;
-  args.ClientHeight = 99;
+  args.ex_style = WS_EX_TOOLWINDOW;
+  args.left = 190;
+  args.top = 101;
+  args.client_width = 254;
+  args.client_height = 99;
   TopLevelWindow window(args);
   EXPECT_EQ(window.Caption(), "Vistrel Test Window");
   EXPECT_FALSE(window.IsVisible());
@@ -207,6 +208,43 @@ TEST(ToolkitTimer, TimersShareAnOwnerAndMayFreeThemselvesInTheirTick) {
   EXPECT_TRUE(PumpUntil([&] { return slow_ticks >= 3; }, 5000));
   EXPECT_EQ(fast_ticks, 1);
   EXPECT_EQ(fast, nullptr);
+}
+
+// Records when it is freed.
+struct FreeProbe {
+  FreeProbe(std::vector<std::string>& log, std::string name) : log(log), name(std::move(name)) {}
+  ~FreeProbe() { log.push_back(name); }
+  std::vector<std::string>& log;
+  std::string name;
+};
+
+TEST(ToolkitForm, WhatItMadeGoesWithTheHandleNewestFirstAfterOnDestroy) {
+  std::vector<std::string> freed;
+  auto form = std::make_unique<Form>(Args());
+  form->OnDestroy = [&] { freed.push_back("OnDestroy"); };
+  form->Make<FreeProbe>(freed, "first");
+  int ticks = 0;
+  Timer& timer = form->Make<Timer>(*form, 10, [&] { ++ticks; });  // hooks the form
+  timer.SetEnabled(true);
+  form->Make<FreeProbe>(freed, "last");
+  EXPECT_EQ(form->ChildCount(), 3);
+  EXPECT_TRUE(PumpUntil([&] { return ticks > 0; }, 5000));
+
+  form->Destroy();
+  EXPECT_FALSE(form->HasHandle());
+  EXPECT_EQ(freed, (std::vector<std::string>{"OnDestroy", "last", "first"}));
+  EXPECT_EQ(form->ChildCount(), 0);
+  form.reset();
+  EXPECT_EQ(freed.size(), 3u) << "nothing is freed twice";
+
+  // Destroyed as an object: the same order.
+  freed.clear();
+  form = std::make_unique<Form>(Args());
+  form->OnDestroy = [&] { freed.push_back("OnDestroy"); };
+  form->Make<FreeProbe>(freed, "a");
+  form->Make<FreeProbe>(freed, "b");
+  form.reset();
+  EXPECT_EQ(freed, (std::vector<std::string>{"OnDestroy", "b", "a"}));
 }
 
 TEST(ToolkitMenu, ItemsSeparatorsCheckMarksAndCommands) {
@@ -329,7 +367,7 @@ MenuProbe* MenuProbe::current = nullptr;
 
 TEST(ToolkitMenu, PopupOpensAtTheScreenPoint) {
   TopLevelWindowArgs args = Args();
-  args.Visible = true;
+  args.visible = true;
   TopLevelWindow window(args);
   window.BringToForeground();
   PopupMenu menu(window);

@@ -60,7 +60,7 @@ TEST(ToolkitErrorBox, TheBoxStaysUntilReadAfterTheMainWindowHasEnded) {
 
   const int result = RunProgram([] {
     TopLevelWindowArgs args;
-    args.Caption = "main";
+    args.caption = "main";
     TopLevelWindow window(args);
     SetMainWindow(&window);
     window.AddMessageHook([](WindowMessage& message) -> bool {

@@ -152,8 +152,8 @@ class FakeAgent {
  private:
   static TopLevelWindowArgs Args() {
     TopLevelWindowArgs args;
-    args.Caption = kAgentTitle;
-    args.Style = WS_POPUP;
+    args.caption = kAgentTitle;
+    args.style = WS_POPUP;
     return args;
   }
   TopLevelWindow window_;
