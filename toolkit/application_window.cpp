@@ -41,9 +41,9 @@ ApplicationWindow::ApplicationWindow(const std::string& caption)
     return false;
   };
   AddMessageHook([this](WindowMessage& message) {
-    switch (message.Message) {
+    switch (message.message) {
       case WM_SYSCOMMAND:
-        switch (message.WParam & 0xFFF0) {
+        switch (message.wparam & 0xFFF0) {
           case SC_MINIMIZE: Minimize(); return true;
           case SC_RESTORE: Restore(); return true;
           default: return false;

@@ -21,8 +21,7 @@ constexpr int kCheckMarkRoom = 18;
 constexpr int kMinimumCheckHeight = 17;
 
 // Room for a push button that was given no size.
-constexpr int kDefaultButtonWidth = 75;
-constexpr int kDefaultButtonHeight = 25;
+constexpr SIZE kDefaultButtonSize = {75, 25};
 
 struct DialogButtons {
   Button* default_button = nullptr;  // not owning
@@ -92,11 +91,11 @@ Font::Font(const std::string& face, int height) {
 // ---- Control
 
 Control::~Control() {
-  if (!handle_) return;
-  HWND handle = handle_;
+  if (!HasHandle()) return;
+  HWND handle = Handle();
   RemoveWindowSubclass(handle, &Control::SubclassProc, kControlSubclassId);
   ControlsByHandle().erase(handle);
-  handle_ = nullptr;
+  SetHandle(nullptr);
   DestroyWindow(handle);
 }
 
@@ -107,10 +106,10 @@ void Control::Create(const char* class_name, DWORD style, DWORD ex_style, Contro
                                  args.left, args.top, args.width, args.height, parent.handle,
                                  nullptr, GetModuleHandleA(nullptr), nullptr);
   if (!created) VISTREL_CHECK_FAILED("CreateWindowExA");
-  handle_ = created;
+  SetHandle(created);
   if (!SetWindowSubclass(created, &Control::SubclassProc, kControlSubclassId,
                          reinterpret_cast<DWORD_PTR>(this))) {
-    handle_ = nullptr;
+    SetHandle(nullptr);
     DestroyWindow(created);
     VISTREL_CHECK_FAILED("SetWindowSubclass");
   }
@@ -121,50 +120,50 @@ void Control::Create(const char* class_name, DWORD style, DWORD ex_style, Contro
 }
 
 void Control::SetFont(HFONT font) {
-  SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   Refit();
 }
 
 HFONT Control::GetFont() const {
-  return reinterpret_cast<HFONT>(SendMessageA(handle_, WM_GETFONT, 0, 0));
+  return reinterpret_cast<HFONT>(SendMessageA(Handle(), WM_GETFONT, 0, 0));
 }
 
 bool Control::Enabled() const {
-  return IsWindowEnabled(handle_) != FALSE;
+  return IsWindowEnabled(Handle()) != FALSE;
 }
 
 void Control::SetEnabled(bool enabled) {
-  EnableWindow(handle_, enabled ? TRUE : FALSE);
+  EnableWindow(Handle(), enabled ? TRUE : FALSE);
 }
 
 bool Control::IsVisible() const {
-  return IsWindowVisible(handle_) != FALSE;
+  return IsWindowVisible(Handle()) != FALSE;
 }
 
 std::string Control::Text() const {
-  return WindowText(handle_);
+  return WindowText(Handle());
 }
 
 void Control::SetText(const std::string& text) {
-  SetWindowTextA(handle_, text.c_str());
+  SetWindowTextA(Handle(), text.c_str());
   Refit();
 }
 
 RECT Control::Bounds() const {
-  return BoundsInParent(handle_);
+  return BoundsInParent(Handle());
 }
 
 void Control::SetBounds(int left, int top, int width, int height) {
-  SetBoundsInParent(handle_, left, top, width, height);
+  SetBoundsInParent(Handle(), left, top, width, height);
 }
 
 void Control::Focus() {
-  SetFocus(handle_);
+  SetFocus(Handle());
 }
 
 SIZE Control::TextSize(const std::string& text) const {
   SIZE size = {0, 0};
-  HDC dc = GetDC(handle_);
+  HDC dc = GetDC(Handle());
   if (!dc) return size;
   HGDIOBJ old = SelectObject(dc, GetFont());
   TEXTMETRICA metrics = {};
@@ -172,7 +171,7 @@ SIZE Control::TextSize(const std::string& text) const {
   GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
   if (size.cy < metrics.tmHeight) size.cy = metrics.tmHeight;
   SelectObject(dc, old);
-  ReleaseDC(handle_, dc);
+  ReleaseDC(Handle(), dc);
   return size;
 }
 
@@ -183,18 +182,18 @@ Control* Control::FromHandle(HWND handle) {
 }
 
 bool Control::ReflectToSender(WindowMessage& message) {
-  if (message.Message == WM_COMMAND && message.LParam != 0) {
-    Control* sender = FromHandle(reinterpret_cast<HWND>(message.LParam));
-    if (!sender || !sender->OnCommand(HIWORD(message.WParam))) return false;
-    message.Result = 0;
+  if (message.message == WM_COMMAND && message.lparam != 0) {
+    Control* sender = FromHandle(reinterpret_cast<HWND>(message.lparam));
+    if (!sender || !sender->OnCommand(HIWORD(message.wparam))) return false;
+    message.result = 0;
     return true;
   }
-  if (message.Message == WM_NOTIFY && message.LParam != 0) {
-    NMHDR* header = reinterpret_cast<NMHDR*>(message.LParam);
+  if (message.message == WM_NOTIFY && message.lparam != 0) {
+    NMHDR* header = reinterpret_cast<NMHDR*>(message.lparam);
     Control* sender = FromHandle(header->hwndFrom);
     LRESULT result = 0;
     if (!sender || !sender->OnNotify(*header, result)) return false;
-    message.Result = result;
+    message.result = result;
     return true;
   }
   return false;
@@ -260,7 +259,7 @@ bool Control::IsDialogKeyMessage(UINT message, WPARAM wparam) const {
 }
 
 bool Control::HandleDialogKey(WPARAM key) {
-  HWND root = GetAncestor(handle_, GA_ROOT);
+  HWND root = GetAncestor(Handle(), GA_ROOT);
   switch (key) {
     case VK_TAB: {
       HWND next = GetNextDlgTabItem(root, GetFocus(), ShiftKeyDown() ? TRUE : FALSE);
@@ -290,18 +289,18 @@ LRESULT CALLBACK Control::SubclassProc(HWND window, UINT message, WPARAM wparam,
   if (message == WM_NCDESTROY) {
     RemoveWindowSubclass(window, &Control::SubclassProc, kControlSubclassId);
     ControlsByHandle().erase(window);
-    control->handle_ = nullptr;
+    control->SetHandle(nullptr);
     return DefSubclassProc(window, message, wparam, lparam);
   }
   try {
     WindowMessage m{message, wparam, lparam};
     if (message == WM_COMMAND || message == WM_NOTIFY) {
       // A group box holds controls of its own; their notifications come here.
-      if (ReflectToSender(m)) return m.Result;
+      if (ReflectToSender(m)) return m.result;
     } else if (control->IsDialogKeyMessage(message, wparam)) {
       if (message == WM_CHAR || control->HandleDialogKey(wparam)) return 0;
     }
-    if (control->OnMessage(m)) return m.Result;
+    if (control->OnMessage(m)) return m.result;
   } catch (...) {
     DeferException(std::current_exception());
     return 0;
@@ -317,7 +316,7 @@ LRESULT CALLBACK Control::InnerSubclassProc(HWND window, UINT message, WPARAM wp
     return DefSubclassProc(window, message, wparam, lparam);
   }
   try {
-    if (control->handle_ && control->IsDialogKeyMessage(message, wparam)) {
+    if (control->HasHandle() && control->IsDialogKeyMessage(message, wparam)) {
       if (message == WM_CHAR || control->HandleDialogKey(wparam)) return 0;
     }
   } catch (...) {
@@ -378,24 +377,24 @@ GroupBox::GroupBox(ControlParent parent, const ControlArgs& args) {
 }
 
 bool GroupBox::OnMessage(WindowMessage& message) {
-  if (message.Message == WM_ERASEBKGND) {
+  if (message.message == WM_ERASEBKGND) {
     // The system's group box leaves its inside to its parent, which cannot paint it here: the
     // box clips its own controls.
     RECT client = {};
     GetClientRect(Handle(), &client);
-    FillRect(reinterpret_cast<HDC>(message.WParam), &client, GetSysColorBrush(COLOR_BTNFACE));
-    message.Result = 1;
+    FillRect(reinterpret_cast<HDC>(message.wparam), &client, GetSysColorBrush(COLOR_BTNFACE));
+    message.result = 1;
     return true;
   }
   return AnswerControlColour(message);
 }
 
 bool AnswerControlColour(WindowMessage& message) {
-  if (message.Message != WM_CTLCOLORSTATIC && message.Message != WM_CTLCOLORBTN) return false;
-  HDC dc = reinterpret_cast<HDC>(message.WParam);
+  if (message.message != WM_CTLCOLORSTATIC && message.message != WM_CTLCOLORBTN) return false;
+  HDC dc = reinterpret_cast<HDC>(message.wparam);
   SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
   SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-  message.Result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+  message.result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
   return true;
 }
 
@@ -404,8 +403,8 @@ bool AnswerControlColour(WindowMessage& message) {
 Button::Button(ControlParent parent, const ControlArgs& args) {
   ControlArgs sized = args;
   if (sized.width == 0 && sized.height == 0) {
-    sized.width = kDefaultButtonWidth;
-    sized.height = kDefaultButtonHeight;
+    sized.width = kDefaultButtonSize.cx;
+    sized.height = kDefaultButtonSize.cy;
   }
   Create("BUTTON",
          WS_TABSTOP | static_cast<DWORD>(args.is_default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0,

@@ -61,15 +61,10 @@ struct ControlArgs {
   bool info_tips = true;
 };
 
-class Control {
+class Control : public WindowObject {
  public:
-  Control(const Control&) = delete;
-  Control& operator=(const Control&) = delete;
   // Destroys the control if it still exists.
   virtual ~Control();
-
-  HWND Handle() const { return handle_; }
-  bool HasHandle() const { return handle_ != nullptr; }
 
   // Also re-measures controls that size themselves to their caption.
   void SetFont(HFONT font);
@@ -88,7 +83,7 @@ class Control {
   // The control object of a handle, or null for windows that are not toolkit controls.
   static Control* FromHandle(HWND handle);
   // Hands a WM_COMMAND or WM_NOTIFY that a parent received back to the toolkit control that sent
-  // it. True when a control took it (the answer is then in Result).
+  // it. True when a control took it (the answer is then in result).
   static bool ReflectToSender(WindowMessage& message);
   // Makes a toolkit window pass its controls' notifications back to them; for the window's life.
   static void ReflectNotificationsOf(Window& parent);
@@ -128,8 +123,6 @@ class Control {
   bool HandleDialogKey(WPARAM key);
   // True for the WM_KEYDOWN or WM_CHAR of a dialog key that the control leaves to the dialog.
   bool IsDialogKeyMessage(UINT message, WPARAM wparam) const;
-
-  HWND handle_ = nullptr;
 };
 
 inline ControlParent::ControlParent(const Control& control) : handle(control.Handle()) {}

@@ -12,7 +12,7 @@ Form::~Form() {
 
 LRESULT Form::HandleMessage(WindowMessage& message) {
   const LRESULT result = TopLevelWindow::HandleMessage(message);
-  if (message.Message == WM_DESTROY) FreeChildren();
+  if (message.message == WM_DESTROY) FreeChildren();
   return result;
 }
 

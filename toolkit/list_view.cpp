@@ -261,26 +261,26 @@ void ListView::DropFiles(HDROP drop_handle) {
 }
 
 bool ListView::OnMessage(WindowMessage& message) {
-  switch (message.Message) {
+  switch (message.message) {
     case WM_CONTEXTMENU:
       if (!OnContextMenu) return false;
       {
         std::function<void(POINT)> event = OnContextMenu;
-        event(ContextMenuPoint(message.LParam));
+        event(ContextMenuPoint(message.lparam));
       }
-      message.Result = 0;
+      message.result = 0;
       return true;
     case WM_DROPFILES:
-      DropFiles(reinterpret_cast<HDROP>(message.WParam));
-      message.Result = 0;
+      DropFiles(reinterpret_cast<HDROP>(message.wparam));
+      message.result = 0;
       return true;
     case WM_KEYDOWN:
       if (!OnKeyDown) return false;
       {
         std::function<bool(WPARAM)> event = OnKeyDown;
-        if (!event(message.WParam)) return false;
+        if (!event(message.wparam)) return false;
       }
-      message.Result = 0;
+      message.result = 0;
       return true;
     default: return false;
   }

@@ -21,9 +21,9 @@ PopupMenu::PopupMenu(Window& owner) : owner_(owner), menu_(CreatePopupMenu()) {
   if (!menu_) VISTREL_CHECK_FAILED("CreatePopupMenu");
   hook_ = owner_.AddMessageHook([this](WindowMessage& message) {
     // Menus send notification code 0 and no control handle.
-    if (message.Message != WM_COMMAND || HIWORD(message.WParam) != 0 || message.LParam != 0)
+    if (message.message != WM_COMMAND || HIWORD(message.wparam) != 0 || message.lparam != 0)
       return false;
-    const UINT id = LOWORD(message.WParam);
+    const UINT id = LOWORD(message.wparam);
     for (const Item& item : items_) {
       if (item.command_id == 0 || item.command_id != id) continue;
       RunCommand(item);

@@ -74,7 +74,7 @@ void TopLevelWindow::Close() {
 }
 
 LRESULT TopLevelWindow::HandleMessage(WindowMessage& message) {
-  switch (message.Message) {
+  switch (message.message) {
     case WM_CLOSE: {
       bool accept = true;
       if (OnClose) accept = OnClose();

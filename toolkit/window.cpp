@@ -52,16 +52,16 @@ void Window::RemoveMessageHook(HookId id) {
         hooks_.end());
 }
 
-LRESULT Window::Send(UINT message, WPARAM wparam, LPARAM lparam) const {
+LRESULT WindowObject::Send(UINT message, WPARAM wparam, LPARAM lparam) const {
   return SendMessageA(handle_, message, wparam, lparam);
 }
 
-void Window::Post(UINT message, WPARAM wparam, LPARAM lparam) const {
+void WindowObject::Post(UINT message, WPARAM wparam, LPARAM lparam) const {
   PostMessageA(handle_, message, wparam, lparam);
 }
 
 void Window::Destroy() {
-  if (handle_) DestroyWindow(handle_);
+  if (HasHandle()) DestroyWindow(Handle());
 }
 
 void Window::CreateHandle(const CreateArgs& args) {
@@ -73,7 +73,7 @@ void Window::CreateHandle(const CreateArgs& args) {
 }
 
 LRESULT Window::HandleMessage(WindowMessage& message) {
-  return DefWindowProcA(handle_, message.Message, message.WParam, message.LParam);
+  return DefWindowProcA(Handle(), message.message, message.wparam, message.lparam);
 }
 
 LRESULT Window::Dispatch(WindowMessage& message) {
@@ -91,7 +91,7 @@ LRESULT Window::Dispatch(WindowMessage& message) {
   for (std::size_t i = 0; i < hooks_.size(); ++i) {
     std::shared_ptr<HookEntry> entry = hooks_[i];
     if (entry->removed) continue;
-    if (entry->hook(message)) return message.Result;
+    if (entry->hook(message)) return message.result;
   }
   return HandleMessage(message);
 }
@@ -101,7 +101,7 @@ LRESULT CALLBACK Window::WindowProc(HWND handle, UINT message, WPARAM wparam, LP
   if (message == WM_NCCREATE) {
     window = static_cast<Window*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);
     SetWindowLongPtrA(handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
-    window->handle_ = handle;
+    window->SetHandle(handle);
   } else {
     window = reinterpret_cast<Window*>(GetWindowLongPtrA(handle, GWLP_USERDATA));
   }
@@ -117,7 +117,7 @@ LRESULT CALLBACK Window::WindowProc(HWND handle, UINT message, WPARAM wparam, LP
   }
   if (message == WM_NCDESTROY) {
     SetWindowLongPtrA(handle, GWLP_USERDATA, 0);
-    window->handle_ = nullptr;
+    window->SetHandle(nullptr);
   }
   return result;
 }

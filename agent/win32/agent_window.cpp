@@ -87,15 +87,15 @@ AgentWindow::AgentWindow(AgentOptions options)
   SetMainWindow(&window_);
 
   window_.AddMessageHook([this](WindowMessage& message) {
-    if (message.Message == kAgentReloadMessage)
-      ReloadSettings(settings_, rotation_.State, message.WParam == 1);
-    if (message.Message == WM_HOTKEY) {
-      if (message.WParam == kHotKeyNext) NextNow();
-      if (message.WParam == kHotKeyPrevious) PreviousNow();
+    if (message.message == kAgentReloadMessage)
+      ReloadSettings(settings_, rotation_.State, message.wparam == 1);
+    if (message.message == WM_HOTKEY) {
+      if (message.wparam == kHotKeyNext) NextNow();
+      if (message.wparam == kHotKeyPrevious) PreviousNow();
     }
     // At logoff or shutdown the process ends without its window being closed: the state that
     // closing stores is stored here too, or a resumed rotation starts paused at the next logon.
-    if (message.Message == WM_ENDSESSION && message.WParam)
+    if (message.message == WM_ENDSESSION && message.wparam)
       SaveOnClose(settings_, rotation_.State, menu_ && menu_->Checked(pause_item_));
     // Left to the default processing as well.
     return false;

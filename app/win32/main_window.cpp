@@ -180,13 +180,13 @@ void MainWindow::Build() {
   parts_.font = &form_.Make<Font>(kFontFace, kFontHeight);
   BuildListMenu();
   parts_.open_dialog = &form_.Make<OpenFileDialog>(form_);
-  parts_.open_dialog->Filter = kOpenFilter;
-  parts_.open_dialog->Flags = OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST |
+  parts_.open_dialog->filter = kOpenFilter;
+  parts_.open_dialog->flags = OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST |
                               OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOVALIDATE |
                               OFN_EXPLORER | OFN_LONGNAMES | OFN_ENABLESIZING;
-  parts_.open_dialog->BufferSize = 65520;
+  parts_.open_dialog->buffer_size = 65520;
   parts_.folder_dialog = &form_.Make<FolderDialog>(form_);
-  parts_.folder_dialog->Flags = BIF_RETURNONLYFSDIRS;
+  parts_.folder_dialog->flags = BIF_RETURNONLYFSDIRS;
   parts_.images = &form_.Make<ImageList>(16, 16);
   parts_.images->AddBitmapResource("FORM1_IMAGELIST2", RGB(255, 255, 255));
   BuildList();
@@ -199,15 +199,15 @@ void MainWindow::Build() {
 
   Control::ReflectNotificationsOf(form_);
   form_.AddMessageHook([this](WindowMessage& message) {
-    switch (message.Message) {
+    switch (message.message) {
       case WM_SIZE: Layout(); return false;
       case WM_SYSCOMMAND:
         // The main window minimizes the whole program to its taskbar entry.
-        if ((message.WParam & 0xFFF0) != SC_MINIMIZE) return false;
+        if ((message.wparam & 0xFFF0) != SC_MINIMIZE) return false;
         application_.Minimize();
         return true;
       case WM_ACTIVATE:
-        if (LOWORD(message.WParam) == WA_INACTIVE) {
+        if (LOWORD(message.wparam) == WA_INACTIVE) {
           HWND focus = GetFocus();
           if (focus && IsChild(form_.Handle(), focus)) last_focus_ = focus;
           return false;

@@ -34,18 +34,18 @@ TEST(ToolkitWindow, ObjectIsBoundToItsHandleAndHooksSeeMessagesInOrder) {
 
   std::vector<std::string> seen;
   window.AddMessageHook([&](WindowMessage& m) {
-    if (m.Message == kProbe) seen.push_back("first " + std::to_string(m.WParam));
+    if (m.message == kProbe) seen.push_back("first " + std::to_string(m.wparam));
     return false;
   });
   window.AddMessageHook([&](WindowMessage& m) {
-    if (m.Message != kProbe) return false;
+    if (m.message != kProbe) return false;
     seen.push_back("second");
-    if (m.WParam != 2) return false;
-    m.Result = 42;
+    if (m.wparam != 2) return false;
+    m.result = 42;
     return true;
   });
   window.AddMessageHook([&](WindowMessage& m) {
-    if (m.Message == kProbe) seen.push_back("third");
+    if (m.message == kProbe) seen.push_back("third");
     return false;
   });
   EXPECT_EQ(SendMessageA(window.Handle(), kProbe, 1, 0), 0) << "unhandled: default processing";
@@ -62,18 +62,18 @@ TEST(ToolkitWindow, HooksMayRemoveAndAddHooksWhileTheyRun) {
   int a_calls = 0, b_calls = 0, c_calls = 0;
   HookId a = 0, b = 0;
   a = window.AddMessageHook([&](WindowMessage& m) {
-    if (m.Message != kProbe) return false;
+    if (m.message != kProbe) return false;
     ++a_calls;
     window.RemoveMessageHook(b);
     window.RemoveMessageHook(a);  // itself: it stays alive until it returns
     window.AddMessageHook([&](WindowMessage& inner) {
-      if (inner.Message == kProbe) ++c_calls;
+      if (inner.message == kProbe) ++c_calls;
       return false;
     });
     return false;
   });
   b = window.AddMessageHook([&](WindowMessage& m) {
-    if (m.Message == kProbe) ++b_calls;
+    if (m.message == kProbe) ++b_calls;
     return false;
   });
   SendMessageA(window.Handle(), kProbe, 0, 0);
@@ -158,7 +158,7 @@ TEST(ToolkitApplication, DestroyingTheMainWindowObjectPostsNoQuit) {
 TEST(ToolkitApplication, AnExceptionInAMessageLeavesTheLoopAndIsThrownFromIt) {
   TopLevelWindow window(Args());
   window.AddMessageHook([](WindowMessage& m) -> bool {
-    if (m.Message == kProbe) throw Exception("broken handler", kToolkitCheckKind, 7);
+    if (m.message == kProbe) throw Exception("broken handler", kToolkitCheckKind, 7);
     return false;
   });
   window.Post(kProbe);

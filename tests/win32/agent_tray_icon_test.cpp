@@ -218,7 +218,7 @@ TEST_F(TrayIconTest, MousePressesReportTheButtonAndTheLastCursorPoint) {
   });
   int later_hook_saw = 0;
   owner_.AddMessageHook([&](WindowMessage& m) {
-    later_hook_saw += m.Message == kTrayCallbackMessage;
+    later_hook_saw += m.message == kTrayCallbackMessage;
     return false;
   });
 

@@ -400,7 +400,7 @@ TEST_F(AgentWindowTest, ReloadMessageRereadsSettingsAndLastIndexOnlyWhenAsked) {
   Start("reload", "Interval=15\r\nLastIndex=1\r\n");
   int later_hook_saw = 0;
   agent_->Window().AddMessageHook([&](WindowMessage& m) {
-    later_hook_saw += m.Message == kAgentReloadMessage;
+    later_hook_saw += m.message == kAgentReloadMessage;
     return false;
   });
   agent_->State().ElapsedSeconds = 50;

@@ -64,7 +64,7 @@ TEST(ToolkitErrorBox, TheBoxStaysUntilReadAfterTheMainWindowHasEnded) {
     TopLevelWindow window(args);
     SetMainWindow(&window);
     window.AddMessageHook([](WindowMessage& message) -> bool {
-      if (message.Message == kBreak) throw std::bad_alloc();
+      if (message.message == kBreak) throw std::bad_alloc();
       return false;
     });
     window.Post(kBreak);

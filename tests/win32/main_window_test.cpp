@@ -140,8 +140,8 @@ class FakeAgent {
  public:
   explicit FakeAgent(std::function<void()> on_reload = {}) : window_(Args()) {
     window_.AddMessageHook([this, on_reload](WindowMessage& message) {
-      if (message.Message != kAgentReloadMessage) return false;
-      reloads.push_back({message.WParam, message.LParam});
+      if (message.message != kAgentReloadMessage) return false;
+      reloads.push_back({message.wparam, message.lparam});
       if (on_reload) on_reload();
       return true;
     });
