@@ -8,12 +8,12 @@ namespace {
 
 TopLevelWindowArgs ApplicationWindowArgs(const std::string& caption) {
   TopLevelWindowArgs args;
-  args.Caption = caption;
+  args.caption = caption;
   // A caption and a system menu, so that the taskbar entry has the usual commands.
-  args.Style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPSIBLINGS;
-  args.Left = GetSystemMetrics(SM_CXSCREEN) / 2;
-  args.Top = GetSystemMetrics(SM_CYSCREEN) / 2;
-  args.Visible = false;
+  args.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPSIBLINGS;
+  args.left = GetSystemMetrics(SM_CXSCREEN) / 2;
+  args.top = GetSystemMetrics(SM_CYSCREEN) / 2;
+  args.visible = false;
   return args;
 }
 
@@ -41,9 +41,9 @@ ApplicationWindow::ApplicationWindow(const std::string& caption)
     return false;
   };
   AddMessageHook([this](WindowMessage& message) {
-    switch (message.Message) {
+    switch (message.message) {
       case WM_SYSCOMMAND:
-        switch (message.WParam & 0xFFF0) {
+        switch (message.wparam & 0xFFF0) {
           case SC_MINIMIZE: Minimize(); return true;
           case SC_RESTORE: Restore(); return true;
           default: return false;

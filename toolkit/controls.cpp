@@ -20,9 +20,12 @@ constexpr UINT_PTR kInnerSubclassId = 0x5655;
 constexpr int kCheckMarkRoom = 18;
 constexpr int kMinimumCheckHeight = 17;
 
+// Room for a push button that was given no size.
+constexpr SIZE kDefaultButtonSize = {75, 25};
+
 struct DialogButtons {
-  Button* Default = nullptr;  // not owning
-  Button* Cancel = nullptr;   // not owning
+  Button* default_button = nullptr;  // not owning
+  Button* cancel_button = nullptr;   // not owning
 };
 
 // The control object of every live control window; an entry leaves with its window.
@@ -35,6 +38,29 @@ std::map<HWND, Control*>& ControlsByHandle() {
 std::map<HWND, DialogButtons>& DialogButtonsByRoot() {
   static std::map<HWND, DialogButtons> buttons;
   return buttons;
+}
+
+// Where a child window is, in its parent's client coordinates.
+RECT BoundsInParent(HWND window) {
+  RECT bounds = {};
+  GetWindowRect(window, &bounds);
+  MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&bounds), 2);
+  return bounds;
+}
+
+void SetBoundsInParent(HWND window, int left, int top, int width, int height) {
+  SetWindowPos(window, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// An item of a list box or a combo box's list (CB_ERR and LB_ERR are both -1); empty when
+// there is none.
+std::string ItemText(HWND box, UINT length_message, UINT text_message, int index) {
+  LRESULT length = SendMessageA(box, length_message, static_cast<WPARAM>(index), 0);
+  if (length < 0) return std::string();
+  std::vector<char> text(static_cast<std::size_t>(length) + 1, '\0');
+  SendMessageA(box, text_message, static_cast<WPARAM>(index),
+               reinterpret_cast<LPARAM>(text.data()));
+  return text.data();
 }
 
 bool ControlKeyDown() {
@@ -65,83 +91,79 @@ Font::Font(const std::string& face, int height) {
 // ---- Control
 
 Control::~Control() {
-  if (!handle_) return;
-  HWND handle = handle_;
+  if (!HasHandle()) return;
+  HWND handle = Handle();
   RemoveWindowSubclass(handle, &Control::SubclassProc, kControlSubclassId);
   ControlsByHandle().erase(handle);
-  handle_ = nullptr;
+  SetHandle(nullptr);
   DestroyWindow(handle);
 }
 
-void Control::Create(const CreateArgs& args) {
-  HWND created = CreateWindowExA(args.ExStyle, args.ClassName, args.Text.c_str(), args.Style,
-                                 args.Left, args.Top, args.Width, args.Height, args.Parent, nullptr,
-                                 GetModuleHandleA(nullptr), nullptr);
+void Control::Create(const char* class_name, DWORD style, DWORD ex_style, ControlParent parent,
+                     const ControlArgs& args) {
+  if (args.visible) style |= WS_VISIBLE;
+  HWND created = CreateWindowExA(ex_style, class_name, args.text.c_str(), WS_CHILD | style,
+                                 args.left, args.top, args.width, args.height, parent.handle,
+                                 nullptr, GetModuleHandleA(nullptr), nullptr);
   if (!created) VISTREL_CHECK_FAILED("CreateWindowExA");
-  handle_ = created;
+  SetHandle(created);
   if (!SetWindowSubclass(created, &Control::SubclassProc, kControlSubclassId,
                          reinterpret_cast<DWORD_PTR>(this))) {
-    handle_ = nullptr;
+    SetHandle(nullptr);
     DestroyWindow(created);
     VISTREL_CHECK_FAILED("SetWindowSubclass");
   }
   ControlsByHandle()[created] = this;
   // The parent's font until the owner sets its own.
-  HFONT font = reinterpret_cast<HFONT>(SendMessageA(args.Parent, WM_GETFONT, 0, 0));
+  HFONT font = reinterpret_cast<HFONT>(SendMessageA(parent.handle, WM_GETFONT, 0, 0));
   SetFont(font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
 }
 
 void Control::SetFont(HFONT font) {
-  SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   Refit();
 }
 
 HFONT Control::GetFont() const {
-  return reinterpret_cast<HFONT>(SendMessageA(handle_, WM_GETFONT, 0, 0));
+  return reinterpret_cast<HFONT>(SendMessageA(Handle(), WM_GETFONT, 0, 0));
 }
 
 bool Control::Enabled() const {
-  return IsWindowEnabled(handle_) != FALSE;
+  return IsWindowEnabled(Handle()) != FALSE;
 }
 
 void Control::SetEnabled(bool enabled) {
-  EnableWindow(handle_, enabled ? TRUE : FALSE);
+  EnableWindow(Handle(), enabled ? TRUE : FALSE);
 }
 
 bool Control::IsVisible() const {
-  return IsWindowVisible(handle_) != FALSE;
+  return IsWindowVisible(Handle()) != FALSE;
 }
 
 std::string Control::Text() const {
-  int length = GetWindowTextLengthA(handle_);
-  std::vector<char> text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
-  GetWindowTextA(handle_, text.data(), static_cast<int>(text.size()));
-  return text.data();
+  return WindowText(Handle());
 }
 
 void Control::SetText(const std::string& text) {
-  SetWindowTextA(handle_, text.c_str());
+  SetWindowTextA(Handle(), text.c_str());
   Refit();
 }
 
 RECT Control::Bounds() const {
-  RECT bounds = {};
-  GetWindowRect(handle_, &bounds);
-  MapWindowPoints(nullptr, GetParent(handle_), reinterpret_cast<POINT*>(&bounds), 2);
-  return bounds;
+  return BoundsInParent(Handle());
 }
 
 void Control::SetBounds(int left, int top, int width, int height) {
-  SetWindowPos(handle_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetBoundsInParent(Handle(), left, top, width, height);
 }
 
 void Control::Focus() {
-  SetFocus(handle_);
+  SetFocus(Handle());
 }
 
 SIZE Control::TextSize(const std::string& text) const {
   SIZE size = {0, 0};
-  HDC dc = GetDC(handle_);
+  HDC dc = GetDC(Handle());
   if (!dc) return size;
   HGDIOBJ old = SelectObject(dc, GetFont());
   TEXTMETRICA metrics = {};
@@ -149,7 +171,7 @@ SIZE Control::TextSize(const std::string& text) const {
   GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
   if (size.cy < metrics.tmHeight) size.cy = metrics.tmHeight;
   SelectObject(dc, old);
-  ReleaseDC(handle_, dc);
+  ReleaseDC(Handle(), dc);
   return size;
 }
 
@@ -160,18 +182,18 @@ Control* Control::FromHandle(HWND handle) {
 }
 
 bool Control::ReflectToSender(WindowMessage& message) {
-  if (message.Message == WM_COMMAND && message.LParam != 0) {
-    Control* sender = FromHandle(reinterpret_cast<HWND>(message.LParam));
-    if (!sender || !sender->OnCommand(HIWORD(message.WParam))) return false;
-    message.Result = 0;
+  if (message.message == WM_COMMAND && message.lparam != 0) {
+    Control* sender = FromHandle(reinterpret_cast<HWND>(message.lparam));
+    if (!sender || !sender->OnCommand(HIWORD(message.wparam))) return false;
+    message.result = 0;
     return true;
   }
-  if (message.Message == WM_NOTIFY && message.LParam != 0) {
-    NMHDR* header = reinterpret_cast<NMHDR*>(message.LParam);
+  if (message.message == WM_NOTIFY && message.lparam != 0) {
+    NMHDR* header = reinterpret_cast<NMHDR*>(message.lparam);
     Control* sender = FromHandle(header->hwndFrom);
     LRESULT result = 0;
     if (!sender || !sender->OnNotify(*header, result)) return false;
-    message.Result = result;
+    message.result = result;
     return true;
   }
   return false;
@@ -237,7 +259,7 @@ bool Control::IsDialogKeyMessage(UINT message, WPARAM wparam) const {
 }
 
 bool Control::HandleDialogKey(WPARAM key) {
-  HWND root = GetAncestor(handle_, GA_ROOT);
+  HWND root = GetAncestor(Handle(), GA_ROOT);
   switch (key) {
     case VK_TAB: {
       HWND next = GetNextDlgTabItem(root, GetFocus(), ShiftKeyDown() ? TRUE : FALSE);
@@ -267,18 +289,18 @@ LRESULT CALLBACK Control::SubclassProc(HWND window, UINT message, WPARAM wparam,
   if (message == WM_NCDESTROY) {
     RemoveWindowSubclass(window, &Control::SubclassProc, kControlSubclassId);
     ControlsByHandle().erase(window);
-    control->handle_ = nullptr;
+    control->SetHandle(nullptr);
     return DefSubclassProc(window, message, wparam, lparam);
   }
   try {
     WindowMessage m{message, wparam, lparam};
     if (message == WM_COMMAND || message == WM_NOTIFY) {
       // A group box holds controls of its own; their notifications come here.
-      if (ReflectToSender(m)) return m.Result;
+      if (ReflectToSender(m)) return m.result;
     } else if (control->IsDialogKeyMessage(message, wparam)) {
       if (message == WM_CHAR || control->HandleDialogKey(wparam)) return 0;
     }
-    if (control->OnMessage(m)) return m.Result;
+    if (control->OnMessage(m)) return m.result;
   } catch (...) {
     DeferException(std::current_exception());
     return 0;
@@ -294,7 +316,7 @@ LRESULT CALLBACK Control::InnerSubclassProc(HWND window, UINT message, WPARAM wp
     return DefSubclassProc(window, message, wparam, lparam);
   }
   try {
-    if (control->handle_ && control->IsDialogKeyMessage(message, wparam)) {
+    if (control->HasHandle() && control->IsDialogKeyMessage(message, wparam)) {
       if (message == WM_CHAR || control->HandleDialogKey(wparam)) return 0;
     }
   } catch (...) {
@@ -306,17 +328,19 @@ LRESULT CALLBACK Control::InnerSubclassProc(HWND window, UINT message, WPARAM wp
 
 // ---- Panel
 
-Panel::Panel(const Window& parent, int left, int top, int width, int height) {
-  CreateArgs args;
-  args.Style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+Panel::Panel(const Window& parent, const ControlArgs& args) {
+  CreateArgs create;
+  create.text = args.text;
+  create.style = WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS |
+                 (args.visible ? static_cast<DWORD>(WS_VISIBLE) : 0);
   // Tab moves through the controls inside it.
-  args.ExStyle = WS_EX_CONTROLPARENT;
-  args.X = left;
-  args.Y = top;
-  args.Width = width;
-  args.Height = height;
-  args.Parent = parent.Handle();
-  CreateHandle(args);
+  create.ex_style = WS_EX_CONTROLPARENT;
+  create.left = args.left;
+  create.top = args.top;
+  create.width = args.width;
+  create.height = args.height;
+  create.parent = parent.Handle();
+  CreateHandle(create);
   Control::ReflectNotificationsOf(*this);
   AddMessageHook(AnswerControlColour);
 }
@@ -326,27 +350,17 @@ Panel::~Panel() {
 }
 
 RECT Panel::Bounds() const {
-  RECT bounds = {};
-  GetWindowRect(Handle(), &bounds);
-  MapWindowPoints(nullptr, GetParent(Handle()), reinterpret_cast<POINT*>(&bounds), 2);
-  return bounds;
+  return BoundsInParent(Handle());
 }
 
 void Panel::SetBounds(int left, int top, int width, int height) {
-  SetWindowPos(Handle(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetBoundsInParent(Handle(), left, top, width, height);
 }
 
 // ---- Label
 
-Label::Label(ControlParent parent, const std::string& caption, int left, int top) {
-  CreateArgs args;
-  args.ClassName = "STATIC";
-  args.Text = caption;
-  args.Style = WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX;
-  args.Left = left;
-  args.Top = top;
-  args.Parent = parent.Handle;
-  Create(args);
+Label::Label(ControlParent parent, const ControlArgs& args) {
+  Create("STATIC", SS_LEFT | SS_NOPREFIX, 0, parent, args);
 }
 
 void Label::Refit() {
@@ -357,70 +371,57 @@ void Label::Refit() {
 
 // ---- GroupBox
 
-GroupBox::GroupBox(ControlParent parent, const std::string& caption, int left, int top, int width,
-                   int height) {
-  CreateArgs args;
-  args.ClassName = "BUTTON";
-  args.Text = caption;
+GroupBox::GroupBox(ControlParent parent, const ControlArgs& args) {
   // Its controls are its children: clipped from its painting, and reached by Tab.
-  args.Style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | BS_GROUPBOX;
-  args.ExStyle = WS_EX_CONTROLPARENT;
-  args.Left = left;
-  args.Top = top;
-  args.Width = width;
-  args.Height = height;
-  args.Parent = parent.Handle;
-  Create(args);
+  Create("BUTTON", WS_CLIPCHILDREN | BS_GROUPBOX, WS_EX_CONTROLPARENT, parent, args);
 }
 
 bool GroupBox::OnMessage(WindowMessage& message) {
-  if (message.Message == WM_ERASEBKGND) {
+  if (message.message == WM_ERASEBKGND) {
     // The system's group box leaves its inside to its parent, which cannot paint it here: the
     // box clips its own controls.
     RECT client = {};
     GetClientRect(Handle(), &client);
-    FillRect(reinterpret_cast<HDC>(message.WParam), &client, GetSysColorBrush(COLOR_BTNFACE));
-    message.Result = 1;
+    FillRect(reinterpret_cast<HDC>(message.wparam), &client, GetSysColorBrush(COLOR_BTNFACE));
+    message.result = 1;
     return true;
   }
   return AnswerControlColour(message);
 }
 
 bool AnswerControlColour(WindowMessage& message) {
-  if (message.Message != WM_CTLCOLORSTATIC && message.Message != WM_CTLCOLORBTN) return false;
-  HDC dc = reinterpret_cast<HDC>(message.WParam);
+  if (message.message != WM_CTLCOLORSTATIC && message.message != WM_CTLCOLORBTN) return false;
+  HDC dc = reinterpret_cast<HDC>(message.wparam);
   SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
   SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-  message.Result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+  message.result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
   return true;
 }
 
 // ---- Button
 
-Button::Button(ControlParent parent, const ButtonArgs& args) {
-  CreateArgs create;
-  create.ClassName = "BUTTON";
-  create.Text = args.Caption;
-  create.Style = WS_CHILD | WS_VISIBLE | WS_TABSTOP |
-                 static_cast<DWORD>(args.Default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
-  create.Left = args.Left;
-  create.Top = args.Top;
-  create.Width = args.Width;
-  create.Height = args.Height;
-  create.Parent = parent.Handle;
-  Create(create);
+Button::Button(ControlParent parent, const ControlArgs& args) {
+  ControlArgs sized = args;
+  if (sized.width == 0 && sized.height == 0) {
+    sized.width = kDefaultButtonSize.cx;
+    sized.height = kDefaultButtonSize.cy;
+  }
+  Create("BUTTON",
+         WS_TABSTOP | static_cast<DWORD>(args.is_default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0,
+         parent, sized);
   root_ = GetAncestor(Handle(), GA_ROOT);
-  if (args.Default) DialogButtonsByRoot()[root_].Default = this;
-  if (args.Cancel) DialogButtonsByRoot()[root_].Cancel = this;
+  if (args.is_default) DialogButtonsByRoot()[root_].default_button = this;
+  if (args.is_cancel) DialogButtonsByRoot()[root_].cancel_button = this;
 }
 
 Button::~Button() {
   auto& buttons = DialogButtonsByRoot();
   auto found = buttons.find(root_);
   if (found == buttons.end()) return;
-  if (found->second.Default == this) found->second.Default = nullptr;
-  if (found->second.Cancel == this) found->second.Cancel = nullptr;
-  if (!found->second.Default && !found->second.Cancel) buttons.erase(found);
+  DialogButtons& dialog = found->second;
+  if (dialog.default_button == this) dialog.default_button = nullptr;
+  if (dialog.cancel_button == this) dialog.cancel_button = nullptr;
+  if (!dialog.default_button && !dialog.cancel_button) buttons.erase(found);
 }
 
 void Button::Click() {
@@ -433,13 +434,13 @@ void Button::Click() {
 Button* Button::DefaultOf(HWND root) {
   auto& buttons = DialogButtonsByRoot();
   auto found = buttons.find(root);
-  return found == buttons.end() ? nullptr : found->second.Default;
+  return found == buttons.end() ? nullptr : found->second.default_button;
 }
 
 Button* Button::CancelOf(HWND root) {
   auto& buttons = DialogButtonsByRoot();
   auto found = buttons.find(root);
-  return found == buttons.end() ? nullptr : found->second.Cancel;
+  return found == buttons.end() ? nullptr : found->second.cancel_button;
 }
 
 bool Button::OnCommand(WORD code) {
@@ -456,16 +457,8 @@ bool Button::OnEnter() {
 
 // ---- CheckControl
 
-CheckControl::CheckControl(ControlParent parent, const std::string& caption, int left, int top,
-                           DWORD style) {
-  CreateArgs args;
-  args.ClassName = "BUTTON";
-  args.Text = caption;
-  args.Style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | style;
-  args.Left = left;
-  args.Top = top;
-  args.Parent = parent.Handle;
-  Create(args);
+CheckControl::CheckControl(ControlParent parent, const ControlArgs& args, DWORD style) {
+  Create("BUTTON", WS_TABSTOP | style, 0, parent, args);
 }
 
 bool CheckControl::Checked() const {
@@ -492,29 +485,21 @@ void CheckControl::Refit() {
             size.cy + 2 > kMinimumCheckHeight ? size.cy + 2 : kMinimumCheckHeight);
 }
 
-CheckBox::CheckBox(ControlParent parent, const std::string& caption, int left, int top)
-    : CheckControl(parent, caption, left, top, BS_AUTOCHECKBOX) {}
+CheckBox::CheckBox(ControlParent parent, const ControlArgs& args)
+    : CheckControl(parent, args, BS_AUTOCHECKBOX) {}
 
-RadioButton::RadioButton(ControlParent parent, const std::string& caption, int left, int top,
-                         bool first_of_group)
-    : CheckControl(parent, caption, left, top,
-                   BS_AUTORADIOBUTTON | (first_of_group ? static_cast<DWORD>(WS_GROUP) : 0)) {}
+RadioButton::RadioButton(ControlParent parent, const ControlArgs& args)
+    : CheckControl(parent, args,
+                   BS_AUTORADIOBUTTON | (args.first_of_group ? static_cast<DWORD>(WS_GROUP) : 0)) {}
 
 // ---- ComboBox
 
-ComboBox::ComboBox(ControlParent parent, int left, int top, int width, int height,
-                   int drop_down_height)
-    : height_(height) {
-  CreateArgs args;
-  args.ClassName = "COMBOBOX";
-  args.Style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL;
-  args.Left = left;
-  args.Top = top;
-  args.Width = width;
+ComboBox::ComboBox(ControlParent parent, const ControlArgs& args) : height_(args.height) {
   // For a drop-down box the window's height includes the opened list.
-  args.Height = height + drop_down_height;
-  args.Parent = parent.Handle;
-  Create(args);
+  ControlArgs with_list = args;
+  with_list.height = args.height + args.drop_down_height;
+  Create("COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 0, parent,
+         with_list);
   COMBOBOXINFO info = {};
   info.cbSize = sizeof info;
   if (GetComboBoxInfo(Handle(), &info)) ForwardDialogKeysOf(info.hwndItem);
@@ -541,12 +526,7 @@ int ComboBox::Count() const {
 }
 
 std::string ComboBox::Item(int index) const {
-  LRESULT length = SendMessageA(Handle(), CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
-  if (length == CB_ERR) return std::string();
-  std::vector<char> text(static_cast<std::size_t>(length) + 1, '\0');
-  SendMessageA(Handle(), CB_GETLBTEXT, static_cast<WPARAM>(index),
-               reinterpret_cast<LPARAM>(text.data()));
-  return text.data();
+  return ItemText(Handle(), CB_GETLBTEXTLEN, CB_GETLBTEXT, index);
 }
 
 int ComboBox::SelectedIndex() const {
@@ -568,17 +548,8 @@ bool ComboBox::WantsKey(WPARAM key) const {
 
 // ---- ListBox
 
-ListBox::ListBox(ControlParent parent, int left, int top, int width, int height, bool visible) {
-  CreateArgs args;
-  args.ClassName = "LISTBOX";
-  args.Style = WS_CHILD | WS_VSCROLL | WS_BORDER | LBS_NOINTEGRALHEIGHT |
-               (visible ? static_cast<DWORD>(WS_VISIBLE) : 0);
-  args.Left = left;
-  args.Top = top;
-  args.Width = width;
-  args.Height = height;
-  args.Parent = parent.Handle;
-  Create(args);
+ListBox::ListBox(ControlParent parent, const ControlArgs& args) {
+  Create("LISTBOX", WS_VSCROLL | WS_BORDER | LBS_NOINTEGRALHEIGHT, 0, parent, args);
 }
 
 void ListBox::Clear() {
@@ -590,12 +561,7 @@ int ListBox::Count() const {
 }
 
 std::string ListBox::Item(int index) const {
-  LRESULT length = SendMessageA(Handle(), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-  if (length == LB_ERR) return std::string();
-  std::vector<char> text(static_cast<std::size_t>(length) + 1, '\0');
-  SendMessageA(Handle(), LB_GETTEXT, static_cast<WPARAM>(index),
-               reinterpret_cast<LPARAM>(text.data()));
-  return text.data();
+  return ItemText(Handle(), LB_GETTEXTLEN, LB_GETTEXT, index);
 }
 
 void ListBox::AddDirectory(const std::string& mask, UINT attributes) {

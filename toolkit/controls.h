@@ -14,11 +14,13 @@
 
 namespace vistrel {
 
-// A GDI font; moves only.
+// A GDI font; moves only (a moved-from font has no handle).
 class Font {
  public:
   // height as LOGFONT's lfHeight: negative is the character height in pixels.
   Font(const std::string& face, int height);
+  Font(Font&&) noexcept = default;
+  Font& operator=(Font&&) noexcept = default;
 
   HFONT Handle() const { return font_.Get(); }
 
@@ -30,20 +32,39 @@ class Control;
 
 // Where a control is created: a toolkit window or another control (a group box).
 struct ControlParent {
-  ControlParent(const Window& window) : Handle(window.Handle()) {}  // NOLINT: either converts
+  ControlParent(const Window& window) : handle(window.Handle()) {}  // NOLINT: either converts
   ControlParent(const Control& control);                            // NOLINT
-  HWND Handle;
+  HWND handle;
 };
 
-class Control {
+// How every control is made: one struct for all kinds; each kind reads the fields it needs.
+struct ControlArgs {
+  std::string text;  // the caption
+  // In the parent's client coordinates. Labels, check boxes and radio buttons size themselves
+  // to their caption; a push button of size 0 gets the usual 75 x 25.
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+  bool visible = true;
+  // Push buttons: pressed by Enter or Escape anywhere in their top-level window.
+  bool is_default = false;
+  bool is_cancel = false;
+  // Radio buttons with the same parent form one group; this one starts a new one.
+  bool first_of_group = false;
+  // Combo boxes: height is the closed box's; the list opens below it with this much more.
+  int drop_down_height = 200;
+  // List views.
+  bool multi_select = true;
+  bool show_selection_always = true;  // the selection stays visible without the focus
+  bool row_select = true;             // a click anywhere in a row selects the whole row
+  bool info_tips = true;
+};
+
+class Control : public WindowObject {
  public:
-  Control(const Control&) = delete;
-  Control& operator=(const Control&) = delete;
   // Destroys the control if it still exists.
   virtual ~Control();
-
-  HWND Handle() const { return handle_; }
-  bool HasHandle() const { return handle_ != nullptr; }
 
   // Also re-measures controls that size themselves to their caption.
   void SetFont(HFONT font);
@@ -62,7 +83,7 @@ class Control {
   // The control object of a handle, or null for windows that are not toolkit controls.
   static Control* FromHandle(HWND handle);
   // Hands a WM_COMMAND or WM_NOTIFY that a parent received back to the toolkit control that sent
-  // it. True when a control took it (the answer is then in Result).
+  // it. True when a control took it (the answer is then in result).
   static bool ReflectToSender(WindowMessage& message);
   // Makes a toolkit window pass its controls' notifications back to them; for the window's life.
   static void ReflectNotificationsOf(Window& parent);
@@ -70,21 +91,11 @@ class Control {
   static void SetFontOfChildren(HWND parent, HFONT font);
 
  protected:
-  struct CreateArgs {
-    const char* ClassName = "";
-    std::string Text;
-    DWORD Style = 0;
-    DWORD ExStyle = 0;
-    int Left = 0;
-    int Top = 0;
-    int Width = 0;
-    int Height = 0;
-    HWND Parent = nullptr;
-  };
-
   Control() = default;
-  // Creates and subclasses the window; a failure raises a toolkit check.
-  void Create(const CreateArgs& args);
+  // Creates and subclasses the window of the class with the caption, place and visibility of
+  // args and the given styles; a failure raises a toolkit check.
+  void Create(const char* class_name, DWORD style, DWORD ex_style, ControlParent parent,
+              const ControlArgs& args);
 
   // A notification this control sent to its parent.
   virtual bool OnCommand(WORD code);
@@ -112,16 +123,14 @@ class Control {
   bool HandleDialogKey(WPARAM key);
   // True for the WM_KEYDOWN or WM_CHAR of a dialog key that the control leaves to the dialog.
   bool IsDialogKeyMessage(UINT message, WPARAM wparam) const;
-
-  HWND handle_ = nullptr;
 };
 
-inline ControlParent::ControlParent(const Control& control) : Handle(control.Handle()) {}
+inline ControlParent::ControlParent(const Control& control) : handle(control.Handle()) {}
 
 // A plain child window of the toolkit's class in the button-face colour, holding other controls.
 class Panel : public Window {
  public:
-  Panel(const Window& parent, int left, int top, int width, int height);
+  Panel(const Window& parent, const ControlArgs& args);
   ~Panel() override;
 
   RECT Bounds() const;
@@ -131,7 +140,7 @@ class Panel : public Window {
 // A text that sizes itself to its caption.
 class Label : public Control {
  public:
-  Label(ControlParent parent, const std::string& caption, int left, int top);
+  Label(ControlParent parent, const ControlArgs& args);
 
  protected:
   void Refit() override;
@@ -139,8 +148,7 @@ class Label : public Control {
 
 class GroupBox : public Control {
  public:
-  GroupBox(ControlParent parent, const std::string& caption, int left, int top, int width,
-           int height);
+  GroupBox(ControlParent parent, const ControlArgs& args);
 
  protected:
   bool OnMessage(WindowMessage& message) override;
@@ -150,19 +158,9 @@ class GroupBox : public Control {
 // button-face colour. False for other messages.
 bool AnswerControlColour(WindowMessage& message);
 
-struct ButtonArgs {
-  std::string Caption;
-  int Left = 0;
-  int Top = 0;
-  int Width = 75;
-  int Height = 25;
-  bool Default = false;  // pressed by Enter anywhere in its top-level window
-  bool Cancel = false;   // pressed by Escape anywhere in its top-level window
-};
-
 class Button : public Control {
  public:
-  Button(ControlParent parent, const ButtonArgs& args);
+  Button(ControlParent parent, const ControlArgs& args);
   ~Button() override;
 
   // Runs OnClick when the button is enabled, as a press does.
@@ -192,29 +190,26 @@ class CheckControl : public Control {
   std::function<void()> OnClick;
 
  protected:
-  CheckControl(ControlParent parent, const std::string& caption, int left, int top, DWORD style);
+  CheckControl(ControlParent parent, const ControlArgs& args, DWORD style);
   bool OnCommand(WORD code) override;
   void Refit() override;
 };
 
 class CheckBox : public CheckControl {
  public:
-  CheckBox(ControlParent parent, const std::string& caption, int left, int top);
+  CheckBox(ControlParent parent, const ControlArgs& args);
 };
 
-// Radio buttons with the same parent form one group; `first_of_group` starts a new one.
+// Radio buttons with the same parent form one group; first_of_group starts a new one.
 class RadioButton : public CheckControl {
  public:
-  RadioButton(ControlParent parent, const std::string& caption, int left, int top,
-              bool first_of_group = false);
+  RadioButton(ControlParent parent, const ControlArgs& args);
 };
 
 // The editable drop-down combo box: a list of items and a text field that takes any text.
 class ComboBox : public Control {
  public:
-  // height is the closed box's; the list opens below it with drop_down_height more.
-  ComboBox(ControlParent parent, int left, int top, int width, int height,
-           int drop_down_height = 200);
+  ComboBox(ControlParent parent, const ControlArgs& args);
 
   int AddItem(const std::string& text);
   int Count() const;
@@ -234,7 +229,7 @@ class ComboBox : public Control {
 // A list of texts; used hidden, to collect file names by mask.
 class ListBox : public Control {
  public:
-  ListBox(ControlParent parent, int left, int top, int width, int height, bool visible);
+  ListBox(ControlParent parent, const ControlArgs& args);
 
   void Clear();
   int Count() const;

@@ -2,6 +2,8 @@
 
 #include <objbase.h>
 
+#include "platform/win32/unique_handle.h"
+
 namespace vistrel {
 
 // ---- OpenFileDialog
@@ -10,17 +12,17 @@ OpenFileDialog::OpenFileDialog(const Window& owner) : owner_(owner) {}
 
 bool OpenFileDialog::Execute() {
   files_.clear();
-  std::vector<char> buffer(BufferSize > 2 ? BufferSize : 2, '\0');
-  const std::string filter = FilterText(Filter);
+  std::vector<char> buffer(buffer_size > 2 ? buffer_size : 2, '\0');
+  const std::string filter_text = FilterText(filter);
   OPENFILENAMEA dialog = {};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = owner_.Handle();
-  dialog.lpstrFilter = filter.c_str();
+  dialog.lpstrFilter = filter_text.c_str();
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = buffer.data();
   dialog.nMaxFile = static_cast<DWORD>(buffer.size());
-  dialog.lpstrTitle = Title.empty() ? nullptr : Title.c_str();
-  dialog.Flags = Flags;
+  dialog.lpstrTitle = title.empty() ? nullptr : title.c_str();
+  dialog.Flags = flags;
   if (!GetOpenFileNameA(&dialog)) return false;
   files_ = SplitOpenFileResult(buffer.data(), buffer.size());
   return !files_.empty();
@@ -60,12 +62,7 @@ std::string FilterText(const std::string& filter) {
 
 namespace {
 // The shell's item list, released with the task allocator.
-struct ItemList {
-  LPITEMIDLIST items;
-  ~ItemList() {
-    if (items) CoTaskMemFree(items);
-  }
-};
+using UniqueItemList = UniqueHandle<HandleTraits<LPITEMIDLIST, &CoTaskMemFree>>;
 
 // The folder browser needs COM on this thread for as long as it runs.
 struct ComScope {
@@ -85,12 +82,12 @@ bool FolderDialog::Execute() {
   BROWSEINFOA browse = {};
   browse.hwndOwner = owner_.Handle();
   browse.pszDisplayName = display_name;
-  browse.lpszTitle = Title.empty() ? nullptr : Title.c_str();
-  browse.ulFlags = Flags;
-  ItemList chosen{SHBrowseForFolderA(&browse)};
-  if (!chosen.items) return false;
+  browse.lpszTitle = title.empty() ? nullptr : title.c_str();
+  browse.ulFlags = flags;
+  UniqueItemList chosen(SHBrowseForFolderA(&browse));
+  if (!chosen) return false;
   char path[MAX_PATH] = "";
-  if (!SHGetPathFromIDListA(chosen.items, path) || path[0] == '\0') return false;
+  if (!SHGetPathFromIDListA(chosen.Get(), path) || path[0] == '\0') return false;
   folder_ = path;
   return true;
 }

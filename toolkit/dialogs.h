@@ -20,14 +20,14 @@ class OpenFileDialog {
   explicit OpenFileDialog(const Window& owner);
 
   // Pairs of description and patterns, all separated by "|".
-  std::string Filter;
-  DWORD Flags = OFN_HIDEREADONLY | OFN_EXPLORER | OFN_ENABLESIZING;
+  std::string filter;
+  DWORD flags = OFN_HIDEREADONLY | OFN_EXPLORER | OFN_ENABLESIZING;
   // The bytes the dialog may use for its result.
-  std::size_t BufferSize = 65520;
+  std::size_t buffer_size = 65520;
   // Empty: the system's own title.
-  std::string Title;
+  std::string title;
 
-  // Runs the dialog modally. False when it was cancelled or failed; otherwise Files holds the
+  // Runs the dialog modally. False when it was cancelled or failed; otherwise Files() holds the
   // chosen files' full paths in the dialog's order.
   bool Execute();
   const std::vector<std::string>& Files() const { return files_; }
@@ -51,11 +51,11 @@ class FolderDialog {
  public:
   explicit FolderDialog(const Window& owner);
 
-  UINT Flags = BIF_RETURNONLYFSDIRS;
-  std::string Title;
+  UINT flags = BIF_RETURNONLYFSDIRS;
+  std::string title;
 
   // Runs the folder browser modally. False when it was cancelled or the choice is no folder of
-  // the file system; otherwise Folder is its path.
+  // the file system; otherwise Folder() is its path.
   bool Execute();
   const std::string& Folder() const { return folder_; }
 

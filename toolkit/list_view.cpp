@@ -41,23 +41,15 @@ int ImageList::Count() const {
 
 // ---- ListView
 
-ListView::ListView(ControlParent parent, const ListViewArgs& args) {
+ListView::ListView(ControlParent parent, const ControlArgs& args) {
   LoadListViewClassOnce();
-  CreateArgs create;
-  create.ClassName = WC_LISTVIEWA;
-  create.Style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHAREIMAGELISTS;
-  if (!args.MultiSelect) create.Style |= LVS_SINGLESEL;
-  if (args.ShowSelectionAlways) create.Style |= LVS_SHOWSELALWAYS;
-  create.ExStyle = WS_EX_CLIENTEDGE;
-  create.Left = args.Left;
-  create.Top = args.Top;
-  create.Width = args.Width;
-  create.Height = args.Height;
-  create.Parent = parent.Handle;
-  Create(create);
+  DWORD style = WS_TABSTOP | LVS_REPORT | LVS_SHAREIMAGELISTS;
+  if (!args.multi_select) style |= LVS_SINGLESEL;
+  if (args.show_selection_always) style |= LVS_SHOWSELALWAYS;
+  Create(WC_LISTVIEWA, style, WS_EX_CLIENTEDGE, parent, args);
   DWORD extended = 0;
-  if (args.RowSelect) extended |= LVS_EX_FULLROWSELECT;
-  if (args.InfoTips) extended |= LVS_EX_INFOTIP;
+  if (args.row_select) extended |= LVS_EX_FULLROWSELECT;
+  if (args.info_tips) extended |= LVS_EX_INFOTIP;
   SendMessageA(Handle(), LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
 }
 
@@ -269,26 +261,26 @@ void ListView::DropFiles(HDROP drop_handle) {
 }
 
 bool ListView::OnMessage(WindowMessage& message) {
-  switch (message.Message) {
+  switch (message.message) {
     case WM_CONTEXTMENU:
       if (!OnContextMenu) return false;
       {
         std::function<void(POINT)> event = OnContextMenu;
-        event(ContextMenuPoint(message.LParam));
+        event(ContextMenuPoint(message.lparam));
       }
-      message.Result = 0;
+      message.result = 0;
       return true;
     case WM_DROPFILES:
-      DropFiles(reinterpret_cast<HDROP>(message.WParam));
-      message.Result = 0;
+      DropFiles(reinterpret_cast<HDROP>(message.wparam));
+      message.result = 0;
       return true;
     case WM_KEYDOWN:
       if (!OnKeyDown) return false;
       {
         std::function<bool(WPARAM)> event = OnKeyDown;
-        if (!event(message.WParam)) return false;
+        if (!event(message.wparam)) return false;
       }
-      message.Result = 0;
+      message.result = 0;
       return true;
     default: return false;
   }

@@ -15,10 +15,12 @@
 
 namespace vistrel {
 
-// An image list of equal-sized images; moves only.
+// An image list of equal-sized images; moves only (a moved-from list has no handle).
 class ImageList {
  public:
   ImageList(int width, int height);
+  ImageList(ImageList&&) noexcept = default;
+  ImageList& operator=(ImageList&&) noexcept = default;
 
   // Cuts a bitmap resource of this module into images side by side; pixels of the mask colour
   // are transparent. Returns how many images it added.
@@ -30,22 +32,11 @@ class ImageList {
   UniqueImageList images_;
 };
 
-struct ListViewArgs {
-  int Left = 0;
-  int Top = 0;
-  int Width = 0;
-  int Height = 0;
-  bool MultiSelect = true;
-  bool ShowSelectionAlways = true;  // the selection stays visible without the focus
-  bool RowSelect = true;            // a click anywhere in a row selects the whole row
-  bool InfoTips = true;
-};
-
 enum class ListSortStyle : std::uint8_t { None, Ascending, Descending };
 
 class ListView : public Control {
  public:
-  ListView(ControlParent parent, const ListViewArgs& args);
+  ListView(ControlParent parent, const ControlArgs& args);
 
   // A left-aligned column at the end; returns its index.
   int AddColumn(const std::string& caption, int width);

@@ -12,7 +12,7 @@ Timer::Timer(Window& owner, int interval_ms, std::function<void()> on_tick)
     : OnTick(std::move(on_tick)), owner_(owner), id_(next_timer_id++) {
   SetInterval(interval_ms);
   hook_ = owner_.AddMessageHook([this](WindowMessage& message) {
-    if (message.Message != WM_TIMER || message.WParam != id_) return false;
+    if (message.message != WM_TIMER || message.wparam != id_) return false;
     if (enabled_ && OnTick) {
       // A copy: the tick may free this timer, and with it OnTick.
       std::function<void()> tick = OnTick;

@@ -10,15 +10,15 @@
 namespace vistrel {
 
 struct TopLevelWindowArgs {
-  std::string Caption;
-  DWORD Style = WS_OVERLAPPEDWINDOW;
-  DWORD ExStyle = 0;
-  int Left = CW_USEDEFAULT;
-  int Top = CW_USEDEFAULT;
+  std::string caption;
+  DWORD style = WS_OVERLAPPEDWINDOW;
+  DWORD ex_style = 0;
+  int left = CW_USEDEFAULT;
+  int top = CW_USEDEFAULT;
   // The client area; the outer size follows from the styles. 0 leaves the size to the system.
-  int ClientWidth = 0;
-  int ClientHeight = 0;
-  bool Visible = false;
+  int client_width = 0;
+  int client_height = 0;
+  bool visible = false;
 };
 
 class TopLevelWindow : public Window {
@@ -47,6 +47,9 @@ class TopLevelWindow : public Window {
 
  protected:
   LRESULT HandleMessage(WindowMessage& message) override;
+  // Destroyed as an object, not closed by the user: that ends no message loop. For the
+  // destructors, so that WM_DESTROY still reaches the class being destroyed.
+  void DestroyAsObject();
 };
 
 }  // namespace vistrel

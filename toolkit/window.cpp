@@ -25,7 +25,16 @@ void RegisterWindowClassOnce(WNDPROC procedure) {
 
 }  // namespace
 
-Window::~Window() { Destroy(); }
+std::string WindowText(HWND window) {
+  int length = GetWindowTextLengthA(window);
+  std::vector<char> text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
+  GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
+  return text.data();
+}
+
+Window::~Window() {
+  Destroy();
+}
 
 HookId Window::AddMessageHook(MessageHook hook) {
   HookId id = next_hook_id_++;
@@ -35,35 +44,36 @@ HookId Window::AddMessageHook(MessageHook hook) {
 
 void Window::RemoveMessageHook(HookId id) {
   for (auto& entry : hooks_)
-    if (entry->Id == id) entry->Removed = true;
+    if (entry->id == id) entry->removed = true;
   // While a dispatch walks the list, it is compacted when the outermost dispatch ends.
   if (dispatch_depth_ == 0)
-    hooks_.erase(std::remove_if(hooks_.begin(), hooks_.end(), [](const auto& e) { return e->Removed; }),
-                 hooks_.end());
+    hooks_.erase(
+        std::remove_if(hooks_.begin(), hooks_.end(), [](const auto& e) { return e->removed; }),
+        hooks_.end());
 }
 
-LRESULT Window::Send(UINT message, WPARAM wparam, LPARAM lparam) const {
+LRESULT WindowObject::Send(UINT message, WPARAM wparam, LPARAM lparam) const {
   return SendMessageA(handle_, message, wparam, lparam);
 }
 
-void Window::Post(UINT message, WPARAM wparam, LPARAM lparam) const {
+void WindowObject::Post(UINT message, WPARAM wparam, LPARAM lparam) const {
   PostMessageA(handle_, message, wparam, lparam);
 }
 
 void Window::Destroy() {
-  if (handle_) DestroyWindow(handle_);
+  if (HasHandle()) DestroyWindow(Handle());
 }
 
 void Window::CreateHandle(const CreateArgs& args) {
   RegisterWindowClassOnce(&Window::WindowProc);
-  HWND created = CreateWindowExA(args.ExStyle, kWindowClassName, args.Text.c_str(), args.Style,
-                                 args.X, args.Y, args.Width, args.Height, args.Parent, nullptr,
+  HWND created = CreateWindowExA(args.ex_style, kWindowClassName, args.text.c_str(), args.style,
+                                 args.left, args.top, args.width, args.height, args.parent, nullptr,
                                  GetModuleHandleA(nullptr), this);
   if (!created) VISTREL_CHECK_FAILED("CreateWindowExA");
 }
 
 LRESULT Window::HandleMessage(WindowMessage& message) {
-  return DefWindowProcA(handle_, message.Message, message.WParam, message.LParam);
+  return DefWindowProcA(Handle(), message.message, message.wparam, message.lparam);
 }
 
 LRESULT Window::Dispatch(WindowMessage& message) {
@@ -73,15 +83,15 @@ LRESULT Window::Dispatch(WindowMessage& message) {
     ~DepthGuard() {
       if (--window->dispatch_depth_ == 0)
         window->hooks_.erase(std::remove_if(window->hooks_.begin(), window->hooks_.end(),
-                                            [](const auto& e) { return e->Removed; }),
+                                            [](const auto& e) { return e->removed; }),
                              window->hooks_.end());
     }
   } guard{this};
   // By index: a hook may add hooks, which may move the list.
   for (std::size_t i = 0; i < hooks_.size(); ++i) {
     std::shared_ptr<HookEntry> entry = hooks_[i];
-    if (entry->Removed) continue;
-    if (entry->Hook(message)) return message.Result;
+    if (entry->removed) continue;
+    if (entry->hook(message)) return message.result;
   }
   return HandleMessage(message);
 }
@@ -91,7 +101,7 @@ LRESULT CALLBACK Window::WindowProc(HWND handle, UINT message, WPARAM wparam, LP
   if (message == WM_NCCREATE) {
     window = static_cast<Window*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);
     SetWindowLongPtrA(handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
-    window->handle_ = handle;
+    window->SetHandle(handle);
   } else {
     window = reinterpret_cast<Window*>(GetWindowLongPtrA(handle, GWLP_USERDATA));
   }
@@ -107,7 +117,7 @@ LRESULT CALLBACK Window::WindowProc(HWND handle, UINT message, WPARAM wparam, LP
   }
   if (message == WM_NCDESTROY) {
     SetWindowLongPtrA(handle, GWLP_USERDATA, 0);
-    window->handle_ = nullptr;
+    window->SetHandle(nullptr);
   }
   return result;
 }

@@ -14,50 +14,67 @@ namespace vistrel {
 // The class of every toolkit window; the programs find each other's windows by it and a caption.
 constexpr const char kWindowClassName[] = "TVistrelWindow";
 
+// A window's text (a caption, a control's text).
+std::string WindowText(HWND window);
+
 struct WindowMessage {
-  UINT Message;
-  WPARAM WParam;
-  LPARAM LParam;
-  LRESULT Result = 0;
+  UINT message;
+  WPARAM wparam;
+  LPARAM lparam;
+  LRESULT result = 0;
 };
 
 // Sees a message before the window's own processing. Returns true when it handled the message
-// (Result is then the answer); false lets the message go on.
+// (result is then the answer); false lets the message go on.
 using MessageHook = std::function<bool(WindowMessage&)>;
 using HookId = unsigned;
 
-class Window {
+// What toolkit windows and controls share: one system window that goes with the object.
+class WindowObject {
  public:
-  Window(const Window&) = delete;
-  Window& operator=(const Window&) = delete;
-  // Destroys the window if it still exists. A window object must not be deleted from inside
-  // one of its own messages.
-  virtual ~Window();
+  WindowObject(const WindowObject&) = delete;
+  WindowObject& operator=(const WindowObject&) = delete;
 
   HWND Handle() const { return handle_; }
   bool HasHandle() const { return handle_ != nullptr; }
+
+  LRESULT Send(UINT message, WPARAM wparam = 0, LPARAM lparam = 0) const;
+  void Post(UINT message, WPARAM wparam = 0, LPARAM lparam = 0) const;
+
+ protected:
+  WindowObject() = default;
+  ~WindowObject() = default;
+  void SetHandle(HWND handle) { handle_ = handle; }
+
+ private:
+  HWND handle_ = nullptr;
+};
+
+class Window : public WindowObject {
+ public:
+  // Destroys the window if it still exists. A window object must not be deleted from inside
+  // one of its own messages.
+  virtual ~Window();
 
   // Hooks run in the order they were added. Adding or removing hooks from inside a hook is
   // allowed; a hook removed meanwhile is not called again.
   HookId AddMessageHook(MessageHook hook);
   void RemoveMessageHook(HookId id);
 
-  LRESULT Send(UINT message, WPARAM wparam = 0, LPARAM lparam = 0) const;
-  void Post(UINT message, WPARAM wparam = 0, LPARAM lparam = 0) const;
   void Destroy();
 
  protected:
   Window() = default;
 
   struct CreateArgs {
-    std::string Text;
-    DWORD Style = 0;
-    DWORD ExStyle = 0;
-    int X = CW_USEDEFAULT;
-    int Y = CW_USEDEFAULT;
-    int Width = CW_USEDEFAULT;
-    int Height = CW_USEDEFAULT;
-    HWND Parent = nullptr;
+    std::string text;
+    DWORD style = 0;
+    DWORD ex_style = 0;
+    int left = CW_USEDEFAULT;
+    int top = CW_USEDEFAULT;
+    int width = CW_USEDEFAULT;
+    int height = CW_USEDEFAULT;
+    HWND parent = nullptr;
   };
   // Creates the window of the toolkit's class; a failure raises a toolkit check.
   void CreateHandle(const CreateArgs& args);
@@ -67,15 +84,14 @@ class Window {
 
  private:
   struct HookEntry {
-    HookId Id;
-    MessageHook Hook;
-    bool Removed = false;
+    HookId id;
+    MessageHook hook;
+    bool removed = false;
   };
 
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT Dispatch(WindowMessage& message);
 
-  HWND handle_ = nullptr;
   // Entries are shared so that a hook stays alive while it runs, even if it removes itself.
   std::vector<std::shared_ptr<HookEntry>> hooks_;
   HookId next_hook_id_ = 1;

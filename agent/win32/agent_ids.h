@@ -14,7 +14,8 @@ constexpr UINT kTrayCallbackMessage = 0x0800;
 // Tray icon ids are handed out from this one on, in creation order; the agent's icon is the first.
 constexpr UINT kFirstTrayIconId = 1;
 
-// The menu items' command ids (WM_COMMAND, first parameter).
+// The menu items' command ids (WM_COMMAND, first parameter). Other processes send them (scripts,
+// the end-to-end tests), so they stay as they are; the menu is given them when it is built.
 enum AgentCommand : UINT {
   kCommandAbout = 1001,
   kCommandOptions = 1002,
@@ -28,14 +29,5 @@ enum AgentCommand : UINT {
 // RegisterHotKey ids.
 constexpr int kHotKeyNext = 1;
 constexpr int kHotKeyPrevious = 2;
-
-// Menu positions.
-constexpr int kMenuPositionAbout = 0;
-constexpr int kMenuPositionOptions = 2;
-constexpr int kMenuPositionPause = 3;
-constexpr int kMenuPositionNext = 4;
-constexpr int kMenuPositionPrevious = 5;
-constexpr int kMenuPositionRemoveWallpaper = 6;
-constexpr int kMenuPositionExit = 8;
 
 }  // namespace vistrel

@@ -23,13 +23,13 @@ constexpr UINT kRotationPeriodMs = 1000;
 
 TopLevelWindowArgs AgentWindowArgs() {
   TopLevelWindowArgs args;
-  args.Caption = kAgentCaption;
-  args.ExStyle = WS_EX_TOOLWINDOW;  // no taskbar button
-  args.Left = kDesignLeft;
-  args.Top = kDesignTop;
-  args.ClientWidth = kClientWidth;
-  args.ClientHeight = kClientHeight;
-  args.Visible = false;
+  args.caption = kAgentCaption;
+  args.ex_style = WS_EX_TOOLWINDOW;  // no taskbar button
+  args.left = kDesignLeft;
+  args.top = kDesignTop;
+  args.client_width = kClientWidth;
+  args.client_height = kClientHeight;
+  args.visible = false;
   return args;
 }
 
@@ -87,27 +87,33 @@ AgentWindow::AgentWindow(AgentOptions options)
   SetMainWindow(&window_);
 
   window_.AddMessageHook([this](WindowMessage& message) {
-    if (message.Message == kAgentReloadMessage)
-      ReloadSettings(settings_, rotation_.State, message.WParam == 1);
-    if (message.Message == WM_HOTKEY) {
-      if (message.WParam == kHotKeyNext) NextNow();
-      if (message.WParam == kHotKeyPrevious) PreviousNow();
+    if (message.message == kAgentReloadMessage)
+      ReloadSettings(settings_, rotation_.State, message.wparam == 1);
+    if (message.message == WM_HOTKEY) {
+      if (message.wparam == kHotKeyNext) NextNow();
+      if (message.wparam == kHotKeyPrevious) PreviousNow();
     }
     // At logoff or shutdown the process ends without its window being closed: the state that
     // closing stores is stored here too, or a resumed rotation starts paused at the next logon.
-    if (message.Message == WM_ENDSESSION && message.WParam)
-      SaveOnClose(settings_, rotation_.State, menu_ && menu_->Checked(kMenuPositionPause));
+    if (message.message == WM_ENDSESSION && message.wparam)
+      SaveOnClose(settings_, rotation_.State, menu_ && menu_->Checked(pause_item_));
     // Left to the default processing as well.
     return false;
   });
   window_.OnClose = [this] {
-    SaveOnClose(settings_, rotation_.State, menu_ && menu_->Checked(kMenuPositionPause));
+    SaveOnClose(settings_, rotation_.State, menu_ && menu_->Checked(pause_item_));
     return true;
   };
-  // The icon must leave the notification area while the window handle is still valid.
-  window_.OnDestroy = [this] { FreeMembers(); };
+  // The window frees the icon, the timer and the menu with its handle (the icon must leave the
+  // notification area while the handle is still valid); the references to them go first.
+  window_.OnDestroy = [this] {
+    UnregisterHotKeys();
+    tray_ = nullptr;
+    rotation_timer_ = nullptr;
+    menu_ = nullptr;
+  };
 
-  tray_ = std::make_unique<TrayIcon>(window_, services_.Notify);
+  tray_ = &window_.Make<TrayIcon>(window_, services_.Notify);
   tray_->SetAutoHideBalloon(true);
   tray_->SetTooltip(kAgentCaption);
   tray_->LoadIconResource(kIconActiveStartup);
@@ -115,19 +121,20 @@ AgentWindow::AgentWindow(AgentOptions options)
   tray_->SetOnMouseDown(
       [this](TopLevelWindow* sender, const TrayMouseInfo& info) { OnMouseDown(sender, info); });
 
-  rotation_timer_ = std::make_unique<Timer>(window_, kRotationPeriodMs,
-                                            [this] { rotation_.OnRotationTick(); });
+  rotation_timer_ =
+      &window_.Make<Timer>(window_, kRotationPeriodMs, [this] { rotation_.OnRotationTick(); });
 
-  menu_ = std::make_unique<PopupMenu>(window_);
-  menu_->AddItem(kMenuAbout, [this] { ShowAbout(); }, kCommandAbout);
-  menu_->AddItem(kMenuSeparator);
-  menu_->AddItem(kMenuOptions, [this] { OpenOptions(); }, kCommandOptions);
-  menu_->AddItem(kMenuPause, [this] { TogglePause(); }, kCommandPause);
-  menu_->AddItem(kMenuNext, [this] { NextNow(); }, kCommandNext);
-  menu_->AddItem(kMenuPrevious, [this] { PreviousNow(); }, kCommandPrevious);
-  menu_->AddItem(kMenuRemoveWallpaper, [this] { RemoveWallpaper(); }, kCommandRemoveWallpaper);
-  menu_->AddItem(kMenuSeparator);
-  menu_->AddItem(kMenuExit, [this] { ExitAgent(); }, kCommandExit);
+  menu_ = &window_.Make<PopupMenu>(window_);
+  PopupMenu& menu = *menu_;
+  menu.AddItem({kMenuAbout, [this] { ShowAbout(); }, kCommandAbout});
+  menu.AddSeparator();
+  menu.AddItem({kMenuOptions, [this] { OpenOptions(); }, kCommandOptions});
+  pause_item_ = menu.AddItem({kMenuPause, [this] { TogglePause(); }, kCommandPause});
+  menu.AddItem({kMenuNext, [this] { NextNow(); }, kCommandNext});
+  menu.AddItem({kMenuPrevious, [this] { PreviousNow(); }, kCommandPrevious});
+  menu.AddItem({kMenuRemoveWallpaper, [this] { RemoveWallpaper(); }, kCommandRemoveWallpaper});
+  menu.AddSeparator();
+  menu.AddItem({kMenuExit, [this] { ExitAgent(); }, kCommandExit});
 
   rotation_.State.ListPath = options.ListPath;
   rotation_.State.ViewerDirectory = options.ProgramDirectory;
@@ -152,8 +159,8 @@ void AgentWindow::RegisterHotKeys() {
     }
     if (key.VirtualKey == 0) continue;  // switched off
     // Taken by another program: the agent goes on without it, and the About box says so.
-    if (!services_.RegisterHotKey || !services_.RegisterHotKey(window_.Handle(), id, key.Modifiers,
-                                                               key.VirtualKey)) {
+    if (!services_.RegisterHotKey ||
+        !services_.RegisterHotKey(window_.Handle(), id, key.Modifiers, key.VirtualKey)) {
       hot_key_notes_.push_back(kHotKeyTakenBefore + HotKeyText(key) + " (" + command + ")" +
                                kHotKeyTakenAfter + command + kHotKeyWorksWithout);
       continue;
@@ -170,20 +177,12 @@ void AgentWindow::UnregisterHotKeys() {
 AgentWindow::~AgentWindow() {
   // Destroy the handle while the members its messages reach still exist.
   window_.Destroy();
-  FreeMembers();
-}
-
-void AgentWindow::FreeMembers() {
-  UnregisterHotKeys();
-  menu_.reset();
-  rotation_timer_.reset();
-  tray_.reset();
 }
 
 void AgentWindow::SetPaused(bool paused, const std::string& running_tooltip) {
   if (!rotation_timer_ || !menu_ || !tray_) return;
   rotation_timer_->SetEnabled(!paused);
-  menu_->SetChecked(kMenuPositionPause, paused);
+  menu_->SetChecked(pause_item_, paused);
   tray_->LoadIconResource(paused ? kIconInactive : kIconActive);
   tray_->SetTooltip(paused ? std::string(kPausedTooltip) : running_tooltip);
 }
@@ -213,7 +212,9 @@ void AgentWindow::TogglePause() {
   SetPaused(rotation_timer_->Enabled(), CountdownText(rotation_.State.SecondsLeft()));
 }
 
-void AgentWindow::NextNow() { rotation_.NextNow(); }
+void AgentWindow::NextNow() {
+  rotation_.NextNow();
+}
 
 void AgentWindow::PreviousNow() {
   if (!rotation_.PreviousNow()) return;
@@ -221,9 +222,13 @@ void AgentWindow::PreviousNow() {
   if (!Paused()) SetTooltip(CountdownText(rotation_.State.SecondsLeft()));
 }
 
-void AgentWindow::RemoveWallpaper() { services_.RemoveWallpaper(); }
+void AgentWindow::RemoveWallpaper() {
+  services_.RemoveWallpaper();
+}
 
-void AgentWindow::ExitAgent() { window_.Close(); }
+void AgentWindow::ExitAgent() {
+  window_.Close();
+}
 
 void AgentWindow::OnMouseDown(TopLevelWindow*, const TrayMouseInfo& info) {
   if (info.Button == 1)
@@ -268,14 +273,20 @@ void AgentWindow::ShowWarning(const std::string& text) {
   services_.ShowMessage(window_.Handle(), text, kWarningCaption, MB_OK | MB_ICONWARNING);
 }
 
-bool AgentWindow::ScreenSavingEnabled() { return services_.ScreenSavingEnabled(); }
+bool AgentWindow::ScreenSavingEnabled() {
+  return services_.ScreenSavingEnabled();
+}
 
-ClockTime AgentWindow::UtcTimeOfDay() { return services_.UtcTimeOfDay(); }
+ClockTime AgentWindow::UtcTimeOfDay() {
+  return services_.UtcTimeOfDay();
+}
 
 int AgentWindow::UserNotificationState() {
   return services_.UserNotificationState ? services_.UserNotificationState() : 0;
 }
 
-bool AgentWindow::IsLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != 0; }
+bool AgentWindow::IsLeadByte(unsigned char byte) {
+  return IsDBCSLeadByte(byte) != 0;
+}
 
 }  // namespace vistrel

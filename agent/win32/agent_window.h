@@ -11,6 +11,7 @@
 #include "agent/logic/rotation.h"
 #include "agent/win32/tray_icon.h"
 #include "common/settings.h"
+#include "toolkit/form.h"
 #include "toolkit/popup_menu.h"
 #include "toolkit/timer.h"
 #include "toolkit/top_level_window.h"
@@ -54,9 +55,10 @@ class AgentWindow : private RotationHost {
 
   TopLevelWindow& Window() { return window_; }
   // These three are freed with the window's handle (at WM_DESTROY); null afterwards.
-  TrayIcon* Tray() { return tray_.get(); }
-  Timer* RotationTimer() { return rotation_timer_.get(); }
-  PopupMenu* Menu() { return menu_.get(); }
+  TrayIcon* Tray() { return tray_; }
+  Timer* RotationTimer() { return rotation_timer_; }
+  PopupMenu* Menu() { return menu_; }
+  PopupMenu::ItemId PauseItem() const { return pause_item_; }
   RotationState& State() { return rotation_.State; }
   bool Paused() const { return !rotation_timer_ || !rotation_timer_->Enabled(); }
 
@@ -86,20 +88,21 @@ class AgentWindow : private RotationHost {
   void SetPaused(bool paused, const std::string& running_tooltip);
   void OnMouseDown(TopLevelWindow* sender, const TrayMouseInfo& info);
   void OpenMenuAtCursor();
-  void FreeMembers();
   void RegisterHotKeys();
   void UnregisterHotKeys();
 
   AgentServices services_;
   Settings settings_;
   Rotation rotation_;
-  std::unique_ptr<TrayIcon> tray_;
-  std::unique_ptr<Timer> rotation_timer_;
-  std::unique_ptr<PopupMenu> menu_;
+  // Made by the window, which owns them; cleared when it frees them.
+  TrayIcon* tray_ = nullptr;
+  Timer* rotation_timer_ = nullptr;
+  PopupMenu* menu_ = nullptr;
+  PopupMenu::ItemId pause_item_ = PopupMenu::kTopLevel;
   std::vector<std::string> hot_key_notes_;
   std::vector<int> hot_keys_;  // the ids registered
-  // Last, so it is destroyed first: its WM_DESTROY frees the three members above.
-  TopLevelWindow window_;
+  // Last, so it is destroyed first: its WM_DESTROY frees the icon, the timer and the menu.
+  Form window_;
 };
 
 }  // namespace vistrel

@@ -42,7 +42,7 @@ TrayIcon::TrayIcon(Window& owner, ShellNotify notify) : owner_(owner), notify_(s
   const UINT taskbar_created = TaskbarCreatedMessage();
   taskbar_hook_ = owner_.AddMessageHook([this, taskbar_created](WindowMessage& message) {
     // The new taskbar knows no icons: put ours back with its current tooltip and callback.
-    if (message.Message == taskbar_created && active_) {
+    if (message.message == taskbar_created && active_) {
       SetActive(false);
       SetActive(true);
     }
@@ -140,7 +140,7 @@ void TrayIcon::HideBalloon() {
 }
 
 bool TrayIcon::IsOwnCallback(const WindowMessage& message) const {
-  return message.Message == kTrayCallbackMessage && message.WParam == data_.uID;
+  return message.message == kTrayCallbackMessage && message.wparam == data_.uID;
 }
 
 void TrayIcon::SetAutoHideBalloon(bool auto_hide) {
@@ -152,7 +152,7 @@ void TrayIcon::SetAutoHideBalloon(bool auto_hide) {
   }
   balloon_hook_ = owner_.AddMessageHook([this](WindowMessage& message) {
     if (!IsOwnCallback(message)) return false;
-    const auto notification = static_cast<UINT>(message.LParam);
+    const auto notification = static_cast<UINT>(message.lparam);
     if (notification < NIN_BALLOONSHOW || notification > NIN_BALLOONUSERCLICK) return false;
     // May free the timer whose tick is running right now (a hide answered at once): the timer
     // allows that.
@@ -172,7 +172,7 @@ void TrayIcon::SetOnMouseDown(MouseHandler handler) {
   mouse_hook_ = owner_.AddMessageHook([this](WindowMessage& message) {
     if (!IsOwnCallback(message)) return false;
     TrayMouseInfo info;
-    switch (static_cast<UINT>(message.LParam)) {
+    switch (static_cast<UINT>(message.lparam)) {
       case WM_MOUSEMOVE: GetCursorPos(&last_cursor_); return false;
       case WM_LBUTTONDOWN: info.Button = 1; break;
       case WM_RBUTTONDOWN: info.Button = 2; break;

@@ -36,9 +36,9 @@ constexpr UINT kPlainFiles = 0;
 
 TopLevelWindowArgs FormArgs() {
   TopLevelWindowArgs args;
-  args.Caption = kMainCaptionBuilding;
-  args.Style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-  args.Visible = false;
+  args.caption = kMainCaptionBuilding;
+  args.style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+  args.visible = false;
   return args;
 }
 
@@ -82,9 +82,9 @@ WindowServices WindowServices::System() {
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
       return false;
     DWORD type = 0, size = 0;
-    bool found = RegQueryValueExA(key, kRunValueName, nullptr, &type, nullptr, &size) ==
-                     ERROR_SUCCESS &&
-                 (type == REG_SZ || type == REG_EXPAND_SZ);
+    bool found =
+        RegQueryValueExA(key, kRunValueName, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+        (type == REG_SZ || type == REG_EXPAND_SZ);
     if (found) {
       std::vector<char> data(size + 1, '\0');
       found = RegQueryValueExA(key, kRunValueName, nullptr, &type,
@@ -96,8 +96,8 @@ WindowServices WindowServices::System() {
   };
   services.WriteRunValue = [](const std::string& command) -> std::string {
     HKEY key = nullptr;
-    LONG result = RegCreateKeyExA(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_SET_VALUE,
-                                  nullptr, &key, nullptr);
+    LONG result = RegCreateKeyExA(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                  &key, nullptr);
     if (result == ERROR_SUCCESS) {
       result = RegSetValueExA(key, kRunValueName, 0, REG_SZ,
                               reinterpret_cast<const BYTE*>(command.c_str()),
@@ -144,8 +144,8 @@ void MainWindow::Construct() {
   SetMainWindow(&form_);
   application_.Own(form_);
   application_.SetMainForm(&form_);
-  // The members that need the handle go with it.
-  form_.OnDestroy = [this] { FreeMembers(); };
+  // The form frees what it made with its handle; the references to it go first.
+  form_.OnDestroy = [this] { parts_ = Parts(); };
   Build();
 
   if (!argument_.empty()) {
@@ -166,39 +166,10 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::TearDown() {
-  // The handle goes first, while the members its messages reach still exist.
+  // The handle goes first, with the form's parts, while the members its messages reach still
+  // exist.
   form_.Destroy();
-  FreeMembers();
   application_.SetMainForm(nullptr);
-}
-
-void MainWindow::FreeMembers() {
-  agent_check_timer_.reset();
-  list_menu_.reset();
-  folder_scratch_list_.reset();
-  cancel_button_.reset();
-  ok_button_.reset();
-  show_baloon_check_.reset();
-  disable_check_.reset();
-  other_group_.reset();
-  remember_last_check_.reset();
-  random_radio_.reset();
-  shuffle_radio_.reset();
-  start_with_windows_check_.reset();
-  sequential_radio_.reset();
-  wallpaper_group_.reset();
-  agent_button_.reset();
-  interval_box_.reset();
-  minutes_label_.reset();
-  interval_label_.reset();
-  timer_group_.reset();
-  settings_panel_.reset();
-  // The list only borrows the images.
-  wallpaper_view_.reset();
-  images_.reset();
-  folder_dialog_.reset();
-  open_dialog_.reset();
-  font_.reset();
 }
 
 // ---- Building
@@ -206,35 +177,37 @@ void MainWindow::FreeMembers() {
 void MainWindow::Build() {
   SetWindowPos(form_.Handle(), nullptr, 0, 0, kDesignWidth, kDesignHeight,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  font_ = std::make_unique<Font>(kFontFace, kFontHeight);
+  parts_.font = &form_.Make<Font>(kFontFace, kFontHeight);
   BuildListMenu();
-  open_dialog_ = std::make_unique<OpenFileDialog>(form_);
-  open_dialog_->Filter = kOpenFilter;
-  open_dialog_->Flags = OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST |
-                        OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOVALIDATE | OFN_EXPLORER |
-                        OFN_LONGNAMES | OFN_ENABLESIZING;
-  open_dialog_->BufferSize = 65520;
-  folder_dialog_ = std::make_unique<FolderDialog>(form_);
-  folder_dialog_->Flags = BIF_RETURNONLYFSDIRS;
-  images_ = std::make_unique<ImageList>(16, 16);
-  images_->AddBitmapResource("FORM1_IMAGELIST2", RGB(255, 255, 255));
+  parts_.open_dialog = &form_.Make<OpenFileDialog>(form_);
+  parts_.open_dialog->filter = kOpenFilter;
+  parts_.open_dialog->flags = OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST |
+                              OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOVALIDATE |
+                              OFN_EXPLORER | OFN_LONGNAMES | OFN_ENABLESIZING;
+  parts_.open_dialog->buffer_size = 65520;
+  parts_.folder_dialog = &form_.Make<FolderDialog>(form_);
+  parts_.folder_dialog->flags = BIF_RETURNONLYFSDIRS;
+  parts_.images = &form_.Make<ImageList>(16, 16);
+  parts_.images->AddBitmapResource("FORM1_IMAGELIST2", RGB(255, 255, 255));
   BuildList();
   BuildSettingsPanel();
-  folder_scratch_list_ = std::make_unique<ListBox>(form_, 24, 37, 116, 60, false);
-  Control::SetFontOfChildren(form_.Handle(), font_->Handle());
-  interval_box_->SetSelectedIndex(0);
+  ControlArgs scratch{"", 24, 37, 116, 60};
+  scratch.visible = false;
+  parts_.folder_scratch_list = &form_.Make<ListBox>(form_, scratch);
+  Control::SetFontOfChildren(form_.Handle(), parts_.font->Handle());
+  parts_.interval_box->SetSelectedIndex(0);
 
   Control::ReflectNotificationsOf(form_);
   form_.AddMessageHook([this](WindowMessage& message) {
-    switch (message.Message) {
+    switch (message.message) {
       case WM_SIZE: Layout(); return false;
       case WM_SYSCOMMAND:
         // The main window minimizes the whole program to its taskbar entry.
-        if ((message.WParam & 0xFFF0) != SC_MINIMIZE) return false;
+        if ((message.wparam & 0xFFF0) != SC_MINIMIZE) return false;
         application_.Minimize();
         return true;
       case WM_ACTIVATE:
-        if (LOWORD(message.WParam) == WA_INACTIVE) {
+        if (LOWORD(message.wparam) == WA_INACTIVE) {
           HWND focus = GetFocus();
           if (focus && IsChild(form_.Handle(), focus)) last_focus_ = focus;
           return false;
@@ -242,134 +215,124 @@ void MainWindow::Build() {
         // Back to the control that had the focus, as a dialog does.
         if (last_focus_ && IsWindow(last_focus_) && IsChild(form_.Handle(), last_focus_))
           SetFocus(last_focus_);
-        else if (wallpaper_view_)
-          wallpaper_view_->Focus();
+        else if (parts_.wallpaper_view)
+          parts_.wallpaper_view->Focus();
         return true;
       default: return false;
     }
   });
   Layout();
 
-  agent_check_timer_ =
-      std::make_unique<Timer>(form_, kAgentCheckPeriodMs, [this] { CheckAgent(); });
-  agent_check_timer_->SetEnabled(true);
+  parts_.agent_check_timer =
+      &form_.Make<Timer>(form_, kAgentCheckPeriodMs, [this] { CheckAgent(); });
+  parts_.agent_check_timer->SetEnabled(true);
 }
 
 void MainWindow::BuildListMenu() {
-  list_menu_ = std::make_unique<PopupMenuTree>(form_);
-  PopupMenuTree& menu = *list_menu_;
-  auto item = [](const std::string& caption, std::function<void()> command, UINT id,
-                 ShortCut keys = ShortCut{}) {
-    PopupMenuTree::ItemArgs args;
-    args.Caption = caption;
-    args.Command = std::move(command);
-    args.CommandId = id;
-    args.Keys = keys;
-    return args;
-  };
-  ShortCut ctrl_a;
-  ctrl_a.Key = 'A';
-  ctrl_a.Ctrl = true;
-  menu.AddItem(item(
-      kMenuAdd, [this] { AddFiles(); }, kCommandAdd, ShortCut{VK_INSERT}));
-  menu.AddItem(item(
-      kMenuAddDirectory, [this] { AddDirectory(); }, kCommandAddDirectory));
-  menu.AddItem(item(
-      kMenuDelete, [this] { DeleteSelected(); }, kCommandDelete, ShortCut{VK_DELETE}));
-  menu.AddSeparator();
-  const PopupMenuTree::ItemId style = menu.AddSubmenu(kMenuStyle);
+  parts_.list_menu = &form_.Make<PopupMenu>(form_);
+  PopupMenu& menu = *parts_.list_menu;
+  ListMenuItems& items = menu_items_;
   auto add_style = [&](const char* word, UINT command) {
     const std::string text = word;
-    PopupMenuTree::ItemArgs args = item(
-        text, [this, text] { SetSelectedStyle(text); }, command);
-    args.RadioGroup = kRadioGroupStyles;
-    args.Parent = style;
-    menu.AddItem(args);
+    return menu.AddItem({text, [this, text] { SetSelectedStyle(text); }, command, ShortCut{},
+                         kRadioGroupStyles, items.style});
   };
-  add_style(kStyleTextCenter, kCommandCenter);
-  add_style(kStyleTextTile, kCommandTile);
-  add_style(kStyleTextStretch, kCommandStretch);
-  menu.AddItem(item(
-      kMenuSelectAll, [this] { SelectAll(); }, kCommandSelectAll, ctrl_a));
-  menu.AddItem(item(
-      kMenuRemoveDead, [this] { RemoveDeadEntries(); }, kCommandRemoveDead));
-  add_style(kStyleTextFit, kCommandFit);
-  add_style(kStyleTextFill, kCommandFill);
+  items.add = menu.AddItem({kMenuAdd, [this] { AddFiles(); }, kCommandAdd, ShortCut{VK_INSERT}});
+  items.add_directory =
+      menu.AddItem({kMenuAddDirectory, [this] { AddDirectory(); }, kCommandAddDirectory});
+  items.delete_selected = menu.AddItem(
+      {kMenuDelete, [this] { DeleteSelected(); }, kCommandDelete, ShortCut{VK_DELETE}});
+  items.separator = menu.AddSeparator();
+  items.style = menu.AddSubmenu(kMenuStyle);
+  items.center = add_style(kStyleTextCenter, kCommandCenter);
+  items.tile = add_style(kStyleTextTile, kCommandTile);
+  items.stretch = add_style(kStyleTextStretch, kCommandStretch);
+  items.select_all = menu.AddItem(
+      {kMenuSelectAll, [this] { SelectAll(); }, kCommandSelectAll, ShortCut{'A', true}});
+  items.remove_dead =
+      menu.AddItem({kMenuRemoveDead, [this] { RemoveDeadEntries(); }, kCommandRemoveDead});
+  // Added after the others, so the first ten keep their places.
+  items.fit = add_style(kStyleTextFit, kCommandFit);
+  items.fill = add_style(kStyleTextFill, kCommandFill);
   menu.OnPopup = [this] { UpdateListMenu(); };
 }
 
 void MainWindow::BuildList() {
-  ListViewArgs args;
-  args.MultiSelect = true;
-  args.ShowSelectionAlways = true;
-  args.RowSelect = true;
-  args.InfoTips = true;
-  wallpaper_view_ = std::make_unique<ListView>(form_, args);
-  ListView& view = *wallpaper_view_;
+  ControlArgs args;
+  args.multi_select = true;
+  args.show_selection_always = true;
+  args.row_select = true;
+  args.info_tips = true;
+  parts_.wallpaper_view = &form_.Make<ListView>(form_, args);
+  ListView& view = *parts_.wallpaper_view;
   view.AddColumn(kColumnImage, defaults::kColumnWidth0);
   view.AddColumn(kColumnStyle, defaults::kColumnWidth1);
-  view.SetSmallImages(*images_);
+  view.SetSmallImages(*parts_.images);
   view.SetAcceptFiles(true);
   view.OnDoubleClick = [this] { ApplySelected(); };
   view.OnColumnClick = [this](int column) { SortByColumn(column); };
   view.OnDropFiles = [this](const std::vector<std::string>& paths) { DropFiles(paths); };
   view.OnContextMenu = [this](POINT at) {
-    if (list_menu_) list_menu_->Popup(at.x, at.y);
+    if (parts_.list_menu) parts_.list_menu->Popup(at.x, at.y, TPM_LEFTALIGN | TPM_RIGHTBUTTON);
   };
   view.OnKeyDown = [this](WPARAM key) { return OnListKey(key); };
 }
 
 void MainWindow::BuildSettingsPanel() {
-  settings_panel_ = std::make_unique<Panel>(form_, 0, 0, kDesignWidth, kPanelHeight);
-  Panel& panel = *settings_panel_;
+  Panel& panel = form_.Make<Panel>(form_, ControlArgs{"", 0, 0, kDesignWidth, kPanelHeight});
+  parts_.settings_panel = &panel;
 
-  timer_group_ = std::make_unique<GroupBox>(panel, kTimerGroup, 8, 80, 169, 49);
-  interval_label_ = std::make_unique<Label>(*timer_group_, kIntervalLabel, 8, 20);
-  minutes_label_ = std::make_unique<Label>(*timer_group_, kMinutesLabel, 120, 20);
-  interval_box_ = std::make_unique<ComboBox>(*timer_group_, 64, 17, 49, 21);
-  for (const char* item : kIntervalItems) interval_box_->AddItem(item);
+  GroupBox& timer = form_.Make<GroupBox>(panel, ControlArgs{kTimerGroup, 8, 80, 169, 49});
+  parts_.timer_group = &timer;
+  parts_.interval_label = &form_.Make<Label>(timer, ControlArgs{kIntervalLabel, 8, 20});
+  parts_.minutes_label = &form_.Make<Label>(timer, ControlArgs{kMinutesLabel, 120, 20});
+  parts_.interval_box = &form_.Make<ComboBox>(timer, ControlArgs{"", 64, 17, 49, 21});
+  for (const char* item : kIntervalItems) parts_.interval_box->AddItem(item);
 
-  ButtonArgs agent{kAgentButton, 184, 107, kButtonWidth, kButtonHeight};
-  agent_button_ = std::make_unique<Button>(panel, agent);
-  agent_button_->OnClick = [this] { StartAgent(); };
+  parts_.agent_button =
+      &form_.Make<Button>(panel, ControlArgs{kAgentButton, 184, 107, kButtonWidth, kButtonHeight});
+  parts_.agent_button->OnClick = [this] { StartAgent(); };
 
-  wallpaper_group_ = std::make_unique<GroupBox>(panel, kWallpaperGroup, 8, 8, 169, 70);
-  sequential_radio_ =
-      std::make_unique<RadioButton>(*wallpaper_group_, kSequentialRadio, 8, 16, true);
-  random_radio_ = std::make_unique<RadioButton>(*wallpaper_group_, kRandomRadio, 88, 16);
+  GroupBox& order = form_.Make<GroupBox>(panel, ControlArgs{kWallpaperGroup, 8, 8, 169, 70});
+  parts_.wallpaper_group = &order;
+  ControlArgs sequential{kSequentialRadio, 8, 16};
+  sequential.first_of_group = true;
+  parts_.sequential_radio = &form_.Make<RadioButton>(order, sequential);
+  parts_.random_radio = &form_.Make<RadioButton>(order, ControlArgs{kRandomRadio, 88, 16});
   // A second row for the third order; "Remember last wallpaper" moves down a little for it.
-  shuffle_radio_ = std::make_unique<RadioButton>(*wallpaper_group_, kShuffleRadio, 8, 33);
-  sequential_radio_->SetChecked(true);
-  remember_last_check_ =
-      std::make_unique<CheckBox>(*wallpaper_group_, kRememberLastCheck, 9, kRememberLastTop);
+  parts_.shuffle_radio = &form_.Make<RadioButton>(order, ControlArgs{kShuffleRadio, 8, 33});
+  parts_.sequential_radio->SetChecked(true);
+  parts_.remember_last_check =
+      &form_.Make<CheckBox>(order, ControlArgs{kRememberLastCheck, 9, kRememberLastTop});
 
-  other_group_ = std::make_unique<GroupBox>(panel, kOtherGroup, 184, 8, 217, 70);
-  disable_check_ = std::make_unique<CheckBox>(*other_group_, kDisableOnScreenSaverCheck, 8, 40);
-  show_baloon_check_ = std::make_unique<CheckBox>(*other_group_, kShowBaloonCheck, 8, 16);
+  GroupBox& other = form_.Make<GroupBox>(panel, ControlArgs{kOtherGroup, 184, 8, 217, 70});
+  parts_.other_group = &other;
+  parts_.disable_check =
+      &form_.Make<CheckBox>(other, ControlArgs{kDisableOnScreenSaverCheck, 8, 40});
+  parts_.show_baloon_check = &form_.Make<CheckBox>(other, ControlArgs{kShowBaloonCheck, 8, 16});
   // Under the "Other:" group, above the buttons, where the panel has room for one line.
-  start_with_windows_check_ =
-      std::make_unique<CheckBox>(panel, kStartWithWindowsCheck, kStartWithWindowsLeft,
-                                 kStartWithWindowsTop);
+  parts_.start_with_windows_check = &form_.Make<CheckBox>(
+      panel, ControlArgs{kStartWithWindowsCheck, kStartWithWindowsLeft, kStartWithWindowsTop});
 
-  ButtonArgs ok{kOkButton, 337, 107, kButtonWidth, kButtonHeight};
-  ok.Default = true;
-  ok_button_ = std::make_unique<Button>(panel, ok);
-  ok_button_->OnClick = [this] { SaveSettings(); };
+  ControlArgs ok{kOkButton, 337, 107, kButtonWidth, kButtonHeight};
+  ok.is_default = true;
+  parts_.ok_button = &form_.Make<Button>(panel, ok);
+  parts_.ok_button->OnClick = [this] { SaveSettings(); };
 
-  ButtonArgs cancel{kCancelButton, 265, 107, kButtonWidth, kButtonHeight};
-  cancel.Cancel = true;
-  cancel_button_ = std::make_unique<Button>(panel, cancel);
-  cancel_button_->OnClick = [this] { form_.Close(); };
+  ControlArgs cancel{kCancelButton, 265, 107, kButtonWidth, kButtonHeight};
+  cancel.is_cancel = true;
+  parts_.cancel_button = &form_.Make<Button>(panel, cancel);
+  parts_.cancel_button->OnClick = [this] { form_.Close(); };
 }
 
 void MainWindow::Layout() {
-  if (!wallpaper_view_ || !settings_panel_) return;
+  if (!parts_.wallpaper_view || !parts_.settings_panel) return;
   RECT client = {};
   GetClientRect(form_.Handle(), &client);
   const int width = client.right;
   const int list_height = client.bottom > kPanelHeight ? client.bottom - kPanelHeight : 0;
-  wallpaper_view_->SetBounds(0, 0, width, list_height);
-  settings_panel_->SetBounds(0, list_height, width, kPanelHeight);
+  parts_.wallpaper_view->SetBounds(0, 0, width, list_height);
+  parts_.settings_panel->SetBounds(0, list_height, width, kPanelHeight);
 }
 
 // ---- Settings
@@ -380,26 +343,26 @@ void MainWindow::LoadWindowState() {
       LoadWindowSettings(settings_, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
   if (v.start_hidden) application_.Send(WM_SYSCOMMAND, SC_MINIMIZE);
   if (v.random || v.shuffle) {
-    sequential_radio_->SetChecked(false);
-    (v.shuffle ? shuffle_radio_ : random_radio_)->SetChecked(true);
+    parts_.sequential_radio->SetChecked(false);
+    (v.shuffle ? parts_.shuffle_radio : parts_.random_radio)->SetChecked(true);
   }
-  interval_box_->SetText(v.interval);
+  parts_.interval_box->SetText(v.interval);
   // Windows's own list of programs to start is where this lives, not the settings file.
   std::string run_command;
-  start_with_windows_check_->SetChecked(
+  parts_.start_with_windows_check->SetChecked(
       services_.ReadRunValue && services_.ReadRunValue(run_command) &&
       CompareTextIgnoreCase(run_command, AgentRunCommand()) == 0);
   ApplyOpacity(v.opacity);
   SetWindowPos(form_.Handle(), nullptr, 0, 0, v.width, v.height,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   form_.MoveTo(v.left, v.top);
-  wallpaper_view_->SetColumnWidth(0, v.column_width0);
-  wallpaper_view_->SetColumnWidth(1, v.column_width1);
+  parts_.wallpaper_view->SetColumnWidth(0, v.column_width0);
+  parts_.wallpaper_view->SetColumnWidth(1, v.column_width1);
   application_.ShowOwned(form_);
   application_.ShowEntry();
-  remember_last_check_->SetChecked(v.remember_last);
-  show_baloon_check_->SetChecked(v.show_baloon);
-  disable_check_->SetChecked(v.disable_on_screensaver);
+  parts_.remember_last_check->SetChecked(v.remember_last);
+  parts_.show_baloon_check->SetChecked(v.show_baloon);
+  parts_.disable_check->SetChecked(v.disable_on_screensaver);
   list_path_ = directory_ + kListFileName;
   form_.SetCaption(kMainCaptionOpen + list_path_ + kMainCaptionClose);
   application_.SetCaption(kApplicationCaption);
@@ -435,16 +398,16 @@ void MainWindow::SaveSettings() {
     v.top = bounds.top;
     v.width = bounds.right - bounds.left;
     v.height = bounds.bottom - bounds.top;
-    v.column_width0 = wallpaper_view_->ColumnWidth(0);
-    v.column_width1 = wallpaper_view_->ColumnWidth(1);
+    v.column_width0 = parts_.wallpaper_view->ColumnWidth(0);
+    v.column_width1 = parts_.wallpaper_view->ColumnWidth(1);
     v.start_hidden = !form_.IsVisible();
     v.opacity = opacity_;
-    v.interval = interval_box_->Text();
-    v.remember_last = remember_last_check_->Checked();
-    v.show_baloon = show_baloon_check_->Checked();
-    v.random = random_radio_->Checked();
-    v.shuffle = shuffle_radio_->Checked();
-    v.disable_on_screensaver = disable_check_->Checked();
+    v.interval = parts_.interval_box->Text();
+    v.remember_last = parts_.remember_last_check->Checked();
+    v.show_baloon = parts_.show_baloon_check->Checked();
+    v.random = parts_.random_radio->Checked();
+    v.shuffle = parts_.shuffle_radio->Checked();
+    v.disable_on_screensaver = parts_.disable_check->Checked();
     const int last_index = list_.LastIndexForSelection();
     if (!SaveWindowSettings(settings_, v, last_index)) {
       // The window stays, so the user can try again or leave with Cancel.
@@ -466,30 +429,30 @@ std::string MainWindow::AgentRunCommand() const {
 }
 
 bool MainWindow::SaveStartWithWindows() {
-  if (!start_with_windows_check_ || !services_.ReadRunValue) return true;
+  if (!parts_.start_with_windows_check || !services_.ReadRunValue) return true;
   std::string stored;
   const bool exists = services_.ReadRunValue(stored);
   const std::string ours = AgentRunCommand();
   const bool names_ours = exists && CompareTextIgnoreCase(stored, ours) == 0;
   std::string failure;
-  if (start_with_windows_check_->Checked()) {
+  if (parts_.start_with_windows_check->Checked()) {
     if (!names_ours) failure = services_.WriteRunValue(ours);
   } else if (names_ours) {
     // A value that names another copy's agent is that copy's to remove.
     failure = services_.DeleteRunValue();
   }
   if (failure.empty()) return true;
-  services_.ShowMessage(form_.Handle(),
-                        kCannotWriteRunBefore + std::string(kRunKey) + "): " + failure +
-                            kOtherSettingsSaved,
-                        kErrorCaption, MB_OK | MB_ICONERROR);
+  services_.ShowMessage(
+      form_.Handle(),
+      kCannotWriteRunBefore + std::string(kRunKey) + "): " + failure + kOtherSettingsSaved,
+      kErrorCaption, MB_OK | MB_ICONERROR);
   return false;
 }
 
 // ---- Agent
 
 void MainWindow::CheckAgent() {
-  if (agent_button_) agent_button_->SetEnabled(services_.FindAgent() == nullptr);
+  if (parts_.agent_button) parts_.agent_button->SetEnabled(services_.FindAgent() == nullptr);
 }
 
 void MainWindow::StartAgent() {
@@ -510,8 +473,8 @@ void MainWindow::StartAgent() {
 // ---- The list
 
 void MainWindow::ShowRows() {
-  if (!wallpaper_view_) return;
-  ListView& view = *wallpaper_view_;
+  if (!parts_.wallpaper_view) return;
+  ListView& view = *parts_.wallpaper_view;
   const std::vector<ListRow>& rows = list_.Rows();
   const int count = static_cast<int>(rows.size());
   view.SetRedraw(false);
@@ -529,10 +492,10 @@ void MainWindow::ShowRows() {
 }
 
 void MainWindow::ReadSelection() {
-  if (!wallpaper_view_) return;
+  if (!parts_.wallpaper_view) return;
   const std::size_t count = list_.Rows().size();
   for (std::size_t i = 0; i < count; ++i)
-    list_.Select(i, wallpaper_view_->Selected(static_cast<int>(i)));
+    list_.Select(i, parts_.wallpaper_view->Selected(static_cast<int>(i)));
 }
 
 void MainWindow::SaveList() {
@@ -562,34 +525,35 @@ void MainWindow::ShowListNotRead() {
 }
 
 bool MainWindow::OnListKey(WPARAM key) {
-  if (!list_menu_) return false;
-  return list_menu_->RunShortCut(static_cast<UINT>(key), GetKeyState(VK_CONTROL) < 0,
-                                 GetKeyState(VK_SHIFT) < 0, GetKeyState(VK_MENU) < 0);
+  if (!parts_.list_menu) return false;
+  return parts_.list_menu->RunShortCut(static_cast<UINT>(key), GetKeyState(VK_CONTROL) < 0,
+                                       GetKeyState(VK_SHIFT) < 0, GetKeyState(VK_MENU) < 0);
 }
 
 void MainWindow::UpdateListMenu() {
-  if (!list_menu_) return;
-  PopupMenuTree& menu = *list_menu_;
+  if (!parts_.list_menu) return;
+  PopupMenu& menu = *parts_.list_menu;
+  const ListMenuItems& items = menu_items_;
   ReadSelection();
-  const std::pair<ListMenuItem, const char*> radios[] = {{kMenuItemCenter, kStyleTextCenter},
-                                                         {kMenuItemTile, kStyleTextTile},
-                                                         {kMenuItemStretch, kStyleTextStretch},
-                                                         {kMenuItemFit, kStyleTextFit},
-                                                         {kMenuItemFill, kStyleTextFill}};
+  const std::pair<PopupMenu::ItemId, const char*> radios[] = {{items.center, kStyleTextCenter},
+                                                              {items.tile, kStyleTextTile},
+                                                              {items.stretch, kStyleTextStretch},
+                                                              {items.fit, kStyleTextFit},
+                                                              {items.fill, kStyleTextFill}};
   ListMenuState previous;
-  previous.delete_enabled = menu.Enabled(kMenuItemDelete);
-  previous.style_enabled = menu.Enabled(kMenuItemStyle);
+  previous.delete_enabled = menu.Enabled(items.delete_selected);
+  previous.style_enabled = menu.Enabled(items.style);
   for (const auto& [item, word] : radios)
     if (menu.Checked(item)) previous.checked_style = word;
 
   const ListMenuState state = list_.MenuState(previous);
-  menu.SetEnabled(kMenuItemDelete, state.delete_enabled);
-  menu.SetEnabled(kMenuItemStyle, state.style_enabled);
+  menu.SetEnabled(items.delete_selected, state.delete_enabled);
+  menu.SetEnabled(items.style, state.style_enabled);
   if (state.update_checks) {
     for (const auto& [item, word] : radios) menu.SetChecked(item, state.checked_style == word);
   }
-  for (ListMenuItem item :
-       {kMenuItemAdd, kMenuItemAddDirectory, kMenuItemSelectAll, kMenuItemRemoveDead})
+  for (PopupMenu::ItemId item :
+       {items.add, items.add_directory, items.select_all, items.remove_dead})
     menu.SetEnabled(item, true);
 }
 
@@ -599,8 +563,8 @@ void MainWindow::AddFiles() {
   bool chosen = false;
   if (services_.ChooseFiles) {
     chosen = services_.ChooseFiles(files);
-  } else if (open_dialog_ && open_dialog_->Execute()) {
-    files = open_dialog_->Files();
+  } else if (parts_.open_dialog && parts_.open_dialog->Execute()) {
+    files = parts_.open_dialog->Files();
     chosen = true;
   }
   if (!chosen) return;
@@ -617,15 +581,15 @@ void MainWindow::AddDirectory() {
   bool chosen = false;
   if (services_.ChooseFolder) {
     chosen = services_.ChooseFolder(folder);
-  } else if (folder_dialog_ && folder_dialog_->Execute()) {
-    folder = folder_dialog_->Folder();
+  } else if (parts_.folder_dialog && parts_.folder_dialog->Execute()) {
+    folder = parts_.folder_dialog->Folder();
     chosen = true;
   }
-  if (!chosen || !folder_scratch_list_) return;
+  if (!chosen || !parts_.folder_scratch_list) return;
   ReadSelection();
   // One mask at a time: a list box may sort what one listing adds (Wine's does), and the masks'
   // order must survive.
-  ListBox& scratch = *folder_scratch_list_;
+  ListBox& scratch = *parts_.folder_scratch_list;
   std::vector<std::string> names;
   for (const std::string& mask : FolderImageMasks(folder)) {
     scratch.Clear();
@@ -686,10 +650,10 @@ void MainWindow::SortByColumn(int column) {
   if (!EnsureListRead()) return;
   ReadSelection();
   list_.SortByColumn(column);
-  if (wallpaper_view_)
-    wallpaper_view_->SetSortStyle(list_.Order() == SortOrder::Descending
-                                      ? ListSortStyle::Descending
-                                      : ListSortStyle::Ascending);
+  if (parts_.wallpaper_view)
+    parts_.wallpaper_view->SetSortStyle(list_.Order() == SortOrder::Descending
+                                            ? ListSortStyle::Descending
+                                            : ListSortStyle::Ascending);
   ShowRows();
   SaveList();
 }

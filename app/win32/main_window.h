@@ -16,14 +16,16 @@
 #include "toolkit/application_window.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialogs.h"
+#include "toolkit/form.h"
 #include "toolkit/list_view.h"
-#include "toolkit/popup_menu_tree.h"
+#include "toolkit/popup_menu.h"
 #include "toolkit/timer.h"
 #include "toolkit/top_level_window.h"
 
 namespace vistrel::app {
 
-// The list menu's command ids (WM_COMMAND, first parameter).
+// The list menu's command ids (WM_COMMAND, first parameter). Other processes send them (the
+// end-to-end tests), so they stay as they are; the menu is given them when it is built.
 enum ListCommand : UINT {
   kCommandAdd = 2001,
   kCommandAddDirectory = 2002,
@@ -37,21 +39,11 @@ enum ListCommand : UINT {
   kCommandFill = 2011,
 };
 
-// The list menu's items, numbered in order across the submenu.
-enum ListMenuItem : int {
-  kMenuItemAdd = 0,
-  kMenuItemAddDirectory = 1,
-  kMenuItemDelete = 2,
-  kMenuItemSeparator = 3,
-  kMenuItemStyle = 4,
-  kMenuItemCenter = 5,
-  kMenuItemTile = 6,
-  kMenuItemStretch = 7,
-  kMenuItemSelectAll = 8,
-  kMenuItemRemoveDead = 9,
-  // Added to the Style submenu after the others, so the numbers above stay as they were.
-  kMenuItemFit = 10,
-  kMenuItemFill = 11,
+// The list menu's items, as the menu numbered them when it was built.
+struct ListMenuItems {
+  PopupMenu::ItemId add, add_directory, delete_selected, separator, select_all, remove_dead;
+  // The Style submenu and its radio items.
+  PopupMenu::ItemId style, center, tile, stretch, fit, fill;
 };
 
 // The system calls the window makes beyond its own controls; tests replace them.
@@ -111,27 +103,28 @@ class MainWindow {
   int Opacity() const { return opacity_; }
 
   // Freed with the window's handle (at WM_DESTROY); null afterwards.
-  ListView* WallpaperView() { return wallpaper_view_.get(); }
-  Panel* SettingsPanel() { return settings_panel_.get(); }
-  GroupBox* TimerGroup() { return timer_group_.get(); }
-  GroupBox* WallpaperGroup() { return wallpaper_group_.get(); }
-  GroupBox* OtherGroup() { return other_group_.get(); }
-  Label* IntervalLabel() { return interval_label_.get(); }
-  Label* MinutesLabel() { return minutes_label_.get(); }
-  ComboBox* IntervalBox() { return interval_box_.get(); }
-  Button* AgentButton() { return agent_button_.get(); }
-  RadioButton* SequentialRadio() { return sequential_radio_.get(); }
-  RadioButton* RandomRadio() { return random_radio_.get(); }
-  RadioButton* ShuffleRadio() { return shuffle_radio_.get(); }
-  CheckBox* StartWithWindowsCheck() { return start_with_windows_check_.get(); }
-  CheckBox* RememberLastCheck() { return remember_last_check_.get(); }
-  CheckBox* DisableOnScreenSaverCheck() { return disable_check_.get(); }
-  CheckBox* ShowBaloonCheck() { return show_baloon_check_.get(); }
-  Button* OkButton() { return ok_button_.get(); }
-  Button* CancelButton() { return cancel_button_.get(); }
-  ListBox* FolderScratchList() { return folder_scratch_list_.get(); }
-  PopupMenuTree* ListMenu() { return list_menu_.get(); }
-  Timer* AgentCheckTimer() { return agent_check_timer_.get(); }
+  ListView* WallpaperView() { return parts_.wallpaper_view; }
+  Panel* SettingsPanel() { return parts_.settings_panel; }
+  GroupBox* TimerGroup() { return parts_.timer_group; }
+  GroupBox* WallpaperGroup() { return parts_.wallpaper_group; }
+  GroupBox* OtherGroup() { return parts_.other_group; }
+  Label* IntervalLabel() { return parts_.interval_label; }
+  Label* MinutesLabel() { return parts_.minutes_label; }
+  ComboBox* IntervalBox() { return parts_.interval_box; }
+  Button* AgentButton() { return parts_.agent_button; }
+  RadioButton* SequentialRadio() { return parts_.sequential_radio; }
+  RadioButton* RandomRadio() { return parts_.random_radio; }
+  RadioButton* ShuffleRadio() { return parts_.shuffle_radio; }
+  CheckBox* StartWithWindowsCheck() { return parts_.start_with_windows_check; }
+  CheckBox* RememberLastCheck() { return parts_.remember_last_check; }
+  CheckBox* DisableOnScreenSaverCheck() { return parts_.disable_check; }
+  CheckBox* ShowBaloonCheck() { return parts_.show_baloon_check; }
+  Button* OkButton() { return parts_.ok_button; }
+  Button* CancelButton() { return parts_.cancel_button; }
+  ListBox* FolderScratchList() { return parts_.folder_scratch_list; }
+  PopupMenu* ListMenu() { return parts_.list_menu; }
+  const ListMenuItems& MenuItems() const { return menu_items_; }
+  Timer* AgentCheckTimer() { return parts_.agent_check_timer; }
 
   // The list's actions, as the menu, the shortcuts and the mouse run them.
   void AddFiles();
@@ -172,7 +165,6 @@ class MainWindow {
   bool EnsureListRead();
   void ShowListNotRead();
   bool OnListKey(WPARAM key);
-  void FreeMembers();
   void Construct();
   void TearDown();
 
@@ -186,32 +178,37 @@ class MainWindow {
   WallpaperList list_;
   int opacity_ = 255;
 
-  TopLevelWindow form_;
-  std::unique_ptr<Font> font_;
-  std::unique_ptr<PopupMenuTree> list_menu_;
-  std::unique_ptr<OpenFileDialog> open_dialog_;
-  std::unique_ptr<FolderDialog> folder_dialog_;
-  std::unique_ptr<ImageList> images_;
-  std::unique_ptr<ListView> wallpaper_view_;
-  std::unique_ptr<Panel> settings_panel_;
-  std::unique_ptr<GroupBox> timer_group_;
-  std::unique_ptr<Label> interval_label_;
-  std::unique_ptr<Label> minutes_label_;
-  std::unique_ptr<ComboBox> interval_box_;
-  std::unique_ptr<Button> agent_button_;
-  std::unique_ptr<GroupBox> wallpaper_group_;
-  std::unique_ptr<RadioButton> sequential_radio_;
-  std::unique_ptr<RadioButton> random_radio_;
-  std::unique_ptr<RadioButton> shuffle_radio_;
-  std::unique_ptr<CheckBox> start_with_windows_check_;
-  std::unique_ptr<CheckBox> remember_last_check_;
-  std::unique_ptr<GroupBox> other_group_;
-  std::unique_ptr<CheckBox> disable_check_;
-  std::unique_ptr<CheckBox> show_baloon_check_;
-  std::unique_ptr<Button> ok_button_;
-  std::unique_ptr<Button> cancel_button_;
-  std::unique_ptr<ListBox> folder_scratch_list_;
-  std::unique_ptr<Timer> agent_check_timer_;
+  vistrel::Form form_;
+  // Made by the form, which owns them and frees them with its handle; cleared before that.
+  struct Parts {
+    Font* font = nullptr;
+    PopupMenu* list_menu = nullptr;
+    OpenFileDialog* open_dialog = nullptr;
+    FolderDialog* folder_dialog = nullptr;
+    ImageList* images = nullptr;
+    ListView* wallpaper_view = nullptr;
+    Panel* settings_panel = nullptr;
+    GroupBox* timer_group = nullptr;
+    Label* interval_label = nullptr;
+    Label* minutes_label = nullptr;
+    ComboBox* interval_box = nullptr;
+    Button* agent_button = nullptr;
+    GroupBox* wallpaper_group = nullptr;
+    RadioButton* sequential_radio = nullptr;
+    RadioButton* random_radio = nullptr;
+    RadioButton* shuffle_radio = nullptr;
+    CheckBox* start_with_windows_check = nullptr;
+    CheckBox* remember_last_check = nullptr;
+    GroupBox* other_group = nullptr;
+    CheckBox* disable_check = nullptr;
+    CheckBox* show_baloon_check = nullptr;
+    Button* ok_button = nullptr;
+    Button* cancel_button = nullptr;
+    ListBox* folder_scratch_list = nullptr;
+    Timer* agent_check_timer = nullptr;
+  };
+  Parts parts_;
+  ListMenuItems menu_items_ = {};
   HWND last_focus_ = nullptr;  // not owning: restored when the window is activated again
 };
 

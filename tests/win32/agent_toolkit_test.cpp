@@ -8,6 +8,7 @@
 #include "common/exception.h"
 #include "tests/win32/agent_test_support.h"
 #include "toolkit/application.h"
+#include "toolkit/form.h"
 #include "toolkit/popup_menu.h"
 #include "toolkit/timer.h"
 #include "toolkit/top_level_window.h"
@@ -22,7 +23,7 @@ constexpr UINT kProbe = WM_APP + 7;
 
 TopLevelWindowArgs Args(const std::string& caption = "toolkit test") {
   TopLevelWindowArgs args;
-  args.Caption = caption;
+  args.caption = caption;
   return args;
 }
 
@@ -33,18 +34,18 @@ TEST(ToolkitWindow, ObjectIsBoundToItsHandleAndHooksSeeMessagesInOrder) {
 
   std::vector<std::string> seen;
   window.AddMessageHook([&](WindowMessage& m) {
-    if (m.Message == kProbe) seen.push_back("first " + std::to_string(m.WParam));
+    if (m.message == kProbe) seen.push_back("first " + std::to_string(m.wparam));
     return false;
   });
   window.AddMessageHook([&](WindowMessage& m) {
-    if (m.Message != kProbe) return false;
+    if (m.message != kProbe) return false;
     seen.push_back("second");
-    if (m.WParam != 2) return false;
-    m.Result = 42;
+    if (m.wparam != 2) return false;
+    m.result = 42;
     return true;
   });
   window.AddMessageHook([&](WindowMessage& m) {
-    if (m.Message == kProbe) seen.push_back("third");
+    if (m.message == kProbe) seen.push_back("third");
     return false;
   });
   EXPECT_EQ(SendMessageA(window.Handle(), kProbe, 1, 0), 0) << "unhandled: default processing";
@@ -61,18 +62,18 @@ TEST(ToolkitWindow, HooksMayRemoveAndAddHooksWhileTheyRun) {
   int a_calls = 0, b_calls = 0, c_calls = 0;
   HookId a = 0, b = 0;
   a = window.AddMessageHook([&](WindowMessage& m) {
-    if (m.Message != kProbe) return false;
+    if (m.message != kProbe) return false;
     ++a_calls;
     window.RemoveMessageHook(b);
     window.RemoveMessageHook(a);  // itself: it stays alive until it returns
     window.AddMessageHook([&](WindowMessage& inner) {
-      if (inner.Message == kProbe) ++c_calls;
+      if (inner.message == kProbe) ++c_calls;
       return false;
     });
     return false;
   });
   b = window.AddMessageHook([&](WindowMessage& m) {
-    if (m.Message == kProbe) ++b_calls;
+    if (m.message == kProbe) ++b_calls;
     return false;
   });
   SendMessageA(window.Handle(), kProbe, 0, 0);
@@ -84,11 +85,11 @@ TEST(ToolkitWindow, HooksMayRemoveAndAddHooksWhileTheyRun) {
 
 TEST(ToolkitWindow, CaptionStylesPositionAndClientSize) {
   TopLevelWindowArgs args = Args("Vistrel Test Window");
-  args.ExStyle = WS_EX_TOOLWINDOW;
-  args.Left = 190;
-  args.Top = 101;
-  args.ClientWidth = 254;
-  args.ClientHeight = 99;
+  args.ex_style = WS_EX_TOOLWINDOW;
+  args.left = 190;
+  args.top = 101;
+  args.client_width = 254;
+  args.client_height = 99;
   TopLevelWindow window(args);
   EXPECT_EQ(window.Caption(), "Vistrel Test Window");
   EXPECT_FALSE(window.IsVisible());
@@ -157,7 +158,7 @@ TEST(ToolkitApplication, DestroyingTheMainWindowObjectPostsNoQuit) {
 TEST(ToolkitApplication, AnExceptionInAMessageLeavesTheLoopAndIsThrownFromIt) {
   TopLevelWindow window(Args());
   window.AddMessageHook([](WindowMessage& m) -> bool {
-    if (m.Message == kProbe) throw Exception("broken handler", kToolkitCheckKind, 7);
+    if (m.message == kProbe) throw Exception("broken handler", kToolkitCheckKind, 7);
     return false;
   });
   window.Post(kProbe);
@@ -209,24 +210,68 @@ TEST(ToolkitTimer, TimersShareAnOwnerAndMayFreeThemselvesInTheirTick) {
   EXPECT_EQ(fast, nullptr);
 }
 
+// Records when it is freed.
+struct FreeProbe {
+  FreeProbe(std::vector<std::string>& log, std::string name) : log(log), name(std::move(name)) {}
+  ~FreeProbe() { log.push_back(name); }
+  std::vector<std::string>& log;
+  std::string name;
+};
+
+TEST(ToolkitForm, WhatItMadeGoesWithTheHandleNewestFirstAfterOnDestroy) {
+  std::vector<std::string> freed;
+  auto form = std::make_unique<Form>(Args());
+  form->OnDestroy = [&] { freed.push_back("OnDestroy"); };
+  form->Make<FreeProbe>(freed, "first");
+  int ticks = 0;
+  Timer& timer = form->Make<Timer>(*form, 10, [&] { ++ticks; });  // hooks the form
+  timer.SetEnabled(true);
+  form->Make<FreeProbe>(freed, "last");
+  EXPECT_EQ(form->ChildCount(), 3);
+  EXPECT_TRUE(PumpUntil([&] { return ticks > 0; }, 5000));
+
+  form->Destroy();
+  EXPECT_FALSE(form->HasHandle());
+  EXPECT_EQ(freed, (std::vector<std::string>{"OnDestroy", "last", "first"}));
+  EXPECT_EQ(form->ChildCount(), 0);
+  form.reset();
+  EXPECT_EQ(freed.size(), 3u) << "nothing is freed twice";
+
+  // Destroyed as an object: the same order.
+  freed.clear();
+  form = std::make_unique<Form>(Args());
+  form->OnDestroy = [&] { freed.push_back("OnDestroy"); };
+  form->Make<FreeProbe>(freed, "a");
+  form->Make<FreeProbe>(freed, "b");
+  form.reset();
+  EXPECT_EQ(freed, (std::vector<std::string>{"OnDestroy", "b", "a"}));
+}
+
 TEST(ToolkitMenu, ItemsSeparatorsCheckMarksAndCommands) {
   TopLevelWindow window(Args());
   auto menu = std::make_unique<PopupMenu>(window);
   std::vector<std::string> ran;
-  EXPECT_EQ(menu->AddItem("One", [&] { ran.push_back("one"); }, 501), 0);
-  EXPECT_EQ(menu->AddItem("-"), 1);
-  EXPECT_EQ(menu->AddItem("Two", [&] { ran.push_back("two"); }), 2);
-  EXPECT_EQ(menu->AddItem("Free", [&] { menu.reset(); }), 3);
+  EXPECT_EQ(menu->AddItem({"One", [&] { ran.push_back("one"); }, 501}), 0);
+  EXPECT_EQ(menu->AddSeparator(), 1);
+  EXPECT_EQ(menu->AddItem({"Two", [&] { ran.push_back("two"); }}), 2);
+  EXPECT_EQ(menu->AddItem({"Free", [&] { menu.reset(); }}), 3);
   EXPECT_EQ(GetMenuItemCount(menu->Handle()), 4);
-  EXPECT_EQ(menu->Text(0), "One");
+  EXPECT_EQ(menu->Caption(0), "One");
+  EXPECT_EQ(menu->Caption(1), "");
   MENUITEMINFOA info = {};
   info.cbSize = sizeof info;
   info.fMask = MIIM_FTYPE;
   GetMenuItemInfoA(menu->Handle(), 1, TRUE, &info);
   EXPECT_TRUE(info.fType & MFT_SEPARATOR);
+  EXPECT_TRUE(menu->IsSeparator(1));
+  EXPECT_FALSE(menu->IsSeparator(2));
   EXPECT_EQ(menu->CommandId(0), 501u);
+  EXPECT_EQ(menu->CommandId(1), 0u) << "a separator sends nothing";
   EXPECT_NE(menu->CommandId(2), 0u);
-  EXPECT_NE(menu->CommandId(2), menu->CommandId(1));
+  EXPECT_NE(menu->CommandId(2), menu->CommandId(3));
+  EXPECT_EQ(GetMenuItemID(menu->Handle(), 2), menu->CommandId(2));
+  EXPECT_THROW(menu->AddItem({"Again", {}, 501}), Exception) << "one id, one item";
+  EXPECT_EQ(menu->Count(), 4);
 
   EXPECT_FALSE(menu->Checked(0));
   menu->SetChecked(0, true);
@@ -245,6 +290,67 @@ TEST(ToolkitMenu, ItemsSeparatorsCheckMarksAndCommands) {
   EXPECT_EQ(ran.size(), 2u) << "a freed menu's hook is gone";
 }
 
+TEST(ToolkitMenu, SubmenusRadioGroupsEnablingAndShortCuts) {
+  TopLevelWindow window(Args());
+  PopupMenu menu(window);
+  std::vector<std::string> ran;
+  const PopupMenu::ItemId add =
+      menu.AddItem({"Add\tIns", [&] { ran.push_back("add"); }, 0, ShortCut{VK_INSERT}});
+  const PopupMenu::ItemId kind = menu.AddSubmenu("Kind");
+  auto radio = [&](const char* caption) {
+    return menu.AddItem(
+        {caption, [&ran, caption] { ran.push_back(caption); }, 0, ShortCut{}, 1, kind});
+  };
+  const PopupMenu::ItemId a = radio("A");
+  const PopupMenu::ItemId b = radio("B");
+  const PopupMenu::ItemId all =
+      menu.AddItem({"All\tCtrl+A", [&] { ran.push_back("all"); }, 0, ShortCut{'A', true}});
+  const PopupMenu::ItemId c = radio("C");  // later, but still in the submenu's group
+
+  EXPECT_EQ(GetMenuItemCount(menu.Handle()), 3);
+  HMENU submenu = GetSubMenu(menu.Handle(), 1);
+  ASSERT_NE(submenu, nullptr);
+  EXPECT_EQ(GetMenuItemCount(submenu), 3);
+  EXPECT_TRUE(menu.IsSubmenu(kind));
+  EXPECT_FALSE(menu.IsSubmenu(add));
+  EXPECT_EQ(menu.Caption(add), "Add\tIns");
+  EXPECT_EQ(menu.Caption(c), "C");
+  for (PopupMenu::ItemId item : {a, b, c}) {
+    EXPECT_EQ(menu.Parent(item), kind);
+    EXPECT_TRUE(menu.IsRadioItem(item));
+    EXPECT_EQ(GetMenuItemID(submenu, static_cast<int>(item == a   ? 0
+                                                      : item == b ? 1
+                                                                  : 2)),
+              menu.CommandId(item));
+  }
+  EXPECT_EQ(menu.Parent(all), PopupMenu::kTopLevel);
+  EXPECT_FALSE(menu.IsRadioItem(all));
+  EXPECT_THROW(menu.AddItem({"Nowhere", {}, 0, ShortCut{}, 0, add}), Exception)
+      << "an item is no submenu";
+
+  menu.SetChecked(a, true);
+  menu.SetChecked(c, true);
+  EXPECT_FALSE(menu.Checked(a)) << "one radio group";
+  EXPECT_TRUE(menu.Checked(c));
+  menu.SetChecked(c, false);
+  EXPECT_FALSE(menu.Checked(c));
+
+  EXPECT_TRUE(menu.Enabled(kind));
+  menu.SetEnabled(kind, false);
+  EXPECT_FALSE(menu.Enabled(kind));
+  EXPECT_TRUE(GetMenuState(menu.Handle(), 1, MF_BYPOSITION) & MF_GRAYED);
+  menu.SetEnabled(kind, true);
+  EXPECT_TRUE(menu.Enabled(kind));
+
+  EXPECT_TRUE(menu.RunShortCut(VK_INSERT, false, false, false));
+  EXPECT_FALSE(menu.RunShortCut(VK_INSERT, true, false, false));
+  EXPECT_TRUE(menu.RunShortCut('A', true, false, false));
+  EXPECT_FALSE(menu.RunShortCut('A', false, false, false));
+  EXPECT_FALSE(menu.RunShortCut(0, false, false, false)) << "items without a shortcut";
+  SendMessageA(window.Handle(), WM_COMMAND, menu.CommandId(b), 0);
+  EXPECT_EQ(ran, (std::vector<std::string>{"add", "all", "B"}));
+}
+
 // While a menu is open its own loop runs; a thread timer looks at it and closes it.
 struct MenuProbe {
   static MenuProbe* current;
@@ -261,16 +367,19 @@ MenuProbe* MenuProbe::current = nullptr;
 
 TEST(ToolkitMenu, PopupOpensAtTheScreenPoint) {
   TopLevelWindowArgs args = Args();
-  args.Visible = true;
+  args.visible = true;
   TopLevelWindow window(args);
   window.BringToForeground();
   PopupMenu menu(window);
-  menu.AddItem("One");
-  menu.AddItem("Two");
+  bool prepared = false;
+  menu.OnPopup = [&] { prepared = true; };
+  menu.AddItem({"One"});
+  menu.AddItem({"Two"});
   MenuProbe probe;
   MenuProbe::current = &probe;
   SetTimer(nullptr, 0, 300, &MenuProbe::Look);
   menu.Popup(123, 234);
+  EXPECT_TRUE(prepared);
   ASSERT_NE(probe.menu_window, nullptr) << "the menu was open while Popup ran";
   EXPECT_EQ(probe.menu_rect.left, 123);
   EXPECT_EQ(probe.menu_rect.top, 234);

@@ -15,20 +15,23 @@
 namespace vistrel {
 namespace {
 
+using test::NotifyCall;
 using test::PumpMessages;
 using test::PumpUntil;
-using test::NotifyCall;
 
 class TrayIconTest : public testing::Test {
  protected:
-  TrayIconTest() : owner_(OwnerArgs()), icon_(std::make_unique<TrayIcon>(owner_, recorder_.Function())) {}
+  TrayIconTest()
+      : owner_(OwnerArgs()), icon_(std::make_unique<TrayIcon>(owner_, recorder_.Function())) {}
 
   static TopLevelWindowArgs OwnerArgs() {
     TopLevelWindowArgs args;
-    args.Caption = "tray icon test owner";
+    args.caption = "tray icon test owner";
     return args;
   }
-  void Callback(UINT id, UINT what) { SendMessageA(owner_.Handle(), kTrayCallbackMessage, id, what); }
+  void Callback(UINT id, UINT what) {
+    SendMessageA(owner_.Handle(), kTrayCallbackMessage, id, what);
+  }
 
   test::NotifyRecorder recorder_;
   TopLevelWindow owner_;
@@ -215,7 +218,7 @@ TEST_F(TrayIconTest, MousePressesReportTheButtonAndTheLastCursorPoint) {
   });
   int later_hook_saw = 0;
   owner_.AddMessageHook([&](WindowMessage& m) {
-    later_hook_saw += m.Message == kTrayCallbackMessage;
+    later_hook_saw += m.message == kTrayCallbackMessage;
     return false;
   });
 

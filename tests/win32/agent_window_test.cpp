@@ -1,9 +1,10 @@
 // The agent's window in this process: start-up state, mouse, menu commands, reload and exit.
 // The shell, launching, message boxes and the desktop are replaced by recorders.
-#include <gtest/gtest.h>
-#include <windows.h>
+#include "agent/win32/agent_window.h"
 
+#include <gtest/gtest.h>
 #include <psapi.h>
+#include <windows.h>
 
 #include <cstdlib>
 #include <memory>
@@ -11,7 +12,6 @@
 #include <vector>
 
 #include "agent/win32/agent_ids.h"
-#include "agent/win32/agent_window.h"
 #include "platform/profile.h"
 #include "tests/support/test_support.h"
 #include "tests/win32/agent_test_support.h"
@@ -20,9 +20,9 @@
 namespace vistrel {
 namespace {
 
+using test::NotifyCall;
 using test::PumpMessages;
 using test::PumpUntil;
-using test::NotifyCall;
 
 struct Box {
   HWND Owner;
@@ -64,8 +64,12 @@ Colour AverageColour(HICON icon) {
   return average;
 }
 
-bool LooksGreen(const Colour& c) { return c.G > c.R + 50 && c.G > c.B + 50; }
-bool LooksGrey(const Colour& c) { return std::abs(c.R - c.G) < 20 && std::abs(c.G - c.B) < 20 && c.G > 60; }
+bool LooksGreen(const Colour& c) {
+  return c.G > c.R + 50 && c.G > c.B + 50;
+}
+bool LooksGrey(const Colour& c) {
+  return std::abs(c.R - c.G) < 20 && std::abs(c.G - c.B) < 20 && c.G > 60;
+}
 
 class AgentWindowTest : public testing::Test {
  protected:
@@ -103,7 +107,9 @@ class AgentWindowTest : public testing::Test {
   }
 
   HWND Handle() { return agent_->Window().Handle(); }
-  void Press(UINT what) { SendMessageA(Handle(), kTrayCallbackMessage, agent_->Tray()->Id(), what); }
+  void Press(UINT what) {
+    SendMessageA(Handle(), kTrayCallbackMessage, agent_->Tray()->Id(), what);
+  }
   void Command(AgentCommand command) { SendMessageA(Handle(), WM_COMMAND, command, 0); }
   std::string Tooltip() { return agent_->Tray()->Tooltip(); }
   std::string Stored(const char* key) {
@@ -139,10 +145,10 @@ TEST_F(AgentWindowTest, HiddenToolWindowFoundByItsCaption) {
   EXPECT_EQ(client.bottom, 99);
   EXPECT_EQ(MainWindow(), &agent_->Window());
 
-  const char* expected[] = {"About...", "",         "Options...", "Pause", "Next",
-                            "Previous", "Remove Wallpaper", "",     "Exit"};
+  const char* expected[] = {"About...",         "", "Options...", "Pause", "Next", "Previous",
+                            "Remove Wallpaper", "", "Exit"};
   ASSERT_EQ(agent_->Menu()->Count(), 9);
-  for (int i = 0; i < 9; ++i) EXPECT_EQ(agent_->Menu()->Text(i), expected[i]) << i;
+  for (int i = 0; i < 9; ++i) EXPECT_EQ(agent_->Menu()->Caption(i), expected[i]) << i;
 }
 
 TEST_F(AgentWindowTest, NoSettingsFileStartsPausedWithTheInactiveIcon) {
@@ -158,7 +164,7 @@ TEST_F(AgentWindowTest, NoSettingsFileStartsPausedWithTheInactiveIcon) {
 
   EXPECT_TRUE(agent_->Paused());
   EXPECT_FALSE(agent_->RotationTimer()->Enabled());
-  EXPECT_TRUE(agent_->Menu()->Checked(kMenuPositionPause));
+  EXPECT_TRUE(agent_->Menu()->Checked(agent_->PauseItem()));
   EXPECT_EQ(Tooltip(), "Vistrel Agent [Paused]");
   EXPECT_STREQ(recorder_.Last().Data.szTip, "Vistrel Agent [Paused]");
   EXPECT_TRUE(LooksGrey(AverageColour(agent_->Tray()->Icon()))) << "INACTIVE";
@@ -173,7 +179,7 @@ TEST_F(AgentWindowTest, NotPausedStartsTheCountdown) {
   EXPECT_FALSE(agent_->Paused());
   EXPECT_TRUE(agent_->RotationTimer()->Enabled());
   EXPECT_EQ(agent_->RotationTimer()->Interval(), 1000);
-  EXPECT_FALSE(agent_->Menu()->Checked(kMenuPositionPause));
+  EXPECT_FALSE(agent_->Menu()->Checked(agent_->PauseItem()));
   EXPECT_TRUE(LooksGreen(AverageColour(agent_->Tray()->Icon())));
   EXPECT_EQ(Tooltip(), "Vistrel Agent") << "until the first tick";
   ASSERT_TRUE(PumpUntil([&] { return agent_->State().ElapsedSeconds >= 1; }, 5000));
@@ -185,12 +191,12 @@ TEST_F(AgentWindowTest, LeftPressTogglesPauseAndResumesWhereItStopped) {
   agent_->State().ElapsedSeconds = 100;
   Press(WM_LBUTTONDOWN);
   EXPECT_FALSE(agent_->Paused());
-  EXPECT_FALSE(agent_->Menu()->Checked(kMenuPositionPause));
+  EXPECT_FALSE(agent_->Menu()->Checked(agent_->PauseItem()));
   EXPECT_EQ(Tooltip(), "Vistrel Agent [3 min]") << "200 seconds left";
   EXPECT_TRUE(LooksGreen(AverageColour(agent_->Tray()->Icon())));
   Press(WM_LBUTTONDOWN);
   EXPECT_TRUE(agent_->Paused());
-  EXPECT_TRUE(agent_->Menu()->Checked(kMenuPositionPause));
+  EXPECT_TRUE(agent_->Menu()->Checked(agent_->PauseItem()));
   EXPECT_EQ(Tooltip(), "Vistrel Agent [Paused]");
   EXPECT_TRUE(LooksGrey(AverageColour(agent_->Tray()->Icon())));
   EXPECT_EQ(agent_->State().ElapsedSeconds, 100);
@@ -298,7 +304,7 @@ TEST_F(AgentWindowTest, HotKeysRunNextAndPreviousAndATakenOneIsNamedInTheAbout) 
   };
   Start("hot_keys");
   EXPECT_EQ(asked, (std::vector<std::pair<UINT, UINT>>{{MOD_CONTROL | MOD_ALT | MOD_WIN, 'N'},
-                                                         {MOD_CONTROL | MOD_ALT | MOD_WIN, 'P'}}));
+                                                       {MOD_CONTROL | MOD_ALT | MOD_WIN, 'P'}}));
   MakeListAndViewer();
   SendMessageA(Handle(), WM_HOTKEY, kHotKeyNext, 0);
   SendMessageA(Handle(), WM_HOTKEY, kHotKeyNext, 0);
@@ -394,11 +400,12 @@ TEST_F(AgentWindowTest, ReloadMessageRereadsSettingsAndLastIndexOnlyWhenAsked) {
   Start("reload", "Interval=15\r\nLastIndex=1\r\n");
   int later_hook_saw = 0;
   agent_->Window().AddMessageHook([&](WindowMessage& m) {
-    later_hook_saw += m.Message == kAgentReloadMessage;
+    later_hook_saw += m.message == kAgentReloadMessage;
     return false;
   });
   agent_->State().ElapsedSeconds = 50;
-  test::WriteBytes(dir_ + "vistrel.ini", "[Settings]\r\nInterval=20\r\nLastIndex=3\r\nRandomWallpaper=1\r\n");
+  test::WriteBytes(dir_ + "vistrel.ini",
+                   "[Settings]\r\nInterval=20\r\nLastIndex=3\r\nRandomWallpaper=1\r\n");
   SendMessageA(Handle(), kAgentReloadMessage, 0, 0);
   EXPECT_EQ(agent_->State().Interval, 20);
   EXPECT_EQ(agent_->State().ElapsedSeconds, 0);
@@ -515,8 +522,8 @@ TEST_F(AgentWindowTest, RemoveWallpaperLeavesTheRotationAlone) {
 // The process's private bytes, through kernel32's own copy of the psapi call.
 std::size_t PrivateBytes() {
   using Query = BOOL(WINAPI*)(HANDLE, PROCESS_MEMORY_COUNTERS*, DWORD);
-  static const auto query = reinterpret_cast<Query>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "K32GetProcessMemoryInfo")));
+  static const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "K32GetProcessMemoryInfo")));
   PROCESS_MEMORY_COUNTERS counters = {};
   counters.cb = sizeof counters;
   if (!query || !query(GetCurrentProcess(), &counters, sizeof counters)) return 0;
@@ -560,7 +567,8 @@ TEST(AgentResources, IconGroupsHoldA16ColourAndA32BitImage) {
   for (const char* name : {"ACTIVE", "INACTIVE"}) {
     HRSRC found = FindResourceA(nullptr, name, MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
     ASSERT_NE(found, nullptr) << name;
-    const auto* header = static_cast<const GroupHeader*>(LockResource(LoadResource(nullptr, found)));
+    const auto* header =
+        static_cast<const GroupHeader*>(LockResource(LoadResource(nullptr, found)));
     ASSERT_EQ(header->Count, 2) << name;
     const auto* entries = reinterpret_cast<const GroupEntry*>(header + 1);
     std::vector<int> depths;

@@ -60,11 +60,11 @@ TEST(ToolkitErrorBox, TheBoxStaysUntilReadAfterTheMainWindowHasEnded) {
 
   const int result = RunProgram([] {
     TopLevelWindowArgs args;
-    args.Caption = "main";
+    args.caption = "main";
     TopLevelWindow window(args);
     SetMainWindow(&window);
     window.AddMessageHook([](WindowMessage& message) -> bool {
-      if (message.Message == kBreak) throw std::bad_alloc();
+      if (message.message == kBreak) throw std::bad_alloc();
       return false;
     });
     window.Post(kBreak);

@@ -1,11 +1,12 @@
 // The configuration window in this process: built in a fresh folder and driven with messages
 // (menu commands, keys, notifications, dropped files). Message boxes, launching, the dialogs and
 // the desktop are replaced by recorders; the agent is a window of this process with its title.
-#include <gtest/gtest.h>
-#include <windows.h>
+#include "app/win32/main_window.h"
 
 #include <commctrl.h>
+#include <gtest/gtest.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -16,7 +17,6 @@
 #include <vector>
 
 #include "app/logic/window_texts.h"
-#include "app/win32/main_window.h"
 #include "common/list_file.h"
 #include "platform/profile.h"
 #include "tests/support/test_support.h"
@@ -140,8 +140,8 @@ class FakeAgent {
  public:
   explicit FakeAgent(std::function<void()> on_reload = {}) : window_(Args()) {
     window_.AddMessageHook([this, on_reload](WindowMessage& message) {
-      if (message.Message != kAgentReloadMessage) return false;
-      reloads.push_back({message.WParam, message.LParam});
+      if (message.message != kAgentReloadMessage) return false;
+      reloads.push_back({message.wparam, message.lparam});
       if (on_reload) on_reload();
       return true;
     });
@@ -152,8 +152,8 @@ class FakeAgent {
  private:
   static TopLevelWindowArgs Args() {
     TopLevelWindowArgs args;
-    args.Caption = kAgentTitle;
-    args.Style = WS_POPUP;
+    args.caption = kAgentTitle;
+    args.style = WS_POPUP;
     return args;
   }
   TopLevelWindow window_;
@@ -236,6 +236,7 @@ class MainWindowTest : public testing::Test {
   HWND ListHandle() { return window_->WallpaperView()->Handle(); }
   ListView& View() { return *window_->WallpaperView(); }
   void Command(UINT id) { SendMessageA(Form(), WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+  const ListMenuItems& Items() { return window_->MenuItems(); }
   void Key(WPARAM key, HWND target = nullptr) {
     SendMessageA(target ? target : ListHandle(), WM_KEYDOWN, key, 0);
   }
@@ -813,9 +814,9 @@ TEST_F(MainWindowTest, AddDirectoryListsPlainFilesByMaskInOrder) {
 
   chosen_folder_ = folder;
   Command(kCommandAddDirectory);
-  EXPECT_EQ(ListLines(), (Lines{"1" + folder + "\\b.bmp", "1" + folder + "\\d.jpg",
-                                "1" + folder + "\\h.jpeg", "1" + folder + "\\e.gif",
-                                "1" + folder + "\\a.png", "1" + folder + "\\c.psd"}))
+  EXPECT_EQ(ListLines(),
+            (Lines{"1" + folder + "\\b.bmp", "1" + folder + "\\d.jpg", "1" + folder + "\\h.jpeg",
+                   "1" + folder + "\\e.gif", "1" + folder + "\\a.png", "1" + folder + "\\c.psd"}))
       << "every kind the applier reads, mask by mask";
   EXPECT_FALSE(IsWindowVisible(window_->FolderScratchList()->Handle()));
 
@@ -874,8 +875,8 @@ TEST_F(MainWindowTest, StylesSkipNoWallpaper) {
   EXPECT_EQ(ListLines()[1], "5C:\\b.jpg");
   EXPECT_EQ(View().ItemText(2, 1), "Fill");
   window_->UpdateListMenu();
-  EXPECT_TRUE(window_->ListMenu()->Checked(kMenuItemFill));
-  EXPECT_FALSE(window_->ListMenu()->Checked(kMenuItemFit)) << "one radio group with the others";
+  EXPECT_TRUE(window_->ListMenu()->Checked(Items().fill));
+  EXPECT_FALSE(window_->ListMenu()->Checked(Items().fit)) << "one radio group with the others";
 }
 
 TEST_F(MainWindowTest, SelectAllByMenuAndCtrlADoesNotRewrite) {
@@ -913,11 +914,11 @@ TEST_F(MainWindowTest, RemoveDeadEntriesKeepsExistingFilesAndNoWallpaper) {
 TEST_F(MainWindowTest, DroppedFilesOfEveryKindTheApplierReadsInAnyCase) {
   Prepare("drop");
   Open();
-  SendMessageA(ListHandle(), WM_DROPFILES,
-               reinterpret_cast<WPARAM>(BuildDrop({"C:\\PHOTO.JPG", "C:\\notes.txt", "C:\\photo.jpeg",
-                                                   "C:\\b.bmp", "C:\\c.psd", "C:\\d.png",
-                                                   "C:\\readme"})),
-               0);
+  SendMessageA(
+      ListHandle(), WM_DROPFILES,
+      reinterpret_cast<WPARAM>(BuildDrop({"C:\\PHOTO.JPG", "C:\\notes.txt", "C:\\photo.jpeg",
+                                          "C:\\b.bmp", "C:\\c.psd", "C:\\d.png", "C:\\readme"})),
+      0);
   EXPECT_EQ(ListLines(),
             (Lines{"1C:\\PHOTO.JPG", "1C:\\photo.jpeg", "1C:\\b.bmp", "1C:\\c.psd", "1C:\\d.png"}));
   EXPECT_EQ(View().ItemText(1, 1), "") << "no style until the list is reloaded";
@@ -963,53 +964,53 @@ TEST_F(MainWindowTest, ColumnClicksSortBothWaysAndLaterRowsKeepTheOrder) {
 TEST_F(MainWindowTest, MenuEnablingAndCheckingFollowTheSelection) {
   Prepare("menu", "", "3C:\\a.jpg\r\n2C:\\b.jpg\r\n9C:\\c.jpg\r\n");
   Open();
-  PopupMenuTree& menu = *window_->ListMenu();
+  PopupMenu& menu = *window_->ListMenu();
   const char* captions[] = {
-      "Add...\tIns", "Add Directory...",   "Delete\tDelete",     "", "Style", "Center", "Tile",
+      "Add...\tIns", "Add Directory...",   "Delete\tDelete",      "",    "Style", "Center", "Tile",
       "Stretch",     "Select All\tCtrl+A", "Remove dead entries", "Fit", "Fill"};
   ASSERT_EQ(menu.Count(), 12);
   for (int i = 0; i < 12; ++i) EXPECT_EQ(menu.Caption(i), captions[i]) << i;
-  EXPECT_TRUE(menu.IsSeparator(kMenuItemSeparator));
-  EXPECT_TRUE(menu.IsSubmenu(kMenuItemStyle));
-  for (int i : {kMenuItemCenter, kMenuItemTile, kMenuItemStretch, kMenuItemFit, kMenuItemFill}) {
-    EXPECT_EQ(menu.Parent(i), kMenuItemStyle) << i;
+  EXPECT_TRUE(menu.IsSeparator(Items().separator));
+  EXPECT_TRUE(menu.IsSubmenu(Items().style));
+  for (int i : {Items().center, Items().tile, Items().stretch, Items().fit, Items().fill}) {
+    EXPECT_EQ(menu.Parent(i), Items().style) << i;
     EXPECT_TRUE(menu.IsRadioItem(i)) << i;
     EXPECT_FALSE(menu.Checked(i)) << "none checked when built";
   }
 
   SelectOnly({});
   window_->UpdateListMenu();
-  EXPECT_FALSE(menu.Enabled(kMenuItemDelete));
-  EXPECT_FALSE(menu.Enabled(kMenuItemStyle));
-  EXPECT_TRUE(menu.Enabled(kMenuItemAdd));
-  EXPECT_TRUE(menu.Enabled(kMenuItemRemoveDead));
+  EXPECT_FALSE(menu.Enabled(Items().delete_selected));
+  EXPECT_FALSE(menu.Enabled(Items().style));
+  EXPECT_TRUE(menu.Enabled(Items().add));
+  EXPECT_TRUE(menu.Enabled(Items().remove_dead));
 
   SelectOnly({1});
   window_->UpdateListMenu();
-  EXPECT_TRUE(menu.Enabled(kMenuItemDelete));
-  EXPECT_TRUE(menu.Enabled(kMenuItemStyle));
-  EXPECT_TRUE(menu.Checked(kMenuItemStretch));
+  EXPECT_TRUE(menu.Enabled(Items().delete_selected));
+  EXPECT_TRUE(menu.Enabled(Items().style));
+  EXPECT_TRUE(menu.Checked(Items().stretch));
 
   SelectOnly({3});  // no style: the group stays as it was
   window_->UpdateListMenu();
-  EXPECT_TRUE(menu.Checked(kMenuItemStretch));
-  EXPECT_TRUE(menu.Enabled(kMenuItemDelete));
+  EXPECT_TRUE(menu.Checked(Items().stretch));
+  EXPECT_TRUE(menu.Enabled(Items().delete_selected));
 
   SelectOnly({2});
   window_->UpdateListMenu();
-  EXPECT_TRUE(menu.Checked(kMenuItemTile));
-  EXPECT_FALSE(menu.Checked(kMenuItemStretch)) << "one radio group";
+  EXPECT_TRUE(menu.Checked(Items().tile));
+  EXPECT_FALSE(menu.Checked(Items().stretch)) << "one radio group";
 
   SelectOnly({0});
   window_->UpdateListMenu();
-  EXPECT_FALSE(menu.Enabled(kMenuItemDelete)) << "only No Wallpaper";
-  EXPECT_FALSE(menu.Enabled(kMenuItemStyle));
+  EXPECT_FALSE(menu.Enabled(Items().delete_selected)) << "only No Wallpaper";
+  EXPECT_FALSE(menu.Enabled(Items().style));
 
   SelectOnly({0, 2});
   window_->UpdateListMenu();
-  EXPECT_TRUE(menu.Enabled(kMenuItemDelete));
-  EXPECT_TRUE(menu.Enabled(kMenuItemStyle));
-  for (int i : {kMenuItemCenter, kMenuItemTile, kMenuItemStretch}) EXPECT_FALSE(menu.Checked(i));
+  EXPECT_TRUE(menu.Enabled(Items().delete_selected));
+  EXPECT_TRUE(menu.Enabled(Items().style));
+  for (int i : {Items().center, Items().tile, Items().stretch}) EXPECT_FALSE(menu.Checked(i));
 }
 
 // Where the menu of this process is open: its window's top-left corner, and it is closed.
@@ -1047,7 +1048,7 @@ TEST_F(MainWindowTest, TheContextMenuOpensWhereTheRequestSays) {
   Open();
   SelectOnly({0});
   window_->UpdateListMenu();
-  ASSERT_FALSE(window_->ListMenu()->Enabled(kMenuItemDelete));
+  ASSERT_FALSE(window_->ListMenu()->Enabled(Items().delete_selected));
   SelectOnly({1});  // the menu is prepared again as it opens
   menu_seen = MenuSeen{};
   UINT_PTR timer = SetTimer(nullptr, 0, 100, CloseOpenMenu);
@@ -1057,8 +1058,8 @@ TEST_F(MainWindowTest, TheContextMenuOpensWhereTheRequestSays) {
   ASSERT_TRUE(menu_seen.open);
   EXPECT_EQ(menu_seen.corner.x, 300);
   EXPECT_EQ(menu_seen.corner.y, 250);
-  EXPECT_TRUE(window_->ListMenu()->Enabled(kMenuItemDelete));
-  EXPECT_TRUE(window_->ListMenu()->Checked(kMenuItemStretch));
+  EXPECT_TRUE(window_->ListMenu()->Enabled(Items().delete_selected));
+  EXPECT_TRUE(window_->ListMenu()->Checked(Items().stretch));
 }
 
 TEST_F(MainWindowTest, DoubleClickAppliesRemovesOrReports) {
@@ -1237,7 +1238,8 @@ TEST_F(MainWindowTest, AListHeldWithoutReadSharingIsNeverRewritten) {
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   Open();
   ASSERT_EQ(boxes_.size(), 1u);
-  EXPECT_EQ(boxes_[0].Text.rfind("Cannot read \"" + dir_ + "list.txt\": ", 0), 0u) << boxes_[0].Text;
+  EXPECT_EQ(boxes_[0].Text.rfind("Cannot read \"" + dir_ + "list.txt\": ", 0), 0u)
+      << boxes_[0].Text;
   EXPECT_NE(boxes_[0].Text.find("not saved until it can be read"), std::string::npos);
   EXPECT_EQ(boxes_[0].Caption, "Error");
   EXPECT_EQ(View().Count(), 1);
@@ -1271,7 +1273,8 @@ TEST_F(MainWindowTest, AListOrSettingsThatCannotBeWrittenAreReported) {
   Command(kCommandAdd);
   CloseHandle(held);
   ASSERT_EQ(boxes_.size(), 1u);
-  EXPECT_EQ(boxes_[0].Text.rfind("Cannot write \"" + dir_ + "list.txt\": ", 0), 0u) << boxes_[0].Text;
+  EXPECT_EQ(boxes_[0].Text.rfind("Cannot write \"" + dir_ + "list.txt\": ", 0), 0u)
+      << boxes_[0].Text;
   EXPECT_NE(boxes_[0].Text.find("not saved"), std::string::npos);
   EXPECT_EQ(boxes_[0].Caption, "Error");
   EXPECT_EQ(boxes_[0].Style, static_cast<UINT>(MB_OK | MB_ICONERROR));
