@@ -107,7 +107,7 @@ AgentWindow::AgentWindow(AgentOptions options)
   // The icon must leave the notification area while the window handle is still valid.
   window_.OnDestroy = [this] { FreeMembers(); };
 
-  tray_ = std::make_unique<TrayIcon>(window_, services_.Notify);
+  tray_ = std::make_unique<TrayIcon>(window_, services_.Notify, services_.TrayIcons);
   tray_->SetAutoHideBalloon(true);
   tray_->SetTooltip(kAgentCaption);
   tray_->LoadIconResource(kIconActiveStartup);
