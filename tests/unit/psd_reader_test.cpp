@@ -19,6 +19,7 @@
 #include "imaging/raster_bitmap.h"
 #include "tests/support/damage_sweep.h"
 #include "tests/support/test_support.h"
+#include "tests/unit/reader_load.h"
 
 namespace vistrel {
 namespace {
@@ -102,17 +103,8 @@ struct Loaded {
 
 Loaded Load(const std::string& bytes) {
   Loaded out;
-  std::unique_ptr<TMemoryStream> stream = CreateMemoryStream();
-  stream->Assign(bytes.data(), bytes.size());
-  try {
-    out.reader->LoadFromStream(*stream);
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Kind(), kGraphicErrorKind);
-    out.message = static_cast<int>(e.Code());
-    if (e.Code() == 1) {
-      EXPECT_EQ(e.Message(), "Cannot load image. Invalid or unexpected PSD or PDD image format.");
-    }
-  }
+  out.message = test::LoadMessage(
+      *out.reader, bytes, "Cannot load image. Invalid or unexpected PSD or PDD image format.");
   return out;
 }
 
