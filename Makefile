@@ -1,4 +1,6 @@
 # Front door: `make test` and `make demo` install what is missing, build, and run.
+# `make deps` is the only step that installs packages or fetches sources (VISTREL_DEPS_DIR, default
+# build/deps, holds the fetched sources); configuring a tree never does either.
 SHELL := /bin/bash
 JOBS ?= 2
 
@@ -21,16 +23,24 @@ win64: deps
 	@cmake --preset win64 >/dev/null
 	@cmake --build --preset win64 -j $(JOBS)
 
-# The shipped programs' headers and imports: 32-bit, GUI, Windows 7, system DLLs only.
+# The shipped programs' headers and imports: 32-bit, GUI, Windows 7, system DLLs only. Only the two
+# programs are built in this tree for it: nothing of the 32-bit tree can run here.
 SHIPPED := build/win32/bin/vistrel.exe build/win32/bin/vistrel_agent.exe
-check-pe: win32
+check-pe: deps
+	@cmake --preset win32 >/dev/null
+	@cmake --build --preset win32 -j $(JOBS) --target vistrel vistrel_agent
 	python3 scripts/check-pe.py $(SHIPPED)
 
-test-native: native
+# The test trees build what their tests run (the target vistrel_tests), no more.
+test-native: deps
+	@cmake --preset native >/dev/null
+	@cmake --build --preset native -j $(JOBS) --target vistrel_tests
 	ctest --test-dir build/native --output-on-failure -j $(JOBS)
 
 # The Windows suite runs from the 64-bit build: Wine here cannot start 32-bit programs.
-test-win: win64
+test-win: deps
+	@cmake --preset win64 >/dev/null
+	@cmake --build --preset win64 -j $(JOBS) --target vistrel_tests
 	scripts/wine-run --stop build/win64; \
 	ctest --test-dir build/win64 --output-on-failure; rc=$$?; \
 	scripts/wine-run --stop build/win64; exit $$rc

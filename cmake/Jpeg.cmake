@@ -3,8 +3,8 @@
 # Native and MSYS2 builds take the system's libjpeg-turbo through find_package(JPEG). A Windows build
 # cross-compiled on Debian builds libjpeg-turbo itself from Debian's own source package: static,
 # SIMD on (nasm), only the library target (no tools, tests, shared library or TurboJPEG API). The
-# unpacked source is kept once for all build folders under VISTREL_DEPS_DIR, so a second build
-# neither fetches nor rebuilds; each build folder compiles it once for its own compiler.
+# unpacked source is kept once for all build folders under VISTREL_DEPS_DIR; each build folder
+# compiles it once for its own compiler.
 
 if(NOT (WIN32 AND CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX))
   if(WIN32)
@@ -21,37 +21,22 @@ if(NOT (WIN32 AND CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX))
   return()
 endif()
 
-set(VISTREL_DEPS_DIR "${PROJECT_SOURCE_DIR}/build/deps" CACHE PATH
+# The source is fetched by the dependency step (`make deps`: scripts/install-deps.sh, which runs
+# scripts/fetch-jpeg-source.sh), never here: configuring reaches no network and changes no system
+# file. The environment's VISTREL_DEPS_DIR, which that step also reads, sets the default.
+if(DEFINED ENV{VISTREL_DEPS_DIR} AND NOT "$ENV{VISTREL_DEPS_DIR}" STREQUAL "")
+  set(default_deps_dir "$ENV{VISTREL_DEPS_DIR}")
+else()
+  set(default_deps_dir "${PROJECT_SOURCE_DIR}/build/deps")
+endif()
+set(VISTREL_DEPS_DIR "${default_deps_dir}" CACHE PATH
     "Where third-party sources fetched for the cross builds are kept between builds")
 set(jpeg_cache "${VISTREL_DEPS_DIR}/libjpeg-turbo")
 set(jpeg_source "${jpeg_cache}/source")
-
-# Several build folders may configure at once; one of them fetches, the others wait.
-file(MAKE_DIRECTORY "${VISTREL_DEPS_DIR}")
-file(LOCK "${VISTREL_DEPS_DIR}/libjpeg-turbo.lock" GUARD FILE TIMEOUT 600)
-if(NOT EXISTS "${jpeg_cache}/complete")
-  message(STATUS "Fetching libjpeg-turbo from Debian's source package")
-  set(fetch_dir "${jpeg_cache}.partial")
-  file(REMOVE_RECURSE "${jpeg_cache}" "${fetch_dir}")
-  file(MAKE_DIRECTORY "${fetch_dir}")
-  execute_process(COMMAND apt-get source libjpeg-turbo
-                  WORKING_DIRECTORY "${fetch_dir}"
-                  RESULT_VARIABLE fetch_result
-                  OUTPUT_VARIABLE fetch_output ERROR_VARIABLE fetch_output)
-  file(GLOB unpacked LIST_DIRECTORIES true "${fetch_dir}/libjpeg-turbo-*")
-  list(FILTER unpacked EXCLUDE REGEX "\\.(gz|xz|bz2|dsc)$")
-  list(LENGTH unpacked unpacked_count)
-  if(NOT fetch_result EQUAL 0 OR NOT unpacked_count EQUAL 1 OR NOT EXISTS "${unpacked}/jpeglib.h")
-    message(FATAL_ERROR "apt-get source libjpeg-turbo failed (run scripts/install-deps.sh, which "
-                        "adds the deb-src entry and dpkg-dev):\n${fetch_output}")
-  endif()
-  get_filename_component(jpeg_version_dir "${unpacked}" NAME)
-  file(MAKE_DIRECTORY "${jpeg_cache}")
-  file(RENAME "${unpacked}" "${jpeg_source}")
-  file(REMOVE_RECURSE "${fetch_dir}")
-  file(WRITE "${jpeg_cache}/complete" "${jpeg_version_dir}\n")
+if(NOT EXISTS "${jpeg_cache}/complete" OR NOT EXISTS "${jpeg_source}/jpeglib.h")
+  message(FATAL_ERROR "libjpeg-turbo's source is not in ${jpeg_cache}: run `make deps` (or "
+                      "scripts/fetch-jpeg-source.sh ${VISTREL_DEPS_DIR}) and configure again.")
 endif()
-file(LOCK "${VISTREL_DEPS_DIR}/libjpeg-turbo.lock" RELEASE)
 
 include(ExternalProject)
 set(jpeg_build "${CMAKE_BINARY_DIR}/libjpeg-turbo/build")

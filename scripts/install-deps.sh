@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Installs what the builds and tests need from Debian's own packages. Idempotent: when everything is
-# present it only checks and returns within a second or two.
+# Installs what the builds and tests need from Debian's own packages, then fetches the third-party
+# source the cross builds compile (scripts/fetch-jpeg-source.sh; VISTREL_DEPS_DIR overrides where it
+# is kept, build/deps by default). `make deps` runs it, and every make command that builds runs that
+# first; configuring a build never fetches anything. Idempotent: when everything is present it only
+# checks and returns within a second or two.
 set -euo pipefail
 
 packages=(
-  cmake ninja-build make g++ clang libclang-rt-14-dev
+  cmake ninja-build make g++ clang libclang-rt-14-dev clang-format
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 nasm
   zlib1g-dev libz-mingw-w64-dev
   googletest libgtest-dev
@@ -12,7 +15,7 @@ packages=(
   libpng-dev libgif-dev libjpeg62-turbo-dev libjpeg-turbo-progs
   libspng-dev libstb-dev
   python3 python3-pil python3-numpy imagemagick
-  dpkg-dev
+  dpkg-dev util-linux
 )
 
 missing=()
@@ -27,26 +30,26 @@ if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-s
   need_src=1
 fi
 
-if [ ${#missing[@]} -eq 0 ] && [ $need_src -eq 0 ]; then
-  exit 0
-fi
-
-if [ "$(id -u)" -ne 0 ]; then
-  echo "install-deps: missing packages (${missing[*]}); run as root or install them" >&2
-  exit 1
-fi
-
-export DEBIAN_FRONTEND=noninteractive
-if [ $need_src -eq 1 ]; then
-  # Source entries let the Windows build take libjpeg-turbo from Debian's own source package.
-  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
-    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
-      > /etc/apt/sources.list.d/vistrel-src.sources
-  else
-    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list > /etc/apt/sources.list.d/vistrel-src.list
+if [ ${#missing[@]} -gt 0 ] || [ $need_src -eq 1 ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps: missing packages (${missing[*]:-none}) or deb-src entries; run as root" \
+         "or install them" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  if [ $need_src -eq 1 ]; then
+    # Source entries let the Windows build take libjpeg-turbo from Debian's own source package.
+    if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+      sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
+        > /etc/apt/sources.list.d/vistrel-src.sources
+    else
+      sed -n 's/^deb /deb-src /p' /etc/apt/sources.list > /etc/apt/sources.list.d/vistrel-src.list
+    fi
+  fi
+  apt-get update -qq
+  if [ ${#missing[@]} -gt 0 ]; then
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
   fi
 fi
-apt-get update -qq
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+
+exec bash "$(dirname "$0")/fetch-jpeg-source.sh"

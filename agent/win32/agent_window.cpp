@@ -113,7 +113,7 @@ AgentWindow::AgentWindow(AgentOptions options)
     menu_ = nullptr;
   };
 
-  tray_ = &window_.Make<TrayIcon>(window_, services_.Notify);
+  tray_ = &window_.Make<TrayIcon>(window_, services_.Notify, services_.TrayIcons);
   tray_->SetAutoHideBalloon(true);
   tray_->SetTooltip(kAgentCaption);
   tray_->LoadIconResource(kIconActiveStartup);

@@ -32,6 +32,7 @@ struct AgentServices {
   // RegisterHotKey on the agent's window; false when another program has the key.
   std::function<bool(HWND window, int id, UINT modifiers, UINT virtual_key)> RegisterHotKey;
   ShellNotify Notify;
+  TrayIconFunctions TrayIcons;
 
   static AgentServices System();
 };

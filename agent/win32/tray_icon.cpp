@@ -35,7 +35,11 @@ BOOL SystemShellNotify(DWORD message, NOTIFYICONDATAA* data) {
   return Shell_NotifyIconA(message, data);
 }
 
-TrayIcon::TrayIcon(Window& owner, ShellNotify notify) : owner_(owner), notify_(std::move(notify)) {
+TrayIcon::TrayIcon(Window& owner, ShellNotify notify, TrayIconFunctions icons)
+    : owner_(owner),
+      notify_(std::move(notify)),
+      copy_icon_(std::move(icons.Copy)),
+      icon_(nullptr, std::move(icons.Destroy)) {
   data_.cbSize = kTrayIconDataSize;
   data_.hWnd = owner_.Handle();
   data_.uID = next_icon_id++;
@@ -74,7 +78,7 @@ void TrayIcon::Add() {
   data_.uID = id;
   data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   data_.uCallbackMessage = kTrayCallbackMessage;
-  data_.hIcon = icon_.Get();
+  data_.hIcon = icon_.get();
   CopyField(data_.szTip, FitField(tooltip_, sizeof data_.szTip));
   Notify(NIM_ADD);
 }
@@ -90,7 +94,7 @@ void TrayIcon::SetActive(bool active) {
 
 void TrayIcon::SetIcon(HICON icon) {
   if (!icon) return;
-  if (icon != icon_.Get()) icon_.Reset(icon);
+  if (icon != icon_.get()) icon_.reset(icon);
   if (!active_) return;
   data_.hIcon = icon;
   // With the balloon texts empty, this also closes a balloon that is showing.
@@ -105,7 +109,7 @@ HICON TrayIcon::LoadIconResource(const char* name) {
   auto shared = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), name, IMAGE_ICON,
                                               GetSystemMetrics(SM_CXSMICON),
                                               GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-  HICON icon = shared ? CopyIcon(shared) : nullptr;
+  HICON icon = shared ? copy_icon_(shared) : nullptr;
   if (icon) SetIcon(icon);
   return icon;
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 
 #include "platform/win32/unique_handle.h"
 #include "toolkit/timer.h"
@@ -36,10 +37,18 @@ struct TrayMouseInfo {
 using ShellNotify = std::function<BOOL(DWORD message, NOTIFYICONDATAA* data)>;
 BOOL SystemShellNotify(DWORD message, NOTIFYICONDATAA* data);
 
+// How the tray makes its own copy of a loaded icon and destroys the icons it owns: CopyIcon and
+// DestroyIcon, or stand-ins that count them for tests.
+struct TrayIconFunctions {
+  std::function<HICON(HICON shared)> Copy = [](HICON shared) { return CopyIcon(shared); };
+  std::function<void(HICON own)> Destroy = [](HICON own) { DestroyIcon(own); };
+};
+
 class TrayIcon {
  public:
   // The owner receives the icon's callback messages and must outlive the icon.
-  explicit TrayIcon(Window& owner, ShellNotify notify = SystemShellNotify);
+  explicit TrayIcon(Window& owner, ShellNotify notify = SystemShellNotify,
+                    TrayIconFunctions icons = {});
   TrayIcon(const TrayIcon&) = delete;
   TrayIcon& operator=(const TrayIcon&) = delete;
   // Removes the icon from the notification area.
@@ -52,7 +61,7 @@ class TrayIcon {
 
   // Takes the icon over (the previous one is destroyed); a null handle is ignored.
   void SetIcon(HICON icon);
-  HICON Icon() const { return icon_.Get(); }
+  HICON Icon() const { return icon_.get(); }
   // The named icon of the program at the small-icon size, as a copy the tray owns. Null when
   // there is none; then nothing changes.
   HICON LoadIconResource(const char* name);
@@ -87,9 +96,10 @@ class TrayIcon {
 
   Window& owner_;  // not owning
   ShellNotify notify_;
+  std::function<HICON(HICON)> copy_icon_;
   NOTIFYICONDATAA data_ = {};
   bool active_ = false;
-  UniqueIcon icon_;
+  std::unique_ptr<std::remove_pointer_t<HICON>, std::function<void(HICON)>> icon_;
   std::string tooltip_;
   std::uint16_t display_time_ = 0;
   std::unique_ptr<Timer> hide_timer_;

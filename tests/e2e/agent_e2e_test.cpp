@@ -21,38 +21,14 @@ namespace {
 constexpr DWORD kStartTimeoutMs = 30000;
 constexpr DWORD kExitTimeoutMs = 20000;
 
-struct WindowSearch {
-  DWORD process_id;
-  std::string caption;
-  std::string class_name;
-  bool visible_only;
-  std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<WindowSearch*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  if (pid != search->process_id) return TRUE;
-  if (search->visible_only && !IsWindowVisible(window)) return TRUE;
-  char text[256] = "";
-  if (!search->caption.empty()) {
-    GetWindowTextA(window, text, sizeof text);
-    if (search->caption != text) return TRUE;
-  }
-  if (!search->class_name.empty()) {
-    GetClassNameA(window, text, sizeof text);
-    if (search->class_name != text) return TRUE;
-  }
-  search->found.push_back(window);
-  return TRUE;
-}
-
 std::vector<HWND> WindowsOf(DWORD pid, const std::string& caption, const std::string& class_name,
                             bool visible_only) {
-  WindowSearch search{pid, caption, class_name, visible_only, {}};
-  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  if (pid == 0) return {};
+  return TopWindows(pid, [&](HWND window) {
+    return (!visible_only || IsWindowVisible(window)) &&
+           (caption.empty() || WindowText(window) == caption) &&
+           (class_name.empty() || ClassName(window) == class_name);
+  });
 }
 
 // Whether the shell knows the agent's icon: modifying nothing succeeds only for a known icon.

@@ -1,5 +1,6 @@
 #include "tests/e2e/e2e_support.h"
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -91,24 +92,98 @@ void WriteDesktopValue(const std::string& name, const std::string& value) {
 }
 
 namespace {
-struct BoxSearch {
+struct WindowSearch {
   DWORD process_id;
-  HWND box;
+  const std::function<bool(HWND)>& match;
+  std::vector<HWND> found;
 };
 
-BOOL CALLBACK FindBox(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<BoxSearch*>(param);
+BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
-  char class_name[64] = "";
-  GetClassNameA(window, class_name, sizeof class_name);
-  if (pid == search->process_id && std::string(class_name) == "#32770" && IsWindowVisible(window)) {
-    search->box = window;
-    return FALSE;
-  }
+  if ((search->process_id == 0 || pid == search->process_id) && search->match(window))
+    search->found.push_back(window);
   return TRUE;
 }
+}  // namespace
 
+std::vector<HWND> TopWindows(DWORD process_id, const std::function<bool(HWND)>& match) {
+  WindowSearch search{process_id, match, {}};
+  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::string WindowText(HWND window) {
+  char text[1024] = "";
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+std::string ClassName(HWND window) {
+  char name[256] = "";
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+std::vector<HWND> ConfigurationWindows(DWORD process_id) {
+  return TopWindows(process_id, [](HWND window) {
+    return IsWindowVisible(window) && WindowText(window).rfind('[', 0) == 0;
+  });
+}
+
+HWND WaitForConfigurationWindow(const Process& process) {
+  HWND found = nullptr;
+  WaitFor(
+      [&] {
+        std::vector<HWND> windows = ConfigurationWindows(process.Id());
+        found = windows.empty() ? nullptr : windows[0];
+        return found != nullptr;
+      },
+      30000);
+  return found;
+}
+
+namespace {
+struct ChildSearch {
+  const char* class_name;
+  const char* text;  // null: any
+  HWND found;
+};
+
+BOOL CALLBACK FindChild(HWND child, LPARAM param) {
+  auto* search = reinterpret_cast<ChildSearch*>(param);
+  char name[64] = "";
+  GetClassNameA(child, name, sizeof name);
+  if (lstrcmpiA(name, search->class_name) != 0) return TRUE;
+  if (search->text) {
+    char text[256] = "";
+    GetWindowTextA(child, text, sizeof text);
+    if (std::strcmp(text, search->text) != 0) return TRUE;
+  }
+  search->found = child;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND Child(HWND window, const char* class_name, const char* text) {
+  ChildSearch search{class_name, text, nullptr};
+  EnumChildWindows(window, FindChild, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+void WritePictureList(const std::string& dir, const std::vector<std::string>& pictures) {
+  std::string list;
+  for (std::size_t i = 0; i < pictures.size(); ++i) {
+    std::string name = dir + static_cast<char>('a' + i) + ".bmp";
+    test::WriteBytes(name, pictures[i]);
+    list += "1" + name + "\r\n";
+  }
+  test::WriteBytes(dir + "list.txt", list);
+}
+
+namespace {
 BOOL CALLBACK CollectText(HWND child, LPARAM param) {
   char class_name[64] = "";
   GetClassNameA(child, class_name, sizeof class_name);
@@ -125,12 +200,13 @@ BOOL CALLBACK CollectText(HWND child, LPARAM param) {
 std::string TakeMessageBoxText(DWORD process_id, DWORD timeout_ms) {
   DWORD start = GetTickCount();
   while (GetTickCount() - start < timeout_ms) {
-    BoxSearch search{process_id, nullptr};
-    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
-    if (search.box) {
+    const std::vector<HWND> boxes = TopWindows(process_id, [](HWND window) {
+      return ClassName(window) == "#32770" && IsWindowVisible(window);
+    });
+    if (!boxes.empty()) {
       std::string text;
-      EnumChildWindows(search.box, CollectText, reinterpret_cast<LPARAM>(&text));
-      PostMessageA(search.box, WM_COMMAND, IDOK, 0);
+      EnumChildWindows(boxes[0], CollectText, reinterpret_cast<LPARAM>(&text));
+      PostMessageA(boxes[0], WM_COMMAND, IDOK, 0);
       return text;
     }
     Sleep(100);

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace vistrel::e2e {
 
@@ -44,6 +45,23 @@ DWORD RunToEnd(const std::string& command_line, DWORD timeout_ms = 60000);
 // HKEY_CURRENT_USER\Control Panel\Desktop values.
 std::string ReadDesktopValue(const std::string& name);
 void WriteDesktopValue(const std::string& name, const std::string& value);
+
+// The top-level windows of the process (0: of any process) that match.
+std::vector<HWND> TopWindows(DWORD process_id, const std::function<bool(HWND)>& match);
+std::string WindowText(HWND window);
+std::string ClassName(HWND window);
+
+// The first child window of the class (any case) and, when given, the text; null when none.
+HWND Child(HWND window, const char* class_name, const char* text = nullptr);
+
+// The visible configuration windows (caption "[list path]") of the process (0: of any).
+std::vector<HWND> ConfigurationWindows(DWORD process_id);
+// The process's configuration window once it shows its list path in its caption; null when it
+// does not within 30 seconds.
+HWND WaitForConfigurationWindow(const Process& process);
+
+// Writes each picture as a.bmp, b.bmp, ... in dir, and list.txt naming them in that order.
+void WritePictureList(const std::string& dir, const std::vector<std::string>& pictures);
 
 // The text of a message box of the process, once it shows one (empty after the timeout);
 // the box is then closed.

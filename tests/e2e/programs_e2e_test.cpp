@@ -22,61 +22,8 @@ constexpr char kWindowClass[] = "TVistrelWindow";
 // The list menu's "Tile", as the window's menu sends it.
 constexpr WPARAM kWindowCommandTile = 2006;
 
-struct Search {
-  DWORD process_id;
-  std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectForms(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<Search*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  char caption[1024] = "";
-  GetWindowTextA(window, caption, sizeof caption);
-  if ((search->process_id == 0 || pid == search->process_id) && IsWindowVisible(window) &&
-      caption[0] == '[')
-    search->found.push_back(window);
-  return TRUE;
-}
-
-// Visible configuration windows (caption "[list path]"), of one process or of all (0).
 std::vector<HWND> Forms(DWORD process_id) {
-  Search search{process_id, {}};
-  EnumWindows(CollectForms, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-HWND WaitForFormOf(const Process& process) {
-  HWND form = nullptr;
-  WaitFor(
-      [&] {
-        std::vector<HWND> forms = Forms(process.Id());
-        form = forms.empty() ? nullptr : forms[0];
-        return form != nullptr;
-      },
-      30000);
-  return form;
-}
-
-std::string Caption(HWND window) {
-  char caption[1024] = "";
-  GetWindowTextA(window, caption, sizeof caption);
-  return caption;
-}
-
-BOOL CALLBACK FindButton(HWND child, LPARAM param) {
-  auto* search = reinterpret_cast<std::pair<const char*, HWND>*>(param);
-  char text[64] = "";
-  GetWindowTextA(child, text, sizeof text);
-  if (std::string(text) != search->first) return TRUE;
-  search->second = child;
-  return FALSE;
-}
-
-HWND Button(HWND form, const char* text) {
-  std::pair<const char*, HWND> search{text, nullptr};
-  EnumChildWindows(form, FindButton, reinterpret_cast<LPARAM>(&search));
-  return search.second;
+  return ConfigurationWindows(process_id);
 }
 
 // The agent: its toolkit window of that caption (an About box has the same caption).
@@ -121,7 +68,7 @@ TEST(ProgramsE2E, AListHeldWhileTheWindowStartsKeepsEveryLineAfterAnEdit) {
   Process window(Quoted(dir + "vistrel.exe"), dir);
   const std::string box = TakeMessageBoxText(window.Id(), 30000);
   EXPECT_NE(box.find("Cannot read \"" + dir + "list.txt\""), std::string::npos) << box;
-  HWND form = WaitForFormOf(window);
+  HWND form = WaitForConfigurationWindow(window);
   ASSERT_NE(form, nullptr);
   CloseHandle(held);
   EXPECT_EQ(FileBytes(dir + "list.txt"), original);
@@ -191,12 +138,12 @@ TEST(ProgramsE2E, AReadOnlyProgramFolderKeepsTheFilesInTheUsersFolder) {
   const std::string user = UserDir();
 
   Process window(Quoted(dir + "vistrel.exe"), dir);
-  HWND form = WaitForFormOf(window);
+  HWND form = WaitForConfigurationWindow(window);
   ASSERT_NE(form, nullptr);
-  EXPECT_EQ(Caption(form), "[" + user + "list.txt]");
+  EXPECT_EQ(WindowText(form), "[" + user + "list.txt]");
   EXPECT_EQ(FileBytes(user + "list.txt"), FileBytes(dir + "list.txt")) << "taken along";
   EXPECT_EQ(Setting(user, "Interval"), "15") << "the settings taken along";
-  PostMessageA(Button(form, "OK"), BM_CLICK, 0, 0);
+  PostMessageA(Child(form, "Button", "OK"), BM_CLICK, 0, 0);
   EXPECT_EQ(window.Wait(20000), 0u);
   EXPECT_EQ(Setting(user, "StartHidden"), "0") << "OK wrote to the user's folder";
 
@@ -239,14 +186,9 @@ TEST(ProgramsE2E, TheEndOfTheSessionKeepsAResumedAgentRunning) {
 TEST(ProgramsE2E, OkReachesTheAgentWhileItsAboutBoxIsOpen) {
   AgentCloser closer;
   std::string dir = FreshProgramDir("about_open", {"vistrel.exe", "vistrel_agent.exe"});
-  const std::string pictures[] = {test::Bmp24(3, 3, 1), test::Bmp24(4, 3, 2), test::Bmp24(5, 3, 3)};
-  std::string list;
-  for (int i = 0; i < 3; ++i) {
-    std::string name = dir + static_cast<char>('a' + i) + ".bmp";
-    test::WriteBytes(name, pictures[i]);
-    list += "1" + name + "\r\n";
-  }
-  test::WriteBytes(dir + "list.txt", list);
+  const std::vector<std::string> pictures = {test::Bmp24(3, 3, 1), test::Bmp24(4, 3, 2),
+                                             test::Bmp24(5, 3, 3)};
+  WritePictureList(dir, pictures);
   test::WriteBytes(dir + "vistrel.ini", "[Settings]\r\nRandomWallpaper=0\r\nLastIndex=1\r\n");
 
   Process agent(Quoted(dir + "vistrel_agent.exe"), dir);
@@ -262,7 +204,7 @@ TEST(ProgramsE2E, OkReachesTheAgentWhileItsAboutBoxIsOpen) {
       20000));
 
   Process window(Quoted(dir + "vistrel.exe"), dir);
-  HWND form = WaitForFormOf(window);
+  HWND form = WaitForConfigurationWindow(window);
   ASSERT_NE(form, nullptr);
   HWND list_view = FindWindowExA(form, nullptr, WC_LISTVIEWA, nullptr);
   ASSERT_NE(list_view, nullptr);
@@ -275,7 +217,7 @@ TEST(ProgramsE2E, OkReachesTheAgentWhileItsAboutBoxIsOpen) {
         return (SendMessageA(list_view, LVM_GETITEMSTATE, 2, LVIS_SELECTED) & LVIS_SELECTED) != 0;
       },
       10000));
-  PostMessageA(Button(form, "OK"), BM_CLICK, 0, 0);
+  PostMessageA(Child(form, "Button", "OK"), BM_CLICK, 0, 0);
   EXPECT_EQ(window.Wait(20000), 0u);
   EXPECT_EQ(Setting(dir, "LastIndex"), "2");
 
@@ -305,7 +247,7 @@ TEST(ProgramsE2E, ASecondStartLeavesOneWindowAndOneAgent) {
   AgentCloser closer;
   std::string dir = FreshProgramDir("second_start", {"vistrel.exe", "vistrel_agent.exe"});
   Process first(Quoted(dir + "vistrel.exe"), dir);
-  HWND form = WaitForFormOf(first);
+  HWND form = WaitForConfigurationWindow(first);
   ASSERT_NE(form, nullptr);
   Process second(Quoted(dir + "vistrel.exe"), dir);
   EXPECT_EQ(second.Wait(20000), 0u) << "the second start ends by itself";

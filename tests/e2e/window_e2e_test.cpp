@@ -9,9 +9,11 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "tests/e2e/e2e_support.h"
 #include "tests/support/test_support.h"
+#include "tests/tools/list_row_bounds.h"
 
 namespace vistrel::e2e {
 namespace {
@@ -20,84 +22,10 @@ constexpr char kAgentTitle[] = "Vistrel Agent";
 // The agent's menu item "Next", as its menu sends it.
 constexpr WPARAM kAgentCommandNext = 1004;
 
-struct WindowSearch {
-  DWORD process_id;
-  HWND found;
-};
-
-BOOL CALLBACK FindConfigurationWindow(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<WindowSearch*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  char caption[1024] = "";
-  GetWindowTextA(window, caption, sizeof caption);
-  if (pid == search->process_id && IsWindowVisible(window) && caption[0] == '[') {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-// The process's configuration window, once it shows its list path in its caption.
-HWND WaitForWindowOf(const Process& process) {
-  WindowSearch search{process.Id(), nullptr};
-  WaitFor(
-      [&] {
-        EnumWindows(FindConfigurationWindow, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-      },
-      30000);
-  return search.found;
-}
-
-struct ChildSearch {
-  const char* class_name;
-  const char* text;  // null: any
-  HWND found;
-};
-
-BOOL CALLBACK FindChild(HWND child, LPARAM param) {
-  auto* search = reinterpret_cast<ChildSearch*>(param);
-  char name[64] = "";
-  GetClassNameA(child, name, sizeof name);
-  if (lstrcmpiA(name, search->class_name) != 0) return TRUE;
-  if (search->text) {
-    char text[256] = "";
-    GetWindowTextA(child, text, sizeof text);
-    if (std::strcmp(text, search->text) != 0) return TRUE;
-  }
-  search->found = child;
-  return FALSE;
-}
-
-HWND Child(HWND window, const char* class_name, const char* text = nullptr) {
-  ChildSearch search{class_name, text, nullptr};
-  EnumChildWindows(window, FindChild, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-// A list row's rectangle, asked through memory in the list's own process (the message carries a
-// pointer); empty when it cannot be had.
+// A list row's rectangle; empty when it cannot be had.
 RECT RowBounds(HWND list, int row) {
   RECT bounds = {0, 0, 0, 0};
-  DWORD pid = 0;
-  GetWindowThreadProcessId(list, &pid);
-  HANDLE process =
-      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-  if (!process) return bounds;
-  void* remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
-  if (remote) {
-    RECT request = {LVIR_BOUNDS, 0, 0, 0};
-    RECT answer = {};
-    SIZE_T moved = 0;
-    if (WriteProcessMemory(process, remote, &request, sizeof request, &moved) &&
-        SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(row),
-                     reinterpret_cast<LPARAM>(remote)) &&
-        ReadProcessMemory(process, remote, &answer, sizeof answer, &moved))
-      bounds = answer;
-    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-  }
-  CloseHandle(process);
+  test::ListRowBounds(list, row, bounds);
   return bounds;
 }
 
@@ -154,7 +82,7 @@ TEST(WindowE2E, StartedElsewhereTheAgentButtonStartsTheAgentBesideIt) {
   std::string dir = FreshProgramDir("window_elsewhere", {"vistrel.exe", "vistrel_agent.exe"});
   std::string elsewhere = test::FreshDir("window_elsewhere_cwd");
   Process window("\"" + dir + "vistrel.exe\"", elsewhere);
-  HWND form = WaitForWindowOf(window);
+  HWND form = WaitForConfigurationWindow(window);
   ASSERT_NE(form, nullptr);
   EXPECT_EQ(FileBytes(dir + "list.txt"), "")
       << "the list beside the program, not in the current folder";
@@ -194,7 +122,7 @@ TEST(WindowE2E, StartWithWindowsWritesAndRemovesTheRunValue) {
   std::string dir = FreshProgramDir("window_run_value", {"vistrel.exe"});
   for (bool check : {true, false}) {
     Process window("\"" + dir + "vistrel.exe\"", dir);
-    HWND form = WaitForWindowOf(window);
+    HWND form = WaitForConfigurationWindow(window);
     ASSERT_NE(form, nullptr);
     HWND box = Child(form, "Button", "Start with Windows");
     ASSERT_NE(box, nullptr);
@@ -221,7 +149,7 @@ TEST(WindowE2E, DoubleClickOnARowAppliesIt) {
   WriteDesktopValue("TileWallpaper", "before-tile");
 
   Process window("\"" + dir + "vistrel.exe\"", dir);
-  HWND form = WaitForWindowOf(window);
+  HWND form = WaitForConfigurationWindow(window);
   ASSERT_NE(form, nullptr);
   HWND list = Child(form, WC_LISTVIEWA);
   ASSERT_NE(list, nullptr);
@@ -243,7 +171,7 @@ TEST(WindowE2E, TheAgentButtonStartsTheAgentAndTurnsDisabled) {
   test::WriteBytes(dir + "vistrel.ini", "[Settings]\r\nViewerPath=" + dir + "vistrel.exe\r\n");
 
   Process window("\"" + dir + "vistrel.exe\"", dir);
-  HWND form = WaitForWindowOf(window);
+  HWND form = WaitForConfigurationWindow(window);
   ASSERT_NE(form, nullptr);
   HWND agent_button = Child(form, "Button", "Agent");
   ASSERT_NE(agent_button, nullptr);
@@ -267,21 +195,16 @@ TEST(WindowE2E, OkStoresTheSelectedRowAndTheAgentGoesOnFromThere) {
   AgentCloser closer;
   AgentCloser::Close();
   std::string dir = FreshProgramDir("window_last_index", {"vistrel.exe", "vistrel_agent.exe"});
-  const std::string pictures[] = {test::Bmp24(3, 3, 1), test::Bmp24(4, 3, 2), test::Bmp24(5, 3, 3)};
-  std::string list;
-  for (int i = 0; i < 3; ++i) {
-    std::string name = dir + static_cast<char>('a' + i) + ".bmp";
-    test::WriteBytes(name, pictures[i]);
-    list += "1" + name + "\r\n";
-  }
-  test::WriteBytes(dir + "list.txt", list);
+  const std::vector<std::string> pictures = {test::Bmp24(3, 3, 1), test::Bmp24(4, 3, 2),
+                                             test::Bmp24(5, 3, 3)};
+  WritePictureList(dir, pictures);
   test::WriteBytes(dir + "vistrel.ini", "[Settings]\r\nViewerPath=" + dir +
                                             "vistrel.exe\r\nRandomWallpaper=0\r\nLastIndex=1\r\n");
 
   Process agent("\"" + dir + "vistrel_agent.exe\"", dir);
   ASSERT_TRUE(WaitFor([] { return FindWindowA(nullptr, kAgentTitle) != nullptr; }, 30000));
   Process window("\"" + dir + "vistrel.exe\"", dir);
-  HWND form = WaitForWindowOf(window);
+  HWND form = WaitForConfigurationWindow(window);
   ASSERT_NE(form, nullptr);
   HWND list_view = Child(form, WC_LISTVIEWA);
   HWND ok = Child(form, "Button", "OK");

@@ -4,14 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common/exception.h"
-#include "imaging/data_stream.h"
 #include "imaging/raster_bitmap.h"
+#include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace vistrel;
-  auto in = CreateMemoryStream();
-  in->Assign(data, size);
+  auto in = fuzz::StreamOf(data, size);
   TRasterBitmap bmp;
   try {
     bmp.LoadFromStream(*in);
@@ -29,9 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto out = CreateMemoryStream();
   bmp.SaveToStream(*out);
   TRasterBitmap again;
-  auto reread = CreateMemoryStream();
-  reread->Assign(out->Memory(), static_cast<std::size_t>(out->Size()));
-  again.LoadFromStream(*reread);
+  again.LoadFromStream(*fuzz::StreamOf(out->Memory(), static_cast<std::size_t>(out->Size())));
   if (again.PixelMemorySize() != bmp.PixelMemorySize() ||
       std::memcmp(again.PixelMemory(), bmp.PixelMemory(), bmp.PixelMemorySize()) != 0 ||
       std::memcmp(again.Header(), bmp.Header(), 40) != 0) {

@@ -5,33 +5,20 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "common/exception.h"
-#include "imaging/data_stream.h"
 #include "imaging/psd_reader.h"
+#include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace vistrel;
-  auto in = CreateMemoryStream();
-  in->Assign(data, size);
   TPSDGraphic psd;
   try {
-    psd.LoadFromStream(*in);
+    psd.LoadFromStream(*fuzz::StreamOf(data, size));
   } catch (const Exception& e) {
-    const std::uint32_t code = e.Code();
-    if (e.Kind() != kGraphicErrorKind ||
-        !(code == kMsgInvalidImage || code == kMsgUnsupportedFormat ||
-          (code >= 14 && code <= 17))) {
-      std::abort();
-    }
+    fuzz::RequireReaderMessage(e, {kMsgInvalidImage, kMsgUnsupportedFormat, 14, 15, 16, 17});
     return 0;
   }
   TRasterBitmap& bmp = *psd.Bitmap;
   if (bmp.IsEmpty()) return 0;
-  unsigned sum = 0;
-  const std::uint32_t rowSize = bmp.ScanLineSize();
-  for (std::int32_t y = 0; y < bmp.Height(); ++y) {
-    const std::uint8_t* row = bmp.ScanLine(y);
-    for (std::uint32_t x = 0; x < rowSize; ++x) sum += row[x];
-  }
-  return static_cast<int>(sum & 0);
+  fuzz::ReadEveryRow(bmp);
+  return 0;
 }

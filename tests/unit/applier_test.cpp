@@ -4,49 +4,11 @@
 #include <vector>
 
 #include "app/logic/applier.h"
-#include "app/logic/command_line.h"
-#include "app/logic/image_files.h"
 #include "platform/files.h"
 #include "tests/support/test_support.h"
 
 namespace vistrel {
 namespace {
-
-TEST(CommandLine, FirstArgumentLosesItsOuterQuotes) {
-  EXPECT_EQ(FirstArgument("vistrel.exe \"3C:\\Pictures\\Beach.JPG\""), "3C:\\Pictures\\Beach.JPG");
-  EXPECT_EQ(FirstArgument("\"C:\\Program Files\\v\\vistrel.exe\" \"2C:\\sea side.jpg\""),
-            "2C:\\sea side.jpg");
-  EXPECT_EQ(FirstArgument("vistrel.exe 1C:\\a.bmp 2C:\\b.bmp"), "1C:\\a.bmp");
-  EXPECT_EQ(FirstArgument("vistrel.exe\t\x01 \"3\" "), "3");
-}
-
-TEST(CommandLine, QuotesInsideTheArgumentStay) {
-  EXPECT_EQ(FirstArgument("vistrel.exe 3\"C:\\a b.bmp\""), "3\"C:\\a b.bmp\"");
-  EXPECT_EQ(FirstArgument("vistrel.exe 1C:\\x\"y z\"w q"), "1C:\\x\"y z\"w");
-  EXPECT_EQ(FirstArgument("vistrel.exe \""), "\"") << "a lone quote is shorter than two";
-  EXPECT_EQ(FirstArgument("vistrel.exe \"1C:\\open"), "\"1C:\\open") << "unclosed: no pair";
-}
-
-TEST(CommandLine, AdjacentQuotePairsAndBlanksAreSkipped) {
-  EXPECT_EQ(FirstArgument("vistrel.exe \"\" \"1C:\\a.bmp\""), "1C:\\a.bmp");
-  EXPECT_EQ(FirstArgument("vistrel.exe \"\"\"\" 2x"), "2x");
-  EXPECT_EQ(FirstArgument("vistrel.exe"), "");
-  EXPECT_EQ(FirstArgument("vistrel.exe    "), "");
-  EXPECT_EQ(FirstArgument("\"C:\\a b\\vistrel.exe\""), "");
-}
-
-TEST(ImageFiles, ExtensionIsFromTheLastDotLowered) {
-  EXPECT_EQ(ImageExtension("C:\\Pictures\\Beach.JPG"), ".jpg");
-  EXPECT_EQ(ImageExtension("C:\\My.Pictures\\sunset"), ".pictures\\sunset");
-  EXPECT_EQ(ImageExtension("C:\\pictures\\sunset"), "");
-  EXPECT_EQ(ImageExtension("a.tar.BMP"), ".bmp");
-  EXPECT_EQ(ImageExtension("x.\xC4Z"), ".\xC4z") << "only A to Z are lowered";
-  EXPECT_TRUE(IsSupportedImage("a.gif") && IsSupportedImage("a.PNG") && IsSupportedImage("a.psd"));
-  EXPECT_TRUE(IsSupportedImage("a.jpg") && IsSupportedImage("a.Jpeg"));
-  EXPECT_TRUE(IsSupportedImage("C:\\a\\B.BMP"));
-  EXPECT_FALSE(IsSupportedImage("C:\\My.Pictures\\sunset"));
-  EXPECT_FALSE(IsSupportedImage("C:\\a\\b.tiff"));
-}
 
 struct FakeDesktop : DesktopHost {
   std::vector<std::string> calls;

@@ -20,6 +20,7 @@
 #include "imaging/data_stream.h"
 #include "imaging/raster_bitmap.h"
 #include "platform/files.h"
+#include "tests/support/damage_sweep.h"
 #include "tests/support/test_support.h"
 
 namespace vistrel {
@@ -370,13 +371,14 @@ TEST_F(BmpCorpusReference, QuestionableFilesThatBothReadAgree) {
 void MutateAndLoad(const std::string& name) {
   const Bytes original = FileBytes(name);
   ASSERT_FALSE(original.empty()) << name;
-  Bytes buffer = original;
   std::map<Outcome, int> counts;
   // Header changes choose new paths through saving and conversion; pixel changes do not, so
   // those only load (which keeps the loop quick).
-  auto run = [&](std::size_t size, bool header_changed) {
+  auto run = [&](const std::string& bytes, const test::Damage& damage) {
+    const bool header_changed = damage.kind == test::Damage::Kind::kCut || damage.at < 54;
     TRasterBitmap bmp;
-    Outcome outcome = LoadBytes(buffer.data(), size, bmp);
+    Outcome outcome =
+        LoadBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), bmp);
     ++counts[outcome];
     if (outcome != Outcome::kLoaded || !header_changed) return;
     // A changed size in a run-length header can make a valid sparse picture of hundreds of
@@ -386,24 +388,11 @@ void MutateAndLoad(const std::string& name) {
     bmp.SaveToStream(*out);
     TRasterBitmap again;
     LoadBytes(out->Memory(), static_cast<std::size_t>(out->Size()), again);
-    EXPECT_EQ(again.PixelMemorySize(), bmp.PixelMemorySize());
+    EXPECT_EQ(again.PixelMemorySize(), bmp.PixelMemorySize()) << damage.Describe();
     bmp.SetFormat(TRasterFormat::rf24Bit);
     bmp.SetFormat(TRasterFormat::rf4Bit);
   };
-  for (std::size_t i = 0; i < original.size() && !::testing::Test::HasFailure(); ++i) {
-    for (int bit = 0; bit < 8; ++bit) {
-      buffer[i] = static_cast<std::uint8_t>(original[i] ^ (1 << bit));
-      run(buffer.size(), i < 54);
-    }
-    for (std::uint8_t value : {std::uint8_t{0}, std::uint8_t{255}}) {
-      buffer[i] = value;
-      run(buffer.size(), i < 54);
-    }
-    buffer[i] = original[i];
-  }
-  for (std::size_t size = 0; size < original.size() && !::testing::Test::HasFailure(); ++size) {
-    run(size, true);
-  }
+  test::SweepDamage(std::string(original.begin(), original.end()), {}, run);
   EXPECT_GT(counts[Outcome::kLoaded], 0) << name;
   EXPECT_GT(counts[Outcome::kEmpty], 0) << name;
 }

@@ -16,7 +16,9 @@
 #include "common/exception.h"
 #include "imaging/data_stream.h"
 #include "imaging/raster_bitmap.h"
+#include "tests/support/damage_sweep.h"
 #include "tests/support/test_support.h"
+#include "tests/unit/reader_load.h"
 
 namespace vistrel {
 namespace {
@@ -134,17 +136,8 @@ struct Loaded {
 
 Loaded Load(const std::string& bytes) {
   Loaded out;
-  std::unique_ptr<TMemoryStream> stream = CreateMemoryStream();
-  stream->Assign(bytes.data(), bytes.size());
-  try {
-    out.reader->LoadFromStream(*stream);
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Kind(), kGraphicErrorKind);
-    out.message = static_cast<int>(e.Code());
-    if (e.Code() == 1) {
-      EXPECT_EQ(e.Message(), "Cannot load image. Invalid or unexpected GIF image format.");
-    }
-  }
+  out.message = test::LoadMessage(*out.reader, bytes,
+                                  "Cannot load image. Invalid or unexpected GIF image format.");
   return out;
 }
 
@@ -532,23 +525,14 @@ TEST(GifCorpus, DamagedCopiesEndCleanly) {
   for (const char* name : {"gif/wuffs/hippopotamus.interlaced.gif", "gif/pillow/hopper.gif",
                            "gif/oiio-images/gif_oiio_logo_with_alpha.gif"}) {
     SCOPED_TRACE(name);
-    const std::string original = test::ReadBytes(test::DataPath(name));
-    const std::size_t limit = std::min<std::size_t>(original.size(), 1200);
-    for (std::size_t at = 0; at < limit; ++at) {
-      for (int change : {0x01, 0x10, 0x80, -1, -2}) {
-        std::string bytes = original;
-        if (change == -1) {
-          bytes[at] = '\0';
-        } else if (change == -2) {
-          bytes[at] = '\xFF';
-        } else {
-          bytes[at] = static_cast<char>(bytes[at] ^ change);
-        }
-        const int message = Load(bytes).message;
-        ASSERT_TRUE(message == 0 || message == 1) << at;
-      }
-      ASSERT_TRUE(Load(original.substr(0, at)).message <= 1);
-    }
+    test::DamageSweep sweep;
+    sweep.limit = 1200;
+    sweep.flips = {0x01, 0x10, 0x80};
+    test::SweepDamage(test::ReadBytes(test::DataPath(name)), sweep,
+                      [](const std::string& bytes, const test::Damage& damage) {
+                        const int message = Load(bytes).message;
+                        ASSERT_TRUE(message == 0 || message == 1) << damage.Describe();
+                      });
   }
 }
 

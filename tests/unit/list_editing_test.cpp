@@ -1,33 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <set>
-
 #include "app/logic/list_editing.h"
 #include "common/list_file.h"
 #include "platform/text_compare.h"
 #include "tests/support/test_support.h"
+#include "tests/unit/list_fixture.h"
 
 namespace vistrel {
 namespace {
 
 using Lines = std::vector<std::string>;
 
-struct Fixture {
-  std::set<std::string> existing;
-  WallpaperList list{[this](const std::string& p) { return existing.count(p) > 0; },
-                     CompareTextIgnoreCase};
-  std::string path;
-
-  explicit Fixture(const std::string& name) {
-    path = test::FreshDir(name) + "list.txt";
-    list.Load(path);  // creates it empty: just "No Wallpaper"
-  }
-  Lines Images() const {
-    Lines out;
-    for (const ListRow& row : list.Rows()) out.push_back(row.image);
-    return out;
-  }
-};
+using test::ListFixture;
 
 TEST(ListEditing, FolderMasksForEveryKindTheApplierReadsWithOneSeparator) {
   EXPECT_EQ(FolderImageMasks("C:\\Pictures"),
@@ -40,7 +24,8 @@ TEST(ListEditing, FolderMasksForEveryKindTheApplierReadsWithOneSeparator) {
 }
 
 TEST(ListEditing, FolderFilesBecomeCenterRowsInListingOrder) {
-  Fixture f("le_folder");
+  ListFixture f("le_folder");
+  f.Load();
   // What the listing gives for a folder with a.png, b.bmp and c.psd: the .bmp mask comes first.
   // A name that two masks both match is added once.
   AddFolderFiles(f.list, "C:\\pics", {"b.bmp", "a.png", "c.psd", "a.png"});
@@ -53,7 +38,8 @@ TEST(ListEditing, FolderFilesBecomeCenterRowsInListingOrder) {
 }
 
 TEST(ListEditing, DroppedFilesInAnyCaseAndOneRewriteForTheDrop) {
-  Fixture f("le_drop");
+  ListFixture f("le_drop");
+  f.Load();
   Lines refused;
   std::vector<Lines> saved;  // what the file would hold after each save
   auto on_added = [&] {
@@ -78,7 +64,8 @@ TEST(ListEditing, DroppedFilesInAnyCaseAndOneRewriteForTheDrop) {
 }
 
 TEST(ListEditing, ThreeDroppedFilesGoToTheirSortedPlacesAfterASort) {
-  Fixture f("le_drop_sorted");
+  ListFixture f("le_drop_sorted");
+  f.Load();
   AddFolderFiles(f.list, "C:\\p", {"m.bmp"});
   f.list.SortByColumn(1);  // by Style, ascending: "" (No Wallpaper) before "Center"
   f.list.SortByColumn(0);  // by Image, descending now

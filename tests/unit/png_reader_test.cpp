@@ -22,6 +22,7 @@
 #include "imaging/data_stream.h"
 #include "imaging/png_reader.h"
 #include "imaging/raster_bitmap.h"
+#include "tests/support/damage_sweep.h"
 #include "tests/support/test_support.h"
 
 namespace vistrel {
@@ -925,33 +926,20 @@ TEST(PngMutation, EveryChangedByteAndEveryCutEndsInAPictureOrAMessage) {
   std::map<std::uint32_t, std::size_t> messages;
   for (const char* name :
        {"png/pngsuite/basn0g01.png", "png/pngsuite/basi3p02.png", "png/pngsuite/basn6a08.png"}) {
-    const std::string original = DataFile(name);
-    auto check = [&](const std::string& bytes, const std::string& what) {
-      TPNGGraphic reader;
-      Outcome outcome = Load(reader, bytes);
-      ++cases;
-      if (outcome.loaded) {
-        ++pictures;
-        EXPECT_NE(reader.Bitmap, nullptr) << name << " " << what;
-      } else {
-        ++messages[outcome.code];
-        EXPECT_TRUE(pngMessages.count(outcome.code))
-            << name << " " << what << ": " << outcome.message;
-      }
-    };
-    for (std::size_t i = 0; i < original.size(); ++i) {
-      std::string bytes = original;
-      for (int bit = 0; bit < 8; ++bit) {
-        bytes[i] = static_cast<char>(original[i] ^ (1 << bit));
-        check(bytes, "byte " + std::to_string(i) + " bit " + std::to_string(bit));
-      }
-      bytes[i] = 0;
-      check(bytes, "byte " + std::to_string(i) + " = 0");
-      bytes[i] = static_cast<char>(0xFF);
-      check(bytes, "byte " + std::to_string(i) + " = 255");
-    }
-    for (std::size_t length = 0; length < original.size(); ++length)
-      check(original.substr(0, length), "cut at " + std::to_string(length));
+    test::SweepDamage(DataFile(name), {},
+                      [&](const std::string& bytes, const test::Damage& damage) {
+                        TPNGGraphic reader;
+                        Outcome outcome = Load(reader, bytes);
+                        ++cases;
+                        if (outcome.loaded) {
+                          ++pictures;
+                          EXPECT_NE(reader.Bitmap, nullptr) << name << " " << damage.Describe();
+                        } else {
+                          ++messages[outcome.code];
+                          EXPECT_TRUE(pngMessages.count(outcome.code))
+                              << name << " " << damage.Describe() << ": " << outcome.message;
+                        }
+                      });
   }
   EXPECT_GT(pictures, 0u);
   EXPECT_GT(messages[6], 0u);

@@ -17,7 +17,9 @@
 #include "common/exception.h"
 #include "imaging/data_stream.h"
 #include "imaging/raster_bitmap.h"
+#include "tests/support/damage_sweep.h"
 #include "tests/support/test_support.h"
+#include "tests/unit/reader_load.h"
 
 namespace vistrel {
 namespace {
@@ -101,17 +103,8 @@ struct Loaded {
 
 Loaded Load(const std::string& bytes) {
   Loaded out;
-  std::unique_ptr<TMemoryStream> stream = CreateMemoryStream();
-  stream->Assign(bytes.data(), bytes.size());
-  try {
-    out.reader->LoadFromStream(*stream);
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Kind(), kGraphicErrorKind);
-    out.message = static_cast<int>(e.Code());
-    if (e.Code() == 1) {
-      EXPECT_EQ(e.Message(), "Cannot load image. Invalid or unexpected PSD or PDD image format.");
-    }
-  }
+  out.message = test::LoadMessage(
+      *out.reader, bytes, "Cannot load image. Invalid or unexpected PSD or PDD image format.");
   return out;
 }
 
@@ -704,26 +697,16 @@ TEST(PsdCorpus, DamagedCopiesEndCleanly) {
   for (const char* name : {"psd/psd-tools/colormodes/4x4_8bit_rgb.psd", "psd/pillow/rgba.psd",
                            "psd/psd-tools/colormodes/4x4_8bit_index_color.psd"}) {
     SCOPED_TRACE(name);
-    const std::string original = test::ReadBytes(test::DataPath(name));
-    const std::size_t limit = std::min<std::size_t>(original.size(), 1500);
-    for (std::size_t at = 0; at < limit; ++at) {
-      for (int change : {0x01, 0x10, 0x80, -1, -2}) {
-        std::string bytes = original;
-        if (change == -1) {
-          bytes[at] = '\0';
-        } else if (change == -2) {
-          bytes[at] = '\xFF';
-        } else {
-          bytes[at] = static_cast<char>(bytes[at] ^ change);
-        }
-        const int message = Load(bytes).message;
-        ASSERT_TRUE(message == 0 || message == 1 || message == 4 ||
-                    (message >= 14 && message <= 17))
-            << at;
-      }
-      const int cut = Load(original.substr(0, at)).message;
-      ASSERT_TRUE(cut == 0 || cut == 1 || cut == 4 || (cut >= 14 && cut <= 17)) << at;
-    }
+    test::DamageSweep sweep;
+    sweep.limit = 1500;
+    sweep.flips = {0x01, 0x10, 0x80};
+    test::SweepDamage(test::ReadBytes(test::DataPath(name)), sweep,
+                      [](const std::string& bytes, const test::Damage& damage) {
+                        const int message = Load(bytes).message;
+                        ASSERT_TRUE(message == 0 || message == 1 || message == 4 ||
+                                    (message >= 14 && message <= 17))
+                            << damage.Describe();
+                      });
   }
 }
 

@@ -1,4 +1,5 @@
-// The agent's rotation, settings and texts, against real list and settings files.
+// The agent's rotation: the countdown, the orders, the history, against real list and settings
+// files.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,12 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "agent/logic/about_text.h"
 #include "agent/logic/agent_settings.h"
 #include "agent/logic/agent_texts.h"
-#include "agent/logic/hot_keys.h"
 #include "agent/logic/rotation.h"
-#include "agent/logic/tray_text.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "tests/support/test_support.h"
@@ -276,43 +274,6 @@ TEST(History, FileLinesAreReadSafelyAndCutToTheLength) {
   const std::vector<HistoryItem> kept = ParseHistory(many);
   ASSERT_EQ(kept.size(), kHistoryLength);
   EXPECT_EQ(kept.back().Index, 100) << "the newest are kept";
-}
-
-TEST(HotKeys, TextsAreParsedAndNamedBack) {
-  HotKey key;
-  ASSERT_TRUE(ParseHotKey(defaults::kNextHotKey, key));
-  EXPECT_EQ(key.Modifiers, kModControl | kModAlt | kModWin);
-  EXPECT_EQ(key.VirtualKey, static_cast<std::uint32_t>('N'));
-  EXPECT_EQ(HotKeyText(key), "Ctrl+Alt+Win+N");
-  ASSERT_TRUE(ParseHotKey(defaults::kPreviousHotKey, key));
-  EXPECT_EQ(key.VirtualKey, static_cast<std::uint32_t>('P'));
-
-  const std::pair<const char*, HotKey> good[] = {
-      {" control + SHIFT+f12 ", {kModControl | kModShift, 0x7B}},
-      {"Alt+Right", {kModAlt, 0x27}},
-      {"win+7", {kModWin, '7'}},
-      {"Ctrl+PageDown", {kModControl, 0x22}},
-      {"Shift+Alt+F1", {kModShift | kModAlt, 0x70}},
-  };
-  for (const auto& [text, expected] : good) {
-    ASSERT_TRUE(ParseHotKey(text, key)) << text;
-    EXPECT_EQ(key.Modifiers, expected.Modifiers) << text;
-    EXPECT_EQ(key.VirtualKey, expected.VirtualKey) << text;
-    HotKey again;
-    ASSERT_TRUE(ParseHotKey(HotKeyText(key), again)) << text;
-    EXPECT_EQ(again.Modifiers, key.Modifiers);
-    EXPECT_EQ(again.VirtualKey, key.VirtualKey);
-  }
-  for (const char* off : {"", "  ", "None", "none"}) {
-    ASSERT_TRUE(ParseHotKey(off, key)) << off;
-    EXPECT_EQ(key.VirtualKey, 0u) << off;
-  }
-  for (const char* bad : {"N", "F5", "Ctrl+", "+N", "Ctrl++N", "Ctrl+Ctrl+N", "Ctrl+F0", "Ctrl+F25",
-                          "Ctrl+F05", "Hyper+N", "Ctrl+NN", "Ctrl+N+Alt", "Ctrl+\xe9"}) {
-    key.VirtualKey = 99;
-    EXPECT_FALSE(ParseHotKey(bad, key)) << bad;
-    EXPECT_EQ(key.VirtualKey, 0u) << "nothing half parsed: " << bad;
-  }
 }
 
 TEST_F(RotationTest, SequentialOrderWrapsAfterTheLastLineAndWhenTheListShrank) {
@@ -681,142 +642,6 @@ TEST_F(RotationTest, HugeIntervalDoesNotOverflow) {
   EXPECT_EQ(host_.tooltips.back(), "Vistrel Agent [2147483647 min]");
   rotation_->NextNow();
   EXPECT_EQ(host_.launches.size(), 1u);
-}
-
-class AgentSettingsTest : public testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = test::FreshDir(std::string("agent_settings_") +
-                          testing::UnitTest::GetInstance()->current_test_info()->name());
-  }
-  Settings Ini(const std::string& text) {
-    test::WriteBytes(dir_ + "vistrel.ini", text);
-    return Settings(dir_ + "vistrel.ini");
-  }
-  std::string dir_;
-};
-
-TEST_F(AgentSettingsTest, DefaultsWithoutAFile) {
-  RotationState state;
-  state.Interval = 9;
-  state.ElapsedSeconds = 77;
-  state.LastIndex = 4;
-  state.ShowBaloonOnChange = state.RememberLast = state.DisableOnScreenSaver = false;
-  state.RandomWallpaper = true;
-  state.ViewerPath = "x";
-  bool paused = LoadSettings(Settings(dir_ + "none.ini"), state);
-  EXPECT_TRUE(paused);
-  EXPECT_EQ(state.Interval, 5);
-  EXPECT_EQ(state.ElapsedSeconds, 0);
-  EXPECT_EQ(state.LastIndex, 1);
-  EXPECT_TRUE(state.ShowBaloonOnChange);
-  EXPECT_TRUE(state.RememberLast) << "the agent's default differs from the window's";
-  EXPECT_TRUE(state.DisableOnScreenSaver);
-  EXPECT_FALSE(state.RandomWallpaper);
-  EXPECT_EQ(state.ViewerPath, "vistrel.exe");
-  EXPECT_FALSE(FileExists(dir_ + "none.ini")) << "reading creates nothing";
-}
-
-TEST_F(AgentSettingsTest, StoredValuesAndIntervalsBelowOne) {
-  RotationState state;
-  bool paused = LoadSettings(
-      Ini("[Settings]\r\nInterval=15\r\nShowBaloonOnChange=0\r\nRememberLast=0\r\nLastIndex=7\r\n"
-          "ViewerPath=D:\\tools\\v.exe\r\nRandomWallpaper=2\r\nDisableOnScreenSaver=0\r\nPaused=0\r\n"),
-      state);
-  EXPECT_FALSE(paused);
-  EXPECT_EQ(state.Interval, 15);
-  EXPECT_FALSE(state.ShowBaloonOnChange);
-  EXPECT_FALSE(state.RememberLast);
-  EXPECT_EQ(state.LastIndex, 7);
-  EXPECT_EQ(state.ViewerPath, "D:\\tools\\v.exe");
-  EXPECT_TRUE(state.RandomWallpaper) << "any non-zero number is true";
-  EXPECT_FALSE(state.DisableOnScreenSaver);
-  for (const char* interval : {"0", "-3", "abc"}) {
-    LoadSettings(Ini(std::string("[Settings]\r\nInterval=") + interval + "\r\n"), state);
-    EXPECT_EQ(state.Interval, 5) << interval;
-  }
-}
-
-TEST_F(AgentSettingsTest, ReloadTakesLastIndexOnlyWhenAskedAndKeepsStartUpSettings) {
-  RotationState state;
-  LoadSettings(Settings(dir_ + "none.ini"), state);
-  state.ElapsedSeconds = 100;
-  state.LastIndex = 3;
-  Settings ini = Ini("[Settings]\r\nInterval=20\r\nLastIndex=9\r\nRandomWallpaper=1\r\n"
-                     "DisableOnScreenSaver=0\r\nRememberLast=0\r\nViewerPath=v2.exe\r\n");
-  ReloadSettings(ini, state, false);
-  EXPECT_EQ(state.Interval, 20);
-  EXPECT_EQ(state.ElapsedSeconds, 0) << "the countdown restarts";
-  EXPECT_EQ(state.LastIndex, 3);
-  EXPECT_TRUE(state.RandomWallpaper);
-  EXPECT_FALSE(state.RememberLast);
-  EXPECT_EQ(state.ViewerPath, "v2.exe");
-  EXPECT_TRUE(state.DisableOnScreenSaver) << "read at start-up only";
-  ReloadSettings(ini, state, true);
-  EXPECT_EQ(state.LastIndex, 9);
-}
-
-TEST_F(AgentSettingsTest, SaveOnCloseWritesLastIndexAndPaused) {
-  Settings ini = Ini("[Settings]\r\nInterval=abc\r\n");
-  RotationState state;
-  state.LastIndex = 6;
-  state.RememberLast = true;
-  SaveOnClose(ini, state, true);
-  EXPECT_EQ(ini.ReadText(keys::kLastIndex, ""), "6");
-  EXPECT_EQ(ini.ReadText(keys::kPaused, ""), "1");
-  EXPECT_EQ(ini.ReadText(keys::kInterval, ""), "abc") << "other keys stay";
-  state.RememberLast = false;
-  SaveOnClose(ini, state, false);
-  EXPECT_EQ(ini.ReadText(keys::kLastIndex, ""), "1");
-  EXPECT_EQ(ini.ReadText(keys::kPaused, ""), "0");
-  RotationState next;
-  EXPECT_FALSE(LoadSettings(ini, next));
-}
-
-TEST(AgentListPath, ArgumentOrTheListBesideTheProgram) {
-  EXPECT_EQ(AgentListPath("D:\\lists\\mine.txt"), "D:\\lists\\mine.txt");
-  EXPECT_EQ(AgentListPath(""), ProgramDirectory() + "list.txt");
-}
-
-TEST(AboutText, SeparatorsAreLfCrAndTheIntervalIsCurrent) {
-  EXPECT_EQ(AboutText(15),
-            "Vistrel Agent 1.0\n\r\n\rTimer interval: 15 min.\n\r\n\r2026 The Vistrel developers");
-  EXPECT_NE(AboutText(20).find("\n\r\n\rTimer interval: 20 min."), std::string::npos);
-}
-
-TEST(TrayText, LongTextsAreCutToTheFieldWithAMark) {
-  auto no_dbcs = [](unsigned char) { return false; };
-  EXPECT_EQ(CutToField("Vistrel Agent [5 min]", kTooltipFieldSize, no_dbcs), "Vistrel Agent [5 min]");
-  std::string exact(127, 'a');
-  EXPECT_EQ(CutToField(exact, kTooltipFieldSize, no_dbcs), exact) << "127 characters fit";
-  std::string cut = CutToField(exact + "b", kTooltipFieldSize, no_dbcs);
-  EXPECT_EQ(cut.size(), 127u);
-  EXPECT_EQ(cut, std::string(124, 'a') + "...");
-  EXPECT_EQ(CutToField(std::string(300, 'x'), kBalloonTextFieldSize, no_dbcs).size(), 255u);
-  EXPECT_EQ(CutToField(std::string(300, 'x'), kBalloonTitleFieldSize, no_dbcs).size(), 63u);
-  EXPECT_EQ(CutToField(std::string("ab\0cd", 5), kTooltipFieldSize, no_dbcs), "ab");
-}
-
-TEST(TrayText, TwoByteCharactersAreNeverSplit) {
-  // Lead bytes 0x81 to 0x9F, as in code page 932; the trail byte 0x81 must not count as one.
-  auto lead = [](unsigned char c) { return c >= 0x81 && c <= 0x9F; };
-  std::string text(1, 'a');
-  for (int i = 0; i < 80; ++i) text += "\x81\x81";
-  std::string cut = CutToField(text, kTooltipFieldSize, lead);
-  EXPECT_EQ(cut.size(), 126u) << "1 + 61 pairs + the mark; the 62nd pair would split";
-  EXPECT_EQ(cut.substr(cut.size() - 3), "...");
-  EXPECT_EQ(cut.substr(0, 123), text.substr(0, 123));
-}
-
-TEST(TrayText, FileNamePartAfterTheLastBackslashOrColon) {
-  EXPECT_EQ(FileNamePart("C:\\pics\\a.jpg"), "a.jpg");
-  EXPECT_EQ(FileNamePart("C:a.jpg"), "a.jpg");
-  EXPECT_EQ(FileNamePart("a.jpg"), "a.jpg");
-  EXPECT_EQ(FileNamePart("C:\\pics\\"), "");
-  // 0x95 0x5C is one two-byte character in code page 932, its trail byte looking like "\".
-  auto lead = [](unsigned char c) { return c >= 0x81 && c <= 0x9F; };
-  EXPECT_EQ(FileNamePart("C:\\d\\\x95\x5C.jpg", lead), "\x95\x5C.jpg");
-  EXPECT_EQ(FileNamePart("C:\\d\\\x95\x5C.jpg"), ".jpg") << "without the code page's rules";
 }
 
 }  // namespace

@@ -1,44 +1,22 @@
 #include <gtest/gtest.h>
 
-#include <set>
-
 #include "app/logic/wallpaper_list.h"
 #include "common/list_file.h"
 #include "platform/files.h"
 #include "platform/text_compare.h"
 #include "tests/support/test_support.h"
+#include "tests/unit/list_fixture.h"
 
 namespace vistrel {
 namespace {
 
 using Lines = std::vector<std::string>;
 
-// A list whose files exist when named in `existing`.
-struct Fixture {
-  std::set<std::string> existing;
-  WallpaperList list{[this](const std::string& p) { return existing.count(p) > 0; },
-                     CompareTextIgnoreCase};
-
-  // No Wallpaper, then each (image, style).
-  void Fill(const std::vector<std::pair<std::string, std::string>>& rows) {
-    std::string path = test::FreshDir("wl_fill") + "list.txt";
-    existing.insert(path);
-    Lines lines;
-    for (const auto& [image, style] : rows)
-      lines.push_back(std::string(1, style == "Tile" ? '2' : style == "Stretch" ? '3' : '1') + image);
-    test::WriteBytes(path, FormatListLines(lines));
-    list.Load(path);
-  }
-  Lines Images() const {
-    Lines out;
-    for (const ListRow& row : list.Rows()) out.push_back(row.image);
-    return out;
-  }
-};
+using test::ListFixture;
 
 TEST(WallpaperList, LoadMarksMissingFilesAndStylesAndSkipsEmptyLines) {
-  Fixture f;
-  std::string path = test::FreshDir("wl_load") + "list.txt";
+  ListFixture f("wl_load");
+  const std::string& path = f.path;
   test::WriteBytes(path, "2C:\\Pictures\\sea side.jpg\r\n0C:\\a.bmp\r\n\r\n7C:\\b.bmp\r\n3C:\\dir\r\n");
   f.existing = {path, "C:\\Pictures\\sea side.jpg", "C:\\a.bmp"};
   f.list.Load(path);
@@ -58,8 +36,8 @@ TEST(WallpaperList, LoadMarksMissingFilesAndStylesAndSkipsEmptyLines) {
 }
 
 TEST(WallpaperList, FitAndFillAreReadShownAndWrittenBack) {
-  Fixture f;
-  std::string path = test::FreshDir("wl_fit_fill") + "list.txt";
+  ListFixture f("wl_fit_fill");
+  const std::string& path = f.path;
   test::WriteBytes(path, "4C:\\a.jpg\r\n5C:\\b.jpg\r\n3C:\\c.jpg\r\n");
   f.existing = {path};
   f.list.Load(path);
@@ -80,8 +58,8 @@ TEST(WallpaperList, FitAndFillAreReadShownAndWrittenBack) {
 }
 
 TEST(WallpaperList, MissingListIsCreatedEmpty) {
-  Fixture f;
-  std::string path = test::FreshDir("wl_missing") + "list.txt";
+  ListFixture f("wl_missing");
+  const std::string& path = f.path;
   f.list.Load(path);
   EXPECT_EQ(f.Images(), Lines{"No Wallpaper"});
   EXPECT_TRUE(FileExists(path));
@@ -89,7 +67,7 @@ TEST(WallpaperList, MissingListIsCreatedEmpty) {
 }
 
 TEST(WallpaperList, DeleteSkipsNoWallpaperButUnselectsIt) {
-  Fixture f;
+  ListFixture f("wl_delete_skips");
   f.Fill({{"C:\\a.jpg", "Tile"}, {"C:\\b.bmp", "Center"}, {"C:\\c.bmp", ""}});
   EXPECT_FALSE(f.list.DeleteSelected()) << "nothing selected: no rewrite";
   f.list.Select(0, true);
@@ -101,7 +79,7 @@ TEST(WallpaperList, DeleteSkipsNoWallpaperButUnselectsIt) {
 }
 
 TEST(WallpaperList, StyleNeverReachesNoWallpaper) {
-  Fixture f;
+  ListFixture f("wl_style_never");
   f.Fill({{"C:\\a.jpg", "Center"}, {"C:\\b.bmp", "Stretch"}});
   f.list.SelectAll();
   f.list.SetSelectedStyle("Tile");
@@ -112,7 +90,7 @@ TEST(WallpaperList, StyleNeverReachesNoWallpaper) {
 }
 
 TEST(WallpaperList, MenuStateForOneSeveralAndNoWallpaper) {
-  Fixture f;
+  ListFixture f("wl_menu_state");
   f.Fill({{"C:\\a.jpg", "Stretch"}, {"C:\\b.bmp", "Tile"}});
   ListMenuState previous;
   ListMenuState none = f.list.MenuState(previous);
@@ -187,8 +165,8 @@ TEST(WallpaperList, AListThatCannotBeReadIsRetriedAndNeverRewritten) {
 }
 
 TEST(WallpaperList, LastIndexIsTheAgentsLineNumberWhileTheFileHasEmptyLines) {
-  Fixture f;
-  std::string path = test::FreshDir("wl_empty_lines") + "list.txt";
+  ListFixture f("wl_empty_lines");
+  const std::string& path = f.path;
   f.existing.insert(path);
   // A hand-edited file: the agent counts the empty lines too.
   test::WriteBytes(path, "1C:\\a.jpg\r\n\r\n1C:\\b.jpg\r\n\r\n\r\n1C:\\c.jpg\r\n");
@@ -208,7 +186,7 @@ TEST(WallpaperList, LastIndexIsTheAgentsLineNumberWhileTheFileHasEmptyLines) {
 }
 
 TEST(WallpaperList, SortingByStyleMovesNoWallpaperAndTogglesDirection) {
-  Fixture f;
+  ListFixture f("wl_sorting_by");
   f.Fill({{"C:\\a.jpg", "Tile"}, {"C:\\b.jpg", "Center"}, {"C:\\c.jpg", "Stretch"}});
   f.list.SortByColumn(1);
   EXPECT_EQ(f.list.Order(), SortOrder::Ascending);
@@ -224,7 +202,7 @@ TEST(WallpaperList, SortingByStyleMovesNoWallpaperAndTogglesDirection) {
 }
 
 TEST(WallpaperList, RemoveDeadEntriesKeepsExistingAndNoWallpaper) {
-  Fixture f;
+  ListFixture f("wl_remove_dead");
   f.Fill({{"C:\\gone1.jpg", ""}, {"C:\\here.jpg", ""}, {"C:\\gone2.jpg", ""}, {"C:\\gone3.jpg", ""}});
   f.existing.insert("C:\\here.jpg");
   f.list.RemoveDeadEntries();
@@ -232,7 +210,7 @@ TEST(WallpaperList, RemoveDeadEntriesKeepsExistingAndNoWallpaper) {
 }
 
 TEST(WallpaperList, LastIndexCountsFileRowsUpToTheFirstSelected) {
-  Fixture f;
+  ListFixture f("wl_last_index");
   f.Fill({{"C:\\a.jpg", ""}, {"C:\\b.jpg", ""}, {"C:\\c.jpg", ""}});
   EXPECT_EQ(f.list.LastIndexForSelection(), -1) << "nothing selected";
   f.list.SelectOnly(0);
@@ -249,7 +227,7 @@ TEST(WallpaperList, LastIndexCountsFileRowsUpToTheFirstSelected) {
 }
 
 TEST(WallpaperList, SelectedImageAndLetter) {
-  Fixture f;
+  ListFixture f("wl_selected_image");
   f.Fill({{"C:\\a.jpg", "Stretch"}, {"C:\\b.jpg", "Tile"}});
   EXPECT_EQ(f.list.SelectedImage(), "");
   EXPECT_EQ(f.list.SelectedLetter(), '1');

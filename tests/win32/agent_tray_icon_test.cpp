@@ -8,7 +8,7 @@
 
 #include "agent/win32/agent_ids.h"
 #include "agent/win32/tray_icon.h"
-#include "tests/win32/agent_test_support.h"
+#include "tests/win32/window_test_support.h"
 #include "toolkit/application.h"
 #include "toolkit/top_level_window.h"
 

@@ -3,7 +3,6 @@
 #include "agent/win32/agent_window.h"
 
 #include <gtest/gtest.h>
-#include <psapi.h>
 #include <windows.h>
 
 #include <cstdlib>
@@ -14,7 +13,7 @@
 #include "agent/win32/agent_ids.h"
 #include "platform/profile.h"
 #include "tests/support/test_support.h"
-#include "tests/win32/agent_test_support.h"
+#include "tests/win32/window_test_support.h"
 #include "toolkit/application.h"
 
 namespace vistrel {
@@ -40,12 +39,7 @@ Colour AverageColour(HICON icon) {
   ICONINFO info = {};
   Colour average;
   if (!GetIconInfo(icon, &info)) return average;
-  BITMAPINFO bmi = {};
-  bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
-  bmi.bmiHeader.biWidth = 16;
-  bmi.bmiHeader.biHeight = -16;
-  bmi.bmiHeader.biPlanes = 1;
-  bmi.bmiHeader.biBitCount = 32;
+  BITMAPINFO bmi = test::TopDownBgra(16, 16);
   std::vector<unsigned char> pixels(16 * 16 * 4);
   HDC dc = GetDC(nullptr);
   GetDIBits(dc, info.hbmColor, 0, 16, pixels.data(), &bmi, DIB_RGB_COLORS);
@@ -78,11 +72,12 @@ class AgentWindowTest : public testing::Test {
     if (!ini.empty()) test::WriteBytes(dir_ + "vistrel.ini", "[Settings]\r\n" + ini);
     Create();
   }
-  // The agent over the files in dir_.
-  void Create() {
+  // The agent over the files in dir_; a relative applier path is looked for in program_directory.
+  void Create(const std::string& program_directory = "") {
     AgentOptions options;
     options.ListPath = dir_ + "list.txt";
     options.SettingsPath = dir_ + "vistrel.ini";
+    options.ProgramDirectory = program_directory;
     options.Services.Launch = [this](const std::string& file, const std::string& parameters) {
       launches_.push_back(file + "|" + parameters);
     };
@@ -95,6 +90,7 @@ class AgentWindowTest : public testing::Test {
     options.Services.UtcTimeOfDay = [] { return ClockTime{1, 2, 3, 4}; };
     options.Services.RemoveWallpaper = [this] { ++removals_; };
     options.Services.Notify = recorder_.Function();
+    options.Services.TrayIcons = icons_.Functions();
     options.Services.UserNotificationState = [this] { return notification_state_; };
     if (register_hot_key_) options.Services.RegisterHotKey = register_hot_key_;
     options.HistoryPath = dir_ + "history.txt";
@@ -125,6 +121,7 @@ class AgentWindowTest : public testing::Test {
   }
 
   test::NotifyRecorder recorder_;
+  test::IconCounter icons_;
   std::string dir_;
   std::unique_ptr<AgentWindow> agent_;
   std::vector<std::string> launches_;
@@ -465,25 +462,10 @@ TEST_F(AgentWindowTest, OptionsStartsTheApplierBesideTheAgent) {
   dir_ = test::FreshDir("agent_window_options_beside");
   const std::string elsewhere = test::FreshDir("agent_window_options_cwd");
   test::WriteBytes(dir_ + "vistrel.exe", "x");
-  AgentOptions options;
-  options.ListPath = dir_ + "list.txt";
-  options.SettingsPath = dir_ + "vistrel.ini";
-  options.ProgramDirectory = dir_;
-  options.Services.Launch = [this](const std::string& file, const std::string& parameters) {
-    launches_.push_back(file + "|" + parameters);
-  };
-  options.Services.ShowMessage = [this](HWND owner, const std::string& text,
-                                        const std::string& caption, UINT style) {
-    boxes_.push_back({owner, text, caption, style});
-    return IDOK;
-  };
-  options.Services.ScreenSavingEnabled = [] { return true; };
-  options.Services.UtcTimeOfDay = [] { return ClockTime{1, 2, 3, 4}; };
-  options.Services.Notify = recorder_.Function();
   char previous[MAX_PATH] = "";
   GetCurrentDirectoryA(sizeof previous, previous);
   ASSERT_TRUE(SetCurrentDirectoryA(elsewhere.c_str()));
-  agent_ = std::make_unique<AgentWindow>(std::move(options));
+  Create(dir_);
   EXPECT_EQ(agent_->State().ViewerPath, "vistrel.exe") << "stored as read";
   Command(kCommandOptions);
   SetCurrentDirectoryA(previous);
@@ -519,36 +501,26 @@ TEST_F(AgentWindowTest, RemoveWallpaperLeavesTheRotationAlone) {
   EXPECT_EQ(agent_->State().ElapsedSeconds, 30);
 }
 
-// The process's private bytes, through kernel32's own copy of the psapi call.
-std::size_t PrivateBytes() {
-  using Query = BOOL(WINAPI*)(HANDLE, PROCESS_MEMORY_COUNTERS*, DWORD);
-  static const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleA("kernel32.dll"), "K32GetProcessMemoryInfo")));
-  PROCESS_MEMORY_COUNTERS counters = {};
-  counters.cb = sizeof counters;
-  if (!query || !query(GetCurrentProcess(), &counters, sizeof counters)) return 0;
-  return counters.PagefileUsage;
-}
-
-// Every toggle loads an icon and drops the one before; thousands of them must not add up.
-TEST_F(AgentWindowTest, PauseTogglesDoNotGrowTheProcess) {
+// Every toggle copies an icon and must destroy the one before, so none add up however long the
+// agent runs.
+TEST_F(AgentWindowTest, PauseTogglesDestroyEveryIconTheyCopy) {
   Start("toggles");
   recorder_.calls.clear();
-  int adds = 0;
-  auto toggle = [&](int times) {
-    for (int i = 0; i < times; ++i) {
-      Press(WM_LBUTTONDOWN);
-      adds += recorder_.Count(NIM_ADD);
-      recorder_.calls.clear();  // the record of calls must not be what grows
-    }
-    PumpMessages(20);
-  };
-  toggle(500);  // warm-up: caches and heaps settle
-  std::size_t before = PrivateBytes();
-  ASSERT_NE(before, 0u);
-  toggle(3000);  // unshared icons loaded and destroyed grew by about 110 bytes each
-  EXPECT_LT(PrivateBytes(), before + 150 * 1024) << "before: " << before;
-  EXPECT_EQ(adds, 0) << "every icon change was a modification";
+  const int created_at_start = icons_.created;
+  ASSERT_GE(created_at_start, 1) << "the start-up icon is the tray's own copy";
+  ASSERT_EQ(icons_.live.size(), 1u);
+  constexpr int kToggles = 200;
+  for (int i = 0; i < kToggles; ++i) Press(WM_LBUTTONDOWN);
+  PumpMessages(20);
+  EXPECT_EQ(icons_.created, created_at_start + kToggles) << "one copy per toggle";
+  EXPECT_EQ(icons_.destroyed, icons_.created - 1) << "all but the one shown are destroyed";
+  ASSERT_EQ(icons_.live.size(), 1u);
+  EXPECT_EQ(*icons_.live.begin(), agent_->Tray()->Icon());
+  EXPECT_EQ(recorder_.Count(NIM_ADD), 0) << "every icon change was a modification";
+  agent_.reset();
+  EXPECT_EQ(icons_.destroyed, icons_.created) << "the last one goes with the agent";
+  EXPECT_TRUE(icons_.live.empty());
+  EXPECT_EQ(icons_.foreign_destroys, 0);
 }
 
 // The icons the program carries: two groups, each a 16-colour and a 32-bit 16 x 16 image.

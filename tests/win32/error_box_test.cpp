@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "common/exception.h"
-#include "tests/win32/agent_test_support.h"
+#include "tests/win32/window_test_support.h"
 #include "toolkit/application.h"
 #include "toolkit/error_box.h"
 #include "toolkit/top_level_window.h"

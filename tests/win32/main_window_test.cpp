@@ -20,6 +20,7 @@
 #include "common/list_file.h"
 #include "platform/profile.h"
 #include "tests/support/test_support.h"
+#include "tests/win32/window_test_support.h"
 #include "toolkit/application.h"
 #include "toolkit/dialogs.h"
 
@@ -34,28 +35,11 @@ using Lines = std::vector<std::string>;
 bool quit_seen = false;
 
 void Pump(DWORD milliseconds) {
-  DWORD start = GetTickCount();
-  do {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) {
-        quit_seen = true;
-        continue;
-      }
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-    Sleep(5);
-  } while (GetTickCount() - start < milliseconds);
+  test::PumpMessages(milliseconds, &quit_seen);
 }
 
 bool PumpUntil(const std::function<bool()>& condition, DWORD timeout_ms = 5000) {
-  DWORD start = GetTickCount();
-  while (!condition()) {
-    if (GetTickCount() - start > timeout_ms) return false;
-    Pump(10);
-  }
-  return true;
+  return test::PumpUntil(condition, timeout_ms, &quit_seen);
 }
 
 std::string Backslashes(std::string path) {
@@ -460,12 +444,7 @@ TEST_F(MainWindowTest, TheIconStripGivesThreeIconsWithWhiteTransparent) {
   // Each icon drawn onto a blue field: transparent pixels stay blue.
   HDC screen = GetDC(nullptr);
   HDC dc = CreateCompatibleDC(screen);
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = 16;
-  info.bmiHeader.biHeight = -16;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
+  BITMAPINFO info = test::TopDownBgra(16, 16);
   void* bits = nullptr;
   HBITMAP target = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(dc, target);
@@ -1318,21 +1297,6 @@ TEST_F(MainWindowTest, OutOfMemoryDuringADoubleClickIsReportedAndTheWindowStays)
 }
 
 // ---- Toolkit pieces
-
-TEST(OpenFileResult, OneFileOrAFolderWithNames) {
-  const char one[] = "C:\\pics\\a.jpg\0\0";
-  EXPECT_EQ(SplitOpenFileResult(one, sizeof one), Lines{"C:\\pics\\a.jpg"});
-  const char several[] = "C:\\pics\0b.png\0a b.jpg\0\0";
-  EXPECT_EQ(SplitOpenFileResult(several, sizeof several),
-            (Lines{"C:\\pics\\b.png", "C:\\pics\\a b.jpg"}));
-  const char root[] = "C:\\\0x.bmp\0y.bmp\0\0";
-  EXPECT_EQ(SplitOpenFileResult(root, sizeof root), (Lines{"C:\\x.bmp", "C:\\y.bmp"}));
-  // A buffer without its final zero bytes ends at its size.
-  const char cut[] = {'C', ':', '\\', 'a'};
-  EXPECT_EQ(SplitOpenFileResult(cut, sizeof cut), Lines{"C:\\a"});
-  EXPECT_EQ(SplitOpenFileResult("\0\0", 2), Lines{});
-  EXPECT_EQ(FilterText("A|*.a|B|*.b"), std::string("A\0*.a\0B\0*.b\0", 12));
-}
 
 }  // namespace
 }  // namespace vistrel::app

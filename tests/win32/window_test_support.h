@@ -1,4 +1,5 @@
-// Helpers for the in-process window tests of the agent and the toolkit.
+// Helpers for the in-process window tests: message pumps, recorders of the shell and of icons,
+// and the open popup menu.
 #pragma once
 
 #include <windows.h>
@@ -6,18 +7,47 @@
 #include <shellapi.h>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "agent/win32/tray_icon.h"
+#include "toolkit/top_level_window.h"
+
 namespace vistrel::test {
 
-// Runs this thread's messages for the given time (the quit message is taken and dropped).
-inline void PumpMessages(DWORD milliseconds) {
+// A message no window knows, for probing hooks.
+constexpr UINT kProbeMessage = WM_APP + 7;
+
+// A plain top-level window with the caption.
+inline TopLevelWindowArgs WindowArgs(const std::string& caption = "toolkit test") {
+  TopLevelWindowArgs args;
+  args.caption = caption;
+  return args;
+}
+
+// A 32-bit top-down bitmap's description (blue, green, red, alpha), for reading pixels back.
+inline BITMAPINFO TopDownBgra(int width, int height) {
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  return info;
+}
+
+// Runs this thread's messages for the given time. A quit message is taken and dropped; quit_seen,
+// when given, is set when one was.
+inline void PumpMessages(DWORD milliseconds, bool* quit_seen = nullptr) {
   DWORD start = GetTickCount();
   do {
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) continue;
+      if (message.message == WM_QUIT) {
+        if (quit_seen) *quit_seen = true;
+        continue;
+      }
       TranslateMessage(&message);
       DispatchMessageA(&message);
     }
@@ -26,11 +56,12 @@ inline void PumpMessages(DWORD milliseconds) {
 }
 
 // Runs messages until the condition holds; false after the timeout.
-inline bool PumpUntil(const std::function<bool()>& condition, DWORD timeout_ms = 10000) {
+inline bool PumpUntil(const std::function<bool()>& condition, DWORD timeout_ms = 10000,
+                      bool* quit_seen = nullptr) {
   DWORD start = GetTickCount();
   while (!condition()) {
     if (GetTickCount() - start > timeout_ms) return false;
-    PumpMessages(10);
+    PumpMessages(10, quit_seen);
   }
   return true;
 }
@@ -71,6 +102,33 @@ struct NotifyRecorder {
     int n = 0;
     for (const NotifyCall& call : calls) n += call.Message == message;
     return n;
+  }
+};
+
+// The tray's icon copies made and destroyed, through the real calls: every copy must be destroyed
+// once, and nothing else destroyed.
+struct IconCounter {
+  int created = 0;
+  int destroyed = 0;
+  int foreign_destroys = 0;  // icons destroyed that the tray never copied: shared ones, or twice
+  std::set<HICON> live;
+
+  TrayIconFunctions Functions() {
+    TrayIconFunctions functions;
+    functions.Copy = [this](HICON shared) {
+      HICON own = CopyIcon(shared);
+      if (own) {
+        ++created;
+        live.insert(own);
+      }
+      return own;
+    };
+    functions.Destroy = [this](HICON own) {
+      ++destroyed;
+      if (live.erase(own) == 0) ++foreign_destroys;
+      DestroyIcon(own);
+    };
+    return functions;
   }
 };
 

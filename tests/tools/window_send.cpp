@@ -14,6 +14,8 @@
 #include <cstring>
 #include <string>
 
+#include "tests/tools/list_row_bounds.h"
+
 namespace {
 
 constexpr char kListEnd[] = "list.txt]";
@@ -49,30 +51,6 @@ BOOL CALLBACK FindListView(HWND child, LPARAM param) {
     return FALSE;
   }
   return TRUE;
-}
-
-// The row's rectangle in the list's client coordinates, asked through memory in the window's
-// own process (the message carries a pointer).
-bool RowBounds(HWND list, int row, RECT& bounds) {
-  DWORD process_id = 0;
-  GetWindowThreadProcessId(list, &process_id);
-  HANDLE process =
-      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process_id);
-  if (!process) return false;
-  void* remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
-  bool ok = false;
-  if (remote) {
-    RECT request = {LVIR_BOUNDS, 0, 0, 0};
-    SIZE_T moved = 0;
-    if (WriteProcessMemory(process, remote, &request, sizeof request, &moved) &&
-        SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(row),
-                     reinterpret_cast<LPARAM>(remote)) &&
-        ReadProcessMemory(process, remote, &bounds, sizeof bounds, &moved))
-      ok = true;
-    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-  }
-  CloseHandle(process);
-  return ok;
 }
 
 void Mouse(DWORD down, DWORD up) {
@@ -124,7 +102,7 @@ int main(int argc, char** argv) {
     HWND list = nullptr;
     EnumChildWindows(window, FindListView, reinterpret_cast<LPARAM>(&list));
     RECT row = {};
-    if (!list || !RowBounds(list, std::atoi(argv[2]), row)) {
+    if (!list || !vistrel::test::ListRowBounds(list, std::atoi(argv[2]), row)) {
       std::fprintf(stderr, "vistrel_window_send: no such row\n");
       return 1;
     }

@@ -1,0 +1,44 @@
+// What the readers' fuzz targets share: the input as a memory stream, the one exception a
+// reader may end in, and a read of every row of the result.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <initializer_list>
+#include <memory>
+
+#include "common/exception.h"
+#include "imaging/data_stream.h"
+#include "imaging/raster_bitmap.h"
+
+namespace vistrel::fuzz {
+
+inline std::unique_ptr<TMemoryStream> StreamOf(const std::uint8_t* data, std::size_t size) {
+  std::unique_ptr<TMemoryStream> stream = CreateMemoryStream();
+  stream->Assign(data, size);
+  return stream;
+}
+
+// A finding unless the exception is the image formats' kind with one of the messages (any
+// message when none are named).
+inline void RequireReaderMessage(const Exception& e,
+                                 std::initializer_list<std::uint32_t> codes = {}) {
+  if (e.Kind() != kGraphicErrorKind) std::abort();
+  if (codes.size() == 0) return;
+  for (std::uint32_t code : codes)
+    if (e.Code() == code) return;
+  std::abort();
+}
+
+// Reads every byte of every row, so a bitmap smaller than its size shows up under the sanitizers.
+inline void ReadEveryRow(TRasterBitmap& bitmap) {
+  volatile std::uint8_t sink = 0;
+  const std::uint32_t row_size = bitmap.ScanLineSize();
+  for (std::int32_t y = 0; y < bitmap.Height(); ++y) {
+    const std::uint8_t* row = bitmap.ScanLine(y);
+    if (row == nullptr) std::abort();
+    for (std::uint32_t x = 0; x < row_size; ++x) sink = static_cast<std::uint8_t>(sink + row[x]);
+  }
+}
+
+}  // namespace vistrel::fuzz
