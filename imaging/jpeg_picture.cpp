@@ -14,13 +14,14 @@
 #include <jerror.h>
 // clang-format on
 
+#include "imaging/bounded_input.h"
+
 namespace vistrel {
 
 struct TJpegDecode;
 
 namespace {
 
-constexpr std::uint32_t kSourceBufferSize = 4096;
 constexpr int kQuantizedColors = 236;
 constexpr int kColorTableEntries = 256;
 // Loading reads the source in pieces no larger than this, whatever its Read accepts.
@@ -34,12 +35,13 @@ struct TErrorManager {
   bool hit_marker;  // a marker inside the entropy-coded data cut a scan short
 };
 
+// libjpeg reads straight out of the bounded input's buffer.
 struct TStreamSource {
   jpeg_source_mgr pub;
-  TDataStream* stream;
+  TBoundedInput* input;
   bool start_of_file;
   bool ran_out;  // the data ended before the image: an end-of-image marker was made up
-  JOCTET buffer[kSourceBufferSize];
+  JOCTET end_of_image[2];
 };
 
 struct TProgressManager {
@@ -71,11 +73,17 @@ void OnResetErrorManager(j_common_ptr cinfo) {
   cinfo->err->num_warnings = 0;
 }
 
-std::uint32_t ReadQuietly(TDataStream& stream, void* buffer, std::uint32_t count) noexcept {
+// The next piece of the input, in place; none at its end.
+const std::uint8_t* TakeQuietly(TBoundedInput& input, std::size_t& count) noexcept {
+  count =
+      static_cast<std::size_t>(std::min<std::uint64_t>(input.Left(), TBoundedInput::kBufferSize));
   try {
-    return stream.Read(buffer, count);
+    const std::uint8_t* piece = count ? input.Take(count) : nullptr;
+    if (!piece) count = 0;
+    return piece;
   } catch (...) {
-    return 0;  // nothing may unwind through libjpeg: a failing stream is an ending stream
+    count = 0;  // nothing may unwind through libjpeg: a failing stream is an ending stream
+    return nullptr;
   }
 }
 
@@ -87,16 +95,18 @@ void OnInitSource(j_decompress_ptr cinfo) {
 // end-of-image marker so the decoder finishes with what it has.
 boolean OnFillInputBuffer(j_decompress_ptr cinfo) {
   auto* source = reinterpret_cast<TStreamSource*>(cinfo->src);
-  std::uint32_t count = ReadQuietly(*source->stream, source->buffer, kSourceBufferSize);
+  std::size_t count = 0;
+  const std::uint8_t* piece = TakeQuietly(*source->input, count);
   if (count == 0) {
     if (source->start_of_file) ERREXIT(cinfo, JERR_INPUT_EMPTY);
     WARNMS(cinfo, JWRN_JPEG_EOF);
-    source->buffer[0] = 0xFF;
-    source->buffer[1] = JPEG_EOI;
+    source->end_of_image[0] = 0xFF;
+    source->end_of_image[1] = JPEG_EOI;
+    piece = source->end_of_image;
     count = 2;
     source->ran_out = true;
   }
-  source->pub.next_input_byte = source->buffer;
+  source->pub.next_input_byte = piece;
   source->pub.bytes_in_buffer = count;
   source->start_of_file = false;
   return TRUE;
@@ -209,6 +219,7 @@ std::int32_t ScaledSize(std::int32_t size, std::uint8_t shift) {
 struct TJpegDecode {
   jpeg_decompress_struct cinfo{};
   TErrorManager error{};
+  TBoundedInput input;  // the whole stream, from its start
   TStreamSource source{};
   TProgressManager progress{};
   TJpegPicture* picture;            // not owned; null for the header read of a load
@@ -225,7 +236,7 @@ struct TJpegDecode {
   boolean kept_two_pass_quantize = FALSE;
   J_DITHER_MODE kept_dither_mode = JDITHER_NONE;
 
-  TJpegDecode(TDataStream& stream, TJpegPicture* owner) : picture(owner) {
+  TJpegDecode(TDataStream& stream, TJpegPicture* owner) : input(FromStart(stream)), picture(owner) {
     cinfo.err = jpeg_std_error(&error.pub);
     error.pub.error_exit = OnFatalError;
     error.pub.emit_message = OnEmitMessage;
@@ -237,16 +248,20 @@ struct TJpegDecode {
     source.pub.skip_input_data = OnSkipInputData;
     source.pub.resync_to_restart = jpeg_resync_to_restart;
     source.pub.term_source = OnTermSource;
-    source.stream = &stream;
+    source.input = &input;
     progress.pub.progress_monitor = OnProgress;
     progress.decode = this;
-    stream.SetPosition(0);
   }
   TJpegDecode(const TJpegDecode&) = delete;
   TJpegDecode& operator=(const TJpegDecode&) = delete;
   ~TJpegDecode() {
     // The structure starts zeroed, so this is safe even when creating it failed halfway.
     if (created) jpeg_destroy_decompress(&cinfo);
+  }
+
+  static TDataStream& FromStart(TDataStream& stream) {
+    stream.SetPosition(0);
+    return stream;
   }
 
   // Runs one step; false when libjpeg met a fatal error inside it.
@@ -263,10 +278,9 @@ struct TJpegDecode {
     d.cinfo.src = &d.source.pub;
     jpeg_read_header(&d.cinfo, TRUE);
     d.multiple_scans = jpeg_has_multiple_scans(&d.cinfo) != FALSE;
-    TDataStream& stream = *d.source.stream;
-    const std::int64_t size = stream.Size();
+    const std::int64_t size = d.input.Size();
     const std::int64_t consumed =
-        stream.Position() - static_cast<std::int64_t>(d.source.pub.bytes_in_buffer);
+        d.input.Position() - static_cast<std::int64_t>(d.source.pub.bytes_in_buffer);
     const std::uint64_t left = size > consumed ? static_cast<std::uint64_t>(size - consumed) : 0;
     const bool raw_cmyk = d.picture != nullptr && d.picture->cmyk_hook_ != nullptr;
     if (!WithinLimits(d.cinfo, d.multiple_scans, raw_cmyk, static_cast<std::uint64_t>(size),
@@ -455,15 +469,7 @@ void TJpegPicture::LoadFromStream(TDataStream& stream) {
       stored += moved;
     }
     bytes.SetSize(stored);
-    if (stored > 0) {
-      auto header = std::make_unique<TJpegDecode>(bytes, nullptr);
-      if (header->Run(TJpegDecode::ReadHeader)) {
-        data_.width = static_cast<std::int32_t>(header->cinfo.image_width);
-        data_.height = static_cast<std::int32_t>(header->cinfo.image_height);
-        data_.grayscale = header->cinfo.jpeg_color_space == JCS_GRAYSCALE;
-        is_progressive_ = header->multiple_scans;
-      }
-    }
+    if (stored > 0) ReadHeaderFrom(bytes);
   } catch (const std::bad_alloc&) {
     data_ = TJpegData();  // no memory for the file: an empty picture
   } catch (...) {
@@ -471,6 +477,44 @@ void TJpegPicture::LoadFromStream(TDataStream& stream) {
     throw;
   }
   RaiseOnChange();
+}
+
+void TJpegPicture::ReadHeaderFrom(TDataStream& source) {
+  auto header = std::make_unique<TJpegDecode>(source, nullptr);
+  if (header->Run(TJpegDecode::ReadHeader)) {
+    data_.width = static_cast<std::int32_t>(header->cinfo.image_width);
+    data_.height = static_cast<std::int32_t>(header->cinfo.image_height);
+    data_.grayscale = header->cinfo.jpeg_color_space == JCS_GRAYSCALE;
+    is_progressive_ = header->multiple_scans;
+  }
+}
+
+TRasterBitmap TJpegPicture::DecodeFile(const std::string& path) {
+  Clear();
+  decode_failed_ = false;
+  is_progressive_ = false;
+  std::unique_ptr<TDataStream> file = OpenReadFileStream(path);
+  const std::int64_t size = file->Size();
+  // The limits of a file held in memory hold here too, so the same files make pictures.
+  if (size > 0 && static_cast<std::uint64_t>(size) <= kPictureMemoryBudget) {
+    try {
+      ReadHeaderFrom(*file);
+    } catch (const std::bad_alloc&) {
+      data_ = TJpegData();
+    } catch (...) {
+      data_ = TJpegData();
+      throw;
+    }
+  }
+  RaiseOnChange();
+  TRasterBitmap bitmap;
+  if (IsEmpty()) return bitmap;
+  file_ = file.get();
+  TRasterBitmap* decoded = Bitmap();
+  file_ = nullptr;
+  if (decoded) bitmap = std::move(*decoded);
+  Clear();
+  return bitmap;
 }
 
 std::int32_t TJpegPicture::Width() const {
@@ -497,7 +541,7 @@ TRasterBitmap* TJpegPicture::Bitmap() {
 }
 
 TRasterBitmap* TJpegPicture::Decode() {
-  auto decode = std::make_unique<TJpegDecode>(*data_.bytes, this);
+  auto decode = std::make_unique<TJpegDecode>(file_ ? *file_ : *data_.bytes, this);
   if (!decode->Run(TJpegDecode::SetUp)) {
     decode_failed_ = true;
     return nullptr;

@@ -72,6 +72,12 @@ class TJpegPicture {
   // beyond the limits above) leaves the picture empty; only a failed allocation throws.
   void LoadFromStream(TDataStream& stream);
 
+  // LoadFromFile followed by Bitmap, with the bitmap handed over: the same bitmap, or an empty
+  // one where the picture stays empty or Bitmap gives none. The file is decoded where it lies
+  // instead of being held in memory first, and the picture keeps neither (it is left cleared;
+  // DecodeFailed tells how the decode went).
+  TRasterBitmap DecodeFile(const std::string& path);
+
   // The decoded bitmap's size, or before decoding the header's size scaled by ScaleShift.
   std::int32_t Width() const;
   std::int32_t Height() const;
@@ -130,6 +136,8 @@ class TJpegPicture {
   friend struct TJpegDecode;
 
   void RaiseOnChange();
+  // The header fields from the start of the stream; left unset when no header is found.
+  void ReadHeaderFrom(TDataStream& source);
   TRasterBitmap* Decode();
 
   TJpegData data_;
@@ -148,6 +156,7 @@ class TJpegPicture {
   bool cancel_requested_ = false;
   TJpegCmykHook cmyk_hook_;
   bool decoded_nothing_ = false;  // the last decode made no row: Bitmap answers nullptr
+  TDataStream* file_ = nullptr;   // not owned: what DecodeFile decodes instead of the data
 };
 
 }  // namespace vistrel
