@@ -22,7 +22,7 @@ constexpr std::uint16_t kBmpSignature = 0x4D42;  // "BM"
 constexpr std::uint32_t kMaskExtraBytes = 74;
 
 // What the headers before the pixels say, the header block already in DIB form.
-struct TBmpHeaders {
+struct BmpHeaders {
   std::vector<std::uint8_t> block = std::vector<std::uint8_t>(kHeaderBlockSize, 0);
   std::int64_t gap = 0;  // bytes the file header puts between the headers and the rows
   std::uint32_t declared_size = 0;
@@ -31,7 +31,7 @@ struct TBmpHeaders {
 };
 
 // The file header (optional) and the info or core header; false for a file that has neither.
-bool ReadHeaders(TBoundedInput& input, std::int64_t start, TBmpHeaders& headers) {
+bool ReadHeaders(BoundedInput& input, std::int64_t start, BmpHeaders& headers) {
   std::uint8_t file_header[kFileHeaderSize];
   if (!input.Read(file_header, kFileHeaderSize)) return false;
   if (LoadU16LE(file_header) == kBmpSignature) {
@@ -59,7 +59,7 @@ bool ReadHeaders(TBoundedInput& input, std::int64_t start, TBmpHeaders& headers)
 
 // The colour table into the header block, and the gap that is left before the rows; false
 // when the table area cannot hold what the offsets leave between header and pixels.
-bool ReadColorTable(TBoundedInput& input, TBmpHeaders& headers, std::uint32_t bits, bool sixteen) {
+bool ReadColorTable(BoundedInput& input, BmpHeaders& headers, std::uint32_t bits, bool sixteen) {
   const std::int64_t entry_size = headers.entry_size;
   std::int64_t color_bytes = bits <= 8 ? (std::int64_t{1} << bits) * entry_size : sixteen ? 12 : 0;
   std::int64_t& gap = headers.gap;
@@ -83,8 +83,8 @@ bool ReadColorTable(TBoundedInput& input, TBmpHeaders& headers, std::uint32_t bi
 }
 
 // Run-length rows, decoded into plain ones; the header block then describes plain rows.
-bool ReadRlePixels(TBoundedInput& input, std::int64_t position, std::uint8_t* h,
-                   std::uint64_t pixel_bytes, TMemoryBudget& budget, TPixelBytes& pixels) {
+bool ReadRlePixels(BoundedInput& input, std::int64_t position, std::uint8_t* h,
+                   std::uint64_t pixel_bytes, MemoryBudget& budget, PixelBytes& pixels) {
   const std::int64_t available = input.Size() - position;
   if (available <= 0) return false;
   budget.Add(static_cast<std::uint64_t>(available));
@@ -108,7 +108,7 @@ bool ReadRlePixels(TBoundedInput& input, std::int64_t position, std::uint8_t* h,
 
 // Where plain rows are read from: a file shorter than it says is read from its tail, the last
 // pixel_bytes bytes. False when the rows are not all in the stream.
-bool PlainRowsStart(TBoundedInput& input, std::int64_t position, std::uint32_t declared_size,
+bool PlainRowsStart(BoundedInput& input, std::int64_t position, std::uint32_t declared_size,
                     std::uint64_t pixel_bytes, std::int64_t& from) {
   const std::int64_t wanted = static_cast<std::int64_t>(pixel_bytes);
   const std::int64_t stream_size = input.Size();
@@ -124,7 +124,7 @@ enum class BmpParse : std::uint8_t { kOk, kUnreadable, kCheckFailed };
 
 // The headers and what follows from them, up to where the pixel data starts.
 struct BmpLayout {
-  TBmpHeaders headers;
+  BmpHeaders headers;
   TRasterFormat format = TRasterFormat::rfCustom;
   std::int32_t width = 0;
   std::int32_t height = 0;
@@ -135,8 +135,8 @@ struct BmpLayout {
 };
 
 // Every size taken from the file is checked before it is used; the first problem decides.
-BmpParse ParseBmp(TBoundedInput& input, std::int64_t start, BmpLayout& layout) {
-  TBmpHeaders& headers = layout.headers;
+BmpParse ParseBmp(BoundedInput& input, std::int64_t start, BmpLayout& layout) {
+  BmpHeaders& headers = layout.headers;
   if (!ReadHeaders(input, start, headers)) return BmpParse::kUnreadable;
   const std::uint8_t* h = headers.block.data();
   auto check_failed = [&layout](const char* message) {
@@ -183,7 +183,7 @@ BmpParse ParseBmp(TBoundedInput& input, std::int64_t start, BmpLayout& layout) {
   if (!ReadColorTable(input, headers, bits, sixteen)) return BmpParse::kUnreadable;
   layout.position = input.Position() + std::max<std::int64_t>(headers.gap, 0);
 
-  TMemoryBudget budget;
+  MemoryBudget budget;
   AddBitmap(budget, static_cast<std::uint32_t>(layout.width),
             static_cast<std::uint32_t>(layout.height), bits);
   if (!layout.rle && !budget.Fits()) return BmpParse::kUnreadable;
@@ -232,7 +232,7 @@ void TRasterBitmap::LoadFromStream(TDataStream& stream) {
 // raises the toolkit checks.
 bool TRasterBitmap::LoadBmp(TDataStream& stream, std::int64_t start) {
   kind_ = TBitmapHandleKind::hkDib;
-  TBoundedInput input(stream);
+  BoundedInput input(stream);
   BmpLayout layout;
   const BmpParse parsed = ParseBmp(input, start, layout);
   if (parsed == BmpParse::kCheckFailed) {
@@ -243,9 +243,9 @@ bool TRasterBitmap::LoadBmp(TDataStream& stream, std::int64_t start) {
   if (parsed != BmpParse::kOk) return false;
   std::uint8_t* h = layout.headers.block.data();
 
-  TPixelBytes pixels;
+  PixelBytes pixels;
   if (layout.rle) {
-    TMemoryBudget budget;
+    MemoryBudget budget;
     AddBitmap(budget, static_cast<std::uint32_t>(layout.width),
               static_cast<std::uint32_t>(layout.height), dib::BitCount(h));
     if (!ReadRlePixels(input, layout.position, h, layout.pixel_bytes, budget, pixels)) return false;
@@ -275,7 +275,7 @@ bool BmpRowCopy::Open(TDataStream& in) {
   const std::int64_t start = in.Position();
   bool plain = false;
   {
-    TBoundedInput input(in);
+    BoundedInput input(in);
     BmpLayout layout;
     plain = ParseBmp(input, start, layout) == BmpParse::kOk && !layout.rle &&
             PlainRowsStart(input, layout.position, layout.headers.declared_size, layout.pixel_bytes,
@@ -291,9 +291,9 @@ bool BmpRowCopy::Open(TDataStream& in) {
 
 BmpRowCopy::Result BmpRowCopy::CopyTo(TDataStream& out) {
   if (!in_ || header_.empty()) return Result::kUnreadable;
-  TPixelBytes buffer(std::min(row_bytes_, kPieceSize));
+  PixelBytes buffer(std::min(row_bytes_, kPieceSize));
   if (!WriteBmpHeaders(out, header_.data(), row_bytes_)) return Result::kWriteFailed;
-  TBoundedInput input(*in_);
+  BoundedInput input(*in_);
   if (!input.Seek(rows_at_)) return Result::kUnreadable;
   for (std::uint32_t left = row_bytes_; left > 0;) {
     const std::uint32_t piece = std::min(left, kPieceSize);

@@ -17,7 +17,7 @@ constexpr std::uint64_t kMaxFuzzPixels = std::uint64_t{1} << 22;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::unique_ptr<vistrel::TMemoryStream> stream = vistrel::CreateMemoryStream();
+  std::unique_ptr<vistrel::MemoryStream> stream = vistrel::CreateMemoryStream();
   stream->Assign(data, size);
   vistrel::TJpegPicture picture;
   picture.LoadFromStream(*stream);

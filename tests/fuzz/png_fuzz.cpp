@@ -10,7 +10,7 @@
 #include "imaging/png_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::unique_ptr<vistrel::TMemoryStream> stream = vistrel::CreateMemoryStream();
+  std::unique_ptr<vistrel::MemoryStream> stream = vistrel::CreateMemoryStream();
   stream->Assign(data, size);
   vistrel::TPNGGraphic reader;
   (void)vistrel::TPNGGraphic::CanLoadStream(*stream);

@@ -83,7 +83,7 @@ Bytes BmpFile(const Info& info, const Bytes& table, const Bytes& pixels) {
   return b;
 }
 
-std::unique_ptr<TMemoryStream> StreamOf(const Bytes& bytes) {
+std::unique_ptr<MemoryStream> StreamOf(const Bytes& bytes) {
   auto stream = CreateMemoryStream();
   stream->Assign(bytes.data(), bytes.size());
   return stream;
@@ -611,7 +611,7 @@ class FailingStream : public TDataStream {
 
  private:
   std::uint32_t budget_;
-  TMemoryStream inner_;
+  MemoryStream inner_;
 };
 
 TEST(BmpFile, FailedWritePutsThePositionBack) {
