@@ -5,6 +5,7 @@
 #include <new>
 
 #include "common/exception.h"
+#include "imaging/bmp_copy.h"
 #include "imaging/bmp_layout.h"
 #include "imaging/bmp_rle.h"
 #include "imaging/bounded_input.h"
@@ -21,7 +22,7 @@ constexpr std::uint16_t kBmpSignature = 0x4D42;  // "BM"
 constexpr std::uint32_t kMaskExtraBytes = 74;
 
 // What the headers before the pixels say, the header block already in DIB form.
-struct TBmpHeaders {
+struct BmpHeaders {
   std::vector<std::uint8_t> block = std::vector<std::uint8_t>(kHeaderBlockSize, 0);
   std::int64_t gap = 0;  // bytes the file header puts between the headers and the rows
   std::uint32_t declared_size = 0;
@@ -30,7 +31,7 @@ struct TBmpHeaders {
 };
 
 // The file header (optional) and the info or core header; false for a file that has neither.
-bool ReadHeaders(TBoundedInput& input, std::int64_t start, TBmpHeaders& headers) {
+bool ReadHeaders(BoundedInput& input, std::int64_t start, BmpHeaders& headers) {
   std::uint8_t file_header[kFileHeaderSize];
   if (!input.Read(file_header, kFileHeaderSize)) return false;
   if (LoadU16LE(file_header) == kBmpSignature) {
@@ -58,7 +59,7 @@ bool ReadHeaders(TBoundedInput& input, std::int64_t start, TBmpHeaders& headers)
 
 // The colour table into the header block, and the gap that is left before the rows; false
 // when the table area cannot hold what the offsets leave between header and pixels.
-bool ReadColorTable(TBoundedInput& input, TBmpHeaders& headers, std::uint32_t bits, bool sixteen) {
+bool ReadColorTable(BoundedInput& input, BmpHeaders& headers, std::uint32_t bits, bool sixteen) {
   const std::int64_t entry_size = headers.entry_size;
   std::int64_t color_bytes = bits <= 8 ? (std::int64_t{1} << bits) * entry_size : sixteen ? 12 : 0;
   std::int64_t& gap = headers.gap;
@@ -82,8 +83,8 @@ bool ReadColorTable(TBoundedInput& input, TBmpHeaders& headers, std::uint32_t bi
 }
 
 // Run-length rows, decoded into plain ones; the header block then describes plain rows.
-bool ReadRlePixels(TBoundedInput& input, std::int64_t position, std::uint8_t* h,
-                   std::uint64_t pixel_bytes, TMemoryBudget& budget, TPixelBytes& pixels) {
+bool ReadRlePixels(BoundedInput& input, std::int64_t position, std::uint8_t* h,
+                   std::uint64_t pixel_bytes, MemoryBudget& budget, PixelBytes& pixels) {
   const std::int64_t available = input.Size() - position;
   if (available <= 0) return false;
   budget.Add(static_cast<std::uint64_t>(available));
@@ -105,18 +106,108 @@ bool ReadRlePixels(TBoundedInput& input, std::int64_t position, std::uint8_t* h,
   return true;
 }
 
-// Plain rows, in one read straight into the pixel memory (every byte of it is read).
-bool ReadPlainPixels(TBoundedInput& input, std::int64_t position, std::uint32_t declared_size,
-                     std::uint64_t pixel_bytes, TPixelBytes& pixels) {
-  // A file shorter than it says is read from its tail: the last pixel_bytes bytes.
+// Where plain rows are read from: a file shorter than it says is read from its tail, the last
+// pixel_bytes bytes. False when the rows are not all in the stream.
+bool PlainRowsStart(BoundedInput& input, std::int64_t position, std::uint32_t declared_size,
+                    std::uint64_t pixel_bytes, std::int64_t& from) {
   const std::int64_t wanted = static_cast<std::int64_t>(pixel_bytes);
   const std::int64_t stream_size = input.Size();
-  std::int64_t amount = declared_size == 0 ? wanted : std::min(wanted, stream_size - position);
-  std::int64_t from = position;
+  const std::int64_t amount =
+      declared_size == 0 ? wanted : std::min(wanted, stream_size - position);
+  from = position;
   if (amount < wanted && position >= wanted - amount) from = position - (wanted - amount);
-  if (from < 0 || from > stream_size - wanted || !input.Seek(from)) return false;
-  pixels.resize(static_cast<std::size_t>(pixel_bytes));
-  return input.Read(pixels.data(), static_cast<std::size_t>(pixel_bytes));
+  return from >= 0 && from <= stream_size - wanted;
+}
+
+// Why the headers could not be taken: unreadable (an empty bitmap) or a toolkit check.
+enum class BmpParse : std::uint8_t { kOk, kUnreadable, kCheckFailed };
+
+// The headers and what follows from them, up to where the pixel data starts.
+struct BmpLayout {
+  BmpHeaders headers;
+  TRasterFormat format = TRasterFormat::rfCustom;
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  bool rle = false;
+  std::uint64_t pixel_bytes = 0;
+  std::int64_t position = 0;  // of the rows, or of the run-length data
+  const char* failed_check = nullptr;
+};
+
+// Every size taken from the file is checked before it is used; the first problem decides.
+BmpParse ParseBmp(BoundedInput& input, std::int64_t start, BmpLayout& layout) {
+  BmpHeaders& headers = layout.headers;
+  if (!ReadHeaders(input, start, headers)) return BmpParse::kUnreadable;
+  const std::uint8_t* h = headers.block.data();
+  auto check_failed = [&layout](const char* message) {
+    layout.failed_check = message;
+    return BmpParse::kCheckFailed;
+  };
+
+  const std::uint32_t bits = dib::BitCount(h);
+  const std::uint32_t bits_times_planes = bits * dib::Planes(h);  // both 16-bit: no overflow
+  layout.format = bits_times_planes <= 32 ? FormatForBits(static_cast<int>(bits_times_planes))
+                                          : TRasterFormat::rfCustom;
+  const std::uint32_t compression = dib::Compression(h);
+  // The bitmap's format is later read from the bit count alone, whatever the planes say, so a
+  // 16-bit count needs a 16-bit compression too.
+  if (!((layout.format != TRasterFormat::rf15Bit && bits != 16) || compression == kBiRgb ||
+        compression == kBiBitfields)) {
+    return check_failed(kUnsupportedBitmapFormat);
+  }
+  layout.width = dib::Width(h);
+  if (layout.width <= 0) return check_failed(kBitmapWidthMustBePositive);
+  const std::int32_t signed_height = dib::Height(h);
+  if (signed_height == 0) return check_failed(kBitmapHeightMustBePositive);
+  if (signed_height == std::numeric_limits<std::int32_t>::min())
+    return BmpParse::kUnreadable;  // its magnitude has no 32-bit signed value
+  layout.height = signed_height < 0 ? -signed_height : signed_height;
+
+  // Run-length data is decoded into plain rows; it only exists bottom-up and at its own depth.
+  layout.rle = compression == kBiRle8 || compression == kBiRle4;
+  if (layout.rle && (signed_height < 0 || bits != (compression == kBiRle8 ? 8u : 4u)))
+    return BmpParse::kUnreadable;
+  std::uint32_t row_size = 0;
+  if (!DibRowSize(static_cast<std::uint32_t>(layout.width), bits, row_size) ||
+      !CheckedMul<std::uint64_t>(row_size, static_cast<std::uint64_t>(layout.height),
+                                 layout.pixel_bytes)) {
+    return BmpParse::kUnreadable;
+  }
+  if (layout.pixel_bytes == 0) return check_failed(kNoMemory);
+  // Uncompressed rows must all be in the stream, wherever they are read from.
+  if (!layout.rle && layout.pixel_bytes > static_cast<std::uint64_t>(input.Size()))
+    return BmpParse::kUnreadable;
+
+  const bool sixteen =
+      layout.format == TRasterFormat::rf15Bit || layout.format == TRasterFormat::rf16Bit;
+  if (!ReadColorTable(input, headers, bits, sixteen)) return BmpParse::kUnreadable;
+  layout.position = input.Position() + std::max<std::int64_t>(headers.gap, 0);
+
+  MemoryBudget budget;
+  AddBitmap(budget, static_cast<std::uint32_t>(layout.width),
+            static_cast<std::uint32_t>(layout.height), bits);
+  if (!layout.rle && !budget.Fits()) return BmpParse::kUnreadable;
+  return BmpParse::kOk;
+}
+
+// The file header and the info header with its table or masks, as the writer puts them before
+// pixel_bytes bytes of rows; false when the stream took less.
+bool WriteBmpHeaders(TDataStream& stream, const std::uint8_t* h, std::uint32_t pixel_bytes) {
+  std::uint32_t bits = dib::BitCount(h);
+  std::uint32_t color_bytes = bits <= 8 ? 4u << bits : 0;
+  // The extra mask bytes never reach past the table area: an indexed picture with a
+  // compression value and a full table has none.
+  std::uint32_t extra = dib::Compression(h) != kBiRgb ? kMaskExtraBytes : 0;
+  extra = std::min(extra, kColorTableBytes - color_bytes);
+  std::uint32_t offset = kFileHeaderSize + kInfoHeaderSize + color_bytes + extra;
+
+  std::uint8_t file_header[kFileHeaderSize] = {};
+  StoreU16LE(file_header, kBmpSignature);
+  StoreU32LE(file_header + 2, offset + pixel_bytes);
+  StoreU32LE(file_header + 10, offset);
+  std::uint32_t info_bytes = kInfoHeaderSize + color_bytes + extra;
+  return stream.Write(file_header, kFileHeaderSize) == kFileHeaderSize &&
+         stream.Write(h, info_bytes) == info_bytes;
 }
 
 }  // namespace
@@ -138,73 +229,79 @@ void TRasterBitmap::LoadFromStream(TDataStream& stream) {
 }
 
 // False for a file that cannot be read (the caller restores the stream and empties the bitmap);
-// raises the toolkit checks. Every size taken from the file is checked before it is used.
+// raises the toolkit checks.
 bool TRasterBitmap::LoadBmp(TDataStream& stream, std::int64_t start) {
   kind_ = TBitmapHandleKind::hkDib;
-  TBoundedInput input(stream);
-  TBmpHeaders headers;
-  if (!ReadHeaders(input, start, headers)) return false;
-  std::uint8_t* h = headers.block.data();
-
-  const std::uint32_t bits = dib::BitCount(h);
-  const std::uint32_t bits_times_planes = bits * dib::Planes(h);  // both 16-bit: no overflow
-  const TRasterFormat format = bits_times_planes <= 32
-                                   ? FormatForBits(static_cast<int>(bits_times_planes))
-                                   : TRasterFormat::rfCustom;
-  const std::uint32_t compression = dib::Compression(h);
-  // The checks leave an empty bitmap rather than one whose fields hold the file's nonsense.
-  auto check = [this](bool holds, const char* message) {
-    if (holds) return;
+  BoundedInput input(stream);
+  BmpLayout layout;
+  const BmpParse parsed = ParseBmp(input, start, layout);
+  if (parsed == BmpParse::kCheckFailed) {
+    // The checks leave an empty bitmap rather than one whose fields hold the file's nonsense.
     Clear();
-    VISTREL_CHECK_FAILED(message);
-  };
-  // The bitmap's format is later read from the bit count alone, whatever the planes say, so a
-  // 16-bit count needs a 16-bit compression too.
-  check((format != TRasterFormat::rf15Bit && bits != 16) || compression == kBiRgb ||
-            compression == kBiBitfields,
-        kUnsupportedBitmapFormat);
-  const std::int32_t width = dib::Width(h);
-  check(width > 0, kBitmapWidthMustBePositive);
-  const std::int32_t signed_height = dib::Height(h);
-  check(signed_height != 0, kBitmapHeightMustBePositive);
-  if (signed_height == std::numeric_limits<std::int32_t>::min())
-    return false;  // its magnitude has no 32-bit signed value
-  const std::int32_t height = signed_height < 0 ? -signed_height : signed_height;
-
-  // Run-length data is decoded into plain rows; it only exists bottom-up and at its own depth.
-  const bool rle = compression == kBiRle8 || compression == kBiRle4;
-  if (rle && (signed_height < 0 || bits != (compression == kBiRle8 ? 8u : 4u))) return false;
-  std::uint32_t row_size = 0;
-  std::uint64_t pixel_bytes = 0;
-  if (!DibRowSize(static_cast<std::uint32_t>(width), bits, row_size) ||
-      !CheckedMul<std::uint64_t>(row_size, static_cast<std::uint64_t>(height), pixel_bytes)) {
-    return false;
+    VISTREL_CHECK_FAILED(layout.failed_check);
   }
-  check(pixel_bytes != 0, kNoMemory);
-  // Uncompressed rows must all be in the stream, wherever they are read from.
-  if (!rle && pixel_bytes > static_cast<std::uint64_t>(input.Size())) return false;
+  if (parsed != BmpParse::kOk) return false;
+  std::uint8_t* h = layout.headers.block.data();
 
-  const bool sixteen = format == TRasterFormat::rf15Bit || format == TRasterFormat::rf16Bit;
-  if (!ReadColorTable(input, headers, bits, sixteen)) return false;
-  const std::int64_t position = input.Position() + std::max<std::int64_t>(headers.gap, 0);
-
-  TMemoryBudget budget;
-  AddBitmap(budget, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), bits);
-  TPixelBytes pixels;
-  if (rle) {
-    if (!ReadRlePixels(input, position, h, pixel_bytes, budget, pixels)) return false;
+  PixelBytes pixels;
+  if (layout.rle) {
+    MemoryBudget budget;
+    AddBitmap(budget, static_cast<std::uint32_t>(layout.width),
+              static_cast<std::uint32_t>(layout.height), dib::BitCount(h));
+    if (!ReadRlePixels(input, layout.position, h, layout.pixel_bytes, budget, pixels)) return false;
   } else {
-    if (!budget.Fits()) return false;
-    if (!ReadPlainPixels(input, position, headers.declared_size, pixel_bytes, pixels)) return false;
+    // Plain rows, in one read straight into the pixel memory (every byte of it is read).
+    std::int64_t from = 0;
+    if (!PlainRowsStart(input, layout.position, layout.headers.declared_size, layout.pixel_bytes,
+                        from) ||
+        !input.Seek(from)) {
+      return false;
+    }
+    pixels.resize(static_cast<std::size_t>(layout.pixel_bytes));
+    if (!input.Read(pixels.data(), pixels.size())) return false;
   }
 
-  header_ = std::move(headers.block);
+  header_ = std::move(layout.headers.block);
   pixels_ = std::move(pixels);
-  requested_format_ = format;
-  width_ = width;
-  height_ = height;
+  requested_format_ = layout.format;
+  width_ = layout.width;
+  height_ = layout.height;
   row_size_ = 0;
   return true;
+}
+
+bool BmpRowCopy::Open(TDataStream& in) {
+  in_ = &in;
+  const std::int64_t start = in.Position();
+  bool plain = false;
+  {
+    BoundedInput input(in);
+    BmpLayout layout;
+    plain = ParseBmp(input, start, layout) == BmpParse::kOk && !layout.rle &&
+            PlainRowsStart(input, layout.position, layout.headers.declared_size, layout.pixel_bytes,
+                           rows_at_);
+    if (plain) {
+      header_ = std::move(layout.headers.block);
+      row_bytes_ = static_cast<std::uint32_t>(layout.pixel_bytes);  // within the budget
+    }
+  }
+  in.SetPosition(start);
+  return plain;
+}
+
+BmpRowCopy::Result BmpRowCopy::CopyTo(TDataStream& out) {
+  if (!in_ || header_.empty()) return Result::kUnreadable;
+  PixelBytes buffer(std::min(row_bytes_, kPieceSize));
+  if (!WriteBmpHeaders(out, header_.data(), row_bytes_)) return Result::kWriteFailed;
+  BoundedInput input(*in_);
+  if (!input.Seek(rows_at_)) return Result::kUnreadable;
+  for (std::uint32_t left = row_bytes_; left > 0;) {
+    const std::uint32_t piece = std::min(left, kPieceSize);
+    if (!input.Read(buffer.data(), piece)) return Result::kUnreadable;
+    if (out.Write(buffer.data(), piece) != piece) return Result::kWriteFailed;
+    left -= piece;
+  }
+  return Result::kCopied;
 }
 
 void TRasterBitmap::SaveToStream(TDataStream& stream) {
@@ -212,23 +309,8 @@ void TRasterBitmap::SaveToStream(TDataStream& stream) {
   std::int64_t start = stream.Position();
   SetHandleKind(TBitmapHandleKind::hkDib);
   if (!HasDib()) return;
-  const std::uint8_t* h = header_.data();
-  std::uint32_t bits = dib::BitCount(h);
-  std::uint32_t color_bytes = bits <= 8 ? 4u << bits : 0;
-  // The extra mask bytes never reach past the table area: an indexed picture with a
-  // compression value and a full table has none.
-  std::uint32_t extra = dib::Compression(h) != kBiRgb ? kMaskExtraBytes : 0;
-  extra = std::min(extra, kColorTableBytes - color_bytes);
-  std::uint32_t offset = kFileHeaderSize + kInfoHeaderSize + color_bytes + extra;
-  std::uint32_t pixel_bytes = static_cast<std::uint32_t>(pixels_.size());
-
-  std::uint8_t file_header[kFileHeaderSize] = {};
-  StoreU16LE(file_header, kBmpSignature);
-  StoreU32LE(file_header + 2, offset + pixel_bytes);
-  StoreU32LE(file_header + 10, offset);
-  std::uint32_t info_bytes = kInfoHeaderSize + color_bytes + extra;
-  if (stream.Write(file_header, kFileHeaderSize) != kFileHeaderSize ||
-      stream.Write(h, info_bytes) != info_bytes ||
+  const std::uint32_t pixel_bytes = static_cast<std::uint32_t>(pixels_.size());
+  if (!WriteBmpHeaders(stream, header_.data(), pixel_bytes) ||
       stream.Write(pixels_.data(), pixel_bytes) != pixel_bytes) {
     stream.Seek(start, TSeekFrom::sfBeginning);
   }

@@ -12,23 +12,23 @@ constexpr std::size_t kMaxStreamRead = std::size_t{1} << 30;
 
 }  // namespace
 
-TBoundedInput::TBoundedInput(TDataStream& stream) : stream_(stream) {
+BoundedInput::BoundedInput(TDataStream& stream) : stream_(stream) {
   position_ = std::max<std::int64_t>(stream.Position(), 0);
   size_ = std::max(stream.Size(), position_);
   buffer_at_ = position_;
 }
 
-TBoundedInput::~TBoundedInput() {
+BoundedInput::~BoundedInput() {
   stream_.SetPosition(position_);
 }
 
-std::uint32_t TBoundedInput::ReadAt(std::int64_t from, std::uint8_t* out, std::uint32_t count) {
+std::uint32_t BoundedInput::ReadAt(std::int64_t from, std::uint8_t* out, std::uint32_t count) {
   // Every read seeks first: other inputs may share the stream.
   if (stream_.Seek(from, TSeekFrom::sfBeginning) != from) return 0;
   return stream_.Read(out, count);
 }
 
-bool TBoundedInput::Seek(std::int64_t position) {
+bool BoundedInput::Seek(std::int64_t position) {
   if (position < 0 || position > size_) {
     ok_ = false;
     return false;
@@ -42,11 +42,11 @@ bool TBoundedInput::Seek(std::int64_t position) {
   return true;
 }
 
-void TBoundedInput::Skip(std::uint64_t count) {
+void BoundedInput::Skip(std::uint64_t count) {
   Seek(position_ + static_cast<std::int64_t>(std::min(count, Left())));
 }
 
-bool TBoundedInput::Fill() {
+bool BoundedInput::Fill() {
   if (buffer_.empty()) buffer_.resize(kBufferSize);
   const auto want = static_cast<std::uint32_t>(std::min<std::uint64_t>(kBufferSize, Left()));
   const std::uint32_t got = ReadAt(position_, buffer_.data(), want);
@@ -56,7 +56,7 @@ bool TBoundedInput::Fill() {
   return got > 0;
 }
 
-std::size_t TBoundedInput::ReadAvailable(void* out, std::size_t count) {
+std::size_t BoundedInput::ReadAvailable(void* out, std::size_t count) {
   auto* dest = static_cast<std::uint8_t*>(out);
   count = static_cast<std::size_t>(std::min<std::uint64_t>(count, Left()));
   std::size_t done = 0;
@@ -85,7 +85,7 @@ std::size_t TBoundedInput::ReadAvailable(void* out, std::size_t count) {
   return done;
 }
 
-bool TBoundedInput::Read(void* out, std::size_t count) {
+bool BoundedInput::Read(void* out, std::size_t count) {
   const std::size_t got = ReadAvailable(out, count);
   if (got == count) return true;
   std::memset(static_cast<std::uint8_t*>(out) + got, 0, count - got);
@@ -93,7 +93,7 @@ bool TBoundedInput::Read(void* out, std::size_t count) {
   return false;
 }
 
-const std::uint8_t* TBoundedInput::Take(std::size_t count) {
+const std::uint8_t* BoundedInput::Take(std::size_t count) {
   if (count > kBufferSize || count > Left()) {
     ok_ = false;
     return nullptr;

@@ -15,14 +15,14 @@
 
 namespace vistrel {
 
-class TBoundedInput {
+class BoundedInput {
  public:
   // Reads from the stream's current position up to its size at this moment.
-  explicit TBoundedInput(TDataStream& stream);
+  explicit BoundedInput(TDataStream& stream);
   // Leaves the stream where the reading stopped, so its owner sees what was consumed.
-  ~TBoundedInput();
-  TBoundedInput(const TBoundedInput&) = delete;
-  TBoundedInput& operator=(const TBoundedInput&) = delete;
+  ~BoundedInput();
+  BoundedInput(const BoundedInput&) = delete;
+  BoundedInput& operator=(const BoundedInput&) = delete;
 
   bool Ok() const { return ok_; }
   std::int64_t Position() const { return position_; }

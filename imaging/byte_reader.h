@@ -1,5 +1,5 @@
 // Little- and big-endian fields in a block of bytes. Reading them from a file, bounded, is
-// TBoundedInput's job.
+// BoundedInput's job.
 #pragma once
 
 #include <cstddef>

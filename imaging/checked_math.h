@@ -28,13 +28,6 @@ inline bool CheckedAdd(T a, T b, T& out) {
   return true;
 }
 
-// a * b + c, all or nothing.
-template <typename T>
-inline bool CheckedMulAdd(T a, T b, T c, T& out) {
-  T product;
-  return CheckedMul(a, b, product) && CheckedAdd(product, c, out);
-}
-
 // Bytes of one DIB row: (width * bits + 31) / 32 * 4; false when it does not fit 32 bits.
 inline bool DibRowSize(std::uint32_t width, std::uint32_t bits, std::uint32_t& out) {
   std::uint64_t row = (std::uint64_t{width} * bits + 31) / 32 * 4;

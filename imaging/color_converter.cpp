@@ -111,25 +111,25 @@ inline std::uint32_t UnitToByte(double v) {
 
 // Fields of 1 to 16 bits, most significant bits first. Only the bytes the field covers are
 // touched, so a row of n fields never reads or writes past ceil(n * bits / 8) bytes.
-inline std::uint32_t ReadField(const std::uint8_t* row, std::uint64_t bitPos, unsigned bits) {
-  const std::uint8_t* p = row + static_cast<std::size_t>(bitPos >> 3);
-  const unsigned span = static_cast<unsigned>(bitPos & 7) + bits;
+inline std::uint32_t ReadField(const std::uint8_t* row, std::uint64_t bit_pos, unsigned bits) {
+  const std::uint8_t* p = row + static_cast<std::size_t>(bit_pos >> 3);
+  const unsigned span = static_cast<unsigned>(bit_pos & 7) + bits;
   const unsigned bytes = (span + 7) >> 3;
   std::uint32_t acc = 0;
   for (unsigned i = 0; i < bytes; ++i) acc = (acc << 8) | p[i];
   return (acc >> (bytes * 8 - span)) & FieldMax(bits);
 }
 
-inline void WriteField(std::uint8_t* row, std::uint64_t bitPos, unsigned bits,
+inline void WriteField(std::uint8_t* row, std::uint64_t bit_pos, unsigned bits,
                        std::uint32_t value) {
-  std::uint8_t* p = row + static_cast<std::size_t>(bitPos >> 3);
-  const unsigned span = static_cast<unsigned>(bitPos & 7) + bits;
+  std::uint8_t* p = row + static_cast<std::size_t>(bit_pos >> 3);
+  const unsigned span = static_cast<unsigned>(bit_pos & 7) + bits;
   const unsigned bytes = (span + 7) >> 3;
   std::uint32_t acc = 0;
   for (unsigned i = 0; i < bytes; ++i) acc = (acc << 8) | p[i];
   const unsigned low = bytes * 8 - span;
-  const std::uint32_t fieldMask = FieldMax(bits) << low;
-  acc = (acc & ~fieldMask) | ((value << low) & fieldMask);
+  const std::uint32_t field_mask = FieldMax(bits) << low;
+  acc = (acc & ~field_mask) | ((value << low) & field_mask);
   for (unsigned i = bytes; i-- > 0;) {
     p[i] = static_cast<std::uint8_t>(acc);
     acc >>= 8;
@@ -171,38 +171,39 @@ TColorConverter::TColorConverter() {
   SetGamma(1.0f, 2.2f);
 }
 
+void TColorConverter::Store(std::uint8_t& setting, int value, int low, int high, int message) {
+  if (value < low || value > high) RaiseGraphicError(message);
+  MarkChanged(value != setting);
+  setting = static_cast<std::uint8_t>(value);
+}
+
+void TColorConverter::Store(TColorScheme& setting, TColorScheme scheme) {
+  MarkChanged(scheme != setting);
+  setting = scheme;
+}
+
 void TColorConverter::SetSourceBits(int bits) {
-  if (bits < 1 || bits > 16) RaiseGraphicError(kMsgInvalidColorDepth);
-  MarkChanged(bits != source_bits_);
-  source_bits_ = static_cast<std::uint8_t>(bits);
+  Store(source_bits_, bits, 1, 16, kMsgInvalidColorDepth);
 }
 
 void TColorConverter::SetTargetBits(int bits) {
-  if (bits < 1 || bits > 16) RaiseGraphicError(kMsgInvalidColorDepth);
-  MarkChanged(bits != target_bits_);
-  target_bits_ = static_cast<std::uint8_t>(bits);
+  Store(target_bits_, bits, 1, 16, kMsgInvalidColorDepth);
 }
 
 void TColorConverter::SetSourceSamples(int samples) {
-  if (samples < 1 || samples > 4) RaiseGraphicError(kMsgInvalidSampleCount);
-  MarkChanged(samples != source_samples_);
-  source_samples_ = static_cast<std::uint8_t>(samples);
+  Store(source_samples_, samples, 1, 4, kMsgInvalidSampleCount);
 }
 
 void TColorConverter::SetTargetSamples(int samples) {
-  if (samples < 1 || samples > 4) RaiseGraphicError(kMsgInvalidSampleCount);
-  MarkChanged(samples != target_samples_);
-  target_samples_ = static_cast<std::uint8_t>(samples);
+  Store(target_samples_, samples, 1, 4, kMsgInvalidSampleCount);
 }
 
 void TColorConverter::SetSourceScheme(TColorScheme scheme) {
-  MarkChanged(scheme != source_scheme_);
-  source_scheme_ = scheme;
+  Store(source_scheme_, scheme);
 }
 
 void TColorConverter::SetTargetScheme(TColorScheme scheme) {
-  MarkChanged(scheme != target_scheme_);
-  target_scheme_ = scheme;
+  Store(target_scheme_, scheme);
 }
 
 void TColorConverter::SetLuma(float red, float green, float blue) {
@@ -245,7 +246,7 @@ TRasterFormat TColorConverter::PixelFormatFor(bool target) const {
   }
 }
 
-void TColorConverter::BuildChromaTables(int offsetRed, int offsetBlue) {
+void TColorConverter::BuildChromaTables(int offset_red, int offset_blue) {
   const double r = luma_red_;
   const double g = luma_green_;
   const double b = luma_blue_;
@@ -258,10 +259,10 @@ void TColorConverter::BuildChromaTables(int offsetRed, int offsetBlue) {
   cr_to_green_.assign(256, 0);
   cb_to_green_.assign(256, 0);
   for (int i = 0; i < 256; ++i) {
-    cr_to_red_[i] = RoundToInt(kR * (i - offsetRed));
-    cb_to_blue_[i] = RoundToInt(kB * (i - offsetBlue));
-    cr_to_green_[i] = -RoundToInt(kRG * (i - offsetRed));
-    cb_to_green_[i] = -RoundToInt(kBG * (i - offsetBlue));
+    cr_to_red_[i] = RoundToInt(kR * (i - offset_red));
+    cb_to_blue_[i] = RoundToInt(kB * (i - offset_blue));
+    cr_to_green_[i] = -RoundToInt(kRG * (i - offset_red));
+    cb_to_green_[i] = -RoundToInt(kBG * (i - offset_blue));
   }
 }
 
@@ -287,7 +288,7 @@ void TColorConverter::PrepareConversion() {
   const unsigned t = target_bits_;
   // The colour and grey routines know 8- and 16-bit samples only; other depths would be read as
   // bytes from rows that are packed differently.
-  const bool byteDepths = Is8Or16(s) && Is8Or16(t);
+  const bool byte_depths = Is8Or16(s) && Is8Or16(t);
   const int order = TargetOrder(target_scheme_);
   planes_needed_ = 1;
   switch (source_scheme_) {
@@ -304,46 +305,46 @@ void TColorConverter::PrepareConversion() {
       break;
     case TColorScheme::Gray:
       if (s == 16 || t == 16) {
-        if (byteDepths) row_routine_ = &TColorConverter::RowGray;
+        if (byte_depths) row_routine_ = &TColorConverter::RowGray;
       } else {
         row_routine_ = &TColorConverter::RowIndexedPacked;
       }
       break;
     case TColorScheme::GrayAlpha:
-      if (byteDepths) row_routine_ = &TColorConverter::RowGray;
+      if (byte_depths) row_routine_ = &TColorConverter::RowGray;
       break;
     case TColorScheme::RGB:
     case TColorScheme::RGBA:
-      if (byteDepths && order == 0) row_routine_ = &TColorConverter::RowRGBToRGB;
-      if (byteDepths && order == 1) row_routine_ = &TColorConverter::RowRGBToBGR;
+      if (byte_depths && order == 0) row_routine_ = &TColorConverter::RowRGBToRGB;
+      if (byte_depths && order == 1) row_routine_ = &TColorConverter::RowRGBToBGR;
       planes_needed_ = source_alpha_ && target_alpha_ ? 4 : 3;
       break;
     case TColorScheme::BGR:
     case TColorScheme::BGRA:
-      if (byteDepths && order == 0) row_routine_ = &TColorConverter::RowBGRToRGB;
-      if (byteDepths && order == 1) row_routine_ = &TColorConverter::RowBGRToBGR;
+      if (byte_depths && order == 0) row_routine_ = &TColorConverter::RowBGRToRGB;
+      if (byte_depths && order == 1) row_routine_ = &TColorConverter::RowBGRToBGR;
       planes_needed_ = source_alpha_ && target_alpha_ ? 4 : 3;
       break;
     case TColorScheme::CMYK:
-      if (byteDepths && order == 0) row_routine_ = &TColorConverter::RowCMYKToRGB;
-      if (byteDepths && order == 1) row_routine_ = &TColorConverter::RowCMYKToBGR;
+      if (byte_depths && order == 0) row_routine_ = &TColorConverter::RowCMYKToRGB;
+      if (byte_depths && order == 1) row_routine_ = &TColorConverter::RowCMYKToBGR;
       planes_needed_ = 4;
       break;
     case TColorScheme::CIELab:
-      if (byteDepths && order == 0) row_routine_ = &TColorConverter::RowLabToRGB;
-      if (byteDepths && order == 1) row_routine_ = &TColorConverter::RowLabToBGR;
+      if (byte_depths && order == 0) row_routine_ = &TColorConverter::RowLabToRGB;
+      if (byte_depths && order == 1) row_routine_ = &TColorConverter::RowLabToBGR;
       planes_needed_ = 3;
       break;
     case TColorScheme::YCbCr:
       BuildChromaTables(128, 128);
-      if (byteDepths && order == 0) row_routine_ = &TColorConverter::RowYCbCrToRGB;
-      if (byteDepths && order == 1) row_routine_ = &TColorConverter::RowYCbCrToBGR;
+      if (byte_depths && order == 0) row_routine_ = &TColorConverter::RowYCbCrToRGB;
+      if (byte_depths && order == 1) row_routine_ = &TColorConverter::RowYCbCrToBGR;
       planes_needed_ = 3;
       break;
     case TColorScheme::PhotoYCC:
       BuildChromaTables(137, 156);
-      if (byteDepths && order == 0) row_routine_ = &TColorConverter::RowPhotoYCCToRGB;
-      if (byteDepths && order == 1) row_routine_ = &TColorConverter::RowPhotoYCCToBGR;
+      if (byte_depths && order == 0) row_routine_ = &TColorConverter::RowPhotoYCCToRGB;
+      if (byte_depths && order == 1) row_routine_ = &TColorConverter::RowPhotoYCCToBGR;
       planes_needed_ = 3;
       break;
     default: break;
@@ -351,7 +352,7 @@ void TColorConverter::PrepareConversion() {
   changed_ = false;
 }
 
-void TColorConverter::ConvertRow(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+void TColorConverter::ConvertRow(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                                  void* target) {
   if (changed_) PrepareConversion();
   if (row_routine_ == nullptr) RaiseGraphicError(kMsgNoConversionMethod);
@@ -364,7 +365,7 @@ void TColorConverter::ConvertRow(const TSourceRows& source, std::uint8_t mask, s
   (this->*row_routine_)(source, mask, count, static_cast<std::uint8_t*>(target));
 }
 
-void TColorConverter::RowIndexedPacked(const TSourceRows& source, std::uint8_t mask,
+void TColorConverter::RowIndexedPacked(const SourceRows& source, std::uint8_t mask,
                                        std::uint32_t count, std::uint8_t* target) {
   const std::uint8_t* row = source[0];
   const unsigned s = source_bits_;
@@ -380,19 +381,19 @@ void TColorConverter::RowIndexedPacked(const TSourceRows& source, std::uint8_t m
     }
     return;
   }
-  const std::uint32_t sourceMax = FieldMax(s);
-  const std::uint32_t targetMax = FieldMax(t);
-  std::uint64_t sourcePos = 0;
+  const std::uint32_t source_max = FieldMax(s);
+  const std::uint32_t target_max = FieldMax(t);
+  std::uint64_t source_pos = 0;
   for (std::uint32_t i = 0; i < count; ++i) {
     if (!walk.Next()) continue;
-    std::uint32_t v = ReadField(row, sourcePos, s);
-    sourcePos += s;
-    if (s != t) v = v * targetMax / sourceMax;
+    std::uint32_t v = ReadField(row, source_pos, s);
+    source_pos += s;
+    if (s != t) v = v * target_max / source_max;
     WriteField(target, std::uint64_t{i} * t, t, v);
   }
 }
 
-void TColorConverter::RowIndexed16To16(const TSourceRows& source, std::uint8_t mask,
+void TColorConverter::RowIndexed16To16(const SourceRows& source, std::uint8_t mask,
                                        std::uint32_t count, std::uint8_t* target) {
   const std::uint8_t* row = source[0];
   const bool swap = SourceOptions.Contains(Opt::SwapSampleBytes);
@@ -409,55 +410,55 @@ void TColorConverter::RowIndexed16To16(const TSourceRows& source, std::uint8_t m
   }
 }
 
-void TColorConverter::RowIndexedFrom16(const TSourceRows& source, std::uint8_t mask,
+void TColorConverter::RowIndexedFrom16(const SourceRows& source, std::uint8_t mask,
                                        std::uint32_t count, std::uint8_t* target) {
   const std::uint8_t* row = source[0];
   const bool swap = SourceOptions.Contains(Opt::SwapSampleBytes);
   const unsigned t = target_bits_;
-  const std::uint32_t targetMax = FieldMax(t);
+  const std::uint32_t target_max = FieldMax(t);
   MaskWalk walk(mask);
   for (std::uint32_t i = 0; i < count; ++i) {
     if (!walk.Next()) continue;
-    const std::uint32_t v = Load16(row, swap) * targetMax / 65535;
+    const std::uint32_t v = Load16(row, swap) * target_max / 65535;
     row += 2;
     WriteField(target, std::uint64_t{i} * t, t, v);
   }
 }
 
-void TColorConverter::RowIndexedTo16(const TSourceRows& source, std::uint8_t mask,
+void TColorConverter::RowIndexedTo16(const SourceRows& source, std::uint8_t mask,
                                      std::uint32_t count, std::uint8_t* target) {
   const std::uint8_t* row = source[0];
   const bool swap = SourceOptions.Contains(Opt::SwapSampleBytes);
   const unsigned s = source_bits_;
-  const std::uint32_t sourceMax = FieldMax(s);
-  std::uint64_t sourcePos = 0;
+  const std::uint32_t source_max = FieldMax(s);
+  std::uint64_t source_pos = 0;
   MaskWalk walk(mask);
   for (std::uint32_t i = 0; i < count; ++i) {
     if (!walk.Next()) continue;
-    const std::uint32_t v = ReadField(row, sourcePos, s) * 65535 / sourceMax;
-    sourcePos += s;
+    const std::uint32_t v = ReadField(row, source_pos, s) * 65535 / source_max;
+    source_pos += s;
     Store16(target + std::size_t{i} * 2, v, swap);
   }
 }
 
-void TColorConverter::RowGray(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+void TColorConverter::RowGray(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                               std::uint8_t* target) {
   const std::uint8_t* row = source[0];
   const bool swap = SourceOptions.Contains(Opt::SwapSampleBytes);
-  const bool wideSource = source_bits_ == 16;
-  const bool wideTarget = target_bits_ == 16;
+  const bool wide_source = source_bits_ == 16;
+  const bool wide_target = target_bits_ == 16;
   // Interleaved grey-with-alpha pixels carry the alpha sample after the grey one; it is dropped.
   const std::size_t step =
-      (source_alpha_ && source.Count() == 1 ? 2u : 1u) * (wideSource ? 2u : 1u);
+      (source_alpha_ && source.Count() == 1 ? 2u : 1u) * (wide_source ? 2u : 1u);
   MaskWalk walk(mask);
   for (std::uint32_t i = 0; i < count; ++i) {
     if (!walk.Next()) continue;
-    const std::uint32_t v = wideSource ? Load16(row, swap) : *row;
+    const std::uint32_t v = wide_source ? Load16(row, swap) : *row;
     row += step;
-    if (wideTarget) {
-      Store16(target + std::size_t{i} * 2, wideSource ? v : Expand8(v), swap && !wideSource);
+    if (wide_target) {
+      Store16(target + std::size_t{i} * 2, wide_source ? v : Expand8(v), swap && !wide_source);
     } else {
-      target[i] = static_cast<std::uint8_t>(wideSource ? Reduce16(v) : v);
+      target[i] = static_cast<std::uint8_t>(wide_source ? Reduce16(v) : v);
     }
   }
 }
@@ -465,56 +466,56 @@ void TColorConverter::RowGray(const TSourceRows& source, std::uint8_t mask, std:
 // The four red/green/blue routines differ only in whether the three colour samples change
 // places on the way, so one body serves them.
 template <bool kReverse>
-void TColorConverter::CopyColor(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+void TColorConverter::CopyColor(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                                 std::uint8_t* target) {
   const bool swap = SourceOptions.Contains(Opt::SwapSampleBytes);
   const bool gamma = UsesGamma();
-  const bool wideSource = source_bits_ == 16;
-  const bool wideTarget = target_bits_ == 16;
+  const bool wide_source = source_bits_ == 16;
+  const bool wide_target = target_bits_ == 16;
   const bool planar = source.Count() > 1;
-  const bool copyAlpha = source_alpha_ && target_alpha_;
-  const std::size_t sourceSample = wideSource ? 2 : 1;
-  const std::size_t targetSample = wideTarget ? 2 : 1;
-  const std::size_t sourceStep = planar ? sourceSample : sourceSample * (source_alpha_ ? 4 : 3);
-  const std::size_t targetStep = targetSample * (target_alpha_ ? 4 : 3);
-  const int channels = copyAlpha ? 4 : 3;
+  const bool copy_alpha = source_alpha_ && target_alpha_;
+  const std::size_t source_sample = wide_source ? 2 : 1;
+  const std::size_t target_sample = wide_target ? 2 : 1;
+  const std::size_t source_step = planar ? source_sample : source_sample * (source_alpha_ ? 4 : 3);
+  const std::size_t target_step = target_sample * (target_alpha_ ? 4 : 3);
+  const int channels = copy_alpha ? 4 : 3;
   const std::uint8_t* in[4] = {};
-  for (int c = 0; c < channels; ++c) in[c] = planar ? source[c] : source[0] + c * sourceSample;
+  for (int c = 0; c < channels; ++c) in[c] = planar ? source[c] : source[0] + c * source_sample;
 
-  if (!wideSource && !wideTarget && !gamma && mask == 0xFF && !planar) {
+  if (!wide_source && !wide_target && !gamma && mask == 0xFF && !planar) {
     const std::uint8_t* p = source[0];
-    for (std::uint32_t i = 0; i < count; ++i, p += sourceStep, target += targetStep) {
+    for (std::uint32_t i = 0; i < count; ++i, p += source_step, target += target_step) {
       target[0] = p[kReverse ? 2 : 0];
       target[1] = p[1];
       target[2] = p[kReverse ? 0 : 2];
-      if (copyAlpha) target[3] = p[3];
+      if (copy_alpha) target[3] = p[3];
     }
     return;
   }
 
   const std::uint8_t* table = gamma_table_;
   auto read = [&](const std::uint8_t* p) -> std::uint32_t {
-    return wideSource ? Load16(p, swap) : *p;
+    return wide_source ? Load16(p, swap) : *p;
   };
   // Depth change and, for colour samples, the gamma step at 8-bit precision.
   auto colour = [&](std::uint32_t v) -> std::uint32_t {
     if (!gamma) {
-      if (wideSource == wideTarget) return v;
-      return wideSource ? Reduce16(v) : Expand8(v);
+      if (wide_source == wide_target) return v;
+      return wide_source ? Reduce16(v) : Expand8(v);
     }
-    const std::uint32_t level = table[wideSource ? Reduce16(v) : v];
-    return wideTarget ? Expand8(level) : level;
+    const std::uint32_t level = table[wide_source ? Reduce16(v) : v];
+    return wide_target ? Expand8(level) : level;
   };
   auto alpha = [&](std::uint32_t v) -> std::uint32_t {
-    if (wideSource == wideTarget) return v;
-    return wideSource ? Reduce16(v) : Expand8(v);
+    if (wide_source == wide_target) return v;
+    return wide_source ? Reduce16(v) : Expand8(v);
   };
   // A 16-bit value gets one exchange under the option: on reading, or on writing when the
   // source was narrower.
-  const bool swapOut = swap && !wideSource;
+  const bool swap_out = swap && !wide_source;
   auto write = [&](std::uint8_t* p, std::uint32_t v) {
-    if (wideTarget) {
-      Store16(p, v, swapOut);
+    if (wide_target) {
+      Store16(p, v, swap_out);
     } else {
       *p = static_cast<std::uint8_t>(v);
     }
@@ -523,51 +524,51 @@ void TColorConverter::CopyColor(const TSourceRows& source, std::uint8_t mask, st
   MaskWalk walk(mask);
   for (std::uint32_t i = 0; i < count; ++i) {
     if (!walk.Next()) continue;
-    std::uint8_t* out = target + std::size_t{i} * targetStep;
+    std::uint8_t* out = target + std::size_t{i} * target_step;
     const std::uint32_t first = colour(read(in[0]));
     const std::uint32_t second = colour(read(in[1]));
     const std::uint32_t third = colour(read(in[2]));
     write(out, kReverse ? third : first);
-    write(out + targetSample, second);
-    write(out + 2 * targetSample, kReverse ? first : third);
-    if (copyAlpha) write(out + 3 * targetSample, alpha(read(in[3])));
-    for (int c = 0; c < channels; ++c) in[c] += sourceStep;
+    write(out + target_sample, second);
+    write(out + 2 * target_sample, kReverse ? first : third);
+    if (copy_alpha) write(out + 3 * target_sample, alpha(read(in[3])));
+    for (int c = 0; c < channels; ++c) in[c] += source_step;
   }
 }
 
 // Shared walk of the routines that compute 8-bit red, green and blue from 3 or 4 samples. The
 // target's alpha sample, if any, is left alone: these sources have none.
 template <typename Compute>
-void TColorConverter::ComputeColor(const TSourceRows& source, std::uint8_t mask,
-                                   std::uint32_t count, std::uint8_t* target, int samples,
-                                   bool bgrTarget, Compute compute) {
+void TColorConverter::ComputeColor(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
+                                   std::uint8_t* target, int samples, bool bgr_target,
+                                   Compute compute) {
   const bool swap = SourceOptions.Contains(Opt::SwapSampleBytes);
-  const bool wideSource = source_bits_ == 16;
-  const bool wideTarget = target_bits_ == 16;
+  const bool wide_source = source_bits_ == 16;
+  const bool wide_target = target_bits_ == 16;
   const bool planar = source.Count() > 1;
-  const std::size_t sourceSample = wideSource ? 2 : 1;
-  const std::size_t targetSample = wideTarget ? 2 : 1;
-  const std::size_t sourceStep = planar ? sourceSample : sourceSample * samples;
-  const std::size_t targetStep = targetSample * (target_alpha_ ? 4 : 3);
-  const bool swapOut = swap && !wideSource;
+  const std::size_t source_sample = wide_source ? 2 : 1;
+  const std::size_t target_sample = wide_target ? 2 : 1;
+  const std::size_t source_step = planar ? source_sample : source_sample * samples;
+  const std::size_t target_step = target_sample * (target_alpha_ ? 4 : 3);
+  const bool swap_out = swap && !wide_source;
   const std::uint8_t* in[4] = {};
-  for (int c = 0; c < samples; ++c) in[c] = planar ? source[c] : source[0] + c * sourceSample;
+  for (int c = 0; c < samples; ++c) in[c] = planar ? source[c] : source[0] + c * source_sample;
 
   MaskWalk walk(mask);
   for (std::uint32_t i = 0; i < count; ++i) {
     if (!walk.Next()) continue;
     std::uint32_t sample[4] = {};
     for (int c = 0; c < samples; ++c) {
-      sample[c] = wideSource ? Load16(in[c], swap) : *in[c];
-      in[c] += sourceStep;
+      sample[c] = wide_source ? Load16(in[c], swap) : *in[c];
+      in[c] += source_step;
     }
     std::uint32_t rgb[3];
     compute(sample, rgb);
-    std::uint8_t* out = target + std::size_t{i} * targetStep;
+    std::uint8_t* out = target + std::size_t{i} * target_step;
     for (int c = 0; c < 3; ++c) {
-      const std::uint32_t v = rgb[bgrTarget ? 2 - c : c];
-      if (wideTarget) {
-        Store16(out + c * targetSample, Expand8(v), swapOut);
+      const std::uint32_t v = rgb[bgr_target ? 2 - c : c];
+      if (wide_target) {
+        Store16(out + c * target_sample, Expand8(v), swap_out);
       } else {
         out[c] = static_cast<std::uint8_t>(v);
       }
@@ -575,15 +576,15 @@ void TColorConverter::ComputeColor(const TSourceRows& source, std::uint8_t mask,
   }
 }
 
-void TColorConverter::CmykRow(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
-                              std::uint8_t* target, bool bgrTarget) {
-  const bool wideSource = source_bits_ == 16;
-  ComputeColor(source, mask, count, target, 4, bgrTarget,
-               [wideSource](const std::uint32_t* s, std::uint32_t* rgb) {
+void TColorConverter::CmykRow(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
+                              std::uint8_t* target, bool bgr_target) {
+  const bool wide_source = source_bits_ == 16;
+  ComputeColor(source, mask, count, target, 4, bgr_target,
+               [wide_source](const std::uint32_t* s, std::uint32_t* rgb) {
                  const std::int64_t k = s[3];
                  for (int c = 0; c < 3; ++c) {
                    const std::int64_t v = s[c];
-                   if (wideSource) {
+                   if (wide_source) {
                      std::int64_t x = v * k / 65535 - v - k + 65535;
                      x = std::max<std::int64_t>(0, std::min<std::int64_t>(65535, x));
                      rgb[c] = Reduce16(static_cast<std::uint32_t>(x));
@@ -594,109 +595,109 @@ void TColorConverter::CmykRow(const TSourceRows& source, std::uint8_t mask, std:
                });
 }
 
-void TColorConverter::LabRow(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
-                             std::uint8_t* target, bool bgrTarget) {
-  const bool wideSource = source_bits_ == 16;
-  const bool lightnessIn255 = SourceOptions.Contains(Opt::LightnessIn255);
-  const bool chromaWithOffset = SourceOptions.Contains(Opt::ChromaWithOffset);
+void TColorConverter::LabRow(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
+                             std::uint8_t* target, bool bgr_target) {
+  const bool wide_source = source_bits_ == 16;
+  const bool lightness_in255 = SourceOptions.Contains(Opt::LightnessIn255);
+  const bool chroma_with_offset = SourceOptions.Contains(Opt::ChromaWithOffset);
   ComputeColor(
-      source, mask, count, target, 3, bgrTarget, [=](const std::uint32_t* s, std::uint32_t* rgb) {
-        double l = wideSource ? Reduce16(s[0]) : s[0];
-        if (lightnessIn255) l /= 2.55;
+      source, mask, count, target, 3, bgr_target, [=](const std::uint32_t* s, std::uint32_t* rgb) {
+        double l = wide_source ? Reduce16(s[0]) : s[0];
+        if (lightness_in255) l /= 2.55;
         double a;
         double b;
-        if (chromaWithOffset) {
-          a = static_cast<double>(wideSource ? Reduce16(s[1]) : s[1]) - 128;
-          b = static_cast<double>(wideSource ? Reduce16(s[2]) : s[2]) - 128;
+        if (chroma_with_offset) {
+          a = static_cast<double>(wide_source ? Reduce16(s[1]) : s[1]) - 128;
+          b = static_cast<double>(wide_source ? Reduce16(s[2]) : s[2]) - 128;
         } else {
           // Signed samples; a 16-bit one counts by its high byte, like the 8-bit form.
-          a = static_cast<std::int8_t>(static_cast<std::uint8_t>(wideSource ? s[1] >> 8 : s[1]));
-          b = static_cast<std::int8_t>(static_cast<std::uint8_t>(wideSource ? s[2] >> 8 : s[2]));
+          a = static_cast<std::int8_t>(static_cast<std::uint8_t>(wide_source ? s[1] >> 8 : s[1]));
+          b = static_cast<std::int8_t>(static_cast<std::uint8_t>(wide_source ? s[2] >> 8 : s[2]));
         }
         LabToSrgb(l, a, b, rgb);
       });
 }
 
-void TColorConverter::ChromaRow(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
-                                std::uint8_t* target, bool bgrTarget) {
-  const bool wideSource = source_bits_ == 16;
-  const std::int32_t* crToRed = cr_to_red_.data();
-  const std::int32_t* cbToBlue = cb_to_blue_.data();
-  const std::int32_t* crToGreen = cr_to_green_.data();
-  const std::int32_t* cbToGreen = cb_to_green_.data();
-  ComputeColor(source, mask, count, target, 3, bgrTarget,
+void TColorConverter::ChromaRow(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
+                                std::uint8_t* target, bool bgr_target) {
+  const bool wide_source = source_bits_ == 16;
+  const std::int32_t* cr_to_red = cr_to_red_.data();
+  const std::int32_t* cb_to_blue = cb_to_blue_.data();
+  const std::int32_t* cr_to_green = cr_to_green_.data();
+  const std::int32_t* cb_to_green = cb_to_green_.data();
+  ComputeColor(source, mask, count, target, 3, bgr_target,
                [=](const std::uint32_t* s, std::uint32_t* rgb) {
-                 const std::int64_t y = wideSource ? Reduce16(s[0]) : s[0];
-                 const std::uint32_t cb = wideSource ? Reduce16(s[1]) : s[1];
-                 const std::uint32_t cr = wideSource ? Reduce16(s[2]) : s[2];
-                 rgb[0] = Clamp255(y + crToRed[cr]);
-                 rgb[1] = Clamp255(y + cbToGreen[cb] + crToGreen[cr]);
-                 rgb[2] = Clamp255(y + cbToBlue[cb]);
+                 const std::int64_t y = wide_source ? Reduce16(s[0]) : s[0];
+                 const std::uint32_t cb = wide_source ? Reduce16(s[1]) : s[1];
+                 const std::uint32_t cr = wide_source ? Reduce16(s[2]) : s[2];
+                 rgb[0] = Clamp255(y + cr_to_red[cr]);
+                 rgb[1] = Clamp255(y + cb_to_green[cb] + cr_to_green[cr]);
+                 rgb[2] = Clamp255(y + cb_to_blue[cb]);
                });
 }
 
-void TColorConverter::RowRGBToRGB(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+void TColorConverter::RowRGBToRGB(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                                   std::uint8_t* target) {
   CopyColor<false>(source, mask, count, target);
 }
 
-void TColorConverter::RowRGBToBGR(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+void TColorConverter::RowRGBToBGR(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                                   std::uint8_t* target) {
   CopyColor<true>(source, mask, count, target);
 }
 
-void TColorConverter::RowBGRToRGB(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+void TColorConverter::RowBGRToRGB(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                                   std::uint8_t* target) {
   CopyColor<true>(source, mask, count, target);
 }
 
-void TColorConverter::RowBGRToBGR(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+void TColorConverter::RowBGRToBGR(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                                   std::uint8_t* target) {
   CopyColor<false>(source, mask, count, target);
 }
 
-void TColorConverter::RowCMYKToRGB(const TSourceRows& source, std::uint8_t mask,
-                                   std::uint32_t count, std::uint8_t* target) {
+void TColorConverter::RowCMYKToRGB(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
+                                   std::uint8_t* target) {
   CmykRow(source, mask, count, target, false);
 }
 
-void TColorConverter::RowCMYKToBGR(const TSourceRows& source, std::uint8_t mask,
-                                   std::uint32_t count, std::uint8_t* target) {
+void TColorConverter::RowCMYKToBGR(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
+                                   std::uint8_t* target) {
   CmykRow(source, mask, count, target, true);
 }
 
-void TColorConverter::RowLabToRGB(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+void TColorConverter::RowLabToRGB(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                                   std::uint8_t* target) {
   LabRow(source, mask, count, target, false);
 }
 
-void TColorConverter::RowLabToBGR(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+void TColorConverter::RowLabToBGR(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                                   std::uint8_t* target) {
   LabRow(source, mask, count, target, true);
 }
 
-void TColorConverter::RowYCbCrToRGB(const TSourceRows& source, std::uint8_t mask,
+void TColorConverter::RowYCbCrToRGB(const SourceRows& source, std::uint8_t mask,
                                     std::uint32_t count, std::uint8_t* target) {
   ChromaRow(source, mask, count, target, false);
 }
 
-void TColorConverter::RowYCbCrToBGR(const TSourceRows& source, std::uint8_t mask,
+void TColorConverter::RowYCbCrToBGR(const SourceRows& source, std::uint8_t mask,
                                     std::uint32_t count, std::uint8_t* target) {
   ChromaRow(source, mask, count, target, true);
 }
 
-void TColorConverter::RowPhotoYCCToRGB(const TSourceRows& source, std::uint8_t mask,
+void TColorConverter::RowPhotoYCCToRGB(const SourceRows& source, std::uint8_t mask,
                                        std::uint32_t count, std::uint8_t* target) {
   ChromaRow(source, mask, count, target, false);
 }
 
-void TColorConverter::RowPhotoYCCToBGR(const TSourceRows& source, std::uint8_t mask,
+void TColorConverter::RowPhotoYCCToBGR(const SourceRows& source, std::uint8_t mask,
                                        std::uint32_t count, std::uint8_t* target) {
   ChromaRow(source, mask, count, target, true);
 }
 
-void TColorConverter::BuildColorPalette(TRasterBitmap& bitmap, const TSourceRows& source,
-                                        int layout, int count, bool rgbOrder) {
+void TColorConverter::BuildColorPalette(TRasterBitmap& bitmap, const SourceRows& source, int layout,
+                                        int count, bool rgbOrder) {
   if (layout < 0 || layout > 7) RaiseGraphicError(kMsgNoConversionMethod);
   const bool planar = layout == 2 || layout == 3 || layout == 6 || layout == 7;
   const int needed = planar ? 3 : 1;
@@ -728,13 +729,13 @@ void TColorConverter::BuildColorPalette(TRasterBitmap& bitmap, const TSourceRows
     bitmap.SetPaletteEntry(i, (rgb[0] << 16) | (rgb[1] << 8) | rgb[2]);
   }
 
-  const int sourceDepth = std::min<int>(source_bits_, 8);
-  const int targetDepth = std::min<int>(target_bits_, 8);
-  if (sourceDepth == targetDepth) return;
+  const int source_depth = std::min<int>(source_bits_, 8);
+  const int target_depth = std::min<int>(target_bits_, 8);
+  if (source_depth == target_depth) return;
   // Pixels were rescaled to the target depth, so entry i must show the colour of the source
   // entry it came from. The walk direction keeps every entry read before it is overwritten.
-  const int s = (1 << sourceDepth) - 1;
-  const int t = (1 << targetDepth) - 1;
+  const int s = (1 << source_depth) - 1;
+  const int t = (1 << target_depth) - 1;
   if (s >= t) {
     for (int i = 0; i <= t; ++i) bitmap.SetPaletteEntry(i, bitmap.PaletteEntry(i * s / t));
   } else {

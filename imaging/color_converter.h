@@ -15,7 +15,7 @@ namespace vistrel {
 
 class TRasterBitmap;
 
-// Values are bit numbers inside a TConversionOptions byte.
+// Values are bit numbers inside a ConversionOptions byte.
 enum class TConversionOption : std::uint8_t {
   HasAlphaChannel = 0,   // computed from the schemes when a row routine is chosen
   UseGammaTable = 1,     // target: colour samples pass through the gamma table
@@ -25,10 +25,10 @@ enum class TConversionOption : std::uint8_t {
 };
 
 // A set of TConversionOption, one byte.
-class TConversionOptions {
+class ConversionOptions {
  public:
-  constexpr TConversionOptions() = default;
-  constexpr TConversionOptions(std::initializer_list<TConversionOption> options) {
+  constexpr ConversionOptions() = default;
+  constexpr ConversionOptions(std::initializer_list<TConversionOption> options) {
     for (TConversionOption option : options) bits_ |= Bit(option);
   }
 
@@ -38,13 +38,13 @@ class TConversionOptions {
     bits_ = static_cast<std::uint8_t>(bits_ & ~Bit(option));
   }
   constexpr std::uint8_t Bits() const { return bits_; }
-  static constexpr TConversionOptions FromBits(std::uint8_t bits) {
-    TConversionOptions options;
+  static constexpr ConversionOptions FromBits(std::uint8_t bits) {
+    ConversionOptions options;
     options.bits_ = bits;
     return options;
   }
-  constexpr bool operator==(TConversionOptions other) const { return bits_ == other.bits_; }
-  constexpr bool operator!=(TConversionOptions other) const { return bits_ != other.bits_; }
+  constexpr bool operator==(ConversionOptions other) const { return bits_ == other.bits_; }
+  constexpr bool operator!=(ConversionOptions other) const { return bits_ != other.bits_; }
 
  private:
   static constexpr std::uint8_t Bit(TConversionOption option) {
@@ -55,16 +55,16 @@ class TConversionOptions {
 
 // The start addresses of one source row: one address for interleaved pixels, or one per channel
 // in scheme order (alpha last) for planar data. Holds at most four; further ones are dropped.
-class TSourceRows {
+class SourceRows {
  public:
   static constexpr int kMaxPlanes = 4;
 
-  TSourceRows() = default;
-  TSourceRows(const void* interleaved) { Add(interleaved); }  // NOLINT: one address is common
-  TSourceRows(std::initializer_list<const void*> planes) {
+  SourceRows() = default;
+  SourceRows(const void* interleaved) { Add(interleaved); }  // NOLINT: one address is common
+  SourceRows(std::initializer_list<const void*> planes) {
     for (const void* plane : planes) Add(plane);
   }
-  TSourceRows(const std::uint8_t* const* planes, int count) {
+  SourceRows(const std::uint8_t* const* planes, int count) {
     for (int i = 0; i < count; ++i) Add(planes[i]);
   }
 
@@ -129,7 +129,7 @@ class TColorConverter {
   // 16-bit grey rows need 8- or 16-bit samples on both sides; planar rows need every plane read).
   // Under SwapSampleBytes a 16-bit value is byte-exchanged once on its way: when a 16-bit source
   // sample is read, or when a 16-bit target sample is written from a narrower source.
-  void ConvertRow(const TSourceRows& source, std::uint8_t mask, std::uint32_t count, void* target);
+  void ConvertRow(const SourceRows& source, std::uint8_t mask, std::uint32_t count, void* target);
 
   // Writes count entries (at most 256) from index 0 into the bitmap's colour table, then spreads
   // them over the target depth when source and target depths differ. Layouts: 0 = 3 bytes per
@@ -137,70 +137,74 @@ class TColorConverter {
   // 5 = the same as 0 and 1 with 16-bit values, 6 and 7 = planes of 16-bit values. rgbOrder (for
   // the interleaved layouts): true = red, green, blue; false = blue, green, red. Any other layout,
   // or fewer addresses than the layout needs, raises message 15.
-  void BuildColorPalette(TRasterBitmap& bitmap, const TSourceRows& source, int layout, int count,
+  void BuildColorPalette(TRasterBitmap& bitmap, const SourceRows& source, int layout, int count,
                          bool rgbOrder);
   // A grey ramp over 2^min(target bits * target samples, 8) entries, reversed when zeroIsWhite.
   void BuildGrayPalette(TRasterBitmap& bitmap, bool zeroIsWhite);
 
   // Written directly by the readers; not covered by Changed.
-  TConversionOptions SourceOptions;
-  TConversionOptions TargetOptions;
+  ConversionOptions SourceOptions;
+  ConversionOptions TargetOptions;
 
  private:
-  using TRowRoutine = void (TColorConverter::*)(const TSourceRows&, std::uint8_t, std::uint32_t,
+  using RowFunction = void (TColorConverter::*)(const SourceRows&, std::uint8_t, std::uint32_t,
                                                 std::uint8_t*);
 
   void PrepareConversion();
-  void BuildChromaTables(int offsetRed, int offsetBlue);
+  void BuildChromaTables(int offset_red, int offset_blue);
   void MarkChanged(bool differs) { changed_ = changed_ || differs; }
+  // A new value for a setting, marking the converter changed when it differs; a value outside
+  // low..high raises the message first.
+  void Store(std::uint8_t& setting, int value, int low, int high, int message);
+  void Store(TColorScheme& setting, TColorScheme scheme);
 
-  void RowIndexedPacked(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+  void RowIndexedPacked(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                         std::uint8_t* target);
-  void RowIndexed16To16(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+  void RowIndexed16To16(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                         std::uint8_t* target);
-  void RowIndexedFrom16(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+  void RowIndexedFrom16(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                         std::uint8_t* target);
-  void RowIndexedTo16(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+  void RowIndexedTo16(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                       std::uint8_t* target);
-  void RowGray(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+  void RowGray(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                std::uint8_t* target);
-  void RowRGBToRGB(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+  void RowRGBToRGB(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                    std::uint8_t* target);
-  void RowRGBToBGR(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+  void RowRGBToBGR(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                    std::uint8_t* target);
-  void RowBGRToRGB(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+  void RowBGRToRGB(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                    std::uint8_t* target);
-  void RowBGRToBGR(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+  void RowBGRToBGR(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                    std::uint8_t* target);
-  void RowCMYKToRGB(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+  void RowCMYKToRGB(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                     std::uint8_t* target);
-  void RowCMYKToBGR(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+  void RowCMYKToBGR(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                     std::uint8_t* target);
-  void RowLabToRGB(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+  void RowLabToRGB(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                    std::uint8_t* target);
-  void RowLabToBGR(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+  void RowLabToBGR(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                    std::uint8_t* target);
-  void RowYCbCrToRGB(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+  void RowYCbCrToRGB(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                      std::uint8_t* target);
-  void RowYCbCrToBGR(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+  void RowYCbCrToBGR(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                      std::uint8_t* target);
-  void RowPhotoYCCToRGB(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+  void RowPhotoYCCToRGB(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                         std::uint8_t* target);
-  void RowPhotoYCCToBGR(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+  void RowPhotoYCCToBGR(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                         std::uint8_t* target);
 
   template <bool kReverse>
-  void CopyColor(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
+  void CopyColor(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
                  std::uint8_t* target);
   template <typename Compute>
-  void ComputeColor(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
-                    std::uint8_t* target, int samples, bool bgrTarget, Compute compute);
-  void ChromaRow(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
-                 std::uint8_t* target, bool bgrTarget);
-  void LabRow(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
-              std::uint8_t* target, bool bgrTarget);
-  void CmykRow(const TSourceRows& source, std::uint8_t mask, std::uint32_t count,
-               std::uint8_t* target, bool bgrTarget);
+  void ComputeColor(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
+                    std::uint8_t* target, int samples, bool bgr_target, Compute compute);
+  void ChromaRow(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
+                 std::uint8_t* target, bool bgr_target);
+  void LabRow(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
+              std::uint8_t* target, bool bgr_target);
+  void CmykRow(const SourceRows& source, std::uint8_t mask, std::uint32_t count,
+               std::uint8_t* target, bool bgr_target);
 
   bool changed_ = true;
   std::uint8_t source_bits_ = 8;
@@ -223,7 +227,7 @@ class TColorConverter {
   std::vector<std::int32_t> cb_to_green_;
   TColorScheme source_scheme_ = TColorScheme::RGB;
   TColorScheme target_scheme_ = TColorScheme::BGR;
-  TRowRoutine row_routine_ = nullptr;
+  RowFunction row_routine_ = nullptr;
   // Alpha presence as fixed when the routine was chosen; the routines use these rather than the
   // option bits, which readers may overwrite between rows.
   bool source_alpha_ = false;

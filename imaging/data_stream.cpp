@@ -11,15 +11,19 @@ namespace vistrel {
 
 TDataStream::~TDataStream() = default;
 
-std::int64_t TDataStream::Position() { return Seek(0, TSeekFrom::sfCurrent); }
+std::int64_t TDataStream::Position() {
+  return Seek(0, TSeekFrom::sfCurrent);
+}
 
-void TDataStream::SetPosition(std::int64_t position) { Seek(position, TSeekFrom::sfBeginning); }
+void TDataStream::SetPosition(std::int64_t position) {
+  Seek(position, TSeekFrom::sfBeginning);
+}
 
 namespace {
 
-class TFileStream : public TDataStream {
+class FileStream : public TDataStream {
  public:
-  explicit TFileStream(FileHandle file) : file_(std::move(file)) {}
+  explicit FileStream(FileHandle file) : file_(std::move(file)) {}
 
   std::uint32_t Read(void* buffer, std::uint32_t count) override {
     return count ? file_.Read(buffer, count) : 0;
@@ -46,26 +50,27 @@ class TFileStream : public TDataStream {
 };
 
 // The most a memory stream may hold: its bytes must be addressable by a std::vector here.
-constexpr std::uint64_t kMaxMemoryStreamSize =
-    std::min<std::uint64_t>(std::numeric_limits<std::ptrdiff_t>::max(),
-                            std::numeric_limits<std::int64_t>::max());
+constexpr std::uint64_t kMaxMemoryStreamSize = std::min<std::uint64_t>(
+    std::numeric_limits<std::ptrdiff_t>::max(), std::numeric_limits<std::int64_t>::max());
 
 }  // namespace
 
 std::unique_ptr<TDataStream> OpenReadFileStream(const std::string& path) {
-  return std::make_unique<TFileStream>(FileHandle::Open(path, FileMode::Read));
+  return std::make_unique<FileStream>(FileHandle::Open(path, FileMode::Read));
 }
 
 std::unique_ptr<TDataStream> OpenWriteFileStream(const std::string& path) {
-  return std::make_unique<TFileStream>(FileHandle::Open(path, FileMode::Write));
+  return std::make_unique<FileStream>(FileHandle::Open(path, FileMode::Write));
 }
 
-std::unique_ptr<TMemoryStream> CreateMemoryStream() { return std::make_unique<TMemoryStream>(); }
+std::unique_ptr<MemoryStream> CreateMemoryStream() {
+  return std::make_unique<MemoryStream>();
+}
 
 // The data is data_ followed by (size_ - data_.size()) zero bytes that are only allocated when
 // written to or exposed through Memory(), so seeking far past the end costs nothing by itself.
 
-std::uint32_t TMemoryStream::Read(void* buffer, std::uint32_t count) {
+std::uint32_t MemoryStream::Read(void* buffer, std::uint32_t count) {
   if (position_ >= size_ || count == 0) return 0;
   std::uint64_t available = static_cast<std::uint64_t>(size_ - position_);
   std::uint32_t moved = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, available));
@@ -79,7 +84,7 @@ std::uint32_t TMemoryStream::Read(void* buffer, std::uint32_t count) {
   return moved;
 }
 
-std::uint32_t TMemoryStream::Write(const void* buffer, std::uint32_t count) {
+std::uint32_t MemoryStream::Write(const void* buffer, std::uint32_t count) {
   if (count == 0) return 0;
   std::uint64_t end = static_cast<std::uint64_t>(position_) + count;
   if (end > kMaxMemoryStreamSize) return 0;
@@ -92,7 +97,7 @@ std::uint32_t TMemoryStream::Write(const void* buffer, std::uint32_t count) {
   return count;
 }
 
-std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekFrom from) {
+std::int64_t MemoryStream::Seek(std::int64_t offset, TSeekFrom from) {
   std::int64_t base = from == TSeekFrom::sfBeginning ? 0
                       : from == TSeekFrom::sfCurrent ? position_
                                                      : size_;
@@ -109,9 +114,11 @@ std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekFrom from) {
   return position_;
 }
 
-std::int64_t TMemoryStream::Size() { return size_; }
+std::int64_t MemoryStream::Size() {
+  return size_;
+}
 
-void TMemoryStream::SetSize(std::int64_t size) {
+void MemoryStream::SetSize(std::int64_t size) {
   if (size < 0 || static_cast<std::uint64_t>(size) > kMaxMemoryStreamSize) return;
   if (static_cast<std::uint64_t>(size) < data_.size()) {
     data_.resize(static_cast<std::size_t>(size));
@@ -121,25 +128,25 @@ void TMemoryStream::SetSize(std::int64_t size) {
   position_ = std::min(position_, size_);
 }
 
-const std::uint8_t* TMemoryStream::Memory() const {
+const std::uint8_t* MemoryStream::Memory() const {
   if (static_cast<std::uint64_t>(size_) > data_.size()) {
     Grow(static_cast<std::uint64_t>(size_));
   }
   return data_.empty() ? nullptr : data_.data();
 }
 
-std::uint8_t* TMemoryStream::Memory() {
-  return const_cast<std::uint8_t*>(static_cast<const TMemoryStream*>(this)->Memory());
+std::uint8_t* MemoryStream::Memory() {
+  return const_cast<std::uint8_t*>(static_cast<const MemoryStream*>(this)->Memory());
 }
 
-void TMemoryStream::Assign(const void* data, std::size_t count) {
+void MemoryStream::Assign(const void* data, std::size_t count) {
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   data_.assign(bytes, bytes + count);
   size_ = static_cast<std::int64_t>(count);
   position_ = 0;
 }
 
-bool TMemoryStream::Grow(std::uint64_t size) const {
+bool MemoryStream::Grow(std::uint64_t size) const {
   if (size > data_.max_size()) return false;
   data_.resize(static_cast<std::size_t>(size));
   return true;

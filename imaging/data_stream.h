@@ -36,7 +36,7 @@ std::unique_ptr<TDataStream> OpenReadFileStream(const std::string& path);
 // Opens or creates without truncating; every Write cuts the file where the write ended.
 std::unique_ptr<TDataStream> OpenWriteFileStream(const std::string& path);
 
-class TMemoryStream : public TDataStream {
+class MemoryStream : public TDataStream {
  public:
   std::uint32_t Read(void* buffer, std::uint32_t count) override;
   std::uint32_t Write(const void* buffer, std::uint32_t count) override;
@@ -62,6 +62,6 @@ class TMemoryStream : public TDataStream {
   std::int64_t position_ = 0;
 };
 
-std::unique_ptr<TMemoryStream> CreateMemoryStream();
+std::unique_ptr<MemoryStream> CreateMemoryStream();
 
 }  // namespace vistrel

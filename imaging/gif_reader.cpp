@@ -25,14 +25,14 @@ constexpr std::int64_t kMinimumFileSize = 23;
 constexpr std::uint64_t kLzwMaxBytesPerByte = 2731;
 
 // Data sub-blocks up to and including the zero length byte, or to the end of the stream.
-void SkipSubBlocks(TBoundedInput& input) {
+void SkipSubBlocks(BoundedInput& input) {
   for (std::uint8_t length = input.U8(); input.Ok() && length != 0; length = input.U8()) {
     input.Skip(length);
   }
 }
 
 // Reads forward past extensions to the next image descriptor or trailer.
-std::uint8_t SkipExtensionsIn(TBoundedInput& input) {
+std::uint8_t SkipExtensionsIn(BoundedInput& input) {
   for (;;) {
     const std::uint8_t introducer = input.U8();
     if (!input.Ok()) return kGifTrailer;
@@ -48,9 +48,9 @@ std::uint8_t SkipExtensionsIn(TBoundedInput& input) {
 
 // The image's data sub-blocks, joined, up to the zero length byte or the end of the stream;
 // only the bytes that arrive are given: zeros would decode as pixels.
-class TSubBlocks : public TByteSource {
+class SubBlocks : public ByteSource {
  public:
-  explicit TSubBlocks(TBoundedInput& input) : input_(input) {}
+  explicit SubBlocks(BoundedInput& input) : input_(input) {}
 
   std::size_t Read(std::uint8_t* out, std::size_t count) override {
     std::size_t done = 0;
@@ -72,16 +72,16 @@ class TSubBlocks : public TByteSource {
   }
 
  private:
-  TBoundedInput& input_;
+  BoundedInput& input_;
   std::uint32_t left_ = 0;  // of the current sub-block
   bool ended_ = false;
 };
 
 // The bitmap's rows in the order the image stores them: top to bottom, or the four passes of
 // an interlaced image.
-class TGifRows : public TRowTarget {
+class GifRows : public RowTarget {
  public:
-  TGifRows(TRasterBitmap& bitmap, std::uint32_t height, bool interlaced)
+  GifRows(TRasterBitmap& bitmap, std::uint32_t height, bool interlaced)
       : bitmap_(bitmap), height_(height), interlaced_(interlaced) {}
 
   std::uint8_t* NextRow() override { return bitmap_.ScanLine(static_cast<std::int32_t>(Next())); }
@@ -120,7 +120,7 @@ std::uint32_t TableEntries(std::uint8_t flags) {
 
 // Reads a colour table of red, green, blue triples into the bitmap's table from entry 0; a
 // table cut short by the end of the stream sets the entries it holds.
-void ReadColorTable(TBoundedInput& input, TRasterBitmap& bitmap, std::uint32_t entries) {
+void ReadColorTable(BoundedInput& input, TRasterBitmap& bitmap, std::uint32_t entries) {
   std::uint8_t table[256 * 3];
   const std::size_t got = input.ReadAvailable(table, entries * 3);
   for (std::size_t i = 0; i < got / 3; ++i) {
@@ -142,17 +142,17 @@ bool TGIFGraphic::CanLoadStream(TDataStream& stream) {
 }
 
 std::uint8_t TGIFGraphic::SkipExtensions(TDataStream& stream) {
-  TBoundedInput input(stream);
+  BoundedInput input(stream);
   return SkipExtensionsIn(input);
 }
 
 bool TGIFGraphic::ReadImageProperties(TDataStream& stream, std::uint32_t imageIndex) {
   TImageReader::ReadImageProperties(stream, imageIndex);
-  TBoundedInput input(stream);
+  BoundedInput input(stream);
   return ReadProperties(input);
 }
 
-bool TGIFGraphic::ReadProperties(TBoundedInput& input) {
+bool TGIFGraphic::ReadProperties(BoundedInput& input) {
   TImageProperties& p = ImageProperties;
   std::uint8_t header[kHeaderSize];
   if (!input.Read(header, kHeaderSize) || !IsGifSignature(header)) return false;
@@ -164,10 +164,10 @@ bool TGIFGraphic::ReadProperties(TBoundedInput& input) {
   p.Compression = TCompressionScheme::csLZW;
 
   if (!input.Read(screen_, kScreenDescriptorSize)) return false;
-  const std::uint8_t screenFlags = screen_[4];
-  if (screenFlags & 0x80) {
-    p.BitsPerSample = static_cast<std::uint8_t>((screenFlags & 7) + 1);
-    input.Skip(TableEntries(screenFlags) * 3);
+  const std::uint8_t screen_flags = screen_[4];
+  if (screen_flags & 0x80) {
+    p.BitsPerSample = static_cast<std::uint8_t>((screen_flags & 7) + 1);
+    input.Skip(TableEntries(screen_flags) * 3);
   }
 
   std::uint8_t descriptor[kImageDescriptorSize];
@@ -195,36 +195,36 @@ void TGIFGraphic::LoadImage(TDataStream& stream) {
   StartPosition = stream.Position();
   TImageReader::ReadImageProperties(stream, 0);
   {
-    TBoundedInput header(stream);
+    BoundedInput header(stream);
     if (!ReadProperties(header)) RaiseGraphicErrorFmt(kMsgInvalidImage, {kFormatNameGif});
   }
-  TBoundedInput input(stream);
+  BoundedInput input(stream);
   CheckBudget(input.Size());
   ReadColorTables(input);
   if (ImageProperties.Width != 0 && ImageProperties.Height != 0) DecodeRows(input);
 }
 
-void TGIFGraphic::CheckBudget(std::int64_t streamSize) {
+void TGIFGraphic::CheckBudget(std::int64_t stream_size) {
   const std::uint64_t pixels = std::uint64_t{ImageProperties.Width} * ImageProperties.Height;
-  const std::int64_t fileBytes = std::max<std::int64_t>(streamSize - StartPosition, 0);
-  if (pixels > kLzwMaxBytesPerByte * static_cast<std::uint64_t>(fileBytes)) {
+  const std::int64_t file_bytes = std::max<std::int64_t>(stream_size - StartPosition, 0);
+  if (pixels > kLzwMaxBytesPerByte * static_cast<std::uint64_t>(file_bytes)) {
     RaiseGraphicErrorFmt(kMsgInvalidImage, {kFormatNameGif});
   }
   // The bitmap and the packed data, which is never more than the file.
-  TMemoryBudget budget;
+  MemoryBudget budget;
   AddBitmap(budget, ImageProperties.Width, ImageProperties.Height, 8)
-      .Add(static_cast<std::uint64_t>(fileBytes));
+      .Add(static_cast<std::uint64_t>(file_bytes));
   if (!budget.Fits()) RaiseGraphicErrorFmt(kMsgUnsupportedFormat, {kFormatNameGif});
 }
 
 // Makes the bitmap and reads the colour tables again, up to the first image's data.
-void TGIFGraphic::ReadColorTables(TBoundedInput& input) {
+void TGIFGraphic::ReadColorTables(BoundedInput& input) {
   input.Seek(StartPosition + kHeaderSize + kScreenDescriptorSize);
   Bitmap = std::make_unique<TRasterBitmap>(TRasterBitmap::CreateForRows(
       static_cast<std::int32_t>(ImageProperties.Width),
       static_cast<std::int32_t>(ImageProperties.Height), TRasterFormat::rf8Bit));
   background_ = 0;
-  hasImage_ = false;
+  has_image_ = false;
   if (screen_[4] & 0x80) {
     background_ = screen_[5];
     ReadColorTable(input, *Bitmap, TableEntries(screen_[4]));
@@ -233,30 +233,30 @@ void TGIFGraphic::ReadColorTables(TBoundedInput& input) {
   std::uint8_t descriptor[kImageDescriptorSize];
   if (!input.Read(descriptor, kImageDescriptorSize)) return;
   if (descriptor[8] & 0x80) ReadColorTable(input, *Bitmap, TableEntries(descriptor[8]));
-  hasImage_ = true;
+  has_image_ = true;
 }
 
-void TGIFGraphic::DecodeRows(TBoundedInput& input) {
+void TGIFGraphic::DecodeRows(BoundedInput& input) {
   const std::uint32_t width = ImageProperties.Width;
   const std::uint32_t height = ImageProperties.Height;
-  TGifRows rows(*Bitmap, height, ImageProperties.Interlaced);
+  GifRows rows(*Bitmap, height, ImageProperties.Interlaced);
   std::uint64_t written = 0;
-  const std::uint8_t codeSize = hasImage_ ? input.U8() : 0;
-  if (hasImage_ && input.Ok()) {
+  const std::uint8_t code_size = has_image_ ? input.U8() : 0;
+  if (has_image_ && input.Ok()) {
     // The decoder's tables hold 12-bit codes: a larger start size could never decode, and the
     // picture would be nothing but background.
-    if (codeSize > kMaxLzwStartCodeSize) {
+    if (code_size > kMaxLzwStartCodeSize) {
       Bitmap.reset();
       RaiseGraphicErrorFmt(kMsgInvalidImage, {kFormatNameGif});
     }
-    TSubBlocks packed(input);
-    TLzwDecoder decoder(codeSize);
+    SubBlocks packed(input);
+    TLzwDecoder decoder(code_size);
     written = decoder.UnpackRows(packed, rows, width, height);
   }
   // What the data does not reach keeps the colour the screen shows where no image is (index 0
   // when there is no image at all).
-  const std::uint8_t fill = hasImage_ ? background_ : 0;
-  TGifRows rest(*Bitmap, height, ImageProperties.Interlaced);
+  const std::uint8_t fill = has_image_ ? background_ : 0;
+  GifRows rest(*Bitmap, height, ImageProperties.Interlaced);
   std::uint64_t done = written / width;
   rest.Skip(done);
   if (done < height) {

@@ -39,14 +39,14 @@ class TGIFGraphic : public TImageReader {
  private:
   // The loader's steps.
   void LoadImage(TDataStream& stream);
-  bool ReadProperties(TBoundedInput& input);
-  void CheckBudget(std::int64_t streamSize);
-  void ReadColorTables(TBoundedInput& input);
-  void DecodeRows(TBoundedInput& input);
+  bool ReadProperties(BoundedInput& input);
+  void CheckBudget(std::int64_t stream_size);
+  void ReadColorTables(BoundedInput& input);
+  void DecodeRows(BoundedInput& input);
 
   std::uint8_t screen_[7] = {};  // the logical screen descriptor
   std::uint8_t background_ = 0;
-  bool hasImage_ = false;  // an image descriptor was read whole
+  bool has_image_ = false;  // an image descriptor was read whole
 };
 
 }  // namespace vistrel

@@ -19,7 +19,7 @@ namespace vistrel {
 using TCardinalArray = std::vector<std::uint32_t>;
 using TByteArray = std::vector<std::uint8_t>;
 
-// Values are bit numbers inside a TImageFlags byte; bits 0 and 3 are never set.
+// Values are bit numbers inside a ImageFlags byte; bits 0 and 3 are never set.
 enum class TImageFlag : std::uint8_t {
   BigEndianData = 1,  // multi-byte samples are stored most significant byte first
   ZeroIsWhite = 2,    // PSD bitmap mode: a 0 bit is white
@@ -27,9 +27,9 @@ enum class TImageFlag : std::uint8_t {
 };
 
 // A set of TImageFlag, one byte.
-class TImageFlags {
+class ImageFlags {
  public:
-  constexpr TImageFlags() = default;
+  constexpr ImageFlags() = default;
   constexpr bool Contains(TImageFlag flag) const { return (bits_ & Bit(flag)) != 0; }
   constexpr void Include(TImageFlag flag) { bits_ |= Bit(flag); }
   constexpr void Exclude(TImageFlag flag) { bits_ = static_cast<std::uint8_t>(bits_ & ~Bit(flag)); }
@@ -52,7 +52,7 @@ enum class TCompressionScheme : std::uint8_t {
 
 struct TImageProperties {
   std::uint32_t Version = 0;  // GIF: 87 or 89
-  TImageFlags Flags;
+  ImageFlags Flags;
   std::uint32_t Width = 0;
   std::uint32_t Height = 0;
   TColorScheme ColorScheme = TColorScheme::Unknown;
@@ -88,11 +88,6 @@ class TImageReader {
   // whether the signature matched. imageIndex is ignored by every reader of this system.
   virtual bool ReadImageProperties(TDataStream& stream, std::uint32_t imageIndex);
 
-  // Byte-order helpers for big-endian file fields.
-  static void SwapShorts(std::uint16_t* words, std::size_t count);
-  static void SwapLongs(std::uint32_t* words, std::size_t count);
-  static std::uint32_t SwapLong(std::uint32_t value);
-
   // Configured and fed row by row by the PNG and PSD loaders.
   TColorConverter ColorConverter;
   TImageProperties ImageProperties;
@@ -104,18 +99,18 @@ class TImageReader {
 
  protected:
   // Loader steps shared by the readers: remembers where the image starts and reads the
-  // properties, raising message 1 with formatName when they are not this reader's.
-  void BeginLoad(TDataStream& stream, const char* formatName);
+  // properties, raising message 1 with format_name when they are not this reader's.
+  void BeginLoad(TDataStream& stream, const char* format_name);
 
   // Runs a loader's body. An allocation that fails inside it ends the load with message 4 for
-  // formatName, the half-made bitmap dropped: std::bad_alloc never leaves a reader.
+  // format_name, the half-made bitmap dropped: std::bad_alloc never leaves a reader.
   template <class Body>
-  void GuardMemory(const char* formatName, Body body) {
+  void GuardMemory(const char* format_name, Body body) {
     try {
       body();
     } catch (const std::bad_alloc&) {
       Bitmap.reset();
-      RaiseGraphicErrorFmt(kMsgUnsupportedFormat, {formatName});
+      RaiseGraphicErrorFmt(kMsgUnsupportedFormat, {format_name});
     }
   }
 };
@@ -123,8 +118,8 @@ class TImageReader {
 // Class-level: opens the file, asks Reader::CanLoadStream and closes it again. A file that
 // cannot be opened reads as empty, so every signature test answers false.
 template <class Reader>
-bool CanLoadFile(const std::string& fileName) {
-  std::unique_ptr<TDataStream> stream = OpenReadFileStream(fileName);
+bool CanLoadFile(const std::string& file_name) {
+  std::unique_ptr<TDataStream> stream = OpenReadFileStream(file_name);
   return Reader::CanLoadStream(*stream);
 }
 

@@ -14,43 +14,45 @@
 #include <jerror.h>
 // clang-format on
 
+#include "imaging/bounded_input.h"
+
 namespace vistrel {
 
-struct TJpegDecode;
+struct JpegDecode;
 
 namespace {
 
-constexpr std::uint32_t kSourceBufferSize = 4096;
 constexpr int kQuantizedColors = 236;
 constexpr int kColorTableEntries = 256;
 // Loading reads the source in pieces no larger than this, whatever its Read accepts.
 constexpr std::uint32_t kLoadChunk = std::uint32_t{1} << 24;
 
 // libjpeg reaches our state through pointers to these; each starts with libjpeg's own part.
-struct TErrorManager {
+struct ErrorManager {
   jpeg_error_mgr pub;
   std::jmp_buf jump;
   bool failed;
   bool hit_marker;  // a marker inside the entropy-coded data cut a scan short
 };
 
-struct TStreamSource {
+// libjpeg reads straight out of the bounded input's buffer.
+struct StreamSource {
   jpeg_source_mgr pub;
-  TDataStream* stream;
+  BoundedInput* input;
   bool start_of_file;
   bool ran_out;  // the data ended before the image: an end-of-image marker was made up
-  JOCTET buffer[kSourceBufferSize];
+  JOCTET end_of_image[2];
 };
 
-struct TProgressManager {
+struct ProgressManager {
   jpeg_progress_mgr pub;
-  TJpegDecode* decode;
+  JpegDecode* decode;
 };
 
-// Fatal errors end the decode: back to the setjmp of TJpegDecode::Run, never back into libjpeg
+// Fatal errors end the decode: back to the setjmp of JpegDecode::Run, never back into libjpeg
 // (which would go on with broken state) and never as a C++ exception through its C frames.
 void OnFatalError(j_common_ptr cinfo) {
-  auto* error = reinterpret_cast<TErrorManager*>(cinfo->err);
+  auto* error = reinterpret_cast<ErrorManager*>(cinfo->err);
   error->failed = true;
   std::longjmp(error->jump, 1);
 }
@@ -59,7 +61,7 @@ void OnFatalError(j_common_ptr cinfo) {
 // short by a marker is remembered as a failure all the same.
 void OnEmitMessage(j_common_ptr cinfo, int level) {
   if (level < 0 && cinfo->err->msg_code == JWRN_HIT_MARKER) {
-    reinterpret_cast<TErrorManager*>(cinfo->err)->hit_marker = true;
+    reinterpret_cast<ErrorManager*>(cinfo->err)->hit_marker = true;
   }
 }
 void OnOutputMessage(j_common_ptr) {}
@@ -71,32 +73,40 @@ void OnResetErrorManager(j_common_ptr cinfo) {
   cinfo->err->num_warnings = 0;
 }
 
-std::uint32_t ReadQuietly(TDataStream& stream, void* buffer, std::uint32_t count) noexcept {
+// The next piece of the input, in place; none at its end.
+const std::uint8_t* TakeQuietly(BoundedInput& input, std::size_t& count) noexcept {
+  count =
+      static_cast<std::size_t>(std::min<std::uint64_t>(input.Left(), BoundedInput::kBufferSize));
   try {
-    return stream.Read(buffer, count);
+    const std::uint8_t* piece = count ? input.Take(count) : nullptr;
+    if (!piece) count = 0;
+    return piece;
   } catch (...) {
-    return 0;  // nothing may unwind through libjpeg: a failing stream is an ending stream
+    count = 0;  // nothing may unwind through libjpeg: a failing stream is an ending stream
+    return nullptr;
   }
 }
 
 void OnInitSource(j_decompress_ptr cinfo) {
-  reinterpret_cast<TStreamSource*>(cinfo->src)->start_of_file = true;
+  reinterpret_cast<StreamSource*>(cinfo->src)->start_of_file = true;
 }
 
 // As libjpeg's own stdio source: an empty input is an error; data that ends early gets an
 // end-of-image marker so the decoder finishes with what it has.
 boolean OnFillInputBuffer(j_decompress_ptr cinfo) {
-  auto* source = reinterpret_cast<TStreamSource*>(cinfo->src);
-  std::uint32_t count = ReadQuietly(*source->stream, source->buffer, kSourceBufferSize);
+  auto* source = reinterpret_cast<StreamSource*>(cinfo->src);
+  std::size_t count = 0;
+  const std::uint8_t* piece = TakeQuietly(*source->input, count);
   if (count == 0) {
     if (source->start_of_file) ERREXIT(cinfo, JERR_INPUT_EMPTY);
     WARNMS(cinfo, JWRN_JPEG_EOF);
-    source->buffer[0] = 0xFF;
-    source->buffer[1] = JPEG_EOI;
+    source->end_of_image[0] = 0xFF;
+    source->end_of_image[1] = JPEG_EOI;
+    piece = source->end_of_image;
     count = 2;
     source->ran_out = true;
   }
-  source->pub.next_input_byte = source->buffer;
+  source->pub.next_input_byte = piece;
   source->pub.bytes_in_buffer = count;
   source->start_of_file = false;
   return TRUE;
@@ -104,7 +114,7 @@ boolean OnFillInputBuffer(j_decompress_ptr cinfo) {
 
 void OnSkipInputData(j_decompress_ptr cinfo, long count) {
   if (count <= 0) return;
-  auto* source = reinterpret_cast<TStreamSource*>(cinfo->src);
+  auto* source = reinterpret_cast<StreamSource*>(cinfo->src);
   while (count > static_cast<long>(source->pub.bytes_in_buffer)) {
     count -= static_cast<long>(source->pub.bytes_in_buffer);
     OnFillInputBuffer(cinfo);
@@ -117,17 +127,17 @@ void OnTermSource(j_decompress_ptr) {}
 
 [[noreturn]] void Fail(j_decompress_ptr cinfo, int code) {
   ERREXIT(cinfo, code);
-  std::longjmp(reinterpret_cast<TErrorManager*>(cinfo->err)->jump, 1);  // not reached
+  std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);  // not reached
 }
 
 // One component's blocks across and down, before padding to whole MCUs.
-struct TComponentBlocks {
+struct BlockCounts {
   std::uint64_t h, v, columns, rows;
 };
 
 // Each component's blocks; empty when a sampling factor is zero. libjpeg has refused factors
 // outside 1 to 4 by now, and sizes are below 2^16, so nothing here overflows.
-std::vector<TComponentBlocks> ComponentBlocks(const jpeg_decompress_struct& cinfo) {
+std::vector<BlockCounts> ComponentBlocks(const jpeg_decompress_struct& cinfo) {
   std::uint64_t max_h = 1, max_v = 1;
   for (int i = 0; i < cinfo.num_components; ++i) {
     max_h = std::max<std::uint64_t>(max_h,
@@ -135,7 +145,7 @@ std::vector<TComponentBlocks> ComponentBlocks(const jpeg_decompress_struct& cinf
     max_v = std::max<std::uint64_t>(max_v,
                                     static_cast<std::uint64_t>(cinfo.comp_info[i].v_samp_factor));
   }
-  std::vector<TComponentBlocks> blocks;
+  std::vector<BlockCounts> blocks;
   for (int i = 0; i < cinfo.num_components; ++i) {
     const std::uint64_t h = static_cast<std::uint64_t>(cinfo.comp_info[i].h_samp_factor);
     const std::uint64_t v = static_cast<std::uint64_t>(cinfo.comp_info[i].v_samp_factor);
@@ -149,10 +159,10 @@ std::vector<TComponentBlocks> ComponentBlocks(const jpeg_decompress_struct& cinf
 // Blocks of 64 coefficients, 2 bytes each, that libjpeg keeps for a file with several scans:
 // every component's blocks, padded to whole MCUs.
 std::uint64_t CoefficientBytes(const jpeg_decompress_struct& cinfo) {
-  const std::vector<TComponentBlocks> blocks = ComponentBlocks(cinfo);
+  const std::vector<BlockCounts> blocks = ComponentBlocks(cinfo);
   if (blocks.empty()) return UINT64_MAX;
   std::uint64_t total = 0;
-  for (const TComponentBlocks& c : blocks) {
+  for (const BlockCounts& c : blocks) {
     const std::uint64_t columns = (c.columns + c.h - 1) / c.h * c.h;
     const std::uint64_t rows = (c.rows + c.v - 1) / c.v * c.v;
     total += columns * rows * DCTSIZE2 * sizeof(JCOEF);
@@ -163,7 +173,7 @@ std::uint64_t CoefficientBytes(const jpeg_decompress_struct& cinfo) {
 // Blocks of the component with the most of them: the least the entropy-coded data must cover.
 std::uint64_t LargestComponentBlocks(const jpeg_decompress_struct& cinfo) {
   std::uint64_t largest = 0;
-  for (const TComponentBlocks& c : ComponentBlocks(cinfo))
+  for (const BlockCounts& c : ComponentBlocks(cinfo))
     largest = std::max(largest, c.columns * c.rows);
   return largest;
 }
@@ -181,7 +191,7 @@ bool WithinLimits(const jpeg_decompress_struct& cinfo, bool multiple_scans, bool
                   std::uint64_t file_bytes, std::uint64_t data_left) {
   if (!cinfo.arith_code && LargestComponentBlocks(cinfo) / kMinJpegBlocksPerByte > data_left)
     return false;
-  TMemoryBudget budget;
+  MemoryBudget budget;
   std::uint32_t row = 0;
   const std::uint64_t bytes = OutputBytesPerPixel(cinfo, raw_cmyk);
   if (!DibRowSize(cinfo.image_width, static_cast<std::uint32_t>(8 * bytes), row)) return false;
@@ -206,11 +216,12 @@ std::int32_t ScaledSize(std::int32_t size, std::uint8_t shift) {
 // One libjpeg decompressor with our managers, and the state of one header read or decode. Run's
 // long jump passes over libjpeg's frames and the step functions below, so these hold nothing
 // that needs a destructor while libjpeg runs; everything that survives the jump lives here.
-struct TJpegDecode {
+struct JpegDecode {
   jpeg_decompress_struct cinfo{};
-  TErrorManager error{};
-  TStreamSource source{};
-  TProgressManager progress{};
+  ErrorManager error{};
+  BoundedInput input;  // the whole stream, from its start
+  StreamSource source{};
+  ProgressManager progress{};
   TJpegPicture* picture;            // not owned; null for the header read of a load
   TRasterBitmap* bitmap = nullptr;  // not owned: the picture's
   bool created = false;
@@ -225,7 +236,7 @@ struct TJpegDecode {
   boolean kept_two_pass_quantize = FALSE;
   J_DITHER_MODE kept_dither_mode = JDITHER_NONE;
 
-  TJpegDecode(TDataStream& stream, TJpegPicture* owner) : picture(owner) {
+  JpegDecode(TDataStream& stream, TJpegPicture* owner) : input(FromStart(stream)), picture(owner) {
     cinfo.err = jpeg_std_error(&error.pub);
     error.pub.error_exit = OnFatalError;
     error.pub.emit_message = OnEmitMessage;
@@ -237,36 +248,39 @@ struct TJpegDecode {
     source.pub.skip_input_data = OnSkipInputData;
     source.pub.resync_to_restart = jpeg_resync_to_restart;
     source.pub.term_source = OnTermSource;
-    source.stream = &stream;
+    source.input = &input;
     progress.pub.progress_monitor = OnProgress;
     progress.decode = this;
-    stream.SetPosition(0);
   }
-  TJpegDecode(const TJpegDecode&) = delete;
-  TJpegDecode& operator=(const TJpegDecode&) = delete;
-  ~TJpegDecode() {
+  JpegDecode(const JpegDecode&) = delete;
+  JpegDecode& operator=(const JpegDecode&) = delete;
+  ~JpegDecode() {
     // The structure starts zeroed, so this is safe even when creating it failed halfway.
     if (created) jpeg_destroy_decompress(&cinfo);
   }
 
+  static TDataStream& FromStart(TDataStream& stream) {
+    stream.SetPosition(0);
+    return stream;
+  }
+
   // Runs one step; false when libjpeg met a fatal error inside it.
-  bool Run(void (*step)(TJpegDecode&)) {
+  bool Run(void (*step)(JpegDecode&)) {
     if (setjmp(error.jump) != 0) return false;
     step(*this);
     return true;
   }
 
-  static void ReadHeader(TJpegDecode& d) {
+  static void ReadHeader(JpegDecode& d) {
     d.created = true;
     jpeg_create_decompress(&d.cinfo);
     if (d.picture) d.cinfo.progress = &d.progress.pub;
     d.cinfo.src = &d.source.pub;
     jpeg_read_header(&d.cinfo, TRUE);
     d.multiple_scans = jpeg_has_multiple_scans(&d.cinfo) != FALSE;
-    TDataStream& stream = *d.source.stream;
-    const std::int64_t size = stream.Size();
+    const std::int64_t size = d.input.Size();
     const std::int64_t consumed =
-        stream.Position() - static_cast<std::int64_t>(d.source.pub.bytes_in_buffer);
+        d.input.Position() - static_cast<std::int64_t>(d.source.pub.bytes_in_buffer);
     const std::uint64_t left = size > consumed ? static_cast<std::uint64_t>(size - consumed) : 0;
     const bool raw_cmyk = d.picture != nullptr && d.picture->cmyk_hook_ != nullptr;
     if (!WithinLimits(d.cinfo, d.multiple_scans, raw_cmyk, static_cast<std::uint64_t>(size),
@@ -275,7 +289,7 @@ struct TJpegDecode {
     }
   }
 
-  static void SetUp(TJpegDecode& d) {
+  static void SetUp(JpegDecode& d) {
     ReadHeader(d);
     const TJpegPicture& p = *d.picture;
     jpeg_decompress_struct& c = d.cinfo;
@@ -310,7 +324,7 @@ struct TJpegDecode {
     }
   }
 
-  static void Decode(TJpegDecode& d) {
+  static void Decode(JpegDecode& d) {
     jpeg_decompress_struct& c = d.cinfo;
     jpeg_start_decompress(&c);
     FitBitmap(d);
@@ -344,7 +358,7 @@ struct TJpegDecode {
 
   // The bitmap was made for the size and format libjpeg was asked for; anything else (a file
   // with an unusual component count) must not be written into its rows.
-  static void FitBitmap(TJpegDecode& d) {
+  static void FitBitmap(JpegDecode& d) {
     jpeg_decompress_struct& c = d.cinfo;
     TRasterBitmap& bitmap = *d.bitmap;
     auto width = static_cast<std::int32_t>(c.output_width);
@@ -362,7 +376,7 @@ struct TJpegDecode {
     }
   }
 
-  static void ReadAllRows(TJpegDecode& d) {
+  static void ReadAllRows(JpegDecode& d) {
     jpeg_decompress_struct& c = d.cinfo;
     while (c.output_scanline < c.output_height) {
       std::uint8_t* target = d.bitmap->ScanLine(static_cast<std::int32_t>(c.output_scanline));
@@ -385,7 +399,7 @@ struct TJpegDecode {
     }
   }
 
-  static void SetPalette(TJpegDecode& d) {
+  static void SetPalette(JpegDecode& d) {
     jpeg_decompress_struct& c = d.cinfo;
     if (!c.quantize_colors || c.colormap == nullptr) return;
     int count = std::min(c.actual_number_of_colors, kColorTableEntries);
@@ -403,18 +417,18 @@ struct TJpegDecode {
   }
 
   static void OnProgress(j_common_ptr common) {
-    TJpegDecode& d = *reinterpret_cast<TProgressManager*>(common->progress)->decode;
+    JpegDecode& d = *reinterpret_cast<ProgressManager*>(common->progress)->decode;
     if (d.cinfo.input_scan_number > kMaxJpegScans) Fail(&d.cinfo, JERR_BAD_PROGRESSION);
     if (!CallMonitorHook(d)) Fail(&d.cinfo, JERR_BAD_PROGRESSION);
   }
 
   // False when the hook threw: the exception ends here, and the decode with it.
-  static bool CallMonitorHook(TJpegDecode& d) noexcept {
+  static bool CallMonitorHook(JpegDecode& d) noexcept {
     TJpegPicture& p = *d.picture;
     if (!p.monitor_hook_) return true;
     const jpeg_progress_mgr& m = d.progress.pub;
-    TJpegProgress progress{m.pass_counter, m.pass_limit, m.completed_passes, m.total_passes,
-                           d.cinfo.input_scan_number};
+    JpegProgress progress{m.pass_counter, m.pass_limit, m.completed_passes, m.total_passes,
+                          d.cinfo.input_scan_number};
     try {
       p.monitor_hook_(p, progress);
     } catch (...) {
@@ -444,7 +458,7 @@ void TJpegPicture::LoadFromStream(TDataStream& stream) {
   // The whole file is held in memory: one beyond the budget is no picture to this program.
   if (static_cast<std::uint64_t>(count) > kPictureMemoryBudget) count = 0;
   try {
-    TMemoryStream& bytes = *data_.bytes;
+    MemoryStream& bytes = *data_.bytes;
     bytes.SetSize(count);
     std::uint8_t* memory = count == bytes.Size() ? bytes.Memory() : nullptr;
     std::int64_t stored = 0;
@@ -455,15 +469,7 @@ void TJpegPicture::LoadFromStream(TDataStream& stream) {
       stored += moved;
     }
     bytes.SetSize(stored);
-    if (stored > 0) {
-      auto header = std::make_unique<TJpegDecode>(bytes, nullptr);
-      if (header->Run(TJpegDecode::ReadHeader)) {
-        data_.width = static_cast<std::int32_t>(header->cinfo.image_width);
-        data_.height = static_cast<std::int32_t>(header->cinfo.image_height);
-        data_.grayscale = header->cinfo.jpeg_color_space == JCS_GRAYSCALE;
-        is_progressive_ = header->multiple_scans;
-      }
-    }
+    if (stored > 0) ReadHeaderFrom(bytes);
   } catch (const std::bad_alloc&) {
     data_ = TJpegData();  // no memory for the file: an empty picture
   } catch (...) {
@@ -471,6 +477,44 @@ void TJpegPicture::LoadFromStream(TDataStream& stream) {
     throw;
   }
   RaiseOnChange();
+}
+
+void TJpegPicture::ReadHeaderFrom(TDataStream& source) {
+  auto header = std::make_unique<JpegDecode>(source, nullptr);
+  if (header->Run(JpegDecode::ReadHeader)) {
+    data_.width = static_cast<std::int32_t>(header->cinfo.image_width);
+    data_.height = static_cast<std::int32_t>(header->cinfo.image_height);
+    data_.grayscale = header->cinfo.jpeg_color_space == JCS_GRAYSCALE;
+    is_progressive_ = header->multiple_scans;
+  }
+}
+
+TRasterBitmap TJpegPicture::DecodeFile(const std::string& path) {
+  Clear();
+  decode_failed_ = false;
+  is_progressive_ = false;
+  std::unique_ptr<TDataStream> file = OpenReadFileStream(path);
+  const std::int64_t size = file->Size();
+  // The limits of a file held in memory hold here too, so the same files make pictures.
+  if (size > 0 && static_cast<std::uint64_t>(size) <= kPictureMemoryBudget) {
+    try {
+      ReadHeaderFrom(*file);
+    } catch (const std::bad_alloc&) {
+      data_ = TJpegData();
+    } catch (...) {
+      data_ = TJpegData();
+      throw;
+    }
+  }
+  RaiseOnChange();
+  TRasterBitmap bitmap;
+  if (IsEmpty()) return bitmap;
+  file_ = file.get();
+  TRasterBitmap* decoded = Bitmap();
+  file_ = nullptr;
+  if (decoded) bitmap = std::move(*decoded);
+  Clear();
+  return bitmap;
 }
 
 std::int32_t TJpegPicture::Width() const {
@@ -497,8 +541,8 @@ TRasterBitmap* TJpegPicture::Bitmap() {
 }
 
 TRasterBitmap* TJpegPicture::Decode() {
-  auto decode = std::make_unique<TJpegDecode>(*data_.bytes, this);
-  if (!decode->Run(TJpegDecode::SetUp)) {
+  auto decode = std::make_unique<JpegDecode>(file_ ? *file_ : *data_.bytes, this);
+  if (!decode->Run(JpegDecode::SetUp)) {
     decode_failed_ = true;
     return nullptr;
   }
@@ -516,8 +560,8 @@ TRasterBitmap* TJpegPicture::Decode() {
   decode->bitmap = bitmap_.get();
   // Whatever a hook throws is dropped: the caller still gets the bitmap as far as it got.
   try {
-    if (progress_hook_) progress_hook_(*this, TProgressRect{0, 0, 0, 0});
-    decode->Run(TJpegDecode::Decode);
+    if (progress_hook_) progress_hook_(*this, ProgressRect{0, 0, 0, 0});
+    decode->Run(JpegDecode::Decode);
   } catch (...) {
   }
   // A decode that stopped before its first row (no quantisation table, say) made no picture:
@@ -527,7 +571,7 @@ TRasterBitmap* TJpegPicture::Decode() {
     decoded_nothing_ = true;
   }
   try {
-    if (progress_hook_) progress_hook_(*this, TProgressRect{0, 0, Width(), Height()});
+    if (progress_hook_) progress_hook_(*this, ProgressRect{0, 0, Width(), Height()});
     if (decode->palette_set) RaiseOnChange();
     if (cmyk && cmyk_hook_ && bitmap_) cmyk_hook_(*bitmap_);
   } catch (...) {

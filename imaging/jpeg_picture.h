@@ -28,7 +28,7 @@ constexpr std::uint64_t kMinJpegBlocksPerByte = 16;
 // a pass over the whole image, so thousands of tiny scans would otherwise take minutes.
 constexpr int kMaxJpegScans = 100;
 
-struct TProgressRect {
+struct ProgressRect {
   std::int32_t left;
   std::int32_t top;
   std::int32_t right;
@@ -36,7 +36,7 @@ struct TProgressRect {
 };
 
 // What libjpeg's progress monitor knows at the moment it calls MonitorHook.
-struct TJpegProgress {
+struct JpegProgress {
   long pass_counter;
   long pass_limit;
   int completed_passes;
@@ -46,14 +46,14 @@ struct TJpegProgress {
 
 class TJpegPicture;
 
-using TJpegNotifyEvent = std::function<void(TJpegPicture& sender)>;
-using TJpegProgressHook = std::function<void(TJpegPicture& picture, const TProgressRect& rect)>;
-using TJpegMonitorHook = std::function<void(TJpegPicture& picture, const TJpegProgress& progress)>;
-using TJpegCmykHook = std::function<void(TRasterBitmap& bitmap)>;
+using JpegNotifyEvent = std::function<void(TJpegPicture& sender)>;
+using JpegProgressHook = std::function<void(TJpegPicture& picture, const ProgressRect& rect)>;
+using JpegMonitorHook = std::function<void(TJpegPicture& picture, const JpegProgress& progress)>;
+using JpegCmykHook = std::function<void(TRasterBitmap& bitmap)>;
 
 // The loaded file; replaced on every load.
 struct TJpegData {
-  std::unique_ptr<TMemoryStream> bytes = CreateMemoryStream();
+  std::unique_ptr<MemoryStream> bytes = CreateMemoryStream();
   std::int32_t height = 0;  // 0 when no header could be read
   std::int32_t width = 0;
   bool grayscale = false;
@@ -71,6 +71,12 @@ class TJpegPicture {
   // Takes the bytes from the stream's position to its end. A stream that is not a JPEG (or is
   // beyond the limits above) leaves the picture empty; only a failed allocation throws.
   void LoadFromStream(TDataStream& stream);
+
+  // LoadFromFile followed by Bitmap, with the bitmap handed over: the same bitmap, or an empty
+  // one where the picture stays empty or Bitmap gives none. The file is decoded where it lies
+  // instead of being held in memory first, and the picture keeps neither (it is left cleared;
+  // DecodeFailed tells how the decode went).
+  TRasterBitmap DecodeFile(const std::string& path);
 
   // The decoded bitmap's size, or before decoding the header's size scaled by ScaleShift.
   std::int32_t Width() const;
@@ -116,20 +122,22 @@ class TJpegPicture {
   // The hooks run inside a load or a decode of this picture: they may read it and request a
   // cancel, but must not load, clear or decode it. What they throw ends the decode quietly.
   // After a load, and after a decode that built a colour table.
-  void SetOnChange(TJpegNotifyEvent handler) { on_change_ = std::move(handler); }
+  void SetOnChange(JpegNotifyEvent handler) { on_change_ = std::move(handler); }
   // At the start of a decode with (0, 0, 0, 0) and at its end with (0, 0, Width, Height).
-  void SetProgressHook(TJpegProgressHook hook) { progress_hook_ = std::move(hook); }
+  void SetProgressHook(JpegProgressHook hook) { progress_hook_ = std::move(hook); }
   // Called by libjpeg's progress monitor while it decodes.
-  void SetMonitorHook(TJpegMonitorHook hook) { monitor_hook_ = std::move(hook); }
+  void SetMonitorHook(JpegMonitorHook hook) { monitor_hook_ = std::move(hook); }
   // Gets the bitmap after a decode of a CMYK or YCCK file. While a hook is set such files are
   // decoded into rf32Bit bitmaps that hold libjpeg's four components unchanged, for the hook to
   // turn into colours; without one they are converted to blue, green, red.
-  void SetCmykHook(TJpegCmykHook hook) { cmyk_hook_ = std::move(hook); }
+  void SetCmykHook(JpegCmykHook hook) { cmyk_hook_ = std::move(hook); }
 
  private:
-  friend struct TJpegDecode;
+  friend struct JpegDecode;
 
   void RaiseOnChange();
+  // The header fields from the start of the stream; left unset when no header is found.
+  void ReadHeaderFrom(TDataStream& source);
   TRasterBitmap* Decode();
 
   TJpegData data_;
@@ -141,13 +149,14 @@ class TJpegPicture {
   bool is_progressive_ = false;
   bool fast_decode_ = false;
   std::uint8_t scale_shift_ = 0;
-  TJpegNotifyEvent on_change_;
+  JpegNotifyEvent on_change_;
   bool decode_failed_ = false;
-  TJpegProgressHook progress_hook_;
-  TJpegMonitorHook monitor_hook_;
+  JpegProgressHook progress_hook_;
+  JpegMonitorHook monitor_hook_;
   bool cancel_requested_ = false;
-  TJpegCmykHook cmyk_hook_;
+  JpegCmykHook cmyk_hook_;
   bool decoded_nothing_ = false;  // the last decode made no row: Bitmap answers nullptr
+  TDataStream* file_ = nullptr;   // not owned: what DecodeFile decodes instead of the data
 };
 
 }  // namespace vistrel

@@ -21,19 +21,19 @@ constexpr std::uint64_t kPictureMemoryBudget = std::uint64_t{1} << 30;
 
 // Every reader adds what it will allocate for a picture, then asks Fits() once before the first
 // large allocation. An overflow anywhere in the sums can only make it refuse.
-class TMemoryBudget {
+class MemoryBudget {
  public:
-  TMemoryBudget& Add(std::uint64_t bytes) {
+  MemoryBudget& Add(std::uint64_t bytes) {
     if (!CheckedAdd(total_, bytes, total_)) overflow_ = true;
     return *this;
   }
-  TMemoryBudget& Add(std::uint64_t count, std::uint64_t size) {
+  MemoryBudget& Add(std::uint64_t count, std::uint64_t size) {
     std::uint64_t bytes = 0;
     if (!CheckedMul(count, size, bytes)) overflow_ = true;
     return Add(bytes);
   }
   // Marks the sum as unbounded, for a size that could not even be computed.
-  TMemoryBudget& Refuse() {
+  MemoryBudget& Refuse() {
     overflow_ = true;
     return *this;
   }
@@ -46,8 +46,8 @@ class TMemoryBudget {
 };
 
 // A DIB of width x height at bits per pixel, header block included, as TRasterBitmap makes it.
-inline TMemoryBudget& AddBitmap(TMemoryBudget& budget, std::uint32_t width, std::uint32_t height,
-                                std::uint32_t bits) {
+inline MemoryBudget& AddBitmap(MemoryBudget& budget, std::uint32_t width, std::uint32_t height,
+                               std::uint32_t bits) {
   std::uint32_t row = 0;
   if (!DibRowSize(width, bits, row)) return budget.Refuse();
   return budget.Add(row, height).Add(1064);

@@ -21,12 +21,12 @@ constexpr std::uint32_t kMaxChunkLength = 0x7FFFFFFF;
 // could hold at that ratio is a lying header, refused before anything is allocated for it.
 constexpr std::uint64_t kMaxDeflateRatio = 1032;
 
-struct TAdam7Pass {
-  std::uint32_t rowStart, columnStart, rowStep, columnStep;
+struct Adam7Pass {
+  std::uint32_t row_start, column_start, row_step, column_step;
   std::uint8_t mask;
 };
 
-constexpr TAdam7Pass kAdam7[7] = {
+constexpr Adam7Pass kAdam7[7] = {
     {0, 0, 8, 8, 0x80}, {0, 4, 8, 8, 0x08}, {4, 0, 8, 4, 0x88}, {0, 2, 4, 4, 0x22},
     {2, 0, 4, 2, 0xAA}, {0, 1, 2, 2, 0x55}, {1, 0, 2, 1, 0xFF},
 };
@@ -46,50 +46,50 @@ std::uint8_t FieldU8(const TByteArray& data, std::size_t offset) {
   return offset < data.size() ? data[offset] : 0;
 }
 
-TPngHeader ParseHeader(const TByteArray& data) {
-  TPngHeader header;
-  header.Width = FieldU32(data, 0);
-  header.Height = FieldU32(data, 4);
-  header.BitDepth = FieldU8(data, 8);
-  header.ColorType = FieldU8(data, 9);
-  header.Compression = FieldU8(data, 10);
-  header.Filter = FieldU8(data, 11);
-  header.Interlace = FieldU8(data, 12);
+PngHeader ParseHeader(const TByteArray& data) {
+  PngHeader header;
+  header.width = FieldU32(data, 0);
+  header.height = FieldU32(data, 4);
+  header.bit_depth = FieldU8(data, 8);
+  header.color_type = FieldU8(data, 9);
+  header.compression = FieldU8(data, 10);
+  header.filter = FieldU8(data, 11);
+  header.interlace = FieldU8(data, 12);
   return header;
 }
 
 // Bits per pixel in the file and in the bitmap for a supported colour type and depth; false for
 // the others (refused with message 2 when the image is configured).
-bool PixelBits(std::uint8_t colorType, std::uint8_t depth, std::uint32_t& fileBits,
-               std::uint32_t& bitmapBits) {
-  auto oneOf = [depth](std::initializer_list<int> allowed) {
+bool PixelBits(std::uint8_t color_type, std::uint8_t depth, std::uint32_t& file_bits,
+               std::uint32_t& bitmap_bits) {
+  auto one_of = [depth](std::initializer_list<int> allowed) {
     return std::find(allowed.begin(), allowed.end(), depth) != allowed.end();
   };
-  switch (colorType) {
+  switch (color_type) {
     case 0:
-      if (!oneOf({1, 2, 4, 8, 16})) return false;
-      fileBits = depth;
-      bitmapBits = depth == 2 ? 4 : depth == 16 ? 8 : depth;
+      if (!one_of({1, 2, 4, 8, 16})) return false;
+      file_bits = depth;
+      bitmap_bits = depth == 2 ? 4 : depth == 16 ? 8 : depth;
       return true;
     case 2:
-      if (!oneOf({8, 16})) return false;
-      fileBits = 3u * depth;
-      bitmapBits = 24;
+      if (!one_of({8, 16})) return false;
+      file_bits = 3u * depth;
+      bitmap_bits = 24;
       return true;
     case 3:
-      if (!oneOf({1, 2, 4, 8})) return false;
-      fileBits = depth;
-      bitmapBits = depth == 2 ? 4 : depth;
+      if (!one_of({1, 2, 4, 8})) return false;
+      file_bits = depth;
+      bitmap_bits = depth == 2 ? 4 : depth;
       return true;
     case 4:
-      if (!oneOf({8, 16})) return false;
-      fileBits = 2u * depth;
-      bitmapBits = 8;
+      if (!one_of({8, 16})) return false;
+      file_bits = 2u * depth;
+      bitmap_bits = 8;
       return true;
     case 6:
-      if (!oneOf({8, 16})) return false;
-      fileBits = 4u * depth;
-      bitmapBits = 32;
+      if (!one_of({8, 16})) return false;
+      file_bits = 4u * depth;
+      bitmap_bits = 32;
       return true;
     default: return false;
   }
@@ -109,16 +109,28 @@ std::uint32_t ReducedSample(std::uint16_t value, std::uint8_t depth) {
 }
 
 // Points the reader at an input for as long as the input lives.
-class TInputScope {
+class InputScope {
  public:
-  TInputScope(TBoundedInput*& slot, TBoundedInput& input) : slot_(slot) { slot_ = &input; }
-  ~TInputScope() { slot_ = nullptr; }
-  TInputScope(const TInputScope&) = delete;
-  TInputScope& operator=(const TInputScope&) = delete;
+  InputScope(BoundedInput*& slot, BoundedInput& input) : slot_(slot) { slot_ = &input; }
+  ~InputScope() { slot_ = nullptr; }
+  InputScope(const InputScope&) = delete;
+  InputScope& operator=(const InputScope&) = delete;
 
  private:
-  TBoundedInput*& slot_;
+  BoundedInput*& slot_;
 };
+
+// The converter for one colour type: its schemes, samples per pixel (as many on both sides)
+// and depths.
+void SetUpConverter(TColorConverter& c, TColorScheme source, TColorScheme target, int samples,
+                    int source_bits, int target_bits) {
+  c.SetSourceScheme(source);
+  c.SetTargetScheme(target);
+  c.SetSourceSamples(samples);
+  c.SetTargetSamples(samples);
+  c.SetSourceBits(source_bits);
+  c.SetTargetBits(target_bits);
+}
 
 }  // namespace
 
@@ -140,9 +152,9 @@ bool TPNGGraphic::CanLoadStream(TDataStream& stream) {
 
 bool TPNGGraphic::ReadChunkHeader() {
   std::uint8_t header[8];
-  if (StreamEnded_ || !Input_->Read(header, 8)) {
+  if (stream_ended_ || !input_->Read(header, 8)) {
     // Out of stream before IEND: every loop stops here as at IEND.
-    StreamEnded_ = true;
+    stream_ended_ = true;
     ChunkLength = 0;
     ChunkType = {'I', 'E', 'N', 'D'};
     ChunkCrc = 0;
@@ -156,16 +168,16 @@ bool TPNGGraphic::ReadChunkHeader() {
 }
 
 void TPNGGraphic::ReadChunkData() {
-  if (StreamEnded_) {
+  if (stream_ended_) {
     ChunkData.clear();
     return;
   }
   // A chunk the stream cannot hold is damage (its CRC cannot be right), never an allocation.
-  if (std::uint64_t{ChunkLength} + 4 > Input_->Left()) Raise(kMsgCrcError);
+  if (std::uint64_t{ChunkLength} + 4 > input_->Left()) Raise(kMsgCrcError);
   ChunkData.resize(ChunkLength);
-  if (ChunkLength > 0 && !Input_->Read(ChunkData.data(), ChunkLength)) Raise(kMsgCrcError);
+  if (ChunkLength > 0 && !input_->Read(ChunkData.data(), ChunkLength)) Raise(kMsgCrcError);
   std::uint8_t stored[4];
-  if (!Input_->Read(stored, 4)) Raise(kMsgCrcError);
+  if (!input_->Read(stored, 4)) Raise(kMsgCrcError);
   // zlib answers 0 for a null buffer, so an empty chunk must not reach it.
   if (ChunkLength > 0)
     ChunkCrc = static_cast<std::uint32_t>(crc32(ChunkCrc, ChunkData.data(), ChunkLength));
@@ -179,31 +191,31 @@ bool TPNGGraphic::IsChunk(const char* name) const {
 }
 
 void TPNGGraphic::SkipChunk() {
-  if (!StreamEnded_) Input_->Skip(std::uint64_t{ChunkLength} + 4);
+  if (!stream_ended_) input_->Skip(std::uint64_t{ChunkLength} + 4);
 }
 
 bool TPNGGraphic::ReadImageProperties(TDataStream& stream, std::uint32_t imageIndex) {
   TImageReader::ReadImageProperties(stream, imageIndex);
   Stream = &stream;
-  TBoundedInput input(stream);
-  TInputScope scope(Input_, input);
-  StreamEnded_ = false;
+  BoundedInput input(stream);
+  InputScope scope(input_, input);
+  stream_ended_ = false;
   std::array<std::uint8_t, 8> signature = {};
   if (!input.Read(signature.data(), 8) || signature != kPngSignature) return false;
   if (!ReadChunkHeader() || !IsChunk("IHDR")) return false;
   TImageProperties& p = ImageProperties;
   p.Flags.Include(TImageFlag::BigEndianData);
   ReadChunkData();
-  const TPngHeader header = ParseHeader(ChunkData);
-  if (header.Width == 0 || header.Height == 0) return false;
+  const PngHeader header = ParseHeader(ChunkData);
+  if (header.width == 0 || header.height == 0) return false;
 
-  p.Width = header.Width;
-  p.Height = header.Height;
+  p.Width = header.width;
+  p.Height = header.height;
   p.Compression =
-      header.Compression == 0 ? TCompressionScheme::csDeflate : TCompressionScheme::csUnknown;
-  p.BitsPerSample = header.BitDepth;
+      header.compression == 0 ? TCompressionScheme::csDeflate : TCompressionScheme::csUnknown;
+  p.BitsPerSample = header.bit_depth;
   p.SamplesPerPixel = 1;
-  switch (header.ColorType) {
+  switch (header.color_type) {
     case 0: p.ColorScheme = TColorScheme::Gray; break;
     case 2:
       p.ColorScheme = TColorScheme::RGB;
@@ -218,8 +230,8 @@ bool TPNGGraphic::ReadImageProperties(TDataStream& stream, std::uint32_t imageIn
     default: p.ColorScheme = TColorScheme::Unknown; break;
   }
   p.BitsPerPixel = static_cast<std::uint8_t>(p.SamplesPerPixel * p.BitsPerSample);
-  p.FilterMode = header.Filter;
-  p.Interlaced = header.Interlace != 0;
+  p.FilterMode = header.filter;
+  p.Interlaced = header.interlace != 0;
   p.HasAlpha = p.ColorScheme == TColorScheme::GrayAlpha || p.ColorScheme == TColorScheme::RGBA ||
                p.ColorScheme == TColorScheme::BGRA;
 
@@ -239,101 +251,76 @@ void TPNGGraphic::CheckImageSize() {
   const TImageProperties& p = ImageProperties;
   const std::uint32_t limit = static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max());
   if (p.Width > limit || p.Height > limit) Raise(kMsgInvalidImage);
-  std::uint32_t fileBits = 0, bitmapBits = 0;
+  std::uint32_t file_bits = 0, bitmap_bits = 0;
   // Refused with message 2 once the image is configured; its bitmap never gets pixel memory.
-  if (!PixelBits(Header_.ColorType, Header_.BitDepth, fileBits, bitmapBits)) return;
+  if (!PixelBits(header_.color_type, header_.bit_depth, file_bits, bitmap_bits)) return;
 
   // The chunks after IHDR, passed over once: the image data they hold and the largest chunk
   // the loader will read whole. The walk stops at IEND or at the end of the stream.
-  const std::int64_t resume = Input_->Position();
-  const std::int64_t size = Input_->Size();
-  std::uint64_t idatBytes = 0;
-  std::uint64_t largestChunk = 0;
+  const std::int64_t resume = input_->Position();
+  const std::int64_t size = input_->Size();
+  std::uint64_t idat_bytes = 0;
+  std::uint64_t largest_chunk = 0;
   for (std::int64_t at = resume; at + 8 <= size;) {
     std::uint8_t header[8];
-    if (!Input_->Seek(at) || !Input_->Read(header, 8)) break;
+    if (!input_->Seek(at) || !input_->Read(header, 8)) break;
     const std::uint32_t length = LoadU32BE(header);
     ChunkType = {header[4], header[5], header[6], header[7]};
     // What the file holds of this chunk, at most.
     const std::uint64_t held =
         std::min<std::uint64_t>(length, static_cast<std::uint64_t>(size - at - 8));
-    if (IsChunk("IDAT")) idatBytes += held;
-    largestChunk = std::max(largestChunk, held);
+    if (IsChunk("IDAT")) idat_bytes += held;
+    largest_chunk = std::max(largest_chunk, held);
     if (IsChunk("IEND")) break;
     at += 12 + static_cast<std::int64_t>(length);
   }
-  Input_->Seek(resume);
+  input_->Seek(resume);
 
   // The filtered rows the image needs, interlaced passes counted as whole rows (they never
   // need more), against what deflate can make of the image data.
-  const std::uint64_t rowBytes = (std::uint64_t{p.Width} * fileBits + 7) / 8;
-  std::uint64_t rawBytes = 0;
-  if (!CheckedMul<std::uint64_t>(p.Height, rowBytes + 1, rawBytes) ||
-      rawBytes / kMaxDeflateRatio > idatBytes)
+  const std::uint64_t row_bytes = (std::uint64_t{p.Width} * file_bits + 7) / 8;
+  std::uint64_t raw_bytes = 0;
+  if (!CheckedMul<std::uint64_t>(p.Height, row_bytes + 1, raw_bytes) ||
+      raw_bytes / kMaxDeflateRatio > idat_bytes)
     Raise(kMsgInvalidImage);
 
   // The bitmap, the two row buffers, the largest chunk read whole and inflate's state and
   // window.
   constexpr std::uint64_t kInflateBytes = 64 * 1024;
-  TMemoryBudget budget;
-  AddBitmap(budget, p.Width, p.Height, bitmapBits)
-      .Add(2, rowBytes + 1)
-      .Add(largestChunk)
+  MemoryBudget budget;
+  AddBitmap(budget, p.Width, p.Height, bitmap_bits)
+      .Add(2, row_bytes + 1)
+      .Add(largest_chunk)
       .Add(kInflateBytes);
   if (!budget.Fits()) Raise(kMsgUnsupportedFormat);
 }
 
-int TPNGGraphic::ConfigureDepth(std::uint8_t colorType, std::uint8_t bitDepth) {
-  std::uint32_t fileBits = 0, bitmapBits = 0;
-  if (!PixelBits(colorType, bitDepth, fileBits, bitmapBits)) Raise(kMsgInvalidColorFormat);
+int TPNGGraphic::ConfigureDepth(std::uint8_t color_type, std::uint8_t bit_depth) {
+  std::uint32_t file_bits = 0, bitmap_bits = 0;
+  if (!PixelBits(color_type, bit_depth, file_bits, bitmap_bits)) Raise(kMsgInvalidColorFormat);
   TColorConverter& c = ColorConverter;
-  const int d = bitDepth;
-  switch (colorType) {
+  const int d = bit_depth;
+  switch (color_type) {
     case 0:
-      c.SetSourceScheme(TColorScheme::Gray);
-      c.SetTargetScheme(TColorScheme::Gray);
-      c.SetSourceSamples(1);
-      c.SetTargetSamples(1);
-      c.SetSourceBits(d);
-      c.SetTargetBits(d == 2 ? 4 : d == 16 ? 8 : d);
+      SetUpConverter(c, TColorScheme::Gray, TColorScheme::Gray, 1, d, d == 2 ? 4 : d == 16 ? 8 : d);
       SetBitmapFormat(c.PixelFormatFor(true));
       c.BuildGrayPalette(*Bitmap, false);
       return (d + 7) / 8;
     case 2:
-      c.SetSourceScheme(TColorScheme::RGB);
-      c.SetTargetScheme(TColorScheme::BGR);
-      c.SetSourceSamples(3);
-      c.SetTargetSamples(3);
-      c.SetSourceBits(d);
-      c.SetTargetBits(8);
+      SetUpConverter(c, TColorScheme::RGB, TColorScheme::BGR, 3, d, 8);
       SetBitmapFormat(TRasterFormat::rf24Bit);
       return 3 * d / 8;
     case 3:
-      c.SetSourceScheme(TColorScheme::Indexed);
-      c.SetTargetScheme(TColorScheme::Indexed);
-      c.SetSourceSamples(1);
-      c.SetTargetSamples(1);
-      c.SetSourceBits(d);
-      c.SetTargetBits(d == 2 ? 4 : d);
+      SetUpConverter(c, TColorScheme::Indexed, TColorScheme::Indexed, 1, d, d == 2 ? 4 : d);
       SetBitmapFormat(c.PixelFormatFor(true));
       return 1;
     case 4:
-      c.SetSourceScheme(TColorScheme::GrayAlpha);
-      c.SetTargetScheme(TColorScheme::Indexed);
-      c.SetSourceSamples(1);
-      c.SetTargetSamples(1);
-      c.SetSourceBits(d);
-      c.SetTargetBits(8);
+      SetUpConverter(c, TColorScheme::GrayAlpha, TColorScheme::Indexed, 1, d, 8);
       SetBitmapFormat(TRasterFormat::rf8Bit);
       c.BuildGrayPalette(*Bitmap, false);
       return 2 * d / 8;
     default:  // 6, the only other type PixelBits accepts
-      c.SetSourceScheme(TColorScheme::RGBA);
-      c.SetTargetScheme(TColorScheme::BGRA);
-      c.SetSourceSamples(4);
-      c.SetTargetSamples(4);
-      c.SetSourceBits(d);
-      c.SetTargetBits(8);
+      SetUpConverter(c, TColorScheme::RGBA, TColorScheme::BGRA, 4, d, 8);
       SetBitmapFormat(TRasterFormat::rf32Bit);
       return 4 * d / 8;
   }
@@ -355,8 +342,8 @@ void TPNGGraphic::LoadImage(TDataStream& stream) {
   Decoder.reset();
   Stream = &stream;
   BeginLoad(stream, kFormatNamePng);
-  TBoundedInput input(stream);
-  TInputScope scope(Input_, input);
+  BoundedInput input(stream);
+  InputScope scope(input_, input);
   ReadHeaderAgain();
   CheckImageSize();
   ResetLoadState();
@@ -367,23 +354,23 @@ void TPNGGraphic::LoadImage(TDataStream& stream) {
   Decoder->PrepareUnpack();
   ReadChunks();  // the image is decoded at its IDAT chunks
   // A file without image data is no picture, not a blank one.
-  if (!ImageDecoded_) Raise(kMsgInvalidImage);
+  if (!image_decoded_) Raise(kMsgInvalidImage);
   std::unique_ptr<TDeflateDecoder> decoder = std::move(Decoder);
   decoder->FinishUnpack();
 }
 
 // The header again, now for the loader; the sizes are checked before anything is allocated.
 void TPNGGraphic::ReadHeaderAgain() {
-  StreamEnded_ = false;
-  Input_->Seek(StartPosition + 8);
+  stream_ended_ = false;
+  input_->Seek(StartPosition + 8);
   ReadChunkHeader();
   ChunkData.clear();
   ReadChunkData();
-  Header_ = ParseHeader(ChunkData);
+  header_ = ParseHeader(ChunkData);
 }
 
 void TPNGGraphic::ResetLoadState() {
-  FreshBitmap_ = !Bitmap;
+  fresh_bitmap_ = !Bitmap;
   if (!Bitmap) {
     Bitmap = std::make_unique<TRasterBitmap>(
         TRasterBitmap::CreateDeviceBitmap(static_cast<std::int32_t>(ImageProperties.Width),
@@ -392,10 +379,10 @@ void TPNGGraphic::ResetLoadState() {
   FillColor = 0xFFFFFF;
   TransparencyKey = 0x1FFFFFFF;
   PaletteAlpha.clear();
-  DepthConfigured_ = false;
-  ImageDecoded_ = false;
-  HasGrayOrIndexBackground_ = false;
-  BackgroundLevel_ = 0;
+  depth_configured_ = false;
+  image_decoded_ = false;
+  has_gray_or_index_background_ = false;
+  background_level_ = 0;
   IdatLeft = 0;
   ReadPointer = nullptr;
   ColorConverter.SourceOptions = {TConversionOption::SwapSampleBytes};
@@ -410,19 +397,19 @@ void TPNGGraphic::ReadChunks() {
     bool handled = true;
     if (IsChunk("IDAT")) {
       // IDAT chunks must follow each other; a second run is data beyond the image.
-      if (ImageDecoded_) Raise(kMsgExtraCompressedData);
+      if (image_decoded_) Raise(kMsgExtraCompressedData);
       DecodeImage();
       handled = false;  // the chunk after the last IDAT is taken as any other chunk
     } else if (IsChunk("PLTE")) {
       if (ChunkLength % 3 != 0) Raise(kMsgInvalidPalette);
       // An indexed image's palette has 1 to 256 entries.
-      if (Header_.ColorType == 3 && ChunkLength == 0) Raise(kMsgInvalidPalette);
+      if (header_.color_type == 3 && ChunkLength == 0) Raise(kMsgInvalidPalette);
       ReadChunkData();
-      if (Header_.ColorType == 3) {
-        BytesPerPixel = ConfigureDepth(3, Header_.BitDepth);
-        DepthConfigured_ = true;
+      if (header_.color_type == 3) {
+        BytesPerPixel = ConfigureDepth(3, header_.bit_depth);
+        depth_configured_ = true;
         const int entries = static_cast<int>(std::min<std::uint32_t>(ChunkLength / 3, 256));
-        ColorConverter.BuildColorPalette(*Bitmap, TSourceRows(ChunkData.data()), 0, entries, true);
+        ColorConverter.BuildColorPalette(*Bitmap, SourceRows(ChunkData.data()), 0, entries, true);
       }
     } else if (IsChunk("gAMA")) {
       ReadChunkData();
@@ -448,8 +435,8 @@ void TPNGGraphic::ReadChunks() {
 }
 
 void TPNGGraphic::ReadBackground() {
-  const std::uint8_t depth = Header_.BitDepth;
-  switch (Header_.ColorType) {
+  const std::uint8_t depth = header_.bit_depth;
+  switch (header_.color_type) {
     case 2:
     case 6:
       FillColor = ReducedSample(FieldU16(ChunkData, 0), depth) |
@@ -458,20 +445,20 @@ void TPNGGraphic::ReadBackground() {
       break;
     case 0:
     case 4:
-      HasGrayOrIndexBackground_ = true;
-      BackgroundLevel_ = FieldU16(ChunkData, 0);
+      has_gray_or_index_background_ = true;
+      background_level_ = FieldU16(ChunkData, 0);
       break;
     case 3:
-      HasGrayOrIndexBackground_ = true;
-      BackgroundLevel_ = FieldU8(ChunkData, 0);
+      has_gray_or_index_background_ = true;
+      background_level_ = FieldU8(ChunkData, 0);
       break;
     default: break;
   }
 }
 
 void TPNGGraphic::ReadTransparency() {
-  const std::uint8_t depth = Header_.BitDepth;
-  switch (Header_.ColorType) {
+  const std::uint8_t depth = header_.bit_depth;
+  switch (header_.color_type) {
     case 3:
       PaletteAlpha.assign(256, 255);
       std::copy_n(ChunkData.begin(), std::min<std::size_t>(ChunkData.size(), 256),
@@ -494,9 +481,9 @@ void TPNGGraphic::ReadTransparency() {
 // A grey level or palette index from bKGD becomes the colour the bitmap shows for it: the entry
 // of the colour table that the converter maps that value to.
 void TPNGGraphic::ResolveGrayOrIndexedFill() {
-  if (!HasGrayOrIndexBackground_) return;
-  const std::uint32_t depth = Header_.BitDepth;
-  const std::uint32_t level = BackgroundLevel_;
+  if (!has_gray_or_index_background_) return;
+  const std::uint32_t depth = header_.bit_depth;
+  const std::uint32_t level = background_level_;
   std::uint32_t index;
   if (depth == 16) {
     index = level * 255u / 65535u;
@@ -510,20 +497,20 @@ void TPNGGraphic::ResolveGrayOrIndexedFill() {
 }
 
 void TPNGGraphic::DecodeImage() {
-  ImageDecoded_ = true;
+  image_decoded_ = true;
   const std::uint32_t width = ImageProperties.Width;
   const std::uint32_t height = ImageProperties.Height;
-  const std::uint32_t depth = Header_.BitDepth;
+  const std::uint32_t depth = header_.bit_depth;
   if (!Bitmap) {
-    FreshBitmap_ = true;
+    fresh_bitmap_ = true;
     Bitmap = std::make_unique<TRasterBitmap>(TRasterBitmap::CreateDeviceBitmap(
         static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)));
   }
-  if (!DepthConfigured_) {
+  if (!depth_configured_) {
     // Indices without a palette name no colours; inventing some would show a wrong picture.
-    if (Header_.ColorType == 3) Raise(kMsgInvalidPalette);
-    BytesPerPixel = ConfigureDepth(Header_.ColorType, Header_.BitDepth);
-    DepthConfigured_ = true;
+    if (header_.color_type == 3) Raise(kMsgInvalidPalette);
+    BytesPerPixel = ConfigureDepth(header_.color_type, header_.bit_depth);
+    depth_configured_ = true;
   }
   const std::uint32_t samples =
       depth == 16 ? static_cast<std::uint32_t>(BytesPerPixel) / 2 : BytesPerPixel;
@@ -532,25 +519,25 @@ void TPNGGraphic::DecodeImage() {
   Bitmap->Canvas().SetBrushColor(FillColor);
   // A bitmap of this load gets the fill colour only where no row reaches; an earlier one all
   // over, since the image may cover only part of it.
-  RowReady_.assign(FreshBitmap_ ? height : 0, false);
-  if (!FreshBitmap_) Bitmap->Canvas().FillRect(0, 0, Bitmap->Width(), Bitmap->Height());
-  ConvertedWidth_ = std::min<std::uint32_t>(width, static_cast<std::uint32_t>(Bitmap->Width()));
+  row_ready_.assign(fresh_bitmap_ ? height : 0, false);
+  if (!fresh_bitmap_) Bitmap->Canvas().FillRect(0, 0, Bitmap->Width(), Bitmap->Height());
+  converted_width_ = std::min<std::uint32_t>(width, static_cast<std::uint32_t>(Bitmap->Width()));
 
   // Checked sizes: the width is below 2^31 and a pixel has at most 64 bits.
-  const std::uint64_t rowBytes = (std::uint64_t{depth} * width + 7) / 8 * samples;
-  if (rowBytes >= kMaxChunkLength) Raise(kMsgInvalidImage);
-  const auto rowSize = static_cast<std::uint32_t>(rowBytes);
-  std::vector<std::uint8_t> current(rowSize + 1u), previous(rowSize + 1u);
+  const std::uint64_t row_bytes = (std::uint64_t{depth} * width + 7) / 8 * samples;
+  if (row_bytes >= kMaxChunkLength) Raise(kMsgInvalidImage);
+  const auto row_size = static_cast<std::uint32_t>(row_bytes);
+  std::vector<std::uint8_t> current(row_size + 1u), previous(row_size + 1u);
 
   if (!ImageProperties.Interlaced) {
-    DecodeRows(current, previous, rowSize, 0, 1, 0xFF);
+    DecodeRows(current, previous, row_size, 0, 1, 0xFF);
   } else {
-    for (const TAdam7Pass& pass : kAdam7) {
-      if (pass.columnStart >= width) continue;
-      const std::uint64_t passWidth =
-          (std::uint64_t{width} + pass.columnStep - pass.columnStart - 1) / pass.columnStep;
-      const auto passRow = static_cast<std::uint32_t>((passWidth * depth + 7) / 8 * samples);
-      if (!DecodeRows(current, previous, passRow, pass.rowStart, pass.rowStep, pass.mask)) break;
+    for (const Adam7Pass& pass : kAdam7) {
+      if (pass.column_start >= width) continue;
+      const std::uint64_t pass_width =
+          (std::uint64_t{width} + pass.column_step - pass.column_start - 1) / pass.column_step;
+      const auto pass_row = static_cast<std::uint32_t>((pass_width * depth + 7) / 8 * samples);
+      if (!DecodeRows(current, previous, pass_row, pass.row_start, pass.row_step, pass.mask)) break;
     }
   }
   FillRowsNotReached();
@@ -563,29 +550,29 @@ void TPNGGraphic::DecodeImage() {
 }
 
 bool TPNGGraphic::DecodeRows(std::vector<std::uint8_t>& current,
-                             std::vector<std::uint8_t>& previous, std::uint32_t rowSize,
-                             std::uint32_t firstRow, std::uint32_t rowStep, std::uint8_t mask) {
-  std::fill(previous.begin(), previous.begin() + rowSize + 1, 0);
-  for (std::uint32_t y = firstRow; y < ImageProperties.Height; y += rowStep) {
+                             std::vector<std::uint8_t>& previous, std::uint32_t row_size,
+                             std::uint32_t first_row, std::uint32_t row_step, std::uint8_t mask) {
+  std::fill(previous.begin(), previous.begin() + row_size + 1, 0);
+  for (std::uint32_t y = first_row; y < ImageProperties.Height; y += row_step) {
     // Rows the image data never reached keep the fill colour.
-    if (!FillBuffer(current.data(), rowSize + 1)) return false;
-    Unfilter(current.data(), previous.data(), rowSize);
+    if (!FillBuffer(current.data(), row_size + 1)) return false;
+    Unfilter(current.data(), previous.data(), row_size);
     std::uint8_t* target = Bitmap->ScanLine(static_cast<std::int32_t>(y));
-    if (!RowReady_.empty() && !RowReady_[y]) {
+    if (!row_ready_.empty() && !row_ready_[y]) {
       // An interlaced pass that sets only some of the row's pixels: the others show the fill
       // colour until a later pass sets them.
       if (mask != 0xFF) FillRows(y, y + 1);
-      RowReady_[y] = true;
+      row_ready_[y] = true;
     }
-    if (target && ConvertedWidth_ > 0)
-      ColorConverter.ConvertRow(TSourceRows(current.data() + 1), mask, ConvertedWidth_, target);
+    if (target && converted_width_ > 0)
+      ColorConverter.ConvertRow(SourceRows(current.data() + 1), mask, converted_width_, target);
     std::swap(current, previous);
   }
   return true;
 }
 
 void TPNGGraphic::SetBitmapFormat(TRasterFormat format) {
-  if (FreshBitmap_ && Bitmap->GetFormat() != format) {
+  if (fresh_bitmap_ && Bitmap->GetFormat() != format) {
     *Bitmap = TRasterBitmap::CreateForRows(Bitmap->Width(), Bitmap->Height(), format);
   } else {
     Bitmap->SetFormat(format);
@@ -597,18 +584,18 @@ void TPNGGraphic::FillRows(std::uint32_t first, std::uint32_t end) {
 }
 
 void TPNGGraphic::FillRowsNotReached() {
-  const auto height = static_cast<std::uint32_t>(RowReady_.size());
+  const auto height = static_cast<std::uint32_t>(row_ready_.size());
   for (std::uint32_t y = 0; y < height;) {
-    if (RowReady_[y]) {
+    if (row_ready_[y]) {
       ++y;
       continue;
     }
     std::uint32_t end = y + 1;
-    while (end < height && !RowReady_[end]) ++end;
+    while (end < height && !row_ready_[end]) ++end;
     FillRows(y, end);
     y = end;
   }
-  RowReady_.clear();
+  row_ready_.clear();
 }
 
 bool TPNGGraphic::FillBuffer(std::uint8_t* buffer, std::uint32_t count) {
@@ -634,29 +621,29 @@ bool TPNGGraphic::FillBuffer(std::uint8_t* buffer, std::uint32_t count) {
 }
 
 void TPNGGraphic::Unfilter(std::uint8_t* row, const std::uint8_t* previous,
-                           std::uint32_t rowSize) const {
+                           std::uint32_t row_size) const {
   const std::uint32_t bpp = static_cast<std::uint32_t>(std::max(BytesPerPixel, 1));
   std::uint8_t* x = row + 1;
   const std::uint8_t* b = previous + 1;
   switch (row[0]) {
     case 1:
-      for (std::uint32_t i = bpp; i < rowSize; ++i)
+      for (std::uint32_t i = bpp; i < row_size; ++i)
         x[i] = static_cast<std::uint8_t>(x[i] + x[i - bpp]);
       break;
     case 2:
-      for (std::uint32_t i = 0; i < rowSize; ++i) x[i] = static_cast<std::uint8_t>(x[i] + b[i]);
+      for (std::uint32_t i = 0; i < row_size; ++i) x[i] = static_cast<std::uint8_t>(x[i] + b[i]);
       break;
     case 3:
-      for (std::uint32_t i = 0; i < rowSize; ++i) {
+      for (std::uint32_t i = 0; i < row_size; ++i) {
         const unsigned left = i >= bpp ? x[i - bpp] : 0;
         x[i] = static_cast<std::uint8_t>(x[i] + ((left + b[i]) >> 1));
       }
       break;
     case 4:
-      for (std::uint32_t i = 0; i < rowSize; ++i) {
+      for (std::uint32_t i = 0; i < row_size; ++i) {
         const int left = i >= bpp ? x[i - bpp] : 0;
-        const int upperLeft = i >= bpp ? b[i - bpp] : 0;
-        x[i] = static_cast<std::uint8_t>(x[i] + Paeth(left, b[i], upperLeft));
+        const int upper_left = i >= bpp ? b[i - bpp] : 0;
+        x[i] = static_cast<std::uint8_t>(x[i] + Paeth(left, b[i], upper_left));
       }
       break;
     default: break;  // 0, and unknown types, leave the row as it is

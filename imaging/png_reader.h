@@ -17,14 +17,14 @@ constexpr std::array<std::uint8_t, 8> kPngSignature = {0x89, 0x50, 0x4E, 0x47,
                                                        0x0D, 0x0A, 0x1A, 0x0A};
 
 // The IHDR record in host order.
-struct TPngHeader {
-  std::uint32_t Width = 0;
-  std::uint32_t Height = 0;
-  std::uint8_t BitDepth = 0;
-  std::uint8_t ColorType = 0;
-  std::uint8_t Compression = 0;
-  std::uint8_t Filter = 0;
-  std::uint8_t Interlace = 0;
+struct PngHeader {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::uint8_t bit_depth = 0;
+  std::uint8_t color_type = 0;
+  std::uint8_t compression = 0;
+  std::uint8_t filter = 0;
+  std::uint8_t interlace = 0;
 };
 
 class TPNGGraphic : public TImageReader {
@@ -47,7 +47,7 @@ class TPNGGraphic : public TImageReader {
   void LoadFromStream(TDataStream& stream);
 
   // The IHDR record of the last load.
-  const TPngHeader& Header() const { return Header_; }
+  const PngHeader& Header() const { return header_; }
 
   // What the last load took from tRNS and bKGD. Neither changes the picture, except that the
   // fill colour shows where the image data ran out.
@@ -60,12 +60,12 @@ class TPNGGraphic : public TImageReader {
   void ReadChunkData();
   bool IsChunk(const char* name) const;
   void SkipChunk();
-  int ConfigureDepth(std::uint8_t colorType, std::uint8_t bitDepth);
+  int ConfigureDepth(std::uint8_t color_type, std::uint8_t bit_depth);
   void DecodeImage();
   bool DecodeRows(std::vector<std::uint8_t>& current, std::vector<std::uint8_t>& previous,
-                  std::uint32_t rowSize, std::uint32_t firstRow, std::uint32_t rowStep,
+                  std::uint32_t row_size, std::uint32_t first_row, std::uint32_t row_step,
                   std::uint8_t mask);
-  void Unfilter(std::uint8_t* row, const std::uint8_t* previous, std::uint32_t rowSize) const;
+  void Unfilter(std::uint8_t* row, const std::uint8_t* previous, std::uint32_t row_size) const;
   bool FillBuffer(std::uint8_t* buffer, std::uint32_t count);
   void ReadBackground();
   void ReadTransparency();
@@ -91,18 +91,18 @@ class TPNGGraphic : public TImageReader {
   std::uint32_t ChunkCrc = 0;
   int BytesPerPixel = 1;  // filter distance
 
-  TPngHeader Header_;
-  bool DepthConfigured_ = false;  // ConfigureDepth ran during this load
-  bool ImageDecoded_ = false;     // the IDAT sequence of this load has been read
-  bool StreamEnded_ = false;      // a chunk header could not be read: treated as IEND
+  PngHeader header_;
+  bool depth_configured_ = false;  // ConfigureDepth ran during this load
+  bool image_decoded_ = false;     // the IDAT sequence of this load has been read
+  bool stream_ended_ = false;      // a chunk header could not be read: treated as IEND
   // bKGD of a grey or indexed image: a level or an index that becomes FillColor once the
   // bitmap's colour table exists.
-  bool HasGrayOrIndexBackground_ = false;
-  std::uint16_t BackgroundLevel_ = 0;
-  std::uint32_t ConvertedWidth_ = 0;  // pixels per row that fit the bitmap
-  TBoundedInput* Input_ = nullptr;    // while a load or a property read runs
-  bool FreshBitmap_ = false;          // this load made Bitmap
-  std::vector<bool> RowReady_;        // rows of a fresh bitmap that hold pixels or the fill
+  bool has_gray_or_index_background_ = false;
+  std::uint16_t background_level_ = 0;
+  std::uint32_t converted_width_ = 0;  // pixels per row that fit the bitmap
+  BoundedInput* input_ = nullptr;      // while a load or a property read runs
+  bool fresh_bitmap_ = false;          // this load made Bitmap
+  std::vector<bool> row_ready_;        // rows of a fresh bitmap that hold pixels or the fill
 };
 
 }  // namespace vistrel

@@ -24,7 +24,7 @@ constexpr std::uint32_t kMaxPaletteBytes = 768;
 // size of the bytes after its header; a header claiming more describes a damaged file.
 constexpr std::uint64_t kPackBitsMaxRatio = 64;
 
-enum TPsdMode : std::uint16_t {
+enum PsdMode : std::uint16_t {
   kModeBitmap = 0,
   kModeGrayscale = 1,
   kModeIndexed = 2,
@@ -36,7 +36,7 @@ enum TPsdMode : std::uint16_t {
 };
 
 // Up to count bytes of a row; what the file does not hold is zero.
-void ReadRow(TBoundedInput& input, std::uint8_t* row, std::size_t count) {
+void ReadRow(BoundedInput& input, std::uint8_t* row, std::size_t count) {
   const std::size_t got = input.ReadAvailable(row, count);
   std::memset(row + got, 0, count - got);
 }
@@ -96,7 +96,7 @@ bool TPSDGraphic::CanLoadStream(TDataStream& stream) {
 bool TPSDGraphic::ReadImageProperties(TDataStream& stream, std::uint32_t imageIndex) {
   TImageReader::ReadImageProperties(stream, imageIndex);
   TImageProperties& p = ImageProperties;
-  TBoundedInput input(stream);
+  BoundedInput input(stream);
   std::uint8_t header[kHeaderSize];
   if (!input.Read(header, kHeaderSize) || std::memcmp(header, "8BPS", 4) != 0) return false;
   const std::uint16_t channels = LoadU16BE(header + 12);
@@ -140,10 +140,10 @@ void TPSDGraphic::LoadImage(TDataStream& stream) {
   BeginLoad(stream, kFormatNamePsd);
   // The property reader stopped where the pixel data begins.
   const std::int64_t left = stream.Size() - stream.Position();
-  const std::uint64_t dataBytes = left > 0 ? static_cast<std::uint64_t>(left) : 0;
+  const std::uint64_t data_bytes = left > 0 ? static_cast<std::uint64_t>(left) : 0;
   ConfigureConverter();
-  CheckSizes(dataBytes);
-  TBoundedInput input(stream);
+  CheckSizes(data_bytes);
+  BoundedInput input(stream);
   input.Seek(StartPosition + kHeaderSize);
   Bitmap = std::make_unique<TRasterBitmap>(
       TRasterBitmap::CreateForRows(static_cast<std::int32_t>(ImageProperties.Width),
@@ -152,8 +152,8 @@ void TPSDGraphic::LoadImage(TDataStream& stream) {
   input.Skip(input.U32BE());                     // image resources
   input.Skip(std::uint64_t{input.U32BE()} + 2);  // layers; compression code known
   if (Bitmap->IsEmpty()) return;                 // no rows to fill
-  const std::vector<std::int64_t> rowStarts = ReadRowTable(input);
-  DecodeRows(stream, rowStarts);
+  const std::vector<std::int64_t> row_starts = ReadRowTable(input);
+  DecodeRows(stream, row_starts);
 }
 
 void TPSDGraphic::ConfigureConverter() {
@@ -193,7 +193,7 @@ void TPSDGraphic::ConfigureConverter() {
   format_ = c.PixelFormatFor(true);
 }
 
-void TPSDGraphic::CheckSizes(std::uint64_t dataBytes) {
+void TPSDGraphic::CheckSizes(std::uint64_t data_bytes) {
   const TImageProperties& p = ImageProperties;
   const int bits = p.BitsPerSample;
   // Fewer channels than planes the mode reads would send the converter past the buffer.
@@ -205,37 +205,37 @@ void TPSDGraphic::CheckSizes(std::uint64_t dataBytes) {
   const std::uint32_t limit = static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max());
   if (p.Width > limit || p.Height > limit) RaiseDamaged();
   rowBytes_ = (std::uint64_t{p.Width} * bits + 7) / 8;  // per channel
-  std::uint64_t allPlanes = 0;
+  std::uint64_t all_planes = 0;
   if (!CheckedMul<std::uint64_t>(rowBytes_, p.Height, plane_) ||
-      !CheckedMul<std::uint64_t>(plane_, p.ChannelCount, allPlanes) ||
-      allPlanes > kPackBitsMaxRatio * dataBytes) {
+      !CheckedMul<std::uint64_t>(plane_, p.ChannelCount, all_planes) ||
+      all_planes > kPackBitsMaxRatio * data_bytes) {
     RaiseDamaged();
   }
-  const bool packBits = p.Compression == TCompressionScheme::csPackBits;
+  const bool pack_bits = p.Compression == TCompressionScheme::csPackBits;
   // Everything the load holds at once: the bitmap; the row table (start of every packed row);
   // and one row and one input buffer for each plane read.
-  TMemoryBudget budget;
-  const int formatBits = BitsForFormat(format_) != 0 ? BitsForFormat(format_) : 16;
-  AddBitmap(budget, p.Width, p.Height, static_cast<std::uint32_t>(formatBits));
-  if (packBits) budget.Add(std::uint64_t{p.Height} * p.ChannelCount + 1, sizeof(std::int64_t));
-  budget.Add(static_cast<std::uint64_t>(planes), rowBytes_ + TBoundedInput::kBufferSize);
+  MemoryBudget budget;
+  const int format_bits = BitsForFormat(format_) != 0 ? BitsForFormat(format_) : 16;
+  AddBitmap(budget, p.Width, p.Height, static_cast<std::uint32_t>(format_bits));
+  if (pack_bits) budget.Add(std::uint64_t{p.Height} * p.ChannelCount + 1, sizeof(std::int64_t));
+  budget.Add(static_cast<std::uint64_t>(planes), rowBytes_ + BoundedInput::kBufferSize);
   if (!budget.Fits()) RaiseUnsupported();
 }
 
-void TPSDGraphic::ReadColorData(TBoundedInput& input) {
+void TPSDGraphic::ReadColorData(BoundedInput& input) {
   TColorConverter& c = ColorConverter;
-  const std::uint32_t colorDataLength = input.U32BE();
+  const std::uint32_t color_data_length = input.U32BE();
   if (ImageProperties.ColorScheme == TColorScheme::Indexed) {
     // The table is three planes of red, green and blue; anything past 256 entries is skipped.
     std::uint8_t palette[kMaxPaletteBytes] = {};
-    const std::uint32_t used = std::min(colorDataLength, kMaxPaletteBytes);
+    const std::uint32_t used = std::min(color_data_length, kMaxPaletteBytes);
     const std::size_t got = input.ReadAvailable(palette, used);
     const int count = static_cast<int>(used / 3);
     c.BuildColorPalette(*Bitmap, {palette, palette + count, palette + 2 * count}, 2, count, false);
-    if (got == used) input.Skip(colorDataLength - used);
+    if (got == used) input.Skip(color_data_length - used);
     return;
   }
-  input.Skip(colorDataLength);
+  input.Skip(color_data_length);
   if (ImageProperties.ColorScheme == TColorScheme::Gray) {
     c.BuildGrayPalette(*Bitmap, ImageProperties.Flags.Contains(TImageFlag::ZeroIsWhite));
   }
@@ -243,7 +243,7 @@ void TPSDGraphic::ReadColorData(TBoundedInput& input) {
 
 // Where each channel's packed row starts, channel by channel, and one more entry for the end;
 // nothing for raw data, whose rows lie at fixed places.
-std::vector<std::int64_t> TPSDGraphic::ReadRowTable(TBoundedInput& input) {
+std::vector<std::int64_t> TPSDGraphic::ReadRowTable(BoundedInput& input) {
   const TImageProperties& p = ImageProperties;
   dataStart_ = input.Position();
   if (p.Compression != TCompressionScheme::csPackBits) return {};
@@ -271,24 +271,25 @@ std::vector<std::int64_t> TPSDGraphic::ReadRowTable(TBoundedInput& input) {
 
 // Each row of each channel shown is unpacked (or read) next to the others and converted
 // straight into the bitmap: no whole plane is ever held.
-void TPSDGraphic::DecodeRows(TDataStream& stream, const std::vector<std::int64_t>& rowStarts) {
+void TPSDGraphic::DecodeRows(TDataStream& stream, const std::vector<std::int64_t>& row_starts) {
   const TImageProperties& p = ImageProperties;
-  const bool packBits = p.Compression == TCompressionScheme::csPackBits;
+  const bool pack_bits = p.Compression == TCompressionScheme::csPackBits;
   const bool direct = p.ColorScheme == TColorScheme::Gray || p.ColorScheme == TColorScheme::Indexed;
   const int planes = direct ? 1 : PlanesFor(p.ColorScheme);
   const int bits = p.BitsPerSample;
   const std::uint32_t width = p.Width;
   const std::uint32_t height = p.Height;
-  const auto rowSize = static_cast<std::size_t>(rowBytes_);
-  std::vector<std::unique_ptr<TBoundedInput>> inputs;
-  std::vector<std::uint8_t> rowData(static_cast<std::size_t>(planes) * rowSize);
-  const std::uint8_t* rows[TSourceRows::kMaxPlanes] = {};
+  const auto row_size = static_cast<std::size_t>(rowBytes_);
+  std::vector<std::unique_ptr<BoundedInput>> inputs;
+  std::vector<std::uint8_t> row_data(static_cast<std::size_t>(planes) * row_size);
+  const std::uint8_t* rows[SourceRows::kMaxPlanes] = {};
   for (int i = 0; i < planes; ++i) {
-    inputs.push_back(std::make_unique<TBoundedInput>(stream));
-    const std::int64_t start = packBits ? rowStarts[std::size_t{static_cast<unsigned>(i)} * height]
-                                        : dataStart_ + static_cast<std::int64_t>(plane_) * i;
+    inputs.push_back(std::make_unique<BoundedInput>(stream));
+    const std::int64_t start = pack_bits
+                                   ? row_starts[std::size_t{static_cast<unsigned>(i)} * height]
+                                   : dataStart_ + static_cast<std::int64_t>(plane_) * i;
     inputs.back()->Seek(std::min(start, inputs.back()->Size()));
-    rows[i] = rowData.data() + std::size_t{static_cast<unsigned>(i)} * rowSize;
+    rows[i] = row_data.data() + std::size_t{static_cast<unsigned>(i)} * row_size;
   }
   TPackBitsDecoder decoder;
   for (std::uint32_t y = 0; y < height; ++y) {
@@ -297,31 +298,31 @@ void TPSDGraphic::DecodeRows(TDataStream& stream, const std::vector<std::int64_t
       // 8-bit grey and indexed rows go straight into the scanline.
       std::uint8_t* row = direct && bits != 16
                               ? line
-                              : rowData.data() + std::size_t{static_cast<unsigned>(i)} * rowSize;
-      if (!packBits) {
-        ReadRow(*inputs[i], row, rowSize);
+                              : row_data.data() + std::size_t{static_cast<unsigned>(i)} * row_size;
+      if (!pack_bits) {
+        ReadRow(*inputs[i], row, row_size);
         continue;
       }
       const std::size_t entry = std::size_t{static_cast<unsigned>(i)} * height + y;
-      const auto length = static_cast<std::size_t>(rowStarts[entry + 1] - rowStarts[entry]);
+      const auto length = static_cast<std::size_t>(row_starts[entry + 1] - row_starts[entry]);
       const std::uint8_t* source = inputs[i]->Take(length);
-      std::memset(row, 0, rowSize);  // what a short row leaves
+      std::memset(row, 0, row_size);  // what a short row leaves
       std::uint8_t* dest = row;
       decoder.Unpack(source, dest, source ? static_cast<std::int32_t>(length) : 0,
-                     static_cast<std::int32_t>(rowSize));
+                     static_cast<std::int32_t>(row_size));
     }
     if (direct) {
       // 16-bit samples keep their high byte.
       if (bits == 16) {
-        for (std::uint32_t x = 0; x < width; ++x) line[x] = rowData[std::size_t{x} * 2];
+        for (std::uint32_t x = 0; x < width; ++x) line[x] = row_data[std::size_t{x} * 2];
       }
       continue;
     }
     if (p.ColorScheme == TColorScheme::CMYK) {
       // The file stores 255 for no ink; the converter wants the ink.
-      for (std::uint8_t& v : rowData) v = static_cast<std::uint8_t>(255 - v);
+      for (std::uint8_t& v : row_data) v = static_cast<std::uint8_t>(255 - v);
     }
-    ColorConverter.ConvertRow(TSourceRows(rows, planes), 0xFF, width, line);
+    ColorConverter.ConvertRow(SourceRows(rows, planes), 0xFF, width, line);
   }
 }
 

@@ -36,10 +36,10 @@ class TPSDGraphic : public TImageReader {
   // The loader's steps.
   void LoadImage(TDataStream& stream);
   void ConfigureConverter();
-  void CheckSizes(std::uint64_t dataBytes);
-  void ReadColorData(TBoundedInput& input);
-  std::vector<std::int64_t> ReadRowTable(TBoundedInput& input);
-  void DecodeRows(TDataStream& stream, const std::vector<std::int64_t>& rowStarts);
+  void CheckSizes(std::uint64_t data_bytes);
+  void ReadColorData(BoundedInput& input);
+  std::vector<std::int64_t> ReadRowTable(BoundedInput& input);
+  void DecodeRows(TDataStream& stream, const std::vector<std::int64_t>& row_starts);
 
   TRasterFormat format_ = TRasterFormat::rfDevice;
   std::uint64_t rowBytes_ = 0;  // one channel's row

@@ -352,11 +352,11 @@ TRasterFormat SameLayoutClass(TRasterFormat format) {
 
 // ---- Canvas ------------------------------------------------------------------------------------
 
-void TRasterCanvas::SetBrushColor(std::uint32_t color) {
+void RasterCanvas::SetBrushColor(std::uint32_t color) {
   brush_color_ = color;
 }
 
-void TRasterCanvas::FillRect(int left, int top, int right, int bottom) {
+void RasterCanvas::FillRect(int left, int top, int right, int bottom) {
   TRasterBitmap& bmp = *bitmap_;
   if (bmp.IsEmpty()) return;
   Rgb color = ToolkitColorToRgb(brush_color_);
@@ -608,7 +608,7 @@ void TRasterBitmap::Reformat() {
     const std::array<Rgb, 256>& table = DefaultTable(bits);
     for (int i = 0; i < (1 << bits); ++i) dib::SetTableEntry(header.data(), i, table[i]);
   }
-  TPixelBytes pixels(size, 0);
+  PixelBytes pixels(size, 0);
   if (from_dib) {
     ConvertDib(DibView(header_.data(), pixels_.data()), header.data(), pixels.data(), rows, cols);
   } else if (from_device_pixels) {
@@ -662,14 +662,14 @@ void TRasterBitmap::SetPaletteEntry(int index, std::uint32_t value) {
   dib::SetTableEntry(header_.data(), index, value);
 }
 
-TRasterCanvas& TRasterBitmap::Canvas() {
-  if (!canvas_) canvas_ = std::make_unique<TRasterCanvas>(*this);
+RasterCanvas& TRasterBitmap::Canvas() {
+  if (!canvas_) canvas_ = std::make_unique<RasterCanvas>(*this);
   return *canvas_;
 }
 
 void TRasterBitmap::Clear() {
   // The canvas object stays (callers may hold it); only its drawing state starts afresh.
-  if (canvas_) canvas_->brush_color_ = TRasterCanvas::kDefaultBrushColor;
+  if (canvas_) canvas_->brush_color_ = RasterCanvas::kDefaultBrushColor;
   header_.clear();
   header_.shrink_to_fit();
   pixels_.clear();

@@ -41,14 +41,14 @@ class TRasterBitmap;
 
 // Allocates without clearing: pixel memory that a reader overwrites is not written twice.
 template <class T>
-struct TUninitializedAllocator : std::allocator<T> {
+struct UninitializedAllocator : std::allocator<T> {
   template <class U>
   struct rebind {
-    using other = TUninitializedAllocator<U>;
+    using other = UninitializedAllocator<U>;
   };
-  TUninitializedAllocator() = default;
+  UninitializedAllocator() = default;
   template <class U>
-  TUninitializedAllocator(const TUninitializedAllocator<U>&) noexcept {}
+  UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
   template <class U>
   void construct(U* p) noexcept {
     ::new (static_cast<void*>(p)) U;
@@ -60,13 +60,13 @@ struct TUninitializedAllocator : std::allocator<T> {
 };
 
 // Pixel bytes: resize() leaves new bytes unset, assign(n, 0) clears them.
-using TPixelBytes = std::vector<std::uint8_t, TUninitializedAllocator<std::uint8_t>>;
+using PixelBytes = std::vector<std::uint8_t, UninitializedAllocator<std::uint8_t>>;
 
 // Drawing on a bitmap, as far as the readers need it: one brush colour and rectangle fills that
 // land in the pixels at once.
-class TRasterCanvas {
+class RasterCanvas {
  public:
-  explicit TRasterCanvas(TRasterBitmap& bitmap) : bitmap_(&bitmap) {}
+  explicit RasterCanvas(TRasterBitmap& bitmap) : bitmap_(&bitmap) {}
 
   // A toolkit colour: 0x00BBGGRR, or a system colour (0x80000000 | index).
   void SetBrushColor(std::uint32_t color);
@@ -122,7 +122,7 @@ class TRasterBitmap {
   std::uint32_t PaletteEntry(int index) const;
   void SetPaletteEntry(int index, std::uint32_t value);
 
-  TRasterCanvas& Canvas();
+  RasterCanvas& Canvas();
 
   // BMP reading: a file that cannot be read leaves an empty bitmap and the stream where it was.
   void LoadFromStream(TDataStream& stream);
@@ -140,7 +140,7 @@ class TRasterBitmap {
   std::uint32_t PixelMemorySize() const;
 
  private:
-  friend class TRasterCanvas;
+  friend class RasterCanvas;
 
   bool HasDib() const;
   void SetHandleKind(TBitmapHandleKind kind);
@@ -153,14 +153,14 @@ class TRasterBitmap {
   TRasterFormat requested_format_ = TRasterFormat::rf16Bit;  // what the next DIB is made in
   std::uint32_t row_size_ = 0;                               // cached; 0 = not yet computed
   std::vector<std::uint8_t> header_;                         // kHeaderBlockSize bytes, or none
-  TPixelBytes pixels_;
+  PixelBytes pixels_;
   // The device kind's picture: its size, and its pixels top-down as 0x00RRGGBB. The pixels are
   // only made when something paints on it; until then it is black.
   bool has_device_ = false;
   std::int32_t device_width_ = 0;
   std::int32_t device_height_ = 0;
   std::vector<std::uint32_t> device_pixels_;
-  std::unique_ptr<TRasterCanvas> canvas_;
+  std::unique_ptr<RasterCanvas> canvas_;
 };
 
 }  // namespace vistrel

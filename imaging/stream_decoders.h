@@ -34,38 +34,38 @@ class TPackBitsDecoder : public TDecoder {
 constexpr std::uint8_t kMaxLzwStartCodeSize = 11;
 
 // Where decoded rows go, one after the other.
-class TRowTarget {
+class RowTarget {
  public:
   // The next row's first byte; it holds the row size given to the decoder.
   virtual std::uint8_t* NextRow() = 0;
 
  protected:
-  ~TRowTarget() = default;
+  ~RowTarget() = default;
 };
 
 // Where packed bytes come from, piece by piece.
-class TByteSource {
+class ByteSource {
  public:
   // Up to count bytes into out; 0 once the data has ended.
   virtual std::size_t Read(std::uint8_t* out, std::size_t count) = 0;
 
  protected:
-  ~TByteSource() = default;
+  ~ByteSource() = default;
 };
 
 // GIF's variable-width LZW. Every call starts with fresh tables, so one image's data must come
 // in one call. Leaves source and dest as they were.
 class TLzwDecoder : public TDecoder {
  public:
-  explicit TLzwDecoder(std::uint8_t startCodeSize) : StartCodeSize(startCodeSize) {}
+  explicit TLzwDecoder(std::uint8_t start_code_size) : StartCodeSize(start_code_size) {}
   // A StartCodeSize above kMaxLzwStartCodeSize yields nothing.
   void Unpack(const std::uint8_t*& source, std::uint8_t*& dest, std::int32_t packedSize,
               std::int32_t unpackedSize) override;
-  // The same decoding written straight into rows of rowSize bytes, at most rowCount of them,
+  // The same decoding written straight into rows of row_size bytes, at most row_count of them,
   // the packed bytes taken from source as the codes need them; answers how many bytes were
   // written in all.
-  std::uint64_t UnpackRows(TByteSource& source, TRowTarget& rows, std::uint32_t rowSize,
-                           std::uint32_t rowCount);
+  std::uint64_t UnpackRows(ByteSource& source, RowTarget& rows, std::uint32_t row_size,
+                           std::uint32_t row_count);
 
   const std::uint8_t StartCodeSize;
 };
@@ -75,7 +75,7 @@ class TLzwDecoder : public TDecoder {
 // source and dest past what it consumed and produced.
 class TDeflateDecoder : public TDecoder {
  public:
-  TDeflateDecoder(int flushValue, bool resetEachCall);
+  TDeflateDecoder(int flush_value, bool reset_each_call);
   ~TDeflateDecoder() override;
 
   void Unpack(const std::uint8_t*& source, std::uint8_t*& dest, std::int32_t packedSize,
@@ -84,15 +84,15 @@ class TDeflateDecoder : public TDecoder {
   void FinishUnpack() override;
   void PrepareUnpack() override;
 
-  std::int32_t InflateStatus() const { return inflateStatus_; }
+  std::int32_t InflateStatus() const { return inflate_status_; }
   std::uint32_t InputLeft() const { return stream_.avail_in; }
   std::uint32_t OutputLeft() const { return stream_.avail_out; }
 
  private:
   z_stream stream_;
-  std::int32_t inflateStatus_ = 0;
-  int flushValue_;
-  bool resetEachCall_;
+  std::int32_t inflate_status_ = 0;
+  int flush_value_;
+  bool reset_each_call_;
   bool initialized_ = false;  // inflateInit succeeded and inflateEnd has not run yet
 };
 

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j 2 --target vistrel-convert peer-spng peer-libpng peer-stb \
-  peer-giflib >/dev/null
+  peer-giflib peak-run >/dev/null
 echo "load: $(uptime)"
 python3 scripts/bench_table.py build/bench build/bench/data "${BENCH_RUNS:-5}"
 echo "load: $(uptime)"

@@ -8,7 +8,8 @@ pictures (made once from a corpus photograph) and the outputs. Every program doe
 decode one picture and write a BMP: the peers a 24-bit one, vistrel-convert the wallpaper file
 (which keeps 8-bit pictures at 8 bits and alpha as 32 bits; the table names the depth). Each case runs one untimed round, then RUNS rounds in
 which every program runs once in turn, so load that comes and goes falls on all of them alike.
-Time is the whole process's wall time, memory its peak resident set (from wait4)."""
+Time is the whole process's wall time (the launcher's fork and wait included, alike for all),
+memory its peak resident set (from wait4, through bench/peak_run.c)."""
 import os
 import statistics
 import struct
@@ -26,19 +27,19 @@ class Program:
         self.times, self.peaks, self.failure = [], [], None
 
 
-def run_once(program):
-    """Runs the program's steps one after the other; returns (seconds, peak bytes)."""
+def run_once(program, launcher):
+    """Runs the program's steps one after the other; returns (seconds, peak bytes). Each step runs
+    under the small launcher, which reports the step's peak: one taken from this interpreter's
+    own child would count the interpreter's memory too (a child's peak includes what its
+    process held before exec)."""
     start = time.perf_counter()
     peak = 0
     for step in program.steps:
-        child = subprocess.Popen(step, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-        _, status, usage = os.wait4(child.pid, 0)
-        child.returncode = os.waitstatus_to_exitcode(status)
-        err = child.stderr.read().decode(errors="replace").strip()
-        child.stderr.close()
+        child = subprocess.run([launcher, *step], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        err = child.stderr.decode(errors="replace").strip()
         if child.returncode != 0:
             raise RuntimeError(f"exit {child.returncode}: {err[:200]}")
-        peak = max(peak, usage.ru_maxrss * 1024)
+        peak = max(peak, int(child.stdout.split()[-1]) * 1024)
     return time.perf_counter() - start, peak
 
 
@@ -131,6 +132,7 @@ def main(argv):
     os.makedirs(data, exist_ok=True)
     pictures = make_pictures(data)
     ours = os.path.join(bin_dir, "app", "vistrel-convert")
+    launcher = os.path.join(bin_dir, "bench", "peak-run")
 
     def peer(name):
         return os.path.join(bin_dir, "bench", name)
@@ -191,7 +193,7 @@ def main(argv):
                 try:
                     if os.path.exists(p.output) and round_ == 0:
                         os.remove(p.output)
-                    seconds, peak = run_once(p)
+                    seconds, peak = run_once(p, launcher)
                     if round_ == 0:
                         p.failure, depth = check_bmp(p.output, w, h, p.depths)
                         if len(p.depths) > 1:

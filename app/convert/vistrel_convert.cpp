@@ -11,7 +11,14 @@
 
 namespace {
 
-enum ExitCode { kOk = 0, kUsage = 1, kUnreadable = 2, kUnsupported = 3, kDamaged = 4, kWriteFailed = 5 };
+enum ExitCode {
+  kOk = 0,
+  kUsage = 1,
+  kUnreadable = 2,
+  kUnsupported = 3,
+  kDamaged = 4,
+  kWriteFailed = 5
+};
 
 }  // namespace
 
@@ -31,12 +38,12 @@ int main(int argc, char** argv) {
     return kUnsupported;
   }
   try {
-    vistrel::TRasterBitmap bitmap = vistrel::DecodeImageFile(in);
-    if (bitmap.IsEmpty()) {
+    const vistrel::WallpaperWrite written = vistrel::WritePictureFile(in, out);
+    if (written == vistrel::WallpaperWrite::kNoPicture) {
       std::fprintf(stderr, "vistrel-convert: %s: damaged or unreadable image\n", in.c_str());
       return kDamaged;
     }
-    if (!vistrel::WriteWallpaperFile(bitmap, out)) {
+    if (written == vistrel::WallpaperWrite::kWriteFailed) {
       std::fprintf(stderr, "vistrel-convert: %s: cannot write\n", out.c_str());
       return kWriteFailed;
     }

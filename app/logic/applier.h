@@ -2,6 +2,7 @@
 // system. The desktop side sits behind DesktopHost so the decisions are tested without Windows.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "imaging/raster_bitmap.h"
@@ -32,6 +33,14 @@ std::string WallpaperFilePath();
 // Writes the bitmap as the wallpaper BMP through a temporary file renamed over the target, so a
 // failed write never leaves a broken wallpaper file. False when nothing was replaced.
 bool WriteWallpaperFile(TRasterBitmap& bitmap, const std::string& wallpaper_file);
+
+// What became of a picture that was to be written as the wallpaper file.
+enum class WallpaperWrite : std::uint8_t { kWritten, kNoPicture, kWriteFailed };
+
+// DecodeImageFile followed by WriteWallpaperFile: the same file and the same outcome (kNoPicture
+// for an empty picture; a reader's Exception passes through). A BMP whose rows the writer keeps
+// as they are stored is copied a piece at a time instead of being held whole.
+WallpaperWrite WritePictureFile(const std::string& path, const std::string& wallpaper_file);
 
 // "Cannot write \"<path>\": <reason>": a file the programs could not write, for a box.
 std::string CannotWriteText(const std::string& path, const std::string& reason);

@@ -16,11 +16,10 @@ TRasterBitmap DecodeBmp(const std::string& path) {
   return bitmap;
 }
 
+// As LoadFromFile and Bitmap, without holding the file in memory.
 TRasterBitmap DecodeJpeg(const std::string& path) {
   TJpegPicture picture;
-  if (!picture.LoadFromFile(path)) return TRasterBitmap();
-  TRasterBitmap* bitmap = picture.Bitmap();  // decodes here
-  return bitmap ? std::move(*bitmap) : TRasterBitmap();
+  return picture.DecodeFile(path);
 }
 
 // The readers that raise on a damaged file: a read stream handed to LoadFromStream.
@@ -66,7 +65,9 @@ std::string ImageExtension(const std::string& path) {
   return extension;
 }
 
-bool IsSupportedImage(const std::string& path) { return KindFor(path) != nullptr; }
+bool IsSupportedImage(const std::string& path) {
+  return KindFor(path) != nullptr;
+}
 
 TRasterBitmap DecodeImageFile(const std::string& path) {
   const ImageKind* kind = KindFor(path);

@@ -91,8 +91,8 @@ void ConvertOnce(Input& in) {
     c.SetTargetSamples(targetSamples);
   } catch (const vistrel::Exception&) {
   }
-  c.SourceOptions = vistrel::TConversionOptions::FromBits(in.Byte());
-  c.TargetOptions = vistrel::TConversionOptions::FromBits(in.Byte());
+  c.SourceOptions = vistrel::ConversionOptions::FromBits(in.Byte());
+  c.TargetOptions = vistrel::ConversionOptions::FromBits(in.Byte());
   if (in.Byte() & 1) c.SetGamma(in.Float(), in.Float());
   (void)c.PixelFormatFor(true);
   (void)c.PixelFormatFor(false);
@@ -131,7 +131,7 @@ void ConvertOnce(Input& in) {
   const std::vector<std::uint8_t> before = out;
 
   try {
-    c.ConvertRow(vistrel::TSourceRows(addresses.data(), static_cast<int>(addresses.size())), mask,
+    c.ConvertRow(vistrel::SourceRows(addresses.data(), static_cast<int>(addresses.size())), mask,
                  count, out.data());
   } catch (const vistrel::Exception&) {
     return;
@@ -155,8 +155,8 @@ void BuildPalettes(Input& in) {
     c.SetTargetSamples(in.Byte() % 4 + 1);
   } catch (const vistrel::Exception&) {
   }
-  c.SourceOptions = vistrel::TConversionOptions::FromBits(in.Byte());
-  c.TargetOptions = vistrel::TConversionOptions::FromBits(in.Byte());
+  c.SourceOptions = vistrel::ConversionOptions::FromBits(in.Byte());
+  c.TargetOptions = vistrel::ConversionOptions::FromBits(in.Byte());
   const int layout = in.Byte() % 9;
   const int count = in.Byte() | ((in.Byte() & 1) << 8);
   const int used = count > 256 ? 256 : count;
@@ -173,7 +173,7 @@ void BuildPalettes(Input& in) {
   for (const auto& plane : planes) addresses.push_back(plane.data());
   try {
     c.BuildColorPalette(bitmap,
-                        vistrel::TSourceRows(addresses.data(), static_cast<int>(addresses.size())),
+                        vistrel::SourceRows(addresses.data(), static_cast<int>(addresses.size())),
                         layout, count, in.Byte() & 1);
   } catch (const vistrel::Exception&) {
     if (layout <= 7) Fail();

@@ -13,8 +13,8 @@
 
 namespace vistrel::fuzz {
 
-inline std::unique_ptr<TMemoryStream> StreamOf(const std::uint8_t* data, std::size_t size) {
-  std::unique_ptr<TMemoryStream> stream = CreateMemoryStream();
+inline std::unique_ptr<MemoryStream> StreamOf(const std::uint8_t* data, std::size_t size) {
+  std::unique_ptr<MemoryStream> stream = CreateMemoryStream();
   stream->Assign(data, size);
   return stream;
 }

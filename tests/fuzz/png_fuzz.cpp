@@ -9,7 +9,7 @@
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::unique_ptr<vistrel::TMemoryStream> stream = vistrel::fuzz::StreamOf(data, size);
+  std::unique_ptr<vistrel::MemoryStream> stream = vistrel::fuzz::StreamOf(data, size);
   vistrel::TPNGGraphic reader;
   (void)vistrel::TPNGGraphic::CanLoadStream(*stream);
   try {

@@ -3,8 +3,8 @@
 // ImageMagick where Pillow declines); and a mutation loop over real files must end cleanly.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/exception.h"
+#include "imaging/bmp_copy.h"
 #include "imaging/byte_reader.h"
 #include "imaging/data_stream.h"
 #include "imaging/raster_bitmap.h"
@@ -112,6 +113,44 @@ Outcome LoadBytes(const std::uint8_t* data, std::size_t size, TRasterBitmap& bmp
   return Outcome::kLoaded;
 }
 
+// The file as the row copy writes it, or nothing when the copy declines the file.
+bool RowCopied(const Bytes& bytes, Bytes& copied) {
+  ViewStream in(bytes.data(), bytes.size());
+  BmpRowCopy copy;
+  if (!copy.Open(in)) {
+    EXPECT_EQ(in.Position(), 0) << "a declined file leaves the stream where it was";
+    return false;
+  }
+  auto out = CreateMemoryStream();
+  EXPECT_EQ(copy.CopyTo(*out), BmpRowCopy::Result::kCopied);
+  const std::uint8_t* p = out->Memory();
+  copied = p ? Bytes(p, p + out->Size()) : Bytes();
+  return true;
+}
+
+// The row copy writes byte for byte what loading and saving the file writes, and declines
+// exactly the files that do not load or hold run-length data (those are decoded as before).
+void ExpectRowCopyAgrees(const Bytes& bytes, Outcome outcome, TRasterBitmap& loaded) {
+  Bytes copied;
+  const bool copies = RowCopied(bytes, copied);
+  if (outcome != Outcome::kLoaded) {
+    EXPECT_FALSE(copies) << "copied a file the reader refuses (" << OutcomeName(outcome) << ")";
+    return;
+  }
+  if (!copies) {
+    const std::size_t info = bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M' ? 14 : 0;
+    ASSERT_GE(bytes.size(), info + 20);
+    const std::uint32_t compression = LoadU32LE(bytes.data() + info + 16);
+    EXPECT_TRUE(LoadU32LE(bytes.data() + info) == 40 && (compression == 1 || compression == 2))
+        << "declined a plain file that loads";
+    return;
+  }
+  auto saved = CreateMemoryStream();
+  loaded.SaveToStream(*saved);
+  ASSERT_EQ(copied.size(), static_cast<std::size_t>(saved->Size()));
+  EXPECT_EQ(std::memcmp(copied.data(), saved->Memory(), copied.size()), 0);
+}
+
 // What our writer made of a loaded bitmap must load again to the same header and pixels.
 void ExpectSaveRoundTrip(TRasterBitmap& bmp, const std::string& what) {
   auto out = CreateMemoryStream();
@@ -144,7 +183,7 @@ const std::map<std::string, Outcome>& ExpectedOutcomes() {
       {"bad/reallybig.bmp", Outcome::kEmpty},
       {"bad/shortfile.bmp", Outcome::kEmpty},  // shorter than its pixel memory: no tail to read
       {"bad/rletopdown.bmp", Outcome::kEmpty},
-      {"bad/badpalettesize.bmp", Outcome::kLoaded},  // biClrUsed is not consulted
+      {"bad/badpalettesize.bmp", Outcome::kLoaded},           // biClrUsed is not consulted
       {"questionable/pal8offs.bmp", Outcome::kEmpty},         // gap beyond the table area
       {"questionable/pal8oversizepal.bmp", Outcome::kEmpty},  // 300 entries
       {"questionable/rgb24largepal.bmp", Outcome::kEmpty},    // 300 entries
@@ -168,6 +207,15 @@ TEST(BmpCorpus, EveryFileLoadsIsRefusedOrRaisesACheck) {
       EXPECT_EQ(OutcomeName(outcome), std::string(OutcomeName(expected->second)));
     } else if (name.rfind("good/", 0) == 0) {
       EXPECT_EQ(OutcomeName(outcome), std::string("loaded"));
+    }
+    if (outcome == Outcome::kLoaded) {
+      // Saving changes the bitmap (a device bitmap becomes a DIB): a fresh load is compared.
+      TRasterBitmap fresh;
+      LoadBytes(bytes.data(), bytes.size(), fresh);
+      ExpectRowCopyAgrees(bytes, outcome, fresh);
+    } else {
+      TRasterBitmap none;
+      ExpectRowCopyAgrees(bytes, outcome, none);
     }
     if (outcome != Outcome::kLoaded) continue;
 
@@ -195,10 +243,10 @@ TEST(BmpCorpus, EveryFileLoadsIsRefusedOrRaisesACheck) {
 
 #ifndef _WIN32
 
-// Decodes every named file with Pillow into "<mode> <width> <height> <decoder>\n" and the pixels: for P
-// a 768-byte RGB palette and one index per pixel, for RGB three bytes per pixel; "NONE 0 0" when
-// no decoder reads it. ImageMagick decodes what Pillow declines, and the run-length files: this
-// Pillow (9.4) misplaces RLE4 pixels, as the suite's own reference renderings show.
+// Decodes every named file with Pillow into "<mode> <width> <height> <decoder>\n" and the pixels:
+// for P a 768-byte RGB palette and one index per pixel, for RGB three bytes per pixel; "NONE 0 0"
+// when no decoder reads it. ImageMagick decodes what Pillow declines, and the run-length files:
+// this Pillow (9.4) misplaces RLE4 pixels, as the suite's own reference renderings show.
 constexpr char kReferenceScript[] = R"PY(
 import subprocess, sys
 from PIL import Image
@@ -297,7 +345,8 @@ void CompareWithReference(const std::string& name, const Bytes& bytes, const Ref
     for (int y = 0; y < ref.height; ++y) {
       for (int x = 0; x < ref.width; ++x) {
         std::uint32_t ours = IndexAt(bmp.ScanLine(y), x, bits);
-        std::uint32_t theirs = ref.pixels[static_cast<std::size_t>(y) * w + static_cast<std::size_t>(x)];
+        std::uint32_t theirs =
+            ref.pixels[static_cast<std::size_t>(y) * w + static_cast<std::size_t>(x)];
         if (ours != theirs) ++index_mismatches;
         used.insert(theirs);
       }
@@ -334,6 +383,7 @@ void CompareWithReference(const std::string& name, const Bytes& bytes, const Ref
 
 TEST_F(BmpCorpusReference, GoodFilesMatchTheReferenceDecoder) {
   int compared = 0;
+  int row_copies = 0;
   for (const std::string& name : files_) {
     if (name.rfind("good/", 0) != 0) continue;
     const Reference& ref = references_[name];
@@ -342,8 +392,15 @@ TEST_F(BmpCorpusReference, GoodFilesMatchTheReferenceDecoder) {
     ASSERT_NE(ref.mode, "NONE") << name << ": no reference decoder read it";
     CompareWithReference(name, FileBytes(name), ref);
     ++compared;
+    // What the applier writes for a plain file without holding its rows.
+    Bytes copied;
+    if (RowCopied(FileBytes(name), copied)) {
+      CompareWithReference(name + " (row copy)", copied, ref);
+      ++row_copies;
+    }
   }
   EXPECT_EQ(compared, 25) << "all but the two with version 4 and 5 headers";
+  EXPECT_EQ(row_copies, 23) << "all but the two run-length files";
 }
 
 TEST_F(BmpCorpusReference, QuestionableFilesThatBothReadAgree) {
@@ -380,7 +437,11 @@ void MutateAndLoad(const std::string& name) {
     Outcome outcome =
         LoadBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), bmp);
     ++counts[outcome];
-    if (outcome != Outcome::kLoaded || !header_changed) return;
+    if (!header_changed) return;
+    if (bmp.PixelMemorySize() <= (std::size_t{16} << 20)) {
+      ExpectRowCopyAgrees(Bytes(bytes.begin(), bytes.end()), outcome, bmp);
+    }
+    if (outcome != Outcome::kLoaded) return;
     // A changed size in a run-length header can make a valid sparse picture of hundreds of
     // megabytes; saving and converting those would only test the allocator.
     if (bmp.PixelMemorySize() > (std::size_t{16} << 20)) return;

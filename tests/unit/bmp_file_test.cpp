@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/exception.h"
+#include "imaging/bmp_copy.h"
 #include "imaging/byte_reader.h"
 #include "imaging/data_stream.h"
 #include "imaging/raster_bitmap.h"
@@ -27,7 +28,9 @@ void Put32(Bytes& b, std::uint32_t v) {
   Put16(b, v & 0xFFFF);
   Put16(b, v >> 16);
 }
-void Append(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
+void Append(Bytes& b, const Bytes& more) {
+  b.insert(b.end(), more.begin(), more.end());
+}
 
 struct Info {
   std::int32_t width = 4;
@@ -80,7 +83,7 @@ Bytes BmpFile(const Info& info, const Bytes& table, const Bytes& pixels) {
   return b;
 }
 
-std::unique_ptr<TMemoryStream> StreamOf(const Bytes& bytes) {
+std::unique_ptr<MemoryStream> StreamOf(const Bytes& bytes) {
   auto stream = CreateMemoryStream();
   stream->Assign(bytes.data(), bytes.size());
   return stream;
@@ -196,7 +199,8 @@ TEST(BmpFile, CoreHeaderIsWidenedAndSavedWithAnInfoHeader) {
   EXPECT_EQ(bmp.Height(), 2);
   EXPECT_EQ(LoadU32LE(bmp.Header()), 40u);
   for (int i = 0; i < 256; ++i) {
-    std::uint32_t expected = triples[3 * i] | (triples[3 * i + 1] << 8) | (triples[3 * i + 2] << 16);
+    std::uint32_t expected =
+        triples[3 * i] | (triples[3 * i + 1] << 8) | (triples[3 * i + 2] << 16);
     ASSERT_EQ(bmp.PaletteEntry(i), expected) << i;
   }
   Bytes saved = Saved(bmp);
@@ -432,8 +436,10 @@ TEST(BmpFile, SparseRunLengthPicturesLoad) {
     info.height = 2000;
     // Delta by (250, 255) four times to row 1020, column 1000; a run of 6 pixels; end of line;
     // end of bitmap.
-    Bytes codes = {0, 2, 250, 255, 0, 2, 250, 255, 0, 2, 250, 255, 0, 2, 250, 255,
-                   0, 2, 0, 0, 6, static_cast<std::uint8_t>(four ? 0x35 : 0x35), 0, 0, 0, 1};
+    Bytes codes = {
+        0,   2, 250, 255, 0,   2, 250, 255, 0, 2, 250,
+        255, 0, 2,   250, 255, 0, 2,   0,   0, 6, static_cast<std::uint8_t>(four ? 0x35 : 0x35),
+        0,   0, 0,   1};
     TRasterBitmap bmp = Load(BmpFile(info, Pattern(four ? 64 : 1024, 1), codes));
     ASSERT_FALSE(bmp.IsEmpty());
     ASSERT_EQ(bmp.Width(), 3000);
@@ -448,7 +454,8 @@ TEST(BmpFile, SparseRunLengthPicturesLoad) {
       EXPECT_EQ(Bytes(row + 999, row + 1007), (Bytes{0, 0x35, 0x35, 0x35, 0x35, 0x35, 0x35, 0}));
     }
     const std::uint8_t* other = bmp.ScanLine(0);
-    EXPECT_TRUE(std::all_of(other, other + bmp.ScanLineSize(), [](std::uint8_t v) { return v == 0; }));
+    EXPECT_TRUE(
+        std::all_of(other, other + bmp.ScanLineSize(), [](std::uint8_t v) { return v == 0; }));
   }
 }
 
@@ -495,7 +502,8 @@ TEST(BmpFile, GapsThatDoNotFitTheTableAreaAreRefused) {
   info.bits = 24;
   Bytes pixels = Pattern(36, 1);
   Bytes file = BmpFile(info, Pattern(1024, 2), pixels);
-  EXPECT_FALSE(Load(file).IsEmpty()) << "1024 bytes: a 256-entry table that a 24-bit file may carry";
+  EXPECT_FALSE(Load(file).IsEmpty())
+      << "1024 bytes: a 256-entry table that a 24-bit file may carry";
   Bytes larger = BmpFile(info, Pattern(1028, 2), pixels);
   EXPECT_TRUE(Load(larger).IsEmpty());
   // An offset pointing into the info header.
@@ -603,7 +611,7 @@ class FailingStream : public TDataStream {
 
  private:
   std::uint32_t budget_;
-  TMemoryStream inner_;
+  MemoryStream inner_;
 };
 
 TEST(BmpFile, FailedWritePutsThePositionBack) {
@@ -631,6 +639,83 @@ TEST(BmpFile, DeviceBitmapIsSavedInTheRequestedFormat) {
 
   TRasterBitmap empty;
   EXPECT_TRUE(Saved(empty).empty());
+}
+
+// The file as the row copy writes it to memory, or nothing when it declines the file.
+Bytes RowCopy(const Bytes& file) {
+  auto in = StreamOf(file);
+  BmpRowCopy copy;
+  if (!copy.Open(*in)) return Bytes();
+  auto out = CreateMemoryStream();
+  EXPECT_EQ(copy.CopyTo(*out), BmpRowCopy::Result::kCopied);
+  const std::uint8_t* p = out->Memory();
+  return p ? Bytes(p, p + out->Size()) : Bytes();
+}
+
+TEST(BmpRowCopy, WritesWhatLoadingAndSavingWrite) {
+  // Rows longer than one piece, a short file read from its tail, a bare DIB, a core header, a
+  // top-down picture and 16-bit masks behind a gap.
+  Info wide;
+  wide.width = 700;
+  wide.height = 131;  // 2100-byte rows: 275100 bytes, more than one piece
+  Bytes big = BmpFile(wide, {}, Pattern(2100 * 131, 3));
+  ASSERT_GT(big.size(), std::size_t{BmpRowCopy::kPieceSize});
+  Info info;
+  Bytes short_file = BmpFile(info, {}, Pattern(36, 5));
+  short_file.resize(short_file.size() - 8);
+  Info top_down;
+  top_down.height = -3;
+  Info masks;
+  masks.bits = 16;
+  masks.compression = 3;
+  Bytes masked =
+      BmpFile(masks, {0, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0, 9, 9}, Pattern(24, 7));
+  StoreU32LE(&masked[10], 54 + 14);
+  Bytes core = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 14 + 12 + 6, 0,    0,    0,    12,   0, 0, 0,
+                2,   0,   1, 0, 1, 0, 1, 0, 0, 0, 0,           0xFF, 0xFF, 0xFF, 0x80, 0, 0, 0};
+  for (const Bytes& file : {big, short_file, Slice(big, 14, big.size() - 14),
+                            BmpFile(top_down, {}, Pattern(36, 9)), masked, core}) {
+    TRasterBitmap loaded = Load(file);
+    ASSERT_FALSE(loaded.IsEmpty());
+    EXPECT_EQ(RowCopy(file), Saved(loaded));
+  }
+}
+
+TEST(BmpRowCopy, DeclinesRunLengthAndUnreadableFilesAndRaisesNothing) {
+  Info info;
+  info.bits = 8;
+  info.compression = 1;
+  EXPECT_TRUE(RowCopy(BmpFile(info, Pattern(1024, 1), {0, 1})).empty()) << "run-length data";
+  Info zero_width;
+  zero_width.width = 0;  // the reader raises its check: left to it
+  EXPECT_TRUE(RowCopy(BmpFile(zero_width, {}, {})).empty());
+  Info plain;
+  Bytes cut = BmpFile(plain, {}, Pattern(36, 2));
+  StoreU32LE(&cut[2], 0);  // no size to read a tail from: the rows are missing
+  cut.resize(cut.size() - 4);
+  EXPECT_TRUE(RowCopy(cut).empty());
+  EXPECT_TRUE(RowCopy(Bytes{'B', 'M'}).empty());
+}
+
+TEST(BmpRowCopy, ReadAndWriteFailuresAreTold) {
+  Info info;
+  info.width = 300;
+  info.height = 300;  // 270000 bytes of rows: two pieces
+  const Bytes file = BmpFile(info, {}, Pattern(270000, 4));
+  for (std::uint32_t budget : {0u, 20u, 54u, 100000u, 270053u}) {
+    auto in = StreamOf(file);
+    BmpRowCopy copy;
+    ASSERT_TRUE(copy.Open(*in));
+    FailingStream out(budget);
+    EXPECT_EQ(copy.CopyTo(out), BmpRowCopy::Result::kWriteFailed) << budget;
+  }
+  // The file shrinks between the headers and the rows.
+  auto in = StreamOf(file);
+  BmpRowCopy copy;
+  ASSERT_TRUE(copy.Open(*in));
+  in->SetSize(200000);
+  auto out = CreateMemoryStream();
+  EXPECT_EQ(copy.CopyTo(*out), BmpRowCopy::Result::kUnreadable);
 }
 
 class BmpFileOnDisk : public ::testing::Test {

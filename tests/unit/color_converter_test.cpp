@@ -58,12 +58,12 @@ std::vector<std::uint16_t> ReadNative16(const Bytes& bytes) {
   return out;
 }
 
-TColorConverter Configured(TColorScheme from, TColorScheme to, int sourceBits, int targetBits) {
+TColorConverter Configured(TColorScheme from, TColorScheme to, int source_bits, int target_bits) {
   TColorConverter converter;
   converter.SetSourceScheme(from);
   converter.SetTargetScheme(to);
-  converter.SetSourceBits(sourceBits);
-  converter.SetTargetBits(targetBits);
+  converter.SetSourceBits(source_bits);
+  converter.SetTargetBits(target_bits);
   return converter;
 }
 
@@ -185,10 +185,10 @@ TEST(ColorConverterChoice, PlanarRowsMustBringEveryPlane) {
   EXPECT_EQ(MessageOf([&] { rgba.ConvertRow({r, g, b}, 0xFF, 1, dst); }), 15);
   TColorConverter cmyk = Configured(TColorScheme::CMYK, TColorScheme::BGR, 8, 8);
   EXPECT_EQ(MessageOf([&] { cmyk.ConvertRow({r, g, b}, 0xFF, 1, dst); }), 15);
-  EXPECT_EQ(MessageOf([&] { cmyk.ConvertRow(TSourceRows(), 0xFF, 1, dst); }), 15);
+  EXPECT_EQ(MessageOf([&] { cmyk.ConvertRow(SourceRows(), 0xFF, 1, dst); }), 15);
   // Without a target alpha the source's alpha plane is not needed.
-  TColorConverter rgbaToBgr = Configured(TColorScheme::RGBA, TColorScheme::BGR, 8, 8);
-  EXPECT_EQ(MessageOf([&] { rgbaToBgr.ConvertRow({r, g, b}, 0xFF, 1, dst); }), 0);
+  TColorConverter rgba_to_bgr = Configured(TColorScheme::RGBA, TColorScheme::BGR, 8, 8);
+  EXPECT_EQ(MessageOf([&] { rgba_to_bgr.ConvertRow({r, g, b}, 0xFF, 1, dst); }), 0);
 }
 
 TEST(ColorConverterChoice, AlphaFlagsFollowTheSchemes) {
@@ -519,8 +519,8 @@ Bytes StandardLab(double l, double a, double b) {
 ::testing::AssertionResult Within2(const Bytes& got, const Bytes& want) {
   for (std::size_t i = 0; i < got.size(); ++i)
     if (std::abs(int(got[i]) - int(want[i])) > 2)
-      return ::testing::AssertionFailure() << "byte " << i << ": " << int(got[i]) << " vs "
-                                           << int(want[i]);
+      return ::testing::AssertionFailure()
+             << "byte " << i << ": " << int(got[i]) << " vs " << int(want[i]);
   return ::testing::AssertionSuccess();
 }
 
@@ -535,7 +535,8 @@ TEST(ColorConverterLab, StandardColoursAndSourceOptions) {
   EXPECT_EQ(dst[3], dst[4]);
   EXPECT_EQ(dst[4], dst[5]);
   Bytes want = StandardLab(100, 0, 0);
-  for (const Bytes& part : {StandardLab(50, 0, 0), StandardLab(5, -10, 20), StandardLab(60, 80, -100)})
+  for (const Bytes& part :
+       {StandardLab(50, 0, 0), StandardLab(5, -10, 20), StandardLab(60, 80, -100)})
     want.insert(want.end(), part.begin(), part.end());
   EXPECT_TRUE(Within2(dst, want));
 

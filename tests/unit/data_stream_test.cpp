@@ -11,7 +11,7 @@
 namespace vistrel {
 namespace {
 
-std::string Contents(TMemoryStream& stream) {
+std::string Contents(MemoryStream& stream) {
   const std::uint8_t* p = stream.Memory();
   return p ? std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(stream.Size()))
            : std::string();

@@ -34,9 +34,9 @@ void Put16(std::string& out, unsigned v) {
 
 // LZW data that codes every pixel as a literal, with a clear code before the code width would
 // grow, so any decoder reads it back exactly.
-std::string LzwLiterals(const Bytes& pixels, int codeSize) {
-  const unsigned clear = 1u << codeSize;
-  const unsigned width = static_cast<unsigned>(codeSize) + 1;
+std::string LzwLiterals(const Bytes& pixels, int code_size) {
+  const unsigned clear = 1u << code_size;
+  const unsigned width = static_cast<unsigned>(code_size) + 1;
   const std::size_t group = clear - 2;
   std::string out;
   std::uint32_t acc = 0;
@@ -81,14 +81,14 @@ std::string Table(int entries, int seed) {
 
 struct GifFile {
   std::string signature = "GIF89a";
-  unsigned screenWidth = 0, screenHeight = 0;
-  int globalEntries = 4;  // 0: no global table
+  unsigned screen_width = 0, screen_height = 0;
+  int global_entries = 4;  // 0: no global table
   int background = 0;
-  std::string beforeImage;  // extension blocks
+  std::string before_image;  // extension blocks
   unsigned width = 0, height = 0;
-  int localEntries = 0;
+  int local_entries = 0;
   bool interlaced = false;
-  int codeSize = 2;
+  int code_size = 2;
   Bytes pixels;  // in stream order
 };
 
@@ -100,24 +100,24 @@ int SizeCode(int entries) {
 
 std::string MakeGif(const GifFile& s) {
   std::string out = s.signature;
-  Put16(out, s.screenWidth);
-  Put16(out, s.screenHeight);
-  out += static_cast<char>(s.globalEntries ? 0x80 | SizeCode(s.globalEntries) : 0);
+  Put16(out, s.screen_width);
+  Put16(out, s.screen_height);
+  out += static_cast<char>(s.global_entries ? 0x80 | SizeCode(s.global_entries) : 0);
   out += static_cast<char>(s.background);
   out += '\0';
-  if (s.globalEntries) out += Table(2 << SizeCode(s.globalEntries), 10);
-  out += s.beforeImage;
+  if (s.global_entries) out += Table(2 << SizeCode(s.global_entries), 10);
+  out += s.before_image;
   out += ',';
   Put16(out, 0);
   Put16(out, 0);
   Put16(out, s.width);
   Put16(out, s.height);
   int flags = s.interlaced ? 0x40 : 0;
-  if (s.localEntries) flags |= 0x80 | SizeCode(s.localEntries);
+  if (s.local_entries) flags |= 0x80 | SizeCode(s.local_entries);
   out += static_cast<char>(flags);
-  if (s.localEntries) out += Table(2 << SizeCode(s.localEntries), 100);
-  out += static_cast<char>(s.codeSize);
-  out += SubBlocks(LzwLiterals(s.pixels, s.codeSize));
+  if (s.local_entries) out += Table(2 << SizeCode(s.local_entries), 100);
+  out += static_cast<char>(s.code_size);
+  out += SubBlocks(LzwLiterals(s.pixels, s.code_size));
   return out + ';';
 }
 
@@ -149,8 +149,8 @@ Bytes Ramp(std::size_t n, int modulo) {
 
 TEST(GifReader, DecodesRowsAndTakesTheColourTable) {
   GifFile s;
-  s.screenWidth = 3;
-  s.screenHeight = 2;
+  s.screen_width = 3;
+  s.screen_height = 2;
   s.width = 3;
   s.height = 2;
   s.pixels = {0, 1, 2, 3, 2, 1};
@@ -174,7 +174,7 @@ TEST(GifReader, SignatureIgnoresLetterCase) {
   s.width = s.height = 1;
   s.pixels = {2};
   const std::string bytes = MakeGif(s) + std::string(20, '\0');
-  std::unique_ptr<TMemoryStream> stream = CreateMemoryStream();
+  std::unique_ptr<MemoryStream> stream = CreateMemoryStream();
   stream->Assign(bytes.data(), bytes.size());
   EXPECT_TRUE(TGIFGraphic::CanLoadStream(*stream));
   EXPECT_EQ(stream->Position(), 0);
@@ -190,17 +190,17 @@ TEST(GifReader, RefusesWhatIsNotAGif) {
   // A header without a whole screen descriptor is not a picture either.
   EXPECT_EQ(Load("GIF89a\x01\x00\x01").message, 1);
   // Too short for the signature test, which leaves the position alone.
-  const std::string shortGif = "GIF89a" + std::string(16, '\0');
-  std::unique_ptr<TMemoryStream> stream = CreateMemoryStream();
-  stream->Assign(shortGif.data(), shortGif.size());
+  const std::string short_gif = "GIF89a" + std::string(16, '\0');
+  std::unique_ptr<MemoryStream> stream = CreateMemoryStream();
+  stream->Assign(short_gif.data(), short_gif.size());
   EXPECT_FALSE(TGIFGraphic::CanLoadStream(*stream));
   EXPECT_EQ(stream->Position(), 0);
 }
 
 TEST(GifReader, ZeroImageSizeTakesTheScreenSize) {
   GifFile s;
-  s.screenWidth = 4;
-  s.screenHeight = 2;
+  s.screen_width = 4;
+  s.screen_height = 2;
   s.width = 0;
   s.height = 2;
   s.pixels = {1, 1, 1, 1, 2, 2, 2, 2};
@@ -212,9 +212,9 @@ TEST(GifReader, ZeroImageSizeTakesTheScreenSize) {
 
 TEST(GifReader, LocalTableOverwritesTheFirstEntries) {
   GifFile s;
-  s.globalEntries = 256;
-  s.codeSize = 8;
-  s.localEntries = 4;
+  s.global_entries = 256;
+  s.code_size = 8;
+  s.local_entries = 4;
   s.width = s.height = 1;
   s.pixels = {3};
   Loaded g = Load(MakeGif(s));
@@ -241,7 +241,7 @@ TEST(GifReader, ExtensionsBeforeTheImageChangeNothing) {
   extensions += std::string("!\x01\x0C", 3) + std::string(12, 'p') + SubBlocks("text");
   extensions += "!\x77" + SubBlocks("any");  // unknown label: its sub-blocks are skipped
   extensions += "junk";                      // stray bytes before the descriptor are passed over
-  s.beforeImage = extensions;
+  s.before_image = extensions;
   Loaded g = Load(MakeGif(s));
   ASSERT_EQ(g.message, 0);
   ASSERT_EQ(plain.message, 0);
@@ -263,14 +263,14 @@ TEST(GifReader, EveryExtensionIsSkippedAsSubBlocksWhateverItsLabel) {
   for (std::uint8_t label : labels) {
     for (const char* payload : payloads) {
       SCOPED_TRACE(std::to_string(label) + " " + payload);
-      s.beforeImage = std::string("!") + static_cast<char>(label) + SubBlocks(payload);
+      s.before_image = std::string("!") + static_cast<char>(label) + SubBlocks(payload);
       Loaded g = Load(MakeGif(s));
       ASSERT_EQ(g.message, 0);
       ASSERT_EQ(g.Bitmap().Width(), 3);
       ASSERT_EQ(g.Bitmap().Height(), 2);
       for (int y = 0; y < 2; ++y) EXPECT_EQ(g.Row(y), plain.Row(y));
       TGIFGraphic props;
-      std::unique_ptr<TMemoryStream> stream = CreateMemoryStream();
+      std::unique_ptr<MemoryStream> stream = CreateMemoryStream();
       const std::string bytes = MakeGif(s);
       stream->Assign(bytes.data(), bytes.size());
       ASSERT_TRUE(props.ReadImageProperties(*stream, 0));
@@ -284,15 +284,15 @@ TEST(GifReader, StartCodeSizeAboveElevenIsRefused) {
   s.width = 2;
   s.height = 2;
   s.pixels = Ramp(4, 4);
-  for (int codeSize : {11, 12, 13, 255}) {
-    SCOPED_TRACE(codeSize);
+  for (int code_size : {11, 12, 13, 255}) {
+    SCOPED_TRACE(code_size);
     std::string bytes = MakeGif(s);
     // The code size byte follows the descriptor (no local table): patch it in place.
     const std::size_t at = bytes.size() - SubBlocks(LzwLiterals(s.pixels, 2)).size() - 2;
     ASSERT_EQ(bytes[at], 2);
-    bytes[at] = static_cast<char>(codeSize);
+    bytes[at] = static_cast<char>(code_size);
     Loaded g = Load(bytes);
-    if (codeSize == 11) {
+    if (code_size == 11) {
       EXPECT_EQ(g.message, 0) << "decodable, if not sensible";
     } else {
       EXPECT_EQ(g.message, 1);
@@ -320,8 +320,8 @@ TEST(GifReader, InterlacedRowsGoBackInPlace) {
   s.width = 2;
   s.height = 5;
   s.interlaced = true;
-  s.globalEntries = 8;
-  s.codeSize = 3;
+  s.global_entries = 8;
+  s.code_size = 3;
   // Stream order: rows 0, 4, 2, 1, 3, each filled with its place in the stream.
   s.pixels = {0, 0, 1, 1, 2, 2, 3, 3, 4, 4};
   Loaded g = Load(MakeGif(s));
@@ -356,7 +356,7 @@ TEST(GifReader, RowsTheDataMissesShowTheBackground) {
   EXPECT_EQ(c.Row(2), (Bytes{3, 3}));
 
   // A start code size the decoder cannot take is refused, not shown as background.
-  s.codeSize = 12;
+  s.code_size = 12;
   std::string big = MakeGif(s);
   Loaded b = Load(big);
   EXPECT_EQ(b.message, 1);
@@ -398,12 +398,12 @@ TEST(GifReader, RefusesSizesTheDataCouldNeverFill) {
 // The first image as giflib decodes it: indices in display order and the colour map in force.
 struct GiflibImage {
   bool complete = false;
-  int width = 0, height = 0, screenWidth = 0, screenHeight = 0;
-  int rowsRead = 0;  // rows of the stream order giflib delivered
+  int width = 0, height = 0, screen_width = 0, screen_height = 0;
+  int rows_read = 0;  // rows of the stream order giflib delivered
   bool interlaced = false;
-  std::vector<Bytes> streamRows;
+  std::vector<Bytes> stream_rows;
   std::vector<std::uint32_t> colors;  // 0x00RRGGBB for the map's entries
-  std::vector<std::uint32_t> globalColors;
+  std::vector<std::uint32_t> global_colors;
   bool local = false;
 };
 
@@ -411,8 +411,8 @@ bool ReadWithGiflib(const std::string& path, GiflibImage& out) {
   int error = 0;
   GifFileType* gif = DGifOpenFileName(path.c_str(), &error);
   if (gif == nullptr) return false;
-  out.screenWidth = gif->SWidth;
-  out.screenHeight = gif->SHeight;
+  out.screen_width = gif->SWidth;
+  out.screen_height = gif->SHeight;
   auto colors = [](const ColorMapObject* map) {
     std::vector<std::uint32_t> c;
     for (int i = 0; map != nullptr && i < map->ColorCount; ++i) {
@@ -421,7 +421,7 @@ bool ReadWithGiflib(const std::string& path, GiflibImage& out) {
     }
     return c;
   };
-  out.globalColors = colors(gif->SColorMap);
+  out.global_colors = colors(gif->SColorMap);
   bool found = false;
   for (;;) {
     GifRecordType type;
@@ -449,9 +449,9 @@ bool ReadWithGiflib(const std::string& path, GiflibImage& out) {
         out.complete = false;
         break;
       }
-      out.streamRows.push_back(row);
+      out.stream_rows.push_back(row);
     }
-    out.rowsRead = static_cast<int>(out.streamRows.size());
+    out.rows_read = static_cast<int>(out.stream_rows.size());
     break;
   }
   DGifCloseFile(gif, &error);
@@ -502,15 +502,15 @@ TEST(GifCorpus, FirstImageMatchesGiflib) {
     ASSERT_EQ(ours.Bitmap().Width(), ref.width);
     ASSERT_EQ(ours.Bitmap().Height(), ref.height);
     const std::vector<int> order = DisplayOrder(ref.height, ref.interlaced);
-    for (int i = 0; i < ref.rowsRead; ++i) {
-      ASSERT_EQ(ours.Row(order[static_cast<std::size_t>(i)]), ref.streamRows[i]) << "row " << i;
+    for (int i = 0; i < ref.rows_read; ++i) {
+      ASSERT_EQ(ours.Row(order[static_cast<std::size_t>(i)]), ref.stream_rows[i]) << "row " << i;
     }
     for (std::size_t i = 0; i < ref.colors.size() && i < 256; ++i) {
       EXPECT_EQ(ours.Bitmap().PaletteEntry(static_cast<int>(i)), ref.colors[i]) << "entry " << i;
     }
     if (ref.local) {
-      for (std::size_t i = ref.colors.size(); i < ref.globalColors.size(); ++i) {
-        EXPECT_EQ(ours.Bitmap().PaletteEntry(static_cast<int>(i)), ref.globalColors[i]);
+      for (std::size_t i = ref.colors.size(); i < ref.global_colors.size(); ++i) {
+        EXPECT_EQ(ours.Bitmap().PaletteEntry(static_cast<int>(i)), ref.global_colors[i]);
       }
     }
     if (ref.complete) ++compared;

@@ -13,8 +13,8 @@
 namespace vistrel {
 namespace {
 
-std::unique_ptr<TMemoryStream> StreamOf(const std::string& bytes) {
-  std::unique_ptr<TMemoryStream> stream = CreateMemoryStream();
+std::unique_ptr<MemoryStream> StreamOf(const std::string& bytes) {
+  std::unique_ptr<MemoryStream> stream = CreateMemoryStream();
   stream->Assign(bytes.data(), bytes.size());
   return stream;
 }
@@ -37,19 +37,6 @@ TEST(ImageReader, BaseAnswersFalseAndLeavesAResetRecord) {
   EXPECT_EQ(reader.Bitmap, nullptr) << "no bitmap before a loader runs";
 }
 
-TEST(ImageReader, ByteOrderHelpers) {
-  std::uint16_t shorts[3] = {0x1234, 0xFF00, 0x0001};
-  TImageReader::SwapShorts(shorts, 2);
-  EXPECT_EQ(shorts[0], 0x3412);
-  EXPECT_EQ(shorts[1], 0x00FF);
-  EXPECT_EQ(shorts[2], 0x0001) << "only n words are swapped";
-  std::uint32_t longs[2] = {0x11223344, 0xA0B0C0D0};
-  TImageReader::SwapLongs(longs, 2);
-  EXPECT_EQ(longs[0], 0x44332211u);
-  EXPECT_EQ(longs[1], 0xD0C0B0A0u);
-  EXPECT_EQ(TImageReader::SwapLong(0x01020304), 0x04030201u);
-}
-
 TEST(ImageReader, SignatureTestRestoresThePositionAndNeedsNineBytes) {
   const std::string png = test::ReadBytes(test::DataPath("png/pngsuite/basn0g01.png"));
   auto stream = StreamOf("xy" + png);
@@ -62,8 +49,8 @@ TEST(ImageReader, SignatureTestRestoresThePositionAndNeedsNineBytes) {
 
   // The signature alone is 8 bytes: with nothing after it the test still answers false.
   const std::string signature(kPngSignature.begin(), kPngSignature.end());
-  auto shortStream = StreamOf(signature);
-  EXPECT_FALSE(TPNGGraphic::CanLoadStream(*shortStream));
+  auto short_stream = StreamOf(signature);
+  EXPECT_FALSE(TPNGGraphic::CanLoadStream(*short_stream));
   auto nine = StreamOf(signature + "x");
   EXPECT_TRUE(TPNGGraphic::CanLoadStream(*nine));
   EXPECT_EQ(nine->Position(), 0);

@@ -179,8 +179,8 @@ TEST(JpegPicture, DecodeThatMakesNoRowGivesNoPicture) {
   std::string stripped = whole.substr(0, 2);
   for (std::size_t i = 2; i + 3 < whole.size();) {
     const auto code = static_cast<std::uint8_t>(whole[i + 1]);
-    const std::size_t length =
-        std::size_t{static_cast<std::uint8_t>(whole[i + 2])} << 8 | static_cast<std::uint8_t>(whole[i + 3]);
+    const std::size_t length = std::size_t{static_cast<std::uint8_t>(whole[i + 2])} << 8 |
+                               static_cast<std::uint8_t>(whole[i + 3]);
     if (code == 0xDA) {
       stripped += whole.substr(i);
       break;
@@ -243,9 +243,9 @@ TEST(JpegPicture, ScansBeyondTheLimitEndTheDecode) {
 
 TEST(JpegPicture, BitmapDecodesOnceIntoBottomUpRows) {
   TJpegPicture picture;
-  std::vector<TProgressRect> calls;
+  std::vector<ProgressRect> calls;
   int changes = 0;
-  picture.SetProgressHook([&calls](TJpegPicture&, const TProgressRect& r) { calls.push_back(r); });
+  picture.SetProgressHook([&calls](TJpegPicture&, const ProgressRect& r) { calls.push_back(r); });
   picture.SetOnChange([&changes](TJpegPicture&) { ++changes; });
   ASSERT_TRUE(picture.LoadFromFile(JpegPath("wuffs/mona-lisa.21x32.q90.jpeg")));
   TRasterBitmap* first = picture.Bitmap();
@@ -321,7 +321,7 @@ TEST(JpegPicture, CancelStopsOnlyAProgressiveDisplay) {
     TJpegPicture picture;
     picture.SetShowProgressive(show);
     int scans_seen = 0;
-    picture.SetMonitorHook([&scans_seen](TJpegPicture& p, const TJpegProgress& progress) {
+    picture.SetMonitorHook([&scans_seen](TJpegPicture& p, const JpegProgress& progress) {
       scans_seen = std::max(scans_seen, progress.scan_number);
       p.SetCancelRequested(true);
     });
@@ -340,14 +340,13 @@ TEST(JpegPicture, HookExceptionsStayInside) {
   // Both hooks throw before the first row: the decode ends quietly, and as it made no row it
   // gives no picture rather than a blank one.
   TJpegPicture picture;
-  picture.SetMonitorHook(
-      [](TJpegPicture&, const TJpegProgress&) { throw std::runtime_error("x"); });
+  picture.SetMonitorHook([](TJpegPicture&, const JpegProgress&) { throw std::runtime_error("x"); });
   ASSERT_TRUE(picture.LoadFromFile(JpegPath("wuffs/peacock.default.jpeg")));
   EXPECT_EQ(picture.Bitmap(), nullptr);
   EXPECT_TRUE(picture.DecodeFailed());
 
   TJpegPicture other;
-  other.SetProgressHook([](TJpegPicture&, const TProgressRect&) { throw std::runtime_error("y"); });
+  other.SetProgressHook([](TJpegPicture&, const ProgressRect&) { throw std::runtime_error("y"); });
   ASSERT_TRUE(other.LoadFromFile(JpegPath("wuffs/peacock.default.jpeg")));
   EXPECT_EQ(other.Bitmap(), nullptr);
   EXPECT_TRUE(other.DecodeFailed()) << "the decode never ran";
@@ -355,7 +354,7 @@ TEST(JpegPicture, HookExceptionsStayInside) {
   // A hook that throws after rows were made leaves the picture as far as it got.
   TJpegPicture late;
   int calls = 0;
-  late.SetProgressHook([&calls](TJpegPicture&, const TProgressRect&) {
+  late.SetProgressHook([&calls](TJpegPicture&, const ProgressRect&) {
     if (++calls == 2) throw std::runtime_error("z");
   });
   ASSERT_TRUE(late.LoadFromFile(JpegPath("wuffs/peacock.default.jpeg")));
@@ -387,7 +386,8 @@ TEST(JpegPicture, CmykFilesBecomeColoursUnlessAHookWantsTheComponents) {
   quantized.SetQuantizeTo8Bit(true);
   ASSERT_TRUE(quantized.LoadFromFile(JpegPath("oiio/YCbCrK.jpg")));
   ASSERT_NE(quantized.Bitmap(), nullptr);
-  EXPECT_EQ(quantized.Bitmap()->GetFormat(), TRasterFormat::rf32Bit) << "no colour table holds CMYK";
+  EXPECT_EQ(quantized.Bitmap()->GetFormat(), TRasterFormat::rf32Bit)
+      << "no colour table holds CMYK";
 }
 
 TEST(JpegPicture, TruncatedDataDecodesAsFarAsItGoes) {
@@ -605,7 +605,8 @@ TEST(JpegPictureReference, CmykColoursMatchPillow) {
       const std::uint8_t* row = bitmap->ScanLine(y);
       for (int x = 0; x < ref.width; ++x) {
         for (int c = 0; c < 3; ++c) {
-          const int want = static_cast<std::uint8_t>(ref.pixels[(std::size_t(y) * ref.width + x) * 3 + c]);
+          const int want =
+              static_cast<std::uint8_t>(ref.pixels[(std::size_t(y) * ref.width + x) * 3 + c]);
           worst = std::max(worst, std::abs(row[3 * x + 2 - c] - want));
         }
       }

@@ -41,10 +41,10 @@ std::string Chunk(const std::string& type, const std::string& data) {
   return U32(static_cast<std::uint32_t>(data.size())) + body + U32(static_cast<std::uint32_t>(crc));
 }
 
-std::string Ihdr(std::uint32_t width, std::uint32_t height, int depth, int colorType,
+std::string Ihdr(std::uint32_t width, std::uint32_t height, int depth, int color_type,
                  int interlace = 0, int compression = 0) {
   std::string data = U32(width) + U32(height);
-  data += {static_cast<char>(depth), static_cast<char>(colorType), static_cast<char>(compression),
+  data += {static_cast<char>(depth), static_cast<char>(color_type), static_cast<char>(compression),
            0, static_cast<char>(interlace)};
   return Chunk("IHDR", data);
 }
@@ -83,7 +83,7 @@ struct Outcome {
 };
 
 Outcome Load(TPNGGraphic& reader, const std::string& bytes) {
-  std::unique_ptr<TMemoryStream> stream = CreateMemoryStream();
+  std::unique_ptr<MemoryStream> stream = CreateMemoryStream();
   stream->Assign(bytes.data(), bytes.size());
   Outcome outcome;
   try {
@@ -213,7 +213,7 @@ bool Near(std::uint32_t rgb, int r, int g, int b, int tolerance) {
 // whole.
 struct Reference {
   std::uint32_t width = 0, height = 0;
-  int depth = 0, colorType = 0, channels = 0;
+  int depth = 0, color_type = 0, channels = 0;
   std::vector<std::uint8_t> raw;
   std::vector<png_bytep> rows;
   std::vector<png_color> palette;
@@ -257,15 +257,15 @@ bool DecodeWithLibpng(const std::string& bytes, Reference* ref) {
   ref->width = png_get_image_width(png, info);
   ref->height = png_get_image_height(png, info);
   ref->depth = png_get_bit_depth(png, info);
-  ref->colorType = png_get_color_type(png, info);
+  ref->color_type = png_get_color_type(png, info);
   png_set_packing(png);
   png_set_interlace_handling(png);
   png_read_update_info(png, info);
   ref->channels = png_get_channels(png, info);
-  const std::size_t rowBytes = png_get_rowbytes(png, info);
-  ref->raw.assign(rowBytes * ref->height, 0);
+  const std::size_t row_bytes = png_get_rowbytes(png, info);
+  ref->raw.assign(row_bytes * ref->height, 0);
   ref->rows.resize(ref->height);
-  for (std::uint32_t y = 0; y < ref->height; ++y) ref->rows[y] = ref->raw.data() + y * rowBytes;
+  for (std::uint32_t y = 0; y < ref->height; ++y) ref->rows[y] = ref->raw.data() + y * row_bytes;
   png_read_image(png, ref->rows.data());
   png_colorp palette = nullptr;
   int count = 0;
@@ -288,7 +288,7 @@ std::string Compare(TRasterBitmap& bitmap, const Reference& ref, double gamma) {
       bitmap.Height() != static_cast<int>(ref.height))
     return "size differs";
   TRasterFormat format;
-  switch (ref.colorType) {
+  switch (ref.color_type) {
     case 0:
     case 3:
       format = d == 1   ? TRasterFormat::rf1Bit
@@ -300,12 +300,12 @@ std::string Compare(TRasterBitmap& bitmap, const Reference& ref, double gamma) {
     default: format = TRasterFormat::rf32Bit; break;
   }
   if (bitmap.GetFormat() != format) return "format differs";
-  const bool indexed = ref.colorType == 0 || ref.colorType == 3 || ref.colorType == 4;
+  const bool indexed = ref.color_type == 0 || ref.color_type == 3 || ref.color_type == 4;
   if (indexed) {
     // The colour table: a grey ramp over the target depth, or PLTE at the mapped indices.
-    const int targetBits = BitsForFormat(format);
-    const int entries = 1 << targetBits;
-    if (ref.colorType == 3) {
+    const int target_bits = BitsForFormat(format);
+    const int entries = 1 << target_bits;
+    if (ref.color_type == 3) {
       for (std::size_t k = 0; k < ref.palette.size() && k < (1u << d); ++k) {
         const int at = d == 2 ? static_cast<int>(k) * 5 : static_cast<int>(k);
         const png_color& c = ref.palette[k];
@@ -340,7 +340,7 @@ std::string Compare(TRasterBitmap& bitmap, const Reference& ref, double gamma) {
           return "channel " + std::to_string(c) + " " + std::to_string(bgr[2 - c]) + " for " +
                  std::to_string(expected) + at;
       }
-      if (ref.colorType == 6 && bgr[3] != Reduce(ref.Sample(x, y, 3), d)) return "alpha" + at;
+      if (ref.color_type == 6 && bgr[3] != Reduce(ref.Sample(x, y, 3), d)) return "alpha" + at;
     }
   }
   return "";
@@ -393,13 +393,13 @@ TEST(PngSuite, EveryValidFileLoadsWithItsProperties) {
 }
 
 TEST(PngLibpngCorpus, CrashersAndBadPalettesFailCleanlyOrDecode) {
-  const std::set<std::uint32_t> pngMessages = {1, 2, 4, 5, 6, 7, 8, 9, 10};
+  const std::set<std::uint32_t> png_messages = {1, 2, 4, 5, 6, 7, 8, 9, 10};
   std::size_t count = 0;
   for (const std::string& name : PngFiles("png/png-libpng/testpngs")) {
     TPNGGraphic reader;
     Outcome outcome = Load(reader, DataFile(name));
     if (!outcome.loaded) {
-      EXPECT_TRUE(pngMessages.count(outcome.code)) << name << ": " << outcome.message;
+      EXPECT_TRUE(png_messages.count(outcome.code)) << name << ": " << outcome.message;
     }
     ++count;
   }
@@ -420,7 +420,7 @@ TEST(PngLibpngCorpus, CrashersAndBadPalettesFailCleanlyOrDecode) {
 
 TEST(PngProperties, HeaderFieldsAndGammaAreRead) {
   TPNGGraphic reader;
-  std::unique_ptr<TMemoryStream> stream = CreateMemoryStream();
+  std::unique_ptr<MemoryStream> stream = CreateMemoryStream();
   const std::string bytes = DataFile("png/pngsuite/g25n2c08.png");
   stream->Assign(bytes.data(), bytes.size());
   ASSERT_TRUE(reader.ReadImageProperties(*stream, 0));
@@ -450,14 +450,14 @@ TEST(PngProperties, HeaderFieldsAndGammaAreRead) {
 
 TEST(PngProperties, WrongSignatureOrZeroSizeAnswersFalse) {
   TPNGGraphic reader;
-  std::unique_ptr<TMemoryStream> stream = CreateMemoryStream();
-  const std::string zeroWidth = Png({Ihdr(0, 4, 8, 0), kIend});
-  stream->Assign(zeroWidth.data(), zeroWidth.size());
+  std::unique_ptr<MemoryStream> stream = CreateMemoryStream();
+  const std::string zero_width = Png({Ihdr(0, 4, 8, 0), kIend});
+  stream->Assign(zero_width.data(), zero_width.size());
   EXPECT_FALSE(reader.ReadImageProperties(*stream, 0));
-  const std::string notIhdr = Png({Chunk("gAMA", U32(45455)), Ihdr(1, 1, 8, 0), kIend});
-  stream->Assign(notIhdr.data(), notIhdr.size());
+  const std::string not_ihdr = Png({Chunk("gAMA", U32(45455)), Ihdr(1, 1, 8, 0), kIend});
+  stream->Assign(not_ihdr.data(), not_ihdr.size());
   EXPECT_FALSE(reader.ReadImageProperties(*stream, 0));
-  EXPECT_EQ(Load(reader, zeroWidth).code, 1u);
+  EXPECT_EQ(Load(reader, zero_width).code, 1u);
   // An empty IHDR with a right CRC is a header without a size, not a CRC error.
   TPNGGraphic fresh;
   EXPECT_EQ(Load(fresh, Png({Chunk("IHDR", ""), kIend})).code, 1u);
@@ -543,8 +543,8 @@ TEST(PngDepths, SixteenBitSamplesAreScaledDown) {
 TEST(PngInterlace, PassesWithoutColumnsAreSkipped) {
   // Width 1, height 8: passes 2, 4 and 6 start beyond the only column and carry no data.
   std::string raw;
-  const int passRows[][4] = {{0, -1}, {4, -1}, {2, 6, -1}, {1, 3, 5, 7}};
-  for (const auto& rows : passRows) {
+  const int pass_rows[][4] = {{0, -1}, {4, -1}, {2, 6, -1}, {1, 3, 5, 7}};
+  for (const auto& rows : pass_rows) {
     for (int y : rows) {
       if (y < 0) break;
       raw += Bytes({0, 10 * (y + 1)});
@@ -709,12 +709,12 @@ TEST(PngDamage, ChunkLongerThanTheFileIsACrcErrorNotAnAllocation) {
 
 TEST(PngDamage, StreamEndingBeforeIendStopsAsAtIend) {
   TPNGGraphic reader;
-  const std::string noEnd = Png({Ihdr(2, 2, 8, 0), Chunk("IDAT", Zlib(kGrey2x2))});
-  ASSERT_TRUE(Load(reader, noEnd).loaded);
+  const std::string no_end = Png({Ihdr(2, 2, 8, 0), Chunk("IDAT", Zlib(kGrey2x2))});
+  ASSERT_TRUE(Load(reader, no_end).loaded);
   EXPECT_EQ(GreyRow(*reader.Bitmap, 1), (std::vector<int>{3, 4}));
-  ASSERT_TRUE(Load(reader, noEnd + "\0\0\0").loaded) << "a partial chunk header ends it too";
-  std::unique_ptr<TMemoryStream> stream = CreateMemoryStream();
-  stream->Assign(noEnd.data(), noEnd.size());
+  ASSERT_TRUE(Load(reader, no_end + "\0\0\0").loaded) << "a partial chunk header ends it too";
+  std::unique_ptr<MemoryStream> stream = CreateMemoryStream();
+  stream->Assign(no_end.data(), no_end.size());
   EXPECT_TRUE(reader.ReadImageProperties(*stream, 0)) << "the gAMA search stops as well";
 }
 
@@ -728,16 +728,17 @@ TEST(PngDamage, ChunksOnlyPassedOverNeedNoCrc) {
     TPNGGraphic reader;
     ASSERT_TRUE(Load(reader, complete.substr(0, complete.size() - cut)).loaded);
     for (int y = 0; y < 2; ++y) EXPECT_EQ(GreyRow(*reader.Bitmap, y), GreyRow(*whole.Bitmap, y));
-    std::unique_ptr<TMemoryStream> stream = CreateMemoryStream();
+    std::unique_ptr<MemoryStream> stream = CreateMemoryStream();
     const std::string bytes = complete.substr(0, complete.size() - cut);
     stream->Assign(bytes.data(), bytes.size());
     EXPECT_TRUE(reader.ReadImageProperties(*stream, 0));
   }
   // An ancillary chunk after the image whose data the file cuts short is passed over as well.
-  std::string tail = Png({Ihdr(2, 2, 8, 0), Chunk("IDAT", Zlib(kGrey2x2)), Chunk("tEXt", "a\0bcdef")});
-  TPNGGraphic cutText;
-  ASSERT_TRUE(Load(cutText, tail.substr(0, tail.size() - 6)).loaded);
-  EXPECT_EQ(GreyRow(*cutText.Bitmap, 1), (std::vector<int>{3, 4}));
+  std::string tail =
+      Png({Ihdr(2, 2, 8, 0), Chunk("IDAT", Zlib(kGrey2x2)), Chunk("tEXt", "a\0bcdef")});
+  TPNGGraphic cut_text;
+  ASSERT_TRUE(Load(cut_text, tail.substr(0, tail.size() - 6)).loaded);
+  EXPECT_EQ(GreyRow(*cut_text.Bitmap, 1), (std::vector<int>{3, 4}));
 }
 
 TEST(PngDamage, IndexedImageWithoutPaletteIsRefused) {
@@ -801,10 +802,10 @@ TEST(PngDamage, ExtraDataAfterTheStreamOrAStreamEndingInsideARow) {
   EXPECT_EQ(Load(reader, Png({Ihdr(2, 2, 8, 0), Chunk("IDAT", Zlib(kGrey2x2) + "xx"), kIend})).code,
             8u);
   // A complete zlib stream one byte short of the last row.
-  Outcome shortRow =
+  Outcome short_row =
       Load(reader, Png({Ihdr(2, 2, 8, 0), Chunk("IDAT", Zlib(kGrey2x2.substr(0, 5))), kIend}));
-  EXPECT_EQ(shortRow.code, 8u);
-  EXPECT_EQ(shortRow.message, "Cannot load image. Extra compressed data found in PNG file.");
+  EXPECT_EQ(short_row.code, 8u);
+  EXPECT_EQ(short_row.message, "Cannot load image. Extra compressed data found in PNG file.");
   // A second run of IDAT chunks after another chunk.
   const std::string z = Zlib(kGrey2x2);
   EXPECT_EQ(Load(reader, Png({Ihdr(2, 2, 8, 0), Chunk("IDAT", z), Chunk("tEXt", "a\0b"),
@@ -816,19 +817,19 @@ TEST(PngDamage, ExtraDataAfterTheStreamOrAStreamEndingInsideARow) {
       Load(reader, Png({Ihdr(2, 2, 8, 0), Chunk("IDAT", z), Chunk("IDAT", "zz"), kIend})).loaded);
 }
 
-// Compressed rows with a full flush after `flushAfter` bytes of raw data, so a prefix of the
+// Compressed rows with a full flush after `flush_after` bytes of raw data, so a prefix of the
 // output holds exactly those bytes.
-std::string ZlibWithFlush(const std::string& raw, std::size_t flushAfter, std::string* prefix) {
+std::string ZlibWithFlush(const std::string& raw, std::size_t flush_after, std::string* prefix) {
   z_stream z = {};
   EXPECT_EQ(deflateInit(&z, 9), Z_OK);
   std::string out(raw.size() * 2 + 64, '\0');
   z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(raw.data()));
-  z.avail_in = static_cast<uInt>(flushAfter);
+  z.avail_in = static_cast<uInt>(flush_after);
   z.next_out = reinterpret_cast<Bytef*>(&out[0]);
   z.avail_out = static_cast<uInt>(out.size());
   EXPECT_EQ(deflate(&z, Z_FULL_FLUSH), Z_OK);
   *prefix = out.substr(0, out.size() - z.avail_out);
-  z.avail_in = static_cast<uInt>(raw.size() - flushAfter);
+  z.avail_in = static_cast<uInt>(raw.size() - flush_after);
   EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
   out.resize(out.size() - z.avail_out);
   deflateEnd(&z);
@@ -921,7 +922,7 @@ TEST(PngReuse, SecondLoadKeepsTheBitmapSizeAndClips) {
 // --------------------------------------------------------
 
 TEST(PngMutation, EveryChangedByteAndEveryCutEndsInAPictureOrAMessage) {
-  const std::set<std::uint32_t> pngMessages = {1, 2, 4, 5, 6, 7, 8, 9, 10};
+  const std::set<std::uint32_t> png_messages = {1, 2, 4, 5, 6, 7, 8, 9, 10};
   std::size_t cases = 0, pictures = 0;
   std::map<std::uint32_t, std::size_t> messages;
   for (const char* name :
@@ -936,7 +937,7 @@ TEST(PngMutation, EveryChangedByteAndEveryCutEndsInAPictureOrAMessage) {
                           EXPECT_NE(reader.Bitmap, nullptr) << name << " " << damage.Describe();
                         } else {
                           ++messages[outcome.code];
-                          EXPECT_TRUE(pngMessages.count(outcome.code))
+                          EXPECT_TRUE(png_messages.count(outcome.code))
                               << name << " " << damage.Describe() << ": " << outcome.message;
                         }
                       });
@@ -956,7 +957,7 @@ TEST(PngConversion, MaskPlacesPassPixelsAtTheirColumns) {
   converter.SetTargetSamples(1);
   const std::uint8_t source[2] = {11, 22};
   std::uint8_t target[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-  converter.ConvertRow(TSourceRows(source), 0x88, 8, target);
+  converter.ConvertRow(SourceRows(source), 0x88, 8, target);
   EXPECT_EQ(std::vector<int>(target, target + 8), (std::vector<int>{11, 2, 3, 4, 22, 6, 7, 8}));
 }
 
@@ -970,7 +971,7 @@ TEST(PngConversion, TwoBitToFourBitAndSixteenBitGreyToFourBit) {
   converter.SetTargetBits(4);
   const std::uint8_t source[1] = {0x1B};
   std::uint8_t target[2] = {};
-  converter.ConvertRow(TSourceRows(source), 0xFF, 4, target);
+  converter.ConvertRow(SourceRows(source), 0xFF, 4, target);
   EXPECT_EQ(target[0], 0x05);
   EXPECT_EQ(target[1], 0xAF);
 
@@ -978,7 +979,7 @@ TEST(PngConversion, TwoBitToFourBitAndSixteenBitGreyToFourBit) {
   converter.SetTargetScheme(TColorScheme::Gray);
   converter.SetSourceBits(16);
   try {
-    converter.ConvertRow(TSourceRows(source), 0xFF, 1, target);
+    converter.ConvertRow(SourceRows(source), 0xFF, 1, target);
     FAIL() << "16-bit grey to 4 bits has no routine";
   } catch (const Exception& e) {
     EXPECT_EQ(e.Code(), 15u);

@@ -45,7 +45,7 @@ struct PsdFile {
   std::uint32_t width = 2, height = 2;
   unsigned depth = 8;
   unsigned mode = 3;
-  std::string colorData;
+  std::string color_data;
   std::string resources;
   std::string layers;
   unsigned compression = 0;
@@ -61,7 +61,7 @@ std::string MakePsd(const PsdFile& s) {
   Put32(out, s.width);
   Put16(out, s.depth);
   Put16(out, s.mode);
-  for (const std::string* section : {&s.colorData, &s.resources, &s.layers}) {
+  for (const std::string* section : {&s.color_data, &s.resources, &s.layers}) {
     Put32(out, static_cast<std::uint32_t>(section->size()));
     out += *section;
   }
@@ -136,8 +136,8 @@ void StandardLabToSrgb(double l, double a, double b, double rgb[3]) {
   for (int c = 0; c < 3; ++c) {
     const int got = static_cast<int>((color >> (16 - 8 * c)) & 0xFF);
     if (std::fabs(got - want[c]) > 2.0)
-      return ::testing::AssertionFailure() << "channel " << c << ": " << got << ", standard "
-                                           << want[c];
+      return ::testing::AssertionFailure()
+             << "channel " << c << ": " << got << ", standard " << want[c];
   }
   return ::testing::AssertionSuccess();
 }
@@ -203,9 +203,9 @@ TEST(PsdReader, LabShowsItsRealColours) {
   // Stored as L* x 2.55 and a*, b* + 128. Neutral greys first: L* 50 is about 119, not 47.
   struct Sample {
     int l8, a8, b8;
-  } samples[] = {{0, 128, 128},    {51, 128, 128},  {128, 128, 128}, {191, 128, 128},
-                 {255, 128, 128},  {153, 148, 98},  {138, 208, 195}, {224, 112, 250},
-                 {120, 180, 40},   {20, 140, 120},  {240, 60, 200},  {90, 0, 255}};
+  } samples[] = {{0, 128, 128},   {51, 128, 128}, {128, 128, 128}, {191, 128, 128},
+                 {255, 128, 128}, {153, 148, 98}, {138, 208, 195}, {224, 112, 250},
+                 {120, 180, 40},  {20, 140, 120}, {240, 60, 200},  {90, 0, 255}};
   for (const Sample& v : samples) {
     SCOPED_TRACE(std::to_string(v.l8) + " " + std::to_string(v.a8) + " " + std::to_string(v.b8));
     s.channels = 3;
@@ -290,7 +290,7 @@ TEST(PsdReader, GreyBitmapAndIndexedRowsAreCopied) {
   table[256 + 5] = 0x22;
   table[512 + 5] = 0x33;
   table[255] = 0x44;
-  indexed.colorData = table + "extra";
+  indexed.color_data = table + "extra";
   indexed.data = Raw({5, 255});
   Loaded i = Load(MakePsd(indexed));
   ASSERT_EQ(i.message, 0);
@@ -322,7 +322,7 @@ TEST(PsdReader, MultichannelAndDuotoneBorrowOtherLayouts) {
   duo.channels = 1;
   duo.width = 2;
   duo.height = 1;
-  duo.colorData = std::string(524, '\x55');
+  duo.color_data = std::string(524, '\x55');
   duo.data = Raw({30, 200});
   Loaded d = Load(MakePsd(duo));
   ASSERT_EQ(d.message, 0);
@@ -347,16 +347,16 @@ TEST(PsdReader, RefusedHeaders) {
   // Lower-case signature: the signature test lets it through, the loader does not.
   PsdFile lower = s;
   lower.signature = "8bps";
-  const std::string lowerBytes = MakePsd(lower);
-  std::unique_ptr<TMemoryStream> stream = CreateMemoryStream();
-  stream->Assign(lowerBytes.data(), lowerBytes.size());
+  const std::string lower_bytes = MakePsd(lower);
+  std::unique_ptr<MemoryStream> stream = CreateMemoryStream();
+  stream->Assign(lower_bytes.data(), lower_bytes.size());
   EXPECT_TRUE(TPSDGraphic::CanLoadStream(*stream));
   EXPECT_EQ(stream->Position(), 0);
-  EXPECT_EQ(Load(lowerBytes).message, 1);
+  EXPECT_EQ(Load(lower_bytes).message, 1);
   PsdFile version = s;
   version.version = 2;
-  const std::string versionBytes = MakePsd(version);
-  stream->Assign(versionBytes.data(), versionBytes.size());
+  const std::string version_bytes = MakePsd(version);
+  stream->Assign(version_bytes.data(), version_bytes.size());
   EXPECT_FALSE(TPSDGraphic::CanLoadStream(*stream));
   EXPECT_EQ(Load("8BPS").message, 1);
 
@@ -402,7 +402,7 @@ TEST(PsdReader, ModesAndDepthsWithoutAPictureAreRefusedNotLeftBlank) {
   try {
     PsdFile odd = s;
     odd.mode = 5;
-    std::unique_ptr<TMemoryStream> stream = CreateMemoryStream();
+    std::unique_ptr<MemoryStream> stream = CreateMemoryStream();
     const std::string bytes = MakePsd(odd);
     stream->Assign(bytes.data(), bytes.size());
     TPSDGraphic reader;
@@ -558,7 +558,7 @@ void LabColor(int l8, int a8, int b8, double rgb[3]) {
 }
 
 // Compares every pixel with the reference; Lab within 2 levels of the standard conversion.
-void ExpectSamePicture(Loaded& ours, const Reference& ref, int fileBits) {
+void ExpectSamePicture(Loaded& ours, const Reference& ref, int file_bits) {
   ASSERT_EQ(ours.Bitmap().Width(), ref.width);
   ASSERT_EQ(ours.Bitmap().Height(), ref.height);
   const std::size_t pixels = static_cast<std::size_t>(ref.width) * ref.height;
@@ -573,7 +573,7 @@ void ExpectSamePicture(Loaded& ours, const Reference& ref, int fileBits) {
     return wide ? (ref.data[i * 2] << 8) | ref.data[i * 2 + 1] : ref.data[offset + i];
   };
   // 16-bit reference samples of an 8-bit file are the 8-bit values times 257.
-  auto byteOf = [&](int v) { return wide ? (fileBits == 16 ? v * 255 / 65535 : v / 257) : v; };
+  auto byte_of = [&](int v) { return wide ? (file_bits == 16 ? v * 255 / 65535 : v / 257) : v; };
   int mismatches = 0;
   for (std::size_t i = 0; i < pixels && mismatches < 5; ++i) {
     const int x = static_cast<int>(i % ref.width), y = static_cast<int>(i / ref.width);
@@ -586,22 +586,22 @@ void ExpectSamePicture(Loaded& ours, const Reference& ref, int fileBits) {
       want = (std::uint32_t{p[0]} << 16) | (p[1] << 8) | p[2];
     } else if (ref.kind.rfind("GRAY", 0) == 0) {
       // 16-bit grey keeps its high byte.
-      want = Grey(wide ? (fileBits == 16 ? sample(i, 0) >> 8 : sample(i, 0) / 257) : sample(i, 0));
+      want = Grey(wide ? (file_bits == 16 ? sample(i, 0) >> 8 : sample(i, 0) / 257) : sample(i, 0));
     } else if (ref.kind.rfind("RGB", 0) == 0) {
-      want = (byteOf(sample(i, 0)) << 16) | (byteOf(sample(i, 1)) << 8) | byteOf(sample(i, 2));
+      want = (byte_of(sample(i, 0)) << 16) | (byte_of(sample(i, 1)) << 8) | byte_of(sample(i, 2));
       if (channels == 4 && ours.Bitmap().GetFormat() == TRasterFormat::rf32Bit) {
-        EXPECT_EQ(ours.Alpha(x, y), byteOf(sample(i, 3)));
+        EXPECT_EQ(ours.Alpha(x, y), byte_of(sample(i, 3)));
       }
     } else if (ref.kind.rfind("CMYK", 0) == 0) {
-      if (wide && fileBits == 16) {
+      if (wide && file_bits == 16) {
         want = CmykColor(sample(i, 0), sample(i, 1), sample(i, 2), sample(i, 3), true);
       } else {
-        want = CmykColor(byteOf(sample(i, 0)), byteOf(sample(i, 1)), byteOf(sample(i, 2)),
-                         byteOf(sample(i, 3)), false);
+        want = CmykColor(byte_of(sample(i, 0)), byte_of(sample(i, 1)), byte_of(sample(i, 2)),
+                         byte_of(sample(i, 3)), false);
       }
     } else if (ref.kind.rfind("LAB", 0) == 0) {
       double rgb[3];
-      LabColor(byteOf(sample(i, 0)), byteOf(sample(i, 1)), byteOf(sample(i, 2)), rgb);
+      LabColor(byte_of(sample(i, 0)), byte_of(sample(i, 1)), byte_of(sample(i, 2)), rgb);
       near = true;
       for (int c = 0; c < 3; ++c) {
         const int ch = static_cast<int>((got >> (16 - 8 * c)) & 0xFF);
@@ -658,7 +658,7 @@ TEST(PsdCorpus, CompositeMatchesTheReferenceDecoders) {
                                         "psd-tools/0layers_tblocks.psb"};
   // Damaged files whose fault lies outside what we read (or in what the reference decoders refuse,
   // like the version) show the undamaged original.
-  const std::map<std::string, std::string> sameAs = {
+  const std::map<std::string, std::string> same_as = {
       {"webtoon-errors/file-version-invalid.psd", "webtoon-errors/original.psd"},
       {"webtoon-errors/file-reserved-nonzero.psd", "webtoon-errors/original.psd"},
   };
@@ -678,9 +678,9 @@ TEST(PsdCorpus, CompositeMatchesTheReferenceDecoders) {
       EXPECT_EQ(ours.message, expected->second);
       continue;
     }
-    auto twin = sameAs.find(name);
+    auto twin = same_as.find(name);
     const Reference& ref =
-        refs.at(twin != sameAs.end() ? test::DataPath("psd/" + twin->second) : path);
+        refs.at(twin != same_as.end() ? test::DataPath("psd/" + twin->second) : path);
     if (ref.kind == "NONE") continue;  // neither reference reads it: not crashing is the test
     ASSERT_EQ(ours.message, 0);
     ExpectSamePicture(ours, ref, ours.reader->ImageProperties.BitsPerSample);

@@ -69,9 +69,9 @@ TEST(RasterBitmap, RowSizesOfEveryDepth) {
     TRasterFormat format;
     int width;
     std::uint32_t row;
-  } cases[] = {{TRasterFormat::rf1Bit, 33, 8},  {TRasterFormat::rf4Bit, 9, 8},
-               {TRasterFormat::rf8Bit, 5, 8},   {TRasterFormat::rf15Bit, 3, 8},
-               {TRasterFormat::rf16Bit, 2, 4},  {TRasterFormat::rf24Bit, 5, 16},
+  } cases[] = {{TRasterFormat::rf1Bit, 33, 8}, {TRasterFormat::rf4Bit, 9, 8},
+               {TRasterFormat::rf8Bit, 5, 8},  {TRasterFormat::rf15Bit, 3, 8},
+               {TRasterFormat::rf16Bit, 2, 4}, {TRasterFormat::rf24Bit, 5, 16},
                {TRasterFormat::rf32Bit, 3, 12}};
   for (const Case& c : cases) {
     TRasterBitmap bmp = TRasterBitmap::CreateDibBitmap(c.width, 3, c.format);
@@ -361,7 +361,8 @@ TEST(RasterBitmap, CanvasFillsPixelMemoryInEveryFormat) {
     for (int y = 0; y < 3; ++y) {
       for (int x = 0; x < 4; ++x) {
         bool inside = y == 1 && (x == 1 || x == 2);
-        std::vector<std::uint8_t> got(bmp.ScanLine(y) + x * bytes, bmp.ScanLine(y) + (x + 1) * bytes);
+        std::vector<std::uint8_t> got(bmp.ScanLine(y) + x * bytes,
+                                      bmp.ScanLine(y) + (x + 1) * bytes);
         EXPECT_EQ(got, inside ? c.pixel : std::vector<std::uint8_t>(bytes, 0))
             << static_cast<int>(c.format) << " at " << x << "," << y;
       }
@@ -401,7 +402,7 @@ TEST(RasterBitmap, CanvasOnIndexedClippedAndDevice) {
 
 TEST(RasterBitmap, MoveAndClear) {
   TRasterBitmap a = Row24({0x010203, 0x040506});
-  TRasterCanvas& canvas = a.Canvas();
+  RasterCanvas& canvas = a.Canvas();
   TRasterBitmap b = std::move(a);
   EXPECT_TRUE(a.IsEmpty());  // NOLINT(bugprone-use-after-move): moved-from is defined as empty
   EXPECT_EQ(a.Header(), nullptr);

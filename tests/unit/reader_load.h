@@ -15,7 +15,7 @@ namespace vistrel::test {
 // format error, and message 1 must be the format's own text.
 template <typename Reader>
 int LoadMessage(Reader& reader, const std::string& bytes, const std::string& invalid_text) {
-  std::unique_ptr<TMemoryStream> stream = CreateMemoryStream();
+  std::unique_ptr<MemoryStream> stream = CreateMemoryStream();
   stream->Assign(bytes.data(), bytes.size());
   try {
     reader.LoadFromStream(*stream);

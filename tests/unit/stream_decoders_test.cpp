@@ -147,16 +147,16 @@ TEST(Lzw, StartCodeSizeAboveElevenYieldsNothing) {
 }
 
 // A plain GIF-style LZW encoder, independent of the decoder: a dictionary of strings. With
-// clearWhenFull it sends a clear code when the table is full; otherwise it keeps coding with
+// clear_when_full it sends a clear code when the table is full; otherwise it keeps coding with
 // the full table.
-Bytes LzwEncode(const Bytes& data, unsigned minCodeSize, bool clearWhenFull) {
-  const unsigned clear = 1u << minCodeSize, end = clear + 1;
+Bytes LzwEncode(const Bytes& data, unsigned min_code_size, bool clear_when_full) {
+  const unsigned clear = 1u << min_code_size, end = clear + 1;
   std::vector<std::pair<unsigned, unsigned>> codes;
   std::map<std::pair<unsigned, std::uint8_t>, unsigned> table;
-  unsigned width = minCodeSize + 1, next = clear + 2;
+  unsigned width = min_code_size + 1, next = clear + 2;
   auto reset = [&] {
     table.clear();
-    width = minCodeSize + 1;
+    width = min_code_size + 1;
     next = clear + 2;
   };
   codes.push_back({clear, width});
@@ -175,7 +175,7 @@ Bytes LzwEncode(const Bytes& data, unsigned minCodeSize, bool clearWhenFull) {
     if (next < 4096) {
       table[{current, data[i]}] = next++;
       if (next - 1 == (1u << width) && width < 12) ++width;
-    } else if (clearWhenFull) {
+    } else if (clear_when_full) {
       codes.push_back({clear, width});
       reset();
     }
@@ -188,19 +188,19 @@ Bytes LzwEncode(const Bytes& data, unsigned minCodeSize, bool clearWhenFull) {
 
 TEST(Lzw, RoundTripsWithAnIndependentEncoder) {
   std::mt19937 random(7);
-  for (unsigned minCodeSize : {2u, 3u, 4u, 8u}) {
-    for (bool clearWhenFull : {true, false}) {
+  for (unsigned min_code_size : {2u, 3u, 4u, 8u}) {
+    for (bool clear_when_full : {true, false}) {
       // Long runs and few symbols fill the table quickly, several times over.
       Bytes data;
       while (data.size() < 60000) {
-        std::uint8_t value = static_cast<std::uint8_t>(random() % (1u << minCodeSize));
+        std::uint8_t value = static_cast<std::uint8_t>(random() % (1u << min_code_size));
         std::size_t run = 1 + random() % 12;
         data.insert(data.end(), run, value);
       }
-      Bytes packed = LzwEncode(data, minCodeSize, clearWhenFull);
-      TLzwDecoder d(static_cast<std::uint8_t>(minCodeSize));
+      Bytes packed = LzwEncode(data, min_code_size, clear_when_full);
+      TLzwDecoder d(static_cast<std::uint8_t>(min_code_size));
       Bytes out = Decode(d, packed, static_cast<std::int32_t>(data.size()));
-      EXPECT_EQ(out, data) << "code size " << minCodeSize << " clear " << clearWhenFull;
+      EXPECT_EQ(out, data) << "code size " << min_code_size << " clear " << clear_when_full;
     }
   }
 }
@@ -241,15 +241,15 @@ TEST(Deflate, InflatesInPiecesAndAdvancesTheAddresses) {
   std::size_t offset = 0;
   // 7 input bytes at a time, at most 100 output bytes per call.
   while (d.InflateStatus() == Z_OK && offset < packed.size()) {
-    const std::uint8_t* chunkStart = packed.data() + offset;
+    const std::uint8_t* chunk_start = packed.data() + offset;
     const auto chunk = static_cast<std::int32_t>(std::min<std::size_t>(7, packed.size() - offset));
-    const std::uint8_t* source = chunkStart;
+    const std::uint8_t* source = chunk_start;
     std::int32_t left = chunk;
     do {
       const auto room =
           static_cast<std::int32_t>(std::min<std::ptrdiff_t>(100, out.data() + out.size() - dest));
       d.Unpack(source, dest, left, room);
-      left = chunk - static_cast<std::int32_t>(source - chunkStart);
+      left = chunk - static_cast<std::int32_t>(source - chunk_start);
       EXPECT_EQ(d.InputLeft(), static_cast<std::uint32_t>(left));
     } while (left > 0 && d.InflateStatus() == Z_OK);
     offset += static_cast<std::size_t>(chunk - left);
@@ -276,17 +276,17 @@ TEST(Deflate, StatusLatchesAfterTheStreamEnds) {
   EXPECT_EQ(d.OutputLeft(), 100u);
   EXPECT_TRUE(std::equal(data.begin(), data.end(), out.begin()));
 
-  const std::uint8_t* latchedSource = source;
-  std::uint8_t* latchedDest = dest;
+  const std::uint8_t* latched_source = source;
+  std::uint8_t* latched_dest = dest;
   Bytes more = ZlibCompress(SomeData(10));
-  const std::uint8_t* moreSource = more.data();
-  d.Unpack(moreSource, latchedDest, static_cast<std::int32_t>(more.size()), 100);
+  const std::uint8_t* more_source = more.data();
+  d.Unpack(more_source, latched_dest, static_cast<std::int32_t>(more.size()), 100);
   EXPECT_EQ(d.InflateStatus(), Z_STREAM_END);
-  EXPECT_EQ(moreSource, more.data()) << "a latched decoder moves nothing";
-  EXPECT_EQ(latchedDest, dest);
+  EXPECT_EQ(more_source, more.data()) << "a latched decoder moves nothing";
+  EXPECT_EQ(latched_dest, dest);
   EXPECT_EQ(d.InputLeft(), more.size()) << "the input count is stored all the same";
   EXPECT_EQ(out[300], 0xEE);
-  EXPECT_EQ(latchedSource, source);
+  EXPECT_EQ(latched_source, source);
   d.FinishUnpack();
 }
 
