@@ -66,7 +66,9 @@ std::string ImageExtension(const std::string& path) {
   return extension;
 }
 
-bool IsSupportedImage(const std::string& path) { return KindFor(path) != nullptr; }
+bool IsSupportedImage(const std::string& path) {
+  return KindFor(path) != nullptr;
+}
 
 TRasterBitmap DecodeImageFile(const std::string& path) {
   const ImageKind* kind = KindFor(path);
