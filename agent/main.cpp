@@ -6,10 +6,11 @@
 #include "agent/logic/agent_settings.h"
 #include "agent/win32/agent_window.h"
 #include "common/settings.h"
+#include "common/shared_names.h"
 #include "platform/files.h"
-#include "toolkit/instance.h"
 #include "toolkit/application.h"
 #include "toolkit/error_box.h"
+#include "toolkit/instance.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   return vistrel::RunProgram([] {
@@ -19,10 +20,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // The runtime's own split of the command line, surrounding quotes removed.
     std::string argument = __argc > 1 && __argv[1] ? __argv[1] : "";
     vistrel::AgentOptions options;
-    options.ListPath = vistrel::AgentListPath(argument);
-    options.SettingsPath = vistrel::SettingsFilePath();
-    options.HistoryPath = vistrel::DataDirectory() + vistrel::kHistoryFileName;
-    options.ProgramDirectory = vistrel::ProgramDirectory();
+    options.list_path = vistrel::AgentListPath(argument);
+    options.settings_path = vistrel::SettingsFilePath();
+    options.history_path = vistrel::DataDirectory() + vistrel::kHistoryFileName;
+    options.program_directory = vistrel::ProgramDirectory();
     vistrel::AgentWindow agent(std::move(options));
     return vistrel::RunMessageLoop();
   });

@@ -5,7 +5,9 @@
 
 namespace vistrel {
 
-std::string ListFilePath() { return DataDirectory() + kListFileName; }
+std::string ListFilePath() {
+  return DataDirectory() + kListFileName;
+}
 
 EntryStyle StyleForLetter(char letter) {
   switch (letter) {
@@ -41,7 +43,7 @@ char LetterForStyleText(const std::string& style_text) {
 ListEntry ListEntry::FromLine(const std::string& line) {
   ListEntry entry;
   entry.StyleLetter = line.empty() ? '\0' : line[0];
-  entry.Path = line.size() > 1 ? line.substr(1) : std::string();
+  entry.path = line.size() > 1 ? line.substr(1) : std::string();
   return entry;
 }
 

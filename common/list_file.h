@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace vistrel {
+#include "common/shared_names.h"
 
-constexpr const char kListFileName[] = "list.txt";
+namespace vistrel {
 
 // `DataDirectory` + "list.txt".
 std::string ListFilePath();
@@ -45,11 +45,10 @@ char LetterForStyleText(const std::string& style_text);
 
 struct ListEntry {
   char StyleLetter = kStyleCenter;
-  std::string Path;
+  std::string path;
 
   // The line as stored (letter + path); an empty line gives an empty letter and path.
   static ListEntry FromLine(const std::string& line);
-  std::string ToLine() const { return std::string(1, StyleLetter) + Path; }
 };
 
 // Splits list text into lines: a line ends at CR, an LF right after that CR belongs to the line

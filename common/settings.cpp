@@ -16,7 +16,9 @@ WallpaperOrder OrderFromStored(int stored) {
   return stored != 0 ? WallpaperOrder::woRandom : WallpaperOrder::woSequential;
 }
 
-std::string SettingsFilePath() { return DataDirectory() + kSettingsFileName; }
+std::string SettingsFilePath() {
+  return DataDirectory() + kSettingsFileName;
+}
 
 int Settings::ReadInteger(const char* key, int default_value) const {
   return ProfileReadInt(path_, kSettingsSection, key, default_value);

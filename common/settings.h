@@ -3,9 +3,10 @@
 
 #include <string>
 
+#include "common/shared_names.h"
+
 namespace vistrel {
 
-constexpr const char kSettingsFileName[] = "vistrel.ini";
 constexpr const char kSettingsSection[] = "Settings";
 
 namespace keys {
@@ -45,7 +46,7 @@ constexpr bool kShowBaloonOnChange = true;
 constexpr bool kWindowRememberLast = false;
 constexpr bool kAgentRememberLast = true;
 constexpr int kLastIndex = 1;
-constexpr const char kViewerPath[] = "vistrel.exe";
+constexpr const char* const kViewerPath = kWindowProgram;
 constexpr bool kRandomWallpaper = false;
 constexpr bool kDisableOnScreenSaver = true;
 constexpr bool kPaused = true;

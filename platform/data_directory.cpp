@@ -16,12 +16,4 @@ std::string ChooseDataDirectory(const std::string& program_directory,
   return user_directory;
 }
 
-std::string ResolveBesideProgram(const std::string& path, const std::string& program_directory) {
-  if (path.empty()) return path;
-  const bool rooted = path[0] == '\\' || path[0] == '/';
-  const bool drive = path.size() >= 2 && path[1] == ':';
-  if (rooted || drive) return path;
-  return program_directory + path;
-}
-
 }  // namespace vistrel

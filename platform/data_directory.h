@@ -37,8 +37,4 @@ std::string UserDataDirectory();
 // probe writes to the disk.
 std::string SystemDataDirectory(const std::vector<std::string>& carried_names);
 
-// A relative path taken from the program's folder rather than the working folder; an absolute
-// one (a drive, a root or a network path) unchanged.
-std::string ResolveBesideProgram(const std::string& path, const std::string& program_directory);
-
 }  // namespace vistrel

@@ -17,8 +17,8 @@ int ProfileReadInt(const std::string& file, const std::string& section, const st
 std::string ProfileReadString(const std::string& file, const std::string& section,
                               const std::string& key, const std::string& default_value);
 
-bool ProfileWriteString(const std::string& file, const std::string& section,
-                        const std::string& key, const std::string& value);
+bool ProfileWriteString(const std::string& file, const std::string& section, const std::string& key,
+                        const std::string& value);
 
 constexpr std::size_t kProfileTextLimit = 2047;
 

@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include "platform/paths.h"
 #include "platform/win32/unique_handle.h"
 
 namespace vistrel {
@@ -42,11 +43,6 @@ std::vector<std::string> SplitOpenFileResult(const char* buffer, std::size_t siz
   std::vector<std::string> paths;
   for (std::size_t i = 1; i < parts.size(); ++i) paths.push_back(JoinPath(parts[0], parts[i]));
   return paths;
-}
-
-std::string JoinPath(const std::string& folder, const std::string& name) {
-  if (!folder.empty() && folder.back() == '\\') return folder + name;
-  return folder + "\\" + name;
 }
 
 std::string FilterText(const std::string& filter) {

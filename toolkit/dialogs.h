@@ -41,9 +41,6 @@ class OpenFileDialog {
 // by the names in it, each ended by a zero byte, the whole ended by another.
 std::vector<std::string> SplitOpenFileResult(const char* buffer, std::size_t size);
 
-// The folder, one backslash, the name (a drive's root already ends with its backslash).
-std::string JoinPath(const std::string& folder, const std::string& name);
-
 // The platform's filter text: "|" becomes a zero byte, and the whole ends with two.
 std::string FilterText(const std::string& filter);
 

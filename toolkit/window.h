@@ -9,10 +9,11 @@
 #include <string>
 #include <vector>
 
-namespace vistrel {
+// kWindowClassName: the class of every toolkit window; the programs find each other's windows by
+// it and a caption.
+#include "common/shared_names.h"
 
-// The class of every toolkit window; the programs find each other's windows by it and a caption.
-constexpr const char kWindowClassName[] = "TVistrelWindow";
+namespace vistrel {
 
 // A window's text (a caption, a control's text).
 std::string WindowText(HWND window);

@@ -16,7 +16,7 @@ void ReadOrder(const Settings& settings, RotationState& state) {
   const WallpaperOrder order = OrderFromStored(
       settings.ReadInteger(keys::kRandomWallpaper, defaults::kRandomWallpaper ? 1 : 0));
   state.RandomWallpaper = order != WallpaperOrder::woSequential;
-  state.Shuffle = order == WallpaperOrder::woShuffle;
+  state.shuffle = order == WallpaperOrder::woShuffle;
 }
 
 std::uint32_t ReadUnsigned(const Settings& settings, const char* key) {
@@ -44,9 +44,9 @@ bool LoadSettings(const Settings& settings, RotationState& state) {
   state.LastIndex = settings.ReadInteger(keys::kLastIndex, defaults::kLastIndex);
   state.ViewerPath = settings.ReadText(keys::kViewerPath, defaults::kViewerPath);
   ReadOrder(settings, state);
-  state.ShuffleSeed = ReadUnsigned(settings, keys::kShuffleSeed);
-  state.ShufflePosition = settings.ReadInteger(keys::kShufflePosition, 0);
-  state.ShuffleList = ReadUnsigned(settings, keys::kShuffleList);
+  state.shuffle_seed = ReadUnsigned(settings, keys::kShuffleSeed);
+  state.shuffle_position = settings.ReadInteger(keys::kShufflePosition, 0);
+  state.shuffle_list = ReadUnsigned(settings, keys::kShuffleList);
   state.DisableOnScreenSaver =
       settings.ReadBool(keys::kDisableOnScreenSaver, defaults::kDisableOnScreenSaver);
   return settings.ReadBool(keys::kPaused, defaults::kPaused);
@@ -57,7 +57,8 @@ void ReloadSettings(const Settings& settings, RotationState& state, bool reload_
   state.ShowBaloonOnChange =
       settings.ReadBool(keys::kShowBaloonOnChange, defaults::kShowBaloonOnChange);
   state.RememberLast = settings.ReadBool(keys::kRememberLast, defaults::kAgentRememberLast);
-  if (reload_last_index) state.LastIndex = settings.ReadInteger(keys::kLastIndex, defaults::kLastIndex);
+  if (reload_last_index)
+    state.LastIndex = settings.ReadInteger(keys::kLastIndex, defaults::kLastIndex);
   state.ViewerPath = settings.ReadText(keys::kViewerPath, defaults::kViewerPath);
   ReadOrder(settings, state);
 }

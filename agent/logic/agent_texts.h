@@ -1,10 +1,8 @@
-// Every text the agent shows, in one place.
+// Every text the agent shows, in one place; its window's title and the box captions it shares
+// with the configuration window are in common/shared_names.h.
 #pragma once
 
 namespace vistrel {
-
-// The hidden window's caption: the configuration window finds the agent by it.
-constexpr const char kAgentCaption[] = "Vistrel Agent";
 
 constexpr const char kCountdownPrefix[] = "Vistrel Agent [";
 constexpr const char kCountdownMinutes[] = " min]";
@@ -13,7 +11,6 @@ constexpr const char kPausedTooltip[] = "Vistrel Agent [Paused]";
 
 constexpr const char kNewWallpaperTitle[] = "New wallpaper:";
 
-constexpr const char kWarningCaption[] = "Warning";
 constexpr const char kCannotFind[] = "Cannot find \"";
 constexpr const char kCannotChangeWallpaper[] = "\" - cannot change wallpaper.";
 constexpr const char kConfigurationUnavailable[] = "\" - configuration GUI is not available.";

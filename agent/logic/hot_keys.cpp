@@ -96,25 +96,25 @@ bool ParseHotKey(const std::string& text, HotKey& key) {
         bit = kModWin;
       else
         return false;
-      if (parsed.Modifiers & bit) return false;
-      parsed.Modifiers |= bit;
-    } else if (!KeyFromName(parts[i], parsed.VirtualKey)) {
+      if (parsed.modifiers & bit) return false;
+      parsed.modifiers |= bit;
+    } else if (!KeyFromName(parts[i], parsed.virtual_key)) {
       return false;
     }
   }
-  if (parsed.Modifiers == 0) return false;
+  if (parsed.modifiers == 0) return false;
   key = parsed;
   return true;
 }
 
 std::string HotKeyText(const HotKey& key) {
-  if (key.VirtualKey == 0) return "None";
+  if (key.virtual_key == 0) return "None";
   std::string text;
-  if (key.Modifiers & kModControl) text += "Ctrl+";
-  if (key.Modifiers & kModAlt) text += "Alt+";
-  if (key.Modifiers & kModShift) text += "Shift+";
-  if (key.Modifiers & kModWin) text += "Win+";
-  const std::uint32_t vk = key.VirtualKey;
+  if (key.modifiers & kModControl) text += "Ctrl+";
+  if (key.modifiers & kModAlt) text += "Alt+";
+  if (key.modifiers & kModShift) text += "Shift+";
+  if (key.modifiers & kModWin) text += "Win+";
+  const std::uint32_t vk = key.virtual_key;
   if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')) return text + static_cast<char>(vk);
   if (vk >= 0x70 && vk <= 0x87) return text + "F" + std::to_string(vk - 0x70 + 1);
   for (const NamedKey& named : kNamedKeys)

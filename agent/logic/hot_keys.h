@@ -26,8 +26,8 @@ enum HotKeyModifier : std::uint32_t {
 };
 
 struct HotKey {
-  std::uint32_t Modifiers = 0;
-  std::uint32_t VirtualKey = 0;  // 0: no key
+  std::uint32_t modifiers = 0;
+  std::uint32_t virtual_key = 0;  // 0: no key
 };
 
 // "Ctrl+Alt+Win+N": modifiers (Ctrl or Control, Alt, Shift, Win) and one key (a letter, a digit,

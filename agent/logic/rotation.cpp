@@ -6,25 +6,29 @@
 #include "agent/logic/agent_texts.h"
 #include "agent/logic/tray_text.h"
 #include "common/list_file.h"
-#include "platform/data_directory.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 
 namespace vistrel {
 
-bool RotationHost::FileExists(const std::string& path) { return vistrel::FileExists(path); }
+bool RotationHost::FileExists(const std::string& path) {
+  return vistrel::FileExists(path);
+}
 
 bool RotationHost::ReadList(const std::string& path, std::vector<std::string>& lines) {
   return ReadListFile(path, lines);
 }
 
-bool RotationHost::CreateEmptyList(const std::string& path) { return EnsureListFile(path); }
+bool RotationHost::CreateEmptyList(const std::string& path) {
+  return EnsureListFile(path);
+}
 
 bool RotationHost::WriteList(const std::string& path, const std::vector<std::string>& lines) {
   return WriteListFile(path, lines);
 }
 
 std::string RotationState::ViewerProgram() const {
-  return ViewerDirectory.empty() ? ViewerPath : ResolveBesideProgram(ViewerPath, ViewerDirectory);
+  return viewer_directory.empty() ? ViewerPath : ResolveBesideProgram(ViewerPath, viewer_directory);
 }
 
 std::string CountdownText(std::int64_t seconds_left) {
@@ -40,7 +44,7 @@ std::string CountdownText(std::int64_t seconds_left) {
 }
 
 std::uint32_t SeedFromClock(const ClockTime& time) {
-  return ((time.Hour * 60 + time.Minute) * 60 + time.Second) * 1000 + time.Milliseconds;
+  return ((time.hour * 60 + time.minute) * 60 + time.second) * 1000 + time.milliseconds;
 }
 
 std::uint32_t RandomBelow(std::uint32_t& seed, std::uint32_t n) {
@@ -87,8 +91,10 @@ std::vector<HistoryItem> ParseHistory(const std::vector<std::string>& lines) {
     std::int64_t index = 0;
     bool digits = true;
     for (std::size_t i = 0; i < tab; ++i) {
-      if (line[i] < '0' || line[i] > '9') digits = false;
-      else index = index * 10 + (line[i] - '0');
+      if (line[i] < '0' || line[i] > '9')
+        digits = false;
+      else
+        index = index * 10 + (line[i] - '0');
     }
     if (!digits || index > std::numeric_limits<std::int32_t>::max()) continue;
     items.push_back({static_cast<std::int32_t>(index), line.substr(tab + 1)});
@@ -100,31 +106,33 @@ std::vector<HistoryItem> ParseHistory(const std::vector<std::string>& lines) {
 
 std::vector<std::string> FormatHistory(const std::vector<HistoryItem>& items) {
   std::vector<std::string> lines;
-  for (const HistoryItem& item : items) lines.push_back(std::to_string(item.Index) + "\t" + item.Entry);
+  for (const HistoryItem& item : items)
+    lines.push_back(std::to_string(item.index) + "\t" + item.entry);
   return lines;
 }
 
 void Rotation::LoadHistory() {
-  State.History.clear();
+  state.history.clear();
   std::vector<std::string> lines;
-  if (State.HistoryPath.empty() || !host_.FileExists(State.HistoryPath)) return;
-  if (host_.ReadList(State.HistoryPath, lines)) State.History = ParseHistory(lines);
+  if (state.history_path.empty() || !host_.FileExists(state.history_path)) return;
+  if (host_.ReadList(state.history_path, lines)) state.history = ParseHistory(lines);
 }
 
 void Rotation::StoreHistory() {
-  if (!State.HistoryPath.empty()) host_.WriteList(State.HistoryPath, FormatHistory(State.History));
+  if (!state.history_path.empty())
+    host_.WriteList(state.history_path, FormatHistory(state.history));
 }
 
 void Rotation::Remember(std::int32_t index, const std::string& entry) {
-  State.History.push_back({index, entry});
-  if (State.History.size() > kHistoryLength) State.History.erase(State.History.begin());
+  state.history.push_back({index, entry});
+  if (state.history.size() > kHistoryLength) state.history.erase(state.history.begin());
   StoreHistory();
 }
 
 void Rotation::Launched(const std::string& viewer, const std::string& entry,
                         const std::string& path) {
   host_.Launch(viewer, "\"" + entry + "\"");
-  if (State.ShowBaloonOnChange) {
+  if (state.ShowBaloonOnChange) {
     std::string name =
         FileNamePart(path, [this](unsigned char byte) { return host_.IsLeadByte(byte); });
     host_.ShowBalloon(kNewWallpaperTitle, name, kBalloonInfoIcon, kChangeBalloonSeconds);
@@ -133,24 +141,24 @@ void Rotation::Launched(const std::string& viewer, const std::string& entry,
 
 bool Rotation::PreviousNow() {
   bool dropped = false;
-  while (State.History.size() >= 2) {
-    State.History.pop_back();
+  while (state.history.size() >= 2) {
+    state.history.pop_back();
     dropped = true;
-    const HistoryItem& before = State.History.back();
-    const std::string path = before.Entry.size() > 1 ? before.Entry.substr(1) : std::string();
+    const HistoryItem& before = state.history.back();
+    const std::string path = before.entry.size() > 1 ? before.entry.substr(1) : std::string();
     // A picture gone since is passed over for the one before it.
     if (!host_.FileExists(path)) continue;
-    const std::string viewer = State.ViewerProgram();
+    const std::string viewer = state.ViewerProgram();
     if (!host_.FileExists(viewer)) {
       StoreHistory();
       host_.ShowWarning(kCannotFind + viewer + kCannotChangeWallpaper);
       return false;
     }
-    State.ElapsedSeconds = 0;
-    State.LastIndex = before.Index;
+    state.ElapsedSeconds = 0;
+    state.LastIndex = before.index;
     StoreHistory();
-    if (State.RememberLast) settings_.WriteInteger(keys::kLastIndex, State.LastIndex);
-    Launched(viewer, before.Entry, path);
+    if (state.RememberLast) settings_.WriteInteger(keys::kLastIndex, state.LastIndex);
+    Launched(viewer, before.entry, path);
     return true;
   }
   if (dropped) StoreHistory();
@@ -161,19 +169,19 @@ void Rotation::OnRotationTick() {
   TickTries tries;
   for (;;) {
     bool screen_saving = host_.ScreenSavingEnabled();
-    if ((screen_saving || !State.DisableOnScreenSaver) &&
+    if ((screen_saving || !state.DisableOnScreenSaver) &&
         !ShellWantsQuiet(host_.UserNotificationState())) {
-      ++State.ElapsedSeconds;
-      host_.SetTooltip(CountdownText(State.SecondsLeft()));
+      ++state.ElapsedSeconds;
+      host_.SetTooltip(CountdownText(state.SecondsLeft()));
     }
-    if (State.ElapsedSeconds < State.IntervalSeconds()) return;
-    State.ElapsedSeconds = 0;
+    if (state.ElapsedSeconds < state.IntervalSeconds()) return;
+    state.ElapsedSeconds = 0;
     if (Change(tries) == ChangeResult::Done) return;
   }
 }
 
 void Rotation::NextNow() {
-  State.ElapsedSeconds = State.IntervalSeconds();
+  state.ElapsedSeconds = state.IntervalSeconds();
   OnRotationTick();
 }
 
@@ -182,12 +190,12 @@ std::int64_t Rotation::DrawRandom(std::int64_t count, TickTries& tries) {
   tries.tried.resize(static_cast<std::size_t>(count), false);
   if (!tries.drawn) {
     tries.drawn = true;
-    tries.shown_before = State.LastIndex;
-    State.Seed = SeedFromClock(host_.UtcTimeOfDay());
+    tries.shown_before = state.LastIndex;
+    state.seed = SeedFromClock(host_.UtcTimeOfDay());
     std::int64_t index;
     do {
-      index = std::int64_t{RandomBelow(State.Seed, n)} + 1;
-    } while (index == State.LastIndex && n >= 2);
+      index = std::int64_t{RandomBelow(state.seed, n)} + 1;
+    } while (index == state.LastIndex && n >= 2);
     return index;
   }
   // A retry within the tick: the clock has hardly moved, so a new seed would draw the same
@@ -197,66 +205,67 @@ std::int64_t Rotation::DrawRandom(std::int64_t count, TickTries& tries) {
     if (!tries.tried[line - 1] && !(n >= 2 && std::int64_t{line} == tries.shown_before))
       left.push_back(line);
   if (left.empty()) return 0;
-  const auto pick = RandomBelow(State.Seed, static_cast<std::uint32_t>(left.size()));
+  const auto pick = RandomBelow(state.seed, static_cast<std::uint32_t>(left.size()));
   return left[pick];
 }
 
 std::int64_t Rotation::NextShuffled(const std::vector<std::string>& lines, std::int64_t count) {
   const std::uint32_t check = ListCheck(lines);
   const auto n = static_cast<std::int32_t>(count);
-  if (check != State.ShuffleList || State.ShufflePosition < 0 || State.ShufflePosition >= n) {
+  if (check != state.shuffle_list || state.shuffle_position < 0 || state.shuffle_position >= n) {
     // A new round, also for a changed list. Its first line is never the one just shown.
     std::uint32_t seed = SeedFromClock(host_.UtcTimeOfDay());
-    while (n >= 2 && ShuffleOrder(seed, n).front() == State.LastIndex) seed = seed * 134775813u + 1u;
-    State.ShuffleSeed = seed;
-    State.ShufflePosition = 0;
-    State.ShuffleList = check;
+    while (n >= 2 && ShuffleOrder(seed, n).front() == state.LastIndex)
+      seed = seed * 134775813u + 1u;
+    state.shuffle_seed = seed;
+    state.shuffle_position = 0;
+    state.shuffle_list = check;
   }
   const std::int32_t index =
-      ShuffleOrder(State.ShuffleSeed, n)[static_cast<std::size_t>(State.ShufflePosition)];
-  ++State.ShufflePosition;
+      ShuffleOrder(state.shuffle_seed, n)[static_cast<std::size_t>(state.shuffle_position)];
+  ++state.shuffle_position;
   // The round goes on where it stopped after a restart.
-  settings_.WriteText(keys::kShuffleSeed, std::to_string(State.ShuffleSeed));
-  settings_.WriteInteger(keys::kShufflePosition, State.ShufflePosition);
-  settings_.WriteText(keys::kShuffleList, std::to_string(State.ShuffleList));
+  settings_.WriteText(keys::kShuffleSeed, std::to_string(state.shuffle_seed));
+  settings_.WriteInteger(keys::kShufflePosition, state.shuffle_position);
+  settings_.WriteText(keys::kShuffleList, std::to_string(state.shuffle_list));
   return index;
 }
 
 Rotation::ChangeResult Rotation::Change(TickTries& tries) {
-  if (!host_.FileExists(State.ListPath)) {
-    host_.CreateEmptyList(State.ListPath);
+  if (!host_.FileExists(state.ListPath)) {
+    host_.CreateEmptyList(state.ListPath);
     return ChangeResult::Done;
   }
   // Read in one go and closed at once: the list is never held open across a box or a launch.
   std::vector<std::string> lines;
-  if (!host_.ReadList(State.ListPath, lines)) return ChangeResult::Done;
+  if (!host_.ReadList(state.ListPath, lines)) return ChangeResult::Done;
   // Line numbers live in a 32-bit "LastIndex"; lines beyond that cannot be addressed.
-  const std::int64_t count =
-      std::min<std::int64_t>(static_cast<std::int64_t>(lines.size()), std::numeric_limits<std::int32_t>::max());
+  const std::int64_t count = std::min<std::int64_t>(static_cast<std::int64_t>(lines.size()),
+                                                    std::numeric_limits<std::int32_t>::max());
 
   std::string entry;
-  if (State.Shuffle) {
+  if (state.shuffle) {
     if (count >= 1) {
       const std::int64_t index = NextShuffled(lines, count);
-      State.LastIndex = static_cast<std::int32_t>(index);
+      state.LastIndex = static_cast<std::int32_t>(index);
       entry = lines[static_cast<std::size_t>(index - 1)];
     }
-  } else if (State.RandomWallpaper) {
+  } else if (state.RandomWallpaper) {
     if (count >= 1) {
       const std::int64_t index = DrawRandom(count, tries);
       if (index < 1) return ChangeResult::Done;  // every line of the list tried in this tick
       tries.tried[static_cast<std::size_t>(index - 1)] = true;
-      State.LastIndex = static_cast<std::int32_t>(index);
+      state.LastIndex = static_cast<std::int32_t>(index);
       entry = lines[static_cast<std::size_t>(index - 1)];
     }
   } else {
     // A negative index (a hand-edited file) would cost that many intervals without a change.
-    if (State.LastIndex < 0) State.LastIndex = 0;
-    if (count > State.LastIndex)
-      ++State.LastIndex;
+    if (state.LastIndex < 0) state.LastIndex = 0;
+    if (count > state.LastIndex)
+      ++state.LastIndex;
     else
-      State.LastIndex = 1;
-    if (State.LastIndex <= count) entry = lines[static_cast<std::size_t>(State.LastIndex - 1)];
+      state.LastIndex = 1;
+    if (state.LastIndex <= count) entry = lines[static_cast<std::size_t>(state.LastIndex - 1)];
   }
   if (entry.empty()) return ChangeResult::Done;
 
@@ -264,16 +273,16 @@ Rotation::ChangeResult Rotation::Change(TickTries& tries) {
   if (!host_.FileExists(path)) {
     // One try per line: a list whose files are all gone must not keep the tick going forever.
     if (++tries.missing_files >= count) return ChangeResult::Done;
-    State.ElapsedSeconds = State.IntervalSeconds();
+    state.ElapsedSeconds = state.IntervalSeconds();
     return ChangeResult::TryNext;
   }
-  const std::string viewer = State.ViewerProgram();
+  const std::string viewer = state.ViewerProgram();
   if (!host_.FileExists(viewer)) {
     host_.ShowWarning(kCannotFind + viewer + kCannotChangeWallpaper);
     return ChangeResult::Done;
   }
-  if (State.RememberLast) settings_.WriteInteger(keys::kLastIndex, State.LastIndex);
-  Remember(State.LastIndex, entry);
+  if (state.RememberLast) settings_.WriteInteger(keys::kLastIndex, state.LastIndex);
+  Remember(state.LastIndex, entry);
   Launched(viewer, entry, path);
   return ChangeResult::Done;
 }

@@ -7,15 +7,9 @@
 #include <vector>
 
 #include "common/settings.h"
+#include "platform/clock.h"
 
 namespace vistrel {
-
-struct ClockTime {
-  unsigned Hour = 0;
-  unsigned Minute = 0;
-  unsigned Second = 0;
-  unsigned Milliseconds = 0;
-};
 
 constexpr std::uint32_t kBalloonInfoIcon = 1;  // NIIF_INFO
 constexpr int kChangeBalloonSeconds = 3;
@@ -48,11 +42,10 @@ class RotationHost {
 
 // The changes shown, oldest first, each with its line number then, for Previous.
 struct HistoryItem {
-  std::int32_t Index = 0;
-  std::string Entry;
+  std::int32_t index = 0;
+  std::string entry;
 };
 constexpr std::size_t kHistoryLength = 32;
-constexpr const char kHistoryFileName[] = "history.txt";
 // The history file: a line per change, the line number, a tab, the entry (no path holds a tab).
 std::vector<HistoryItem> ParseHistory(const std::vector<std::string>& lines);
 std::vector<std::string> FormatHistory(const std::vector<HistoryItem>& items);
@@ -61,23 +54,23 @@ struct RotationState {
   std::int32_t Interval = defaults::kAgentInterval;  // minutes, at least 1
   // Wider than the interval: Interval × 60 must not overflow for any stored interval.
   std::int64_t ElapsedSeconds = 0;
-  std::int32_t LastIndex = defaults::kLastIndex;  // 1-based line of the entry chosen last
+  std::int32_t LastIndex = defaults::kLastIndex;      // 1-based line of the entry chosen last
   bool RandomWallpaper = defaults::kRandomWallpaper;  // random or shuffled
-  bool Shuffle = false;  // every line once per round, in an order drawn at the round's start
-  std::uint32_t ShuffleSeed = 0;
-  std::int32_t ShufflePosition = 0;  // lines of the round shown so far
-  std::uint32_t ShuffleList = 0;     // ListCheck of the list the round was made for
+  bool shuffle = false;  // every line once per round, in an order drawn at the round's start
+  std::uint32_t shuffle_seed = 0;
+  std::int32_t shuffle_position = 0;  // lines of the round shown so far
+  std::uint32_t shuffle_list = 0;     // ListCheck of the list the round was made for
   bool ShowBaloonOnChange = defaults::kShowBaloonOnChange;
   bool RememberLast = defaults::kAgentRememberLast;
   bool DisableOnScreenSaver = defaults::kDisableOnScreenSaver;
   std::string ViewerPath = defaults::kViewerPath;
   // The folder a relative ViewerPath is taken from: the agent's own, so that the applier is
   // found beside it whatever the working folder. Empty: the working folder.
-  std::string ViewerDirectory;
+  std::string viewer_directory;
   std::string ListPath;
-  std::string HistoryPath;  // empty: the history lives only as long as the agent
-  std::vector<HistoryItem> History;
-  std::uint32_t Seed = 0;
+  std::string history_path;  // empty: the history lives only as long as the agent
+  std::vector<HistoryItem> history;
+  std::uint32_t seed = 0;
 
   std::int64_t IntervalSeconds() const { return std::int64_t{Interval} * 60; }
   // ViewerPath as the existence test and the launch use it.
@@ -110,7 +103,7 @@ class Rotation {
   // settings: where "LastIndex" is written after a change.
   Rotation(RotationHost& host, Settings settings) : host_(host), settings_(std::move(settings)) {}
 
-  RotationState State;
+  RotationState state;
 
   // The timer's tick: count a second, and change when the interval has run out.
   void OnRotationTick();
@@ -119,11 +112,8 @@ class Rotation {
   // Put back the wallpaper shown before the current one, whatever the pause state; the
   // countdown starts again. False when there is none to go back to.
   bool PreviousNow();
-  bool HasPrevious() const { return State.History.size() >= 2; }
-  // Reads the history file named by State.HistoryPath.
+  // Reads the history file named by state.history_path.
   void LoadHistory();
-
-  const Settings& SettingsFile() const { return settings_; }
 
  private:
   enum class ChangeResult { Done, TryNext };
@@ -131,9 +121,9 @@ class Rotation {
   // again.
   struct TickTries {
     std::int64_t missing_files = 0;
-    bool drawn = false;            // the first random choice has been made
+    bool drawn = false;             // the first random choice has been made
     std::int32_t shown_before = 0;  // LastIndex when the tick began
-    std::vector<bool> tried;       // by line, from line 1
+    std::vector<bool> tried;        // by line, from line 1
   };
   ChangeResult Change(TickTries& tries);
   void Remember(std::int32_t index, const std::string& entry);

@@ -32,14 +32,16 @@ std::string CutToField(const std::string& text, std::size_t field_size,
   std::string visible = text.substr(0, std::strlen(text.c_str()));
   if (visible.size() <= capacity) return visible;
   const std::size_t mark = sizeof kCutMark - 1;
-  if (capacity < mark) return visible.substr(0, BoundaryAtOrBefore(visible, capacity, is_lead_byte));
+  if (capacity < mark)
+    return visible.substr(0, BoundaryAtOrBefore(visible, capacity, is_lead_byte));
   return visible.substr(0, BoundaryAtOrBefore(visible, capacity - mark, is_lead_byte)) + kCutMark;
 }
 
 std::string FileNamePart(const std::string& path, const LeadByteTest& is_lead_byte) {
   std::size_t start = 0;
   for (std::size_t at = 0; at < path.size();) {
-    if (is_lead_byte && is_lead_byte(static_cast<unsigned char>(path[at])) && at + 1 < path.size()) {
+    if (is_lead_byte && is_lead_byte(static_cast<unsigned char>(path[at])) &&
+        at + 1 < path.size()) {
       at += 2;
       continue;
     }

@@ -1,12 +1,10 @@
-// Numbers by which other windows and processes talk to the agent.
+// Numbers by which other windows and processes talk to the agent (the reload message is in
+// common/shared_names.h).
 #pragma once
 
 #include <windows.h>
 
 namespace vistrel {
-
-// Sent by the configuration window after saving; first parameter 1 when it rewrote "LastIndex".
-constexpr UINT kAgentReloadMessage = 101;
 
 // The tray icon's callback: first parameter the icon's id, second the mouse or balloon message.
 constexpr UINT kTrayCallbackMessage = 0x0800;

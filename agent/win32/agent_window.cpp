@@ -1,12 +1,11 @@
 #include "agent/win32/agent_window.h"
 
-#include <shellapi.h>
-
 #include "agent/logic/about_text.h"
 #include "agent/logic/agent_settings.h"
 #include "agent/logic/agent_texts.h"
 #include "agent/logic/hot_keys.h"
 #include "agent/win32/agent_ids.h"
+#include "common/shared_names.h"
 #include "toolkit/application.h"
 
 namespace vistrel {
@@ -23,7 +22,7 @@ constexpr UINT kRotationPeriodMs = 1000;
 
 TopLevelWindowArgs AgentWindowArgs() {
   TopLevelWindowArgs args;
-  args.caption = kAgentCaption;
+  args.caption = kAgentTitle;
   args.ex_style = WS_EX_TOOLWINDOW;  // no taskbar button
   args.left = kDesignLeft;
   args.top = kDesignTop;
@@ -33,62 +32,33 @@ TopLevelWindowArgs AgentWindowArgs() {
   return args;
 }
 
-}  // namespace
-
-AgentServices AgentServices::System() {
-  AgentServices services;
-  services.Launch = [](const std::string& file, const std::string& parameters) {
-    ShellExecuteA(nullptr, nullptr, file.c_str(), parameters.empty() ? nullptr : parameters.c_str(),
-                  nullptr, SW_SHOWNORMAL);
-  };
-  services.ShowMessage = [](HWND owner, const std::string& text, const std::string& caption,
-                            UINT style) {
-    return MessageBoxA(owner, text.c_str(), caption.c_str(), style);
-  };
-  services.ScreenSavingEnabled = [] {
-    BOOL enabled = FALSE;
-    SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &enabled, 0);
-    return enabled != FALSE;
-  };
-  services.UtcTimeOfDay = [] {
-    SYSTEMTIME now;
-    GetSystemTime(&now);
-    return ClockTime{now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
-  };
-  services.RemoveWallpaper = [] {
-    char empty[] = "";
-    SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, empty, SPIF_UPDATEINIFILE);
-  };
-  services.UserNotificationState = [] {
-    // Windows Vista on; looked up so that the agent still starts where it is missing.
-    using QueryFn = HRESULT(WINAPI*)(int*);
-    HMODULE shell = GetModuleHandleA("shell32.dll");
-    if (!shell) return 0;
-    auto query = reinterpret_cast<QueryFn>(
-        reinterpret_cast<void*>(GetProcAddress(shell, "SHQueryUserNotificationState")));
-    int state = 0;
-    if (!query || query(&state) != S_OK) return 0;
-    return state;
-  };
-  services.RegisterHotKey = [](HWND window, int id, UINT modifiers, UINT virtual_key) {
+class Win32HotKeys : public HotKeyRegistrar {
+ public:
+  bool Register(HWND window, int id, UINT modifiers, UINT virtual_key) override {
     // Held down, a key repeats; one change per press is enough (MOD_NOREPEAT, Windows 7 on).
     constexpr UINT kNoRepeat = 0x4000;
     return ::RegisterHotKey(window, id, modifiers | kNoRepeat, virtual_key) != FALSE;
-  };
-  services.Notify = SystemShellNotify;
-  return services;
+  }
+  void Unregister(HWND window, int id) override { ::UnregisterHotKey(window, id); }
+};
+
+}  // namespace
+
+HotKeyRegistrar& SystemHotKeys() {
+  static Win32HotKeys hot_keys;
+  return hot_keys;
 }
 
 AgentWindow::AgentWindow(AgentOptions options)
-    : services_(std::move(options.Services)),
-      settings_(options.SettingsPath),
+    : services_(std::move(options.services)),
+      settings_(options.settings_path),
       rotation_(*this, settings_),
       window_(AgentWindowArgs()) {
   SetMainWindow(&window_);
 
   window_.AddMessageHook([this](WindowMessage& message) {
     if (message.message == kAgentReloadMessage)
-      ReloadSettings(settings_, rotation_.State, message.wparam == 1);
+      ReloadSettings(settings_, rotation_.state, message.wparam == kReloadReadsLastIndex);
     if (message.message == WM_HOTKEY) {
       if (message.wparam == kHotKeyNext) NextNow();
       if (message.wparam == kHotKeyPrevious) PreviousNow();
@@ -96,12 +66,12 @@ AgentWindow::AgentWindow(AgentOptions options)
     // At logoff or shutdown the process ends without its window being closed: the state that
     // closing stores is stored here too, or a resumed rotation starts paused at the next logon.
     if (message.message == WM_ENDSESSION && message.wparam)
-      SaveOnClose(settings_, rotation_.State, menu_ && menu_->Checked(pause_item_));
+      SaveOnClose(settings_, rotation_.state, menu_ && menu_->Checked(pause_item_));
     // Left to the default processing as well.
     return false;
   });
   window_.OnClose = [this] {
-    SaveOnClose(settings_, rotation_.State, menu_ && menu_->Checked(pause_item_));
+    SaveOnClose(settings_, rotation_.state, menu_ && menu_->Checked(pause_item_));
     return true;
   };
   // The window frees the icon, the timer and the menu with its handle (the icon must leave the
@@ -113,9 +83,9 @@ AgentWindow::AgentWindow(AgentOptions options)
     menu_ = nullptr;
   };
 
-  tray_ = &window_.Make<TrayIcon>(window_, services_.Notify, services_.TrayIcons);
+  tray_ = &window_.Make<TrayIcon>(window_, services_.shell_notify, services_.tray_icons);
   tray_->SetAutoHideBalloon(true);
-  tray_->SetTooltip(kAgentCaption);
+  tray_->SetTooltip(kAgentTitle);
   tray_->LoadIconResource(kIconActiveStartup);
   tray_->SetActive(true);
   tray_->SetOnMouseDown(
@@ -136,10 +106,10 @@ AgentWindow::AgentWindow(AgentOptions options)
   menu.AddSeparator();
   menu.AddItem({kMenuExit, [this] { ExitAgent(); }, kCommandExit});
 
-  rotation_.State.ListPath = options.ListPath;
-  rotation_.State.ViewerDirectory = options.ProgramDirectory;
-  rotation_.State.HistoryPath = options.HistoryPath;
-  SetPaused(LoadSettings(settings_, rotation_.State), kAgentCaption);
+  rotation_.state.ListPath = options.list_path;
+  rotation_.state.viewer_directory = options.program_directory;
+  rotation_.state.history_path = options.history_path;
+  SetPaused(LoadSettings(settings_, rotation_.state), kAgentTitle);
   rotation_.LoadHistory();
   RegisterHotKeys();
 }
@@ -157,10 +127,9 @@ void AgentWindow::RegisterHotKeys() {
                                kHotKeyUnreadableAfter + command + kHotKeyWorksWithout);
       continue;
     }
-    if (key.VirtualKey == 0) continue;  // switched off
+    if (key.virtual_key == 0) continue;  // switched off
     // Taken by another program: the agent goes on without it, and the About box says so.
-    if (!services_.RegisterHotKey ||
-        !services_.RegisterHotKey(window_.Handle(), id, key.Modifiers, key.VirtualKey)) {
+    if (!services_.hot_keys->Register(window_.Handle(), id, key.modifiers, key.virtual_key)) {
       hot_key_notes_.push_back(kHotKeyTakenBefore + HotKeyText(key) + " (" + command + ")" +
                                kHotKeyTakenAfter + command + kHotKeyWorksWithout);
       continue;
@@ -170,7 +139,7 @@ void AgentWindow::RegisterHotKeys() {
 }
 
 void AgentWindow::UnregisterHotKeys() {
-  for (int id : hot_keys_) UnregisterHotKey(window_.Handle(), id);
+  for (int id : hot_keys_) services_.hot_keys->Unregister(window_.Handle(), id);
   hot_keys_.clear();
 }
 
@@ -189,27 +158,27 @@ void AgentWindow::SetPaused(bool paused, const std::string& running_tooltip) {
 
 void AgentWindow::ShowAbout() {
   TopLevelWindow* main = MainWindow();
-  services_.ShowMessage(nullptr, AboutText(rotation_.State.Interval, hot_key_notes_),
-                        main ? main->Caption() : std::string(kAgentCaption),
-                        MB_OK | MB_ICONINFORMATION);
+  services_.message_boxes->Show(nullptr, AboutText(rotation_.state.Interval, hot_key_notes_),
+                                main ? main->Caption() : std::string(kAgentTitle),
+                                MB_OK | MB_ICONINFORMATION);
 }
 
 void AgentWindow::OpenOptions() {
-  const std::string viewer = rotation_.State.ViewerProgram();
+  const std::string viewer = rotation_.state.ViewerProgram();
   if (RotationHost::FileExists(viewer)) {
-    services_.Launch(viewer, std::string());
+    services_.launcher->Launch(viewer, std::string());
     return;
   }
-  services_.ShowMessage(window_.Handle(), kCannotFind + viewer + kConfigurationUnavailable,
-                        kWarningCaption, MB_OK | MB_ICONWARNING);
+  services_.message_boxes->Show(window_.Handle(), kCannotFind + viewer + kConfigurationUnavailable,
+                                kWarningCaption, MB_OK | MB_ICONWARNING);
   // The settings file opens in whatever the system associates with it.
-  services_.Launch(settings_.Path(), std::string());
+  services_.launcher->Launch(settings_.Path(), std::string());
 }
 
 void AgentWindow::TogglePause() {
   if (!rotation_timer_) return;
   // The countdown resumes where it stopped.
-  SetPaused(rotation_timer_->Enabled(), CountdownText(rotation_.State.SecondsLeft()));
+  SetPaused(rotation_timer_->Enabled(), CountdownText(rotation_.state.SecondsLeft()));
 }
 
 void AgentWindow::NextNow() {
@@ -219,11 +188,11 @@ void AgentWindow::NextNow() {
 void AgentWindow::PreviousNow() {
   if (!rotation_.PreviousNow()) return;
   // The countdown starts again; the tooltip says so at once while the rotation runs.
-  if (!Paused()) SetTooltip(CountdownText(rotation_.State.SecondsLeft()));
+  if (!Paused()) SetTooltip(CountdownText(rotation_.state.SecondsLeft()));
 }
 
 void AgentWindow::RemoveWallpaper() {
-  services_.RemoveWallpaper();
+  services_.desktop->RemoveWallpaper();
 }
 
 void AgentWindow::ExitAgent() {
@@ -266,23 +235,23 @@ void AgentWindow::ShowBalloon(const std::string& title, const std::string& text,
 }
 
 void AgentWindow::Launch(const std::string& file, const std::string& parameters) {
-  services_.Launch(file, parameters);
+  services_.launcher->Launch(file, parameters);
 }
 
 void AgentWindow::ShowWarning(const std::string& text) {
-  services_.ShowMessage(window_.Handle(), text, kWarningCaption, MB_OK | MB_ICONWARNING);
+  services_.message_boxes->Show(window_.Handle(), text, kWarningCaption, MB_OK | MB_ICONWARNING);
 }
 
 bool AgentWindow::ScreenSavingEnabled() {
-  return services_.ScreenSavingEnabled();
+  return services_.desktop->ScreenSavingEnabled();
 }
 
 ClockTime AgentWindow::UtcTimeOfDay() {
-  return services_.UtcTimeOfDay();
+  return services_.clock->UtcTimeOfDay();
 }
 
 int AgentWindow::UserNotificationState() {
-  return services_.UserNotificationState ? services_.UserNotificationState() : 0;
+  return services_.desktop->UserNotificationState();
 }
 
 bool AgentWindow::IsLeadByte(unsigned char byte) {

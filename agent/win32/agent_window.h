@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +10,10 @@
 #include "agent/logic/rotation.h"
 #include "agent/win32/tray_icon.h"
 #include "common/settings.h"
+#include "platform/clock.h"
+#include "platform/desktop.h"
+#include "platform/launcher.h"
+#include "platform/message_boxes.h"
 #include "toolkit/form.h"
 #include "toolkit/popup_menu.h"
 #include "toolkit/timer.h"
@@ -18,33 +21,39 @@
 
 namespace vistrel {
 
-// The system calls the agent makes beyond its window and icon; tests replace them.
-struct AgentServices {
-  // ShellExecuteA without owner or verb; empty parameters pass none.
-  std::function<void(const std::string& file, const std::string& parameters)> Launch;
-  std::function<int(HWND owner, const std::string& text, const std::string& caption, UINT style)>
-      ShowMessage;
-  std::function<bool()> ScreenSavingEnabled;
-  std::function<ClockTime()> UtcTimeOfDay;
-  std::function<void()> RemoveWallpaper;
-  // SHQueryUserNotificationState's answer, 0 where the system has none.
-  std::function<int()> UserNotificationState;
-  // RegisterHotKey on the agent's window; false when another program has the key.
-  std::function<bool(HWND window, int id, UINT modifiers, UINT virtual_key)> RegisterHotKey;
-  ShellNotify Notify;
-  TrayIconFunctions TrayIcons;
+// Global hot keys on the agent's window.
+class HotKeyRegistrar {
+ public:
+  virtual ~HotKeyRegistrar() = default;
+  // False when another program has the key.
+  virtual bool Register(HWND window, int id, UINT modifiers, UINT virtual_key) = 0;
+  virtual void Unregister(HWND window, int id) = 0;
+};
 
-  static AgentServices System();
+// RegisterHotKey and UnregisterHotKey.
+HotKeyRegistrar& SystemHotKeys();
+
+// What the agent uses beyond its window: the system's unless a test puts its fakes in. None is
+// owned; each must outlive the agent.
+struct AgentServices {
+  Desktop* desktop = &SystemDesktop();
+  Launcher* launcher = &SystemLauncher();
+  MessageBoxes* message_boxes = &SystemMessageBoxes();
+  Clock* clock = &SystemClock();
+  HotKeyRegistrar* hot_keys = &SystemHotKeys();
+  // The tray icon's way to the shell.
+  ShellNotify shell_notify = SystemShellNotify;
+  TrayIconFunctions tray_icons;
 };
 
 struct AgentOptions {
-  std::string ListPath;
-  std::string SettingsPath;
+  std::string list_path;
+  std::string settings_path;
   // Where the changes shown are kept for Previous; empty: not kept across a restart.
-  std::string HistoryPath;
+  std::string history_path;
   // Where a relative "ViewerPath" is looked for; empty: the working folder.
-  std::string ProgramDirectory;
-  AgentServices Services = AgentServices::System();
+  std::string program_directory;
+  AgentServices services;
 };
 
 class AgentWindow : private RotationHost {
@@ -60,7 +69,7 @@ class AgentWindow : private RotationHost {
   Timer* RotationTimer() { return rotation_timer_; }
   PopupMenu* Menu() { return menu_; }
   PopupMenu::ItemId PauseItem() const { return pause_item_; }
-  RotationState& State() { return rotation_.State; }
+  RotationState& State() { return rotation_.state; }
   bool Paused() const { return !rotation_timer_ || !rotation_timer_->Enabled(); }
 
   void ShowAbout();

@@ -1,7 +1,6 @@
 #include "app/logic/applier.h"
 
 #include "app/logic/image_files.h"
-#include "common/settings.h"
 #include "imaging/bmp_copy.h"
 #include "imaging/data_stream.h"
 #include "platform/files.h"
@@ -26,23 +25,19 @@ constexpr StyleValues kStyleValues[] = {
 
 class BusyCursor {
  public:
-  explicit BusyCursor(DesktopHost& host) : host_(host) { host_.SetBusyCursor(true); }
-  ~BusyCursor() { host_.SetBusyCursor(false); }
+  explicit BusyCursor(Desktop& desktop) : desktop_(desktop) { desktop_.ShowBusyCursor(true); }
+  ~BusyCursor() { desktop_.ShowBusyCursor(false); }
   BusyCursor(const BusyCursor&) = delete;
   BusyCursor& operator=(const BusyCursor&) = delete;
 
  private:
-  DesktopHost& host_;
+  Desktop& desktop_;  // not owning
 };
 
 }  // namespace
 
 std::string CannotWriteText(const std::string& path, const std::string& reason) {
   return "Cannot write \"" + path + "\": " + reason;
-}
-
-std::string WallpaperFilePath() {
-  return DataDirectory() + kWallpaperFileName;
 }
 
 namespace {
@@ -99,25 +94,31 @@ WallpaperWrite WritePictureFile(const std::string& path, const std::string& wall
 }
 
 void ApplyWallpaper(const std::string& path, char style_letter, const std::string& wallpaper_file,
-                    DesktopHost& host) {
+                    const ApplierServices& services) {
   if (!FileExists(path)) return;
   {
-    BusyCursor busy(host);
+    BusyCursor busy(services.desktop);
     const WallpaperWrite written = WritePictureFile(path, wallpaper_file);
     if (written == WallpaperWrite::kNoPicture) return;
     if (written == WallpaperWrite::kWriteFailed) {
-      host.ShowErrorBox(kErrorCaption, CannotWriteText(wallpaper_file, LastFileErrorText()) +
-                                           "\nThe wallpaper was not changed.");
+      services.message_boxes.Show(
+          nullptr,
+          CannotWriteText(wallpaper_file, LastFileErrorText()) + "\nThe wallpaper was not changed.",
+          kErrorCaption, kBoxIconError);
       return;
     }
 
+    // A missing desktop key is left missing; the wallpaper is still set.
     for (const StyleValues& style : kStyleValues) {
       if (style.letter != style_letter) continue;
-      host.WriteDesktopValue(kWallpaperStyleValue, style.wallpaper_style);
-      host.WriteDesktopValue(kTileWallpaperValue, style.tile_wallpaper);
+      services.registry.WriteText(kDesktopKey, kWallpaperStyleValue, style.wallpaper_style,
+                                  MissingKey::Refuse);
+      services.registry.WriteText(kDesktopKey, kTileWallpaperValue, style.tile_wallpaper,
+                                  MissingKey::Refuse);
     }
-    if (!host.SetDesktopWallpaper(wallpaper_file))
-      host.ShowErrorBox(kErrorCaption, "Unable to set " + path + " as a wallpaper.");
+    if (!services.desktop.SetWallpaper(wallpaper_file))
+      services.message_boxes.Show(nullptr, "Unable to set " + path + " as a wallpaper.",
+                                  kErrorCaption, kBoxIconError);
   }
 }
 

@@ -1,34 +1,30 @@
 // Putting one picture on the desktop: decode, write the wallpaper BMP, record the style, tell the
-// system. The desktop side sits behind DesktopHost so the decisions are tested without Windows.
+// system. The system comes through the platform's interfaces, so the decisions are tested
+// without Windows.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "common/shared_names.h"
 #include "imaging/raster_bitmap.h"
+#include "platform/desktop.h"
+#include "platform/message_boxes.h"
+#include "platform/registry.h"
 
 namespace vistrel {
 
-constexpr const char kWallpaperFileName[] = "vistrel_wlp.bmp";
+// Where the style goes: values of the current user's desktop key, which is never created.
 constexpr const char kDesktopKey[] = "Control Panel\\Desktop";
 constexpr const char kWallpaperStyleValue[] = "WallpaperStyle";
 constexpr const char kTileWallpaperValue[] = "TileWallpaper";
-constexpr const char kErrorCaption[] = "Error";
 
-class DesktopHost {
- public:
-  virtual ~DesktopHost() = default;
-  virtual void SetBusyCursor(bool busy) = 0;
-  // A REG_SZ value under HKEY_CURRENT_USER\Control Panel\Desktop; false when the key cannot be
-  // opened (it is never created).
-  virtual bool WriteDesktopValue(const char* name, const std::string& value) = 0;
-  // SPI_SETDESKWALLPAPER with SPIF_UPDATEINIFILE alone.
-  virtual bool SetDesktopWallpaper(const std::string& bmp_path) = 0;
-  virtual void ShowErrorBox(const std::string& caption, const std::string& text) = 0;
+// What applying needs of the system; nothing owned.
+struct ApplierServices {
+  Desktop& desktop;
+  UserRegistry& registry;
+  MessageBoxes& message_boxes;  // the boxes have no owner
 };
-
-// `DataDirectory` + "vistrel_wlp.bmp".
-std::string WallpaperFilePath();
 
 // Writes the bitmap as the wallpaper BMP through a temporary file renamed over the target, so a
 // failed write never leaves a broken wallpaper file. False when nothing was replaced.
@@ -49,6 +45,6 @@ std::string CannotWriteText(const std::string& path, const std::string& reason);
 // Exception for a damaged file passes through with nothing changed. A wallpaper file that cannot
 // be written is reported in an error box, and the registry and the desktop stay as they were.
 void ApplyWallpaper(const std::string& path, char style_letter, const std::string& wallpaper_file,
-                    DesktopHost& host);
+                    const ApplierServices& services);
 
 }  // namespace vistrel

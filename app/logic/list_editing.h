@@ -2,16 +2,12 @@
 // dropped from the shell.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/logic/wallpaper_list.h"
 
 namespace vistrel {
-
-// The folder, one backslash, the name (a drive's root already ends with its backslash).
-std::string JoinFolderAndName(const std::string& folder, const std::string& name);
 
 // The masks a folder is listed with, in the order its files are added: .bmp, .jpg, .jpeg, .gif,
 // .png, .psd (every kind the applier reads).
@@ -22,11 +18,14 @@ std::vector<std::string> FolderImageMasks(const std::string& folder);
 void AddFolderFiles(WallpaperList& list, const std::string& folder,
                     const std::vector<std::string>& names);
 
+struct DropResult {
+  bool added = false;
+  std::vector<std::string> refused;  // in the order dropped
+};
+
 // Dropped files in the order given: an accepted one becomes a row with an empty Style, a refused
-// one goes to on_refused. on_added runs once at the end when any was added (the window saves
-// the list there), so a drop of many files rewrites the list once.
-void AddDroppedFiles(WallpaperList& list, const std::vector<std::string>& paths,
-                     const std::function<void()>& on_added,
-                     const std::function<void(const std::string& path)>& on_refused);
+// one is returned. The window says so of each refused file, then saves the list once when any
+// was added, so a drop of many files rewrites the list once.
+DropResult AddDroppedFiles(WallpaperList& list, const std::vector<std::string>& paths);
 
 }  // namespace vistrel

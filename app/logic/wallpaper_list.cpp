@@ -5,25 +5,31 @@
 #include "app/logic/image_files.h"
 #include "common/list_file.h"
 #include "platform/files.h"
+#include "platform/text_compare.h"
 
 namespace vistrel {
 
-WallpaperList::WallpaperList(ExistsFn exists, CompareFn compare)
-    : exists_(std::move(exists)),
-      compare_(std::move(compare)),
-      read_file_(ReadListFile),
-      pause_(WaitMilliseconds) {}
+bool WallpaperListHost::FileExists(const std::string& path) {
+  return vistrel::FileExists(path);
+}
 
-void WallpaperList::SetFileAccess(ReadFn read, PauseFn pause) {
-  read_file_ = std::move(read);
-  pause_ = std::move(pause);
+bool WallpaperListHost::ReadList(const std::string& path, std::vector<std::string>& lines) {
+  return ReadListFile(path, lines);
+}
+
+void WallpaperListHost::Pause(unsigned milliseconds) {
+  WaitMilliseconds(milliseconds);
+}
+
+int WallpaperListHost::CompareText(const std::string& a, const std::string& b) {
+  return CompareTextIgnoreCase(a, b);
 }
 
 bool WallpaperList::Load(const std::string& list_path) {
   rows_.clear();
   rows_.push_back(ListRow{kNoWallpaperText, "", kIconNoWallpaper, false, 0});
   rewritten_ = false;
-  if (!exists_(list_path)) {
+  if (!host_.FileExists(list_path)) {
     EnsureListFile(list_path);
     read_ = true;
     return true;
@@ -31,8 +37,8 @@ bool WallpaperList::Load(const std::string& list_path) {
   std::vector<std::string> lines;
   read_ = false;
   for (int attempt = 0; attempt < kReadAttempts && !read_; ++attempt) {
-    if (attempt > 0) pause_(kReadPauseMs);
-    read_ = read_file_(list_path, lines);
+    if (attempt > 0) host_.Pause(kReadPauseMs);
+    read_ = host_.ReadList(list_path, lines);
   }
   if (!read_) return false;
   int line_number = 0;
@@ -43,9 +49,9 @@ bool WallpaperList::Load(const std::string& list_path) {
     if (line.empty()) continue;
     ListEntry entry = ListEntry::FromLine(line);
     ListRow row;
-    row.image = entry.Path;
+    row.image = entry.path;
     row.style = StyleText(StyleForLetter(entry.StyleLetter));
-    row.icon = exists_(row.image) ? kIconPicture : kIconMissingFile;
+    row.icon = host_.FileExists(row.image) ? kIconPicture : kIconMissingFile;
     row.file_line = line_number;
     rows_.push_back(row);
   }
@@ -55,7 +61,8 @@ bool WallpaperList::Load(const std::string& list_path) {
 std::vector<std::string> WallpaperList::FileLines() const {
   std::vector<std::string> lines;
   for (const ListRow& row : rows_)
-    if (!row.IsNoWallpaper()) lines.push_back(std::string(1, LetterForStyleText(row.style)) + row.image);
+    if (!row.IsNoWallpaper())
+      lines.push_back(std::string(1, LetterForStyleText(row.style)) + row.image);
   return lines;
 }
 
@@ -68,10 +75,6 @@ bool WallpaperList::Save(const std::string& list_path) {
 
 void WallpaperList::Select(std::size_t row, bool selected) {
   if (row < rows_.size()) rows_[row].selected = selected;
-}
-
-void WallpaperList::SelectOnly(std::size_t row) {
-  for (std::size_t i = 0; i < rows_.size(); ++i) rows_[i].selected = i == row;
 }
 
 void WallpaperList::SelectAll() {
@@ -88,7 +91,7 @@ std::size_t WallpaperList::AddRow(const std::string& image, const std::string& s
   std::size_t at = rows_.size();
   if (order_ != SortOrder::None) {
     for (std::size_t i = 0; i < rows_.size(); ++i) {
-      int c = compare_(image, rows_[i].image);
+      int c = host_.CompareText(image, rows_[i].image);
       if (order_ == SortOrder::Ascending ? c < 0 : c > 0) {
         at = i;
         break;
@@ -120,7 +123,7 @@ void WallpaperList::SetSelectedStyle(const std::string& style) {
 void WallpaperList::RemoveDeadEntries() {
   rows_.erase(std::remove_if(rows_.begin(), rows_.end(),
                              [this](const ListRow& row) {
-                               return !row.IsNoWallpaper() && !exists_(row.image);
+                               return !row.IsNoWallpaper() && !host_.FileExists(row.image);
                              }),
               rows_.end());
 }
@@ -131,7 +134,7 @@ void WallpaperList::SortByColumn(int column) {
   std::stable_sort(rows_.begin(), rows_.end(), [&](const ListRow& a, const ListRow& b) {
     const std::string& ta = column == 0 ? a.image : a.style;
     const std::string& tb = column == 0 ? b.image : b.style;
-    int c = compare_(ta, tb);
+    int c = host_.CompareText(ta, tb);
     return ascending ? c < 0 : c > 0;
   });
 }
@@ -181,9 +184,12 @@ std::string WallpaperList::SelectedImage() const {
 
 char WallpaperList::SelectedLetter() const {
   int first = FirstSelected();
-  return LetterForStyleText(first < 0 ? std::string() : rows_[static_cast<std::size_t>(first)].style);
+  return LetterForStyleText(first < 0 ? std::string()
+                                      : rows_[static_cast<std::size_t>(first)].style);
 }
 
-bool WallpaperList::AcceptsDroppedFile(const std::string& path) { return IsSupportedImage(path); }
+bool WallpaperList::AcceptsDroppedFile(const std::string& path) {
+  return IsSupportedImage(path);
+}
 
 }  // namespace vistrel

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,21 +37,29 @@ struct ListMenuState {
   std::string checked_style;
 };
 
+// What the list needs from outside. The defaults work on the real files and the user's locale;
+// tests override what they fake.
+class WallpaperListHost {
+ public:
+  virtual ~WallpaperListHost() = default;
+  virtual bool FileExists(const std::string& path);
+  // The list file in one go; false when it cannot be read.
+  virtual bool ReadList(const std::string& path, std::vector<std::string>& lines);
+  // Between two tries at a list that another program holds.
+  virtual void Pause(unsigned milliseconds);
+  // The order rows sort in: negative, zero or positive as a goes before, with or after b.
+  virtual int CompareText(const std::string& a, const std::string& b);
+};
+
 class WallpaperList {
  public:
-  using ExistsFn = std::function<bool(const std::string&)>;
-  using CompareFn = std::function<int(const std::string&, const std::string&)>;
-  using ReadFn = std::function<bool(const std::string& path, std::vector<std::string>& lines)>;
-  using PauseFn = std::function<void(unsigned milliseconds)>;
-
   // A list held by another program for a moment (a backup, a virus scanner) is read again this
   // often, with this pause between the tries.
   static constexpr int kReadAttempts = 10;
   static constexpr unsigned kReadPauseMs = 200;
 
-  WallpaperList(ExistsFn exists, CompareFn compare);
-  // The real file reads and pauses unless replaced.
-  void SetFileAccess(ReadFn read, PauseFn pause);
+  // The host must outlive the list.
+  explicit WallpaperList(WallpaperListHost& host) : host_(host) {}
 
   const std::vector<ListRow>& Rows() const { return rows_; }
   SortOrder Order() const { return order_; }
@@ -69,7 +76,6 @@ class WallpaperList {
   bool Save(const std::string& list_path);
 
   void Select(std::size_t row, bool selected);
-  void SelectOnly(std::size_t row);
   void SelectAll();
   int FirstSelected() const;  // -1 when none
 
@@ -98,10 +104,7 @@ class WallpaperList {
   static bool AcceptsDroppedFile(const std::string& path);
 
  private:
-  ExistsFn exists_;
-  CompareFn compare_;
-  ReadFn read_file_;
-  PauseFn pause_;
+  WallpaperListHost& host_;  // not owning
   std::vector<ListRow> rows_;
   SortOrder order_ = SortOrder::None;
   bool read_ = false;

@@ -33,7 +33,11 @@ WindowSettings LoadWindowSettings(const Settings& settings, int screen_width, in
 bool SaveWindowSettings(const Settings& settings, const WindowSettings& values, int last_index);
 
 // Only the low 8 bits are the opacity; 255 there is fully opaque.
-inline int OpacityAlpha(int opacity) { return opacity & 0xFF; }
-inline bool IsOpaque(int opacity) { return OpacityAlpha(opacity) == 255; }
+inline int OpacityAlpha(int opacity) {
+  return opacity & 0xFF;
+}
+inline bool IsOpaque(int opacity) {
+  return OpacityAlpha(opacity) == 255;
+}
 
 }  // namespace vistrel

@@ -1,5 +1,8 @@
-// Every text the configuration window shows, and the names by which it finds the agent.
+// Every text the configuration window shows. What it shares with the agent (file names, the
+// agent's title, the reload message, the box captions) is in common/shared_names.h.
 #pragma once
+
+#include "common/shared_names.h"
 
 namespace vistrel {
 
@@ -53,14 +56,9 @@ constexpr const char kOpenFilter[] =
     "Images (*.jpg, *.jpeg, *.gif, *.png, *.bmp)|*.jpg;*.jpeg;*.gif;*.png;*.bmp|"
     "All files (*.*)|*.*";
 
-// The agent: its hidden window's title, the message that makes it re-read the settings, and its
-// program file, looked up beside this program.
-constexpr const char kAgentTitle[] = "Vistrel Agent";
 // How long OK waits for the agent to take the reload message: a hung agent must not hang the
 // window.
 constexpr unsigned kAgentReloadTimeoutMs = 5000;
-constexpr unsigned kAgentReloadMessage = 101;
-constexpr const char kAgentProgram[] = "vistrel_agent.exe";
 constexpr const char kAgentAlreadyActive[] = "Vistrel Agent is already active.";
 constexpr const char kCannotFindAgent[] = "Cannot find \"vistrel_agent.exe\".";
 

@@ -9,6 +9,7 @@
 #include "app/win32/main_window.h"
 #include "common/list_file.h"
 #include "common/settings.h"
+#include "common/shared_names.h"
 #include "platform/files.h"
 #include "toolkit/application.h"
 #include "toolkit/application_window.h"
@@ -24,8 +25,8 @@ constexpr DWORD kFindFirstWindowMs = 5000;
 // The first window on the folder comes forward, restored when the program was minimized. It
 // may still be loading its settings, so it is waited for a little.
 void BringForwardWindowOf(const std::string& directory) {
-  const std::string caption = vistrel::kMainCaptionOpen + directory + vistrel::kListFileName +
-                              vistrel::kMainCaptionClose;
+  const std::string caption =
+      vistrel::kMainCaptionOpen + directory + vistrel::kListFileName + vistrel::kMainCaptionClose;
   const DWORD start = GetTickCount();
   HWND form = nullptr;
   while (!(form = FindWindowA(vistrel::kWindowClassName, caption.c_str()))) {
@@ -33,8 +34,7 @@ void BringForwardWindowOf(const std::string& directory) {
     Sleep(100);
   }
   HWND application = GetWindow(form, GW_OWNER);
-  if (application && IsIconic(application))
-    PostMessageA(application, WM_SYSCOMMAND, SC_RESTORE, 0);
+  if (application && IsIconic(application)) PostMessageA(application, WM_SYSCOMMAND, SC_RESTORE, 0);
   SetForegroundWindow(form);
 }
 
@@ -43,17 +43,17 @@ void BringForwardWindowOf(const std::string& directory) {
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   return vistrel::RunProgram([] {
     vistrel::app::MainWindowOptions options;
-    options.Argument = vistrel::FirstArgument(GetCommandLineA());
-    options.Directory = vistrel::DataDirectory();
-    options.ProgramDirectory = vistrel::ProgramDirectory();
+    options.argument = vistrel::FirstArgument(GetCommandLineA());
+    options.directory = vistrel::DataDirectory();
+    options.program_directory = vistrel::ProgramDirectory();
     // One window per folder: two would each rewrite the list from their own rows. The
     // command-line apply shows no window and is not counted.
     std::unique_ptr<vistrel::InstanceClaim> instance;
-    if (options.Argument.empty()) {
+    if (options.argument.empty()) {
       instance = std::make_unique<vistrel::InstanceClaim>(
-          vistrel::FolderInstanceName(kWindowInstancePrefix, options.Directory));
+          vistrel::FolderInstanceName(kWindowInstancePrefix, options.directory));
       if (!instance->IsFirst()) {
-        BringForwardWindowOf(options.Directory);
+        BringForwardWindowOf(options.directory);
         return 0;
       }
     }

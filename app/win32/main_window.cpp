@@ -1,17 +1,15 @@
 #include "app/win32/main_window.h"
 
-#include <shellapi.h>
-
 #include <new>
 
 #include "app/logic/list_editing.h"
 #include "app/logic/window_settings.h"
 #include "app/logic/window_texts.h"
-#include "app/win32/desktop_win32.h"
 #include "common/exception.h"
 #include "common/list_file.h"
-#include "platform/data_directory.h"
+#include "common/shared_names.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/text_compare.h"
 #include "toolkit/application.h"
 #include "toolkit/window.h"
@@ -44,11 +42,18 @@ TopLevelWindowArgs FormArgs() {
 
 using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
 
-// The system's words for a registry call's result.
-std::string RegistryReason(LONG result) {
-  SetLastError(static_cast<DWORD>(result));
-  KeepFileError();
-  return LastFileErrorText();
+class Win32AgentLink : public AgentLink {
+ public:
+  HWND FindAgent() override { return FindAgentWindow(); }
+  void Send(HWND agent, UINT message, WPARAM wparam, LPARAM lparam) override {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(agent, message, wparam, lparam, SMTO_ABORTIFHUNG, kAgentReloadTimeoutMs,
+                        &result);
+  }
+};
+
+ApplierServices ApplierOf(const WindowServices& services) {
+  return {*services.desktop, *services.registry, *services.message_boxes};
 }
 
 }  // namespace
@@ -57,78 +62,20 @@ HWND FindAgentWindow() {
   return FindWindowA(kWindowClassName, kAgentTitle);
 }
 
-WindowServices WindowServices::System() {
-  WindowServices services;
-  services.ShowMessage = [](HWND owner, const std::string& text, const std::string& caption,
-                            UINT style) {
-    return MessageBoxA(owner, text.c_str(), caption.c_str(), style);
-  };
-  services.Launch = [](const std::string& file) {
-    ShellExecuteA(nullptr, nullptr, file.c_str(), "", nullptr, SW_SHOWNORMAL);
-  };
-  services.FindAgent = FindAgentWindow;
-  services.Send = [](HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    DWORD_PTR result = 0;
-    SendMessageTimeoutA(window, message, wparam, lparam, SMTO_ABORTIFHUNG, kAgentReloadTimeoutMs,
-                        &result);
-  };
-  services.RemoveWallpaper = [] {
-    char empty[] = "";
-    SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, empty, SPIF_UPDATEINIFILE);
-  };
-  services.Desktop = std::make_shared<Win32Desktop>();
-  services.ReadRunValue = [](std::string& command) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-      return false;
-    DWORD type = 0, size = 0;
-    bool found =
-        RegQueryValueExA(key, kRunValueName, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
-        (type == REG_SZ || type == REG_EXPAND_SZ);
-    if (found) {
-      std::vector<char> data(size + 1, '\0');
-      found = RegQueryValueExA(key, kRunValueName, nullptr, &type,
-                               reinterpret_cast<BYTE*>(data.data()), &size) == ERROR_SUCCESS;
-      command = data.data();  // the data need not end in a zero byte
-    }
-    RegCloseKey(key);
-    return found;
-  };
-  services.WriteRunValue = [](const std::string& command) -> std::string {
-    HKEY key = nullptr;
-    LONG result = RegCreateKeyExA(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                                  &key, nullptr);
-    if (result == ERROR_SUCCESS) {
-      result = RegSetValueExA(key, kRunValueName, 0, REG_SZ,
-                              reinterpret_cast<const BYTE*>(command.c_str()),
-                              static_cast<DWORD>(command.size() + 1));
-      RegCloseKey(key);
-    }
-    return result == ERROR_SUCCESS ? std::string() : RegistryReason(result);
-  };
-  services.DeleteRunValue = []() -> std::string {
-    HKEY key = nullptr;
-    LONG result = RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &key);
-    if (result == ERROR_FILE_NOT_FOUND) return std::string();
-    if (result == ERROR_SUCCESS) {
-      result = RegDeleteValueA(key, kRunValueName);
-      RegCloseKey(key);
-    }
-    if (result == ERROR_FILE_NOT_FOUND) return std::string();
-    return result == ERROR_SUCCESS ? std::string() : RegistryReason(result);
-  };
-  return services;
+AgentLink& SystemAgentLink() {
+  static Win32AgentLink link;
+  return link;
 }
 
 MainWindow::MainWindow(ApplicationWindow& application, MainWindowOptions options)
     : application_(application),
-      services_(std::move(options.Services)),
-      argument_(std::move(options.Argument)),
-      directory_(std::move(options.Directory)),
-      program_directory_(options.ProgramDirectory.empty() ? directory_
-                                                          : std::move(options.ProgramDirectory)),
+      services_(options.services),
+      argument_(std::move(options.argument)),
+      directory_(std::move(options.directory)),
+      program_directory_(options.program_directory.empty() ? directory_
+                                                           : std::move(options.program_directory)),
       settings_(directory_ + kSettingsFileName),
-      list_(FileExists, CompareTextIgnoreCase),
+      list_(list_host_),
       form_(FormArgs()) {
   try {
     Construct();
@@ -153,7 +100,7 @@ void MainWindow::Construct() {
     // application, not before: a box it shows runs the message loop, and a close waiting there
     // would end the program under the box before it could be read.
     ApplyWallpaper(argument_.substr(1), argument_[0], directory_ + kWallpaperFileName,
-                   *services_.Desktop);
+                   ApplierOf(services_));
     application_.Close();
     form_.Close();
   } else {
@@ -350,7 +297,7 @@ void MainWindow::LoadWindowState() {
   // Windows's own list of programs to start is where this lives, not the settings file.
   std::string run_command;
   parts_.start_with_windows_check->SetChecked(
-      services_.ReadRunValue && services_.ReadRunValue(run_command) &&
+      services_.registry->ReadText(kRunKey, kRunValueName, run_command) &&
       CompareTextIgnoreCase(run_command, AgentRunCommand()) == 0);
   ApplyOpacity(v.opacity);
   SetWindowPos(form_.Handle(), nullptr, 0, 0, v.width, v.height,
@@ -411,14 +358,16 @@ void MainWindow::SaveSettings() {
     const int last_index = list_.LastIndexForSelection();
     if (!SaveWindowSettings(settings_, v, last_index)) {
       // The window stays, so the user can try again or leave with Cancel.
-      services_.ShowMessage(
+      services_.message_boxes->Show(
           form_.Handle(),
           CannotWriteText(settings_.Path(), LastFileErrorText()) + kSettingsNotSaved, kErrorCaption,
           MB_OK | MB_ICONERROR);
       return;
     }
-    if (HWND agent = services_.FindAgent())
-      services_.Send(agent, kAgentReloadMessage, last_index >= 0 ? 1 : 0, 0);
+    if (HWND agent = services_.agent_link->FindAgent())
+      services_.agent_link->Send(agent, kAgentReloadMessage,
+                                 last_index >= 0 ? kReloadReadsLastIndex : kReloadKeepsLastIndex,
+                                 0);
     if (!SaveStartWithWindows()) return;
   }
   form_.Close();
@@ -429,20 +378,21 @@ std::string MainWindow::AgentRunCommand() const {
 }
 
 bool MainWindow::SaveStartWithWindows() {
-  if (!parts_.start_with_windows_check || !services_.ReadRunValue) return true;
+  if (!parts_.start_with_windows_check) return true;
   std::string stored;
-  const bool exists = services_.ReadRunValue(stored);
+  const bool exists = services_.registry->ReadText(kRunKey, kRunValueName, stored);
   const std::string ours = AgentRunCommand();
   const bool names_ours = exists && CompareTextIgnoreCase(stored, ours) == 0;
   std::string failure;
   if (parts_.start_with_windows_check->Checked()) {
-    if (!names_ours) failure = services_.WriteRunValue(ours);
+    if (!names_ours)
+      failure = services_.registry->WriteText(kRunKey, kRunValueName, ours, MissingKey::Create);
   } else if (names_ours) {
     // A value that names another copy's agent is that copy's to remove.
-    failure = services_.DeleteRunValue();
+    failure = services_.registry->DeleteValue(kRunKey, kRunValueName);
   }
   if (failure.empty()) return true;
-  services_.ShowMessage(
+  services_.message_boxes->Show(
       form_.Handle(),
       kCannotWriteRunBefore + std::string(kRunKey) + "): " + failure + kOtherSettingsSaved,
       kErrorCaption, MB_OK | MB_ICONERROR);
@@ -452,22 +402,24 @@ bool MainWindow::SaveStartWithWindows() {
 // ---- Agent
 
 void MainWindow::CheckAgent() {
-  if (parts_.agent_button) parts_.agent_button->SetEnabled(services_.FindAgent() == nullptr);
+  if (parts_.agent_button) parts_.agent_button->SetEnabled(services_.agent_link->FindAgent() == nullptr);
 }
 
 void MainWindow::StartAgent() {
-  if (services_.FindAgent()) {
-    services_.ShowMessage(form_.Handle(), kAgentAlreadyActive, kErrorCaption, MB_OK | MB_ICONERROR);
+  if (services_.agent_link->FindAgent()) {
+    services_.message_boxes->Show(form_.Handle(), kAgentAlreadyActive, kErrorCaption,
+                                  MB_OK | MB_ICONERROR);
     return;
   }
   // Beside this program: started from a shortcut or a prompt elsewhere, the working folder is
   // not the program's.
   const std::string agent = ResolveBesideProgram(kAgentProgram, program_directory_);
   if (FileExists(agent)) {
-    services_.Launch(agent);
+    services_.launcher->Launch(agent, std::string());
     return;
   }
-  services_.ShowMessage(form_.Handle(), kCannotFindAgent, kErrorCaption, MB_OK | MB_ICONERROR);
+  services_.message_boxes->Show(form_.Handle(), kCannotFindAgent, kErrorCaption,
+                                MB_OK | MB_ICONERROR);
 }
 
 // ---- The list
@@ -502,9 +454,9 @@ void MainWindow::SaveList() {
   // A list that was not read is never replaced: its entries would be lost.
   if (!list_.IsRead()) return;
   if (list_.Save(list_path_)) return;
-  services_.ShowMessage(form_.Handle(),
-                        CannotWriteText(list_path_, LastFileErrorText()) + kListNotSaved,
-                        kErrorCaption, MB_OK | MB_ICONERROR);
+  services_.message_boxes->Show(form_.Handle(),
+                                CannotWriteText(list_path_, LastFileErrorText()) + kListNotSaved,
+                                kErrorCaption, MB_OK | MB_ICONERROR);
 }
 
 bool MainWindow::EnsureListRead() {
@@ -518,7 +470,7 @@ bool MainWindow::EnsureListRead() {
 }
 
 void MainWindow::ShowListNotRead() {
-  services_.ShowMessage(
+  services_.message_boxes->Show(
       form_.Handle(),
       kCannotReadListBefore + list_path_ + "\": " + LastFileErrorText() + kCannotReadListAfter,
       kErrorCaption, MB_OK | MB_ICONERROR);
@@ -561,8 +513,8 @@ void MainWindow::AddFiles() {
   if (!EnsureListRead()) return;
   std::vector<std::string> files;
   bool chosen = false;
-  if (services_.ChooseFiles) {
-    chosen = services_.ChooseFiles(files);
+  if (services_.file_chooser) {
+    chosen = services_.file_chooser->ChooseFiles(files);
   } else if (parts_.open_dialog && parts_.open_dialog->Execute()) {
     files = parts_.open_dialog->Files();
     chosen = true;
@@ -579,8 +531,8 @@ void MainWindow::AddDirectory() {
   if (!EnsureListRead()) return;
   std::string folder;
   bool chosen = false;
-  if (services_.ChooseFolder) {
-    chosen = services_.ChooseFolder(folder);
+  if (services_.file_chooser) {
+    chosen = services_.file_chooser->ChooseFolder(folder);
   } else if (parts_.folder_dialog && parts_.folder_dialog->Execute()) {
     folder = parts_.folder_dialog->Folder();
     chosen = true;
@@ -634,16 +586,13 @@ void MainWindow::RemoveDeadEntries() {
 void MainWindow::DropFiles(const std::vector<std::string>& paths) {
   if (!EnsureListRead()) return;
   ReadSelection();
-  AddDroppedFiles(
-      list_, paths,
-      [this] {
-        ShowRows();
-        SaveList();
-      },
-      [this](const std::string&) {
-        services_.ShowMessage(application_.Handle(), kDroppedExtensionMessage,
-                              application_.Caption(), MB_OK | MB_SETFOREGROUND);
-      });
+  const DropResult drop = AddDroppedFiles(list_, paths);
+  for (std::size_t i = 0; i < drop.refused.size(); ++i)
+    services_.message_boxes->Show(application_.Handle(), kDroppedExtensionMessage,
+                                  application_.Caption(), MB_OK | MB_SETFOREGROUND);
+  if (!drop.added) return;
+  ShowRows();
+  SaveList();
 }
 
 void MainWindow::SortByColumn(int column) {
@@ -664,24 +613,25 @@ void MainWindow::ApplySelected() {
   const char letter = list_.SelectedLetter();
   if (FileExists(image)) {
     try {
-      ApplyWallpaper(image, letter, directory_ + kWallpaperFileName, *services_.Desktop);
+      ApplyWallpaper(image, letter, directory_ + kWallpaperFileName, ApplierOf(services_));
     } catch (const Exception& error) {
       // A damaged picture is reported, and the window stays open with its unsaved settings.
-      services_.ShowMessage(application_.Handle(), error.Message(), kErrorCaption,
-                            MB_OK | MB_ICONERROR);
+      services_.message_boxes->Show(application_.Handle(), error.Message(), kErrorCaption,
+                                    MB_OK | MB_ICONERROR);
     } catch (const std::bad_alloc&) {
       // A picture too large for the address space is no reason to lose the window either.
-      services_.ShowMessage(application_.Handle(), kOutOfMemory, kErrorCaption,
-                            MB_OK | MB_ICONERROR);
+      services_.message_boxes->Show(application_.Handle(), kOutOfMemory, kErrorCaption,
+                                    MB_OK | MB_ICONERROR);
     }
     return;
   }
   if (image == kNoWallpaperText) {
-    services_.RemoveWallpaper();
+    services_.desktop->RemoveWallpaper();
     return;
   }
-  services_.ShowMessage(application_.Handle(), kFileNotFoundBefore + image + kFileNotFoundAfter,
-                        kErrorCaption, MB_OK | MB_ICONERROR);
+  services_.message_boxes->Show(application_.Handle(),
+                                kFileNotFoundBefore + image + kFileNotFoundAfter, kErrorCaption,
+                                MB_OK | MB_ICONERROR);
 }
 
 }  // namespace vistrel::app

@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +12,10 @@
 #include "app/logic/applier.h"
 #include "app/logic/wallpaper_list.h"
 #include "common/settings.h"
+#include "platform/desktop.h"
+#include "platform/launcher.h"
+#include "platform/message_boxes.h"
+#include "platform/registry.h"
 #include "toolkit/application_window.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialogs.h"
@@ -46,46 +49,54 @@ struct ListMenuItems {
   PopupMenu::ItemId style, center, tile, stretch, fit, fill;
 };
 
-// The system calls the window makes beyond its own controls; tests replace them.
-struct WindowServices {
-  std::function<int(HWND owner, const std::string& text, const std::string& caption, UINT style)>
-      ShowMessage;
-  // ShellExecuteA without owner or verb, empty parameters, SW_SHOWNORMAL.
-  std::function<void(const std::string& file)> Launch;
-  // The running agent's window, or null.
-  std::function<HWND()> FindAgent;
-  // Delivers a message and waits until it has been handled, or until the time runs out.
-  std::function<void(HWND window, UINT message, WPARAM wparam, LPARAM lparam)> Send;
-  // The open dialog's files and the folder dialog's folder; empty functions use the window's own
-  // dialogs. False when cancelled.
-  std::function<bool(std::vector<std::string>& files)> ChooseFiles;
-  std::function<bool(std::string& folder)> ChooseFolder;
-  // SPI_SETDESKWALLPAPER with an empty path.
-  std::function<void()> RemoveWallpaper;
-  // The desktop side of ApplyWallpaper.
-  std::shared_ptr<DesktopHost> Desktop;
-  // The agent's value under HKCU\Software\Microsoft\Windows\CurrentVersion\Run: read (false
-  // when there is none), written, removed. The last two return the system's reason on failure,
-  // empty on success.
-  std::function<bool(std::string& command)> ReadRunValue;
-  std::function<std::string(const std::string& command)> WriteRunValue;
-  std::function<std::string()> DeleteRunValue;
-
-  static WindowServices System();
-};
-
-// The agent's hidden window: the toolkit's window class with the agent's caption, so that a
+// The agent's hidden window: the toolkit's window class with the agent's title, so that a
 // message box or a folder window of that title is not taken for it. Null when none runs.
 HWND FindAgentWindow();
 
+// How the window finds the running agent and tells it to reload.
+class AgentLink {
+ public:
+  virtual ~AgentLink() = default;
+  // The agent's window, or null when none runs.
+  virtual HWND FindAgent() = 0;
+  // Delivers the message and waits until it has been handled, or until the time runs out: a
+  // hung agent must not hang the window.
+  virtual void Send(HWND agent, UINT message, WPARAM wparam, LPARAM lparam) = 0;
+};
+
+// FindAgentWindow, and SendMessageTimeoutA.
+AgentLink& SystemAgentLink();
+
+// What the user picks in the open and the folder dialog.
+class FileChooser {
+ public:
+  virtual ~FileChooser() = default;
+  // False when cancelled.
+  virtual bool ChooseFiles(std::vector<std::string>& files) = 0;
+  virtual bool ChooseFolder(std::string& folder) = 0;
+};
+
+// What the window uses beyond its own controls: the system's unless a test puts its fakes in.
+// None is owned; each must outlive the window.
+struct WindowServices {
+  MessageBoxes* message_boxes = &SystemMessageBoxes();
+  Launcher* launcher = &SystemLauncher();
+  Desktop* desktop = &SystemDesktop();
+  // The desktop's style values and the agent's value under the Run key.
+  UserRegistry* registry = &SystemRegistry();
+  AgentLink* agent_link = &SystemAgentLink();
+  // Null: the window's own dialogs.
+  FileChooser* file_chooser = nullptr;
+};
+
 struct MainWindowOptions {
   // The program's command-line argument; not empty: apply it and close, never shown.
-  std::string Argument;
+  std::string argument;
   // Where vistrel.ini, list.txt and the wallpaper file are, with a trailing backslash.
-  std::string Directory;
-  // Where the program itself is (the agent is started from there); empty: as Directory.
-  std::string ProgramDirectory;
-  WindowServices Services = WindowServices::System();
+  std::string directory;
+  // Where the program itself is (the agent is started from there); empty: as directory.
+  std::string program_directory;
+  WindowServices services;
 };
 
 class MainWindow {
@@ -175,6 +186,7 @@ class MainWindow {
   std::string program_directory_;
   Settings settings_;
   std::string list_path_;
+  WallpaperListHost list_host_;
   WallpaperList list_;
   int opacity_ = 255;
 

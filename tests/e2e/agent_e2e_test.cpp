@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "agent/win32/agent_ids.h"
+#include "common/shared_names.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/support/test_support.h"
 

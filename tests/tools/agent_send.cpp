@@ -11,15 +11,15 @@
 #include <cstdlib>
 #include <string>
 
-#include "agent/logic/agent_texts.h"
 #include "agent/win32/agent_ids.h"
+#include "common/shared_names.h"
 
 namespace {
 
 HWND FindAgent(DWORD timeout_ms) {
   DWORD start = GetTickCount();
   for (;;) {
-    HWND window = FindWindowA(nullptr, vistrel::kAgentCaption);
+    HWND window = FindWindowA(nullptr, vistrel::kAgentTitle);
     if (window || GetTickCount() - start > timeout_ms) return window;
     Sleep(100);
   }

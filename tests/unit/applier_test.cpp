@@ -5,28 +5,19 @@
 
 #include "app/logic/applier.h"
 #include "platform/files.h"
+#include "tests/support/fake_services.h"
 #include "tests/support/test_support.h"
 
 namespace vistrel {
 namespace {
 
-struct FakeDesktop : DesktopHost {
-  std::vector<std::string> calls;
-  bool wallpaper_ok = true;
-  bool key_exists = true;
-  void SetBusyCursor(bool busy) override { calls.push_back(busy ? "wait" : "arrow"); }
-  bool WriteDesktopValue(const char* name, const std::string& value) override {
-    if (!key_exists) return false;
-    calls.push_back(std::string(name) + "=" + value);
-    return true;
-  }
-  bool SetDesktopWallpaper(const std::string& path) override {
-    calls.push_back("wallpaper " + path);
-    return wallpaper_ok;
-  }
-  void ShowErrorBox(const std::string& caption, const std::string& text) override {
-    calls.push_back("box " + caption + ": " + text);
-  }
+// The system as the applier sees it, every call in one log.
+struct FakeSystem {
+  test::CallLog calls;
+  test::FakeDesktop desktop{&calls};
+  test::FakeRegistry registry{&calls};
+  test::FakeMessageBoxes boxes{&calls};
+  ApplierServices Services() { return {desktop, registry, boxes}; }
 };
 
 using Calls = std::vector<std::string>;
@@ -35,10 +26,10 @@ TEST(Applier, StretchWritesTheBmpThenStyleThenWallpaper) {
   std::string dir = test::FreshDir("apply_stretch");
   std::string image = dir + "Beach.BMP", wallpaper = dir + "vistrel_wlp.bmp";
   test::WriteBytes(image, test::Bmp24(5, 3, 1));
-  FakeDesktop desktop;
-  ApplyWallpaper(image, '3', wallpaper, desktop);
-  EXPECT_EQ(desktop.calls, (Calls{"wait", "WallpaperStyle=2", "TileWallpaper=0",
-                                  "wallpaper " + wallpaper, "arrow"}));
+  FakeSystem system;
+  ApplyWallpaper(image, '3', wallpaper, system.Services());
+  EXPECT_EQ(system.calls, (Calls{"wait", "WallpaperStyle=2", "TileWallpaper=0",
+                                 "wallpaper " + wallpaper, "arrow"}));
   EXPECT_EQ(test::ReadBytes(wallpaper), test::Bmp24(5, 3, 1));
   EXPECT_FALSE(FileExists(wallpaper + ".tmp~"));
 }
@@ -58,13 +49,13 @@ TEST(Applier, EachLetterWritesItsStyleAndOthersWriteNone) {
       {'x', {}},
   };
   for (const auto& [letter, values] : cases) {
-    FakeDesktop desktop;
-    ApplyWallpaper(image, letter, wallpaper, desktop);
+    FakeSystem system;
+    ApplyWallpaper(image, letter, wallpaper, system.Services());
     Calls expected{"wait"};
     expected.insert(expected.end(), values.begin(), values.end());
     expected.push_back("wallpaper " + wallpaper);
     expected.push_back("arrow");
-    EXPECT_EQ(desktop.calls, expected) << "letter " << letter;
+    EXPECT_EQ(system.calls, expected) << "letter " << letter;
   }
 }
 
@@ -78,9 +69,9 @@ TEST(Applier, NothingHappensForMissingUnsupportedOrEmptyPictures) {
   const std::string paths[] = {dir + "missing.bmp", dir, dir + "photo.tiff", dir + "broken.bmp",
                                dir + "sunset", ""};
   for (const std::string& path : paths) {
-    FakeDesktop desktop;
-    ApplyWallpaper(path, '2', wallpaper, desktop);
-    for (const std::string& call : desktop.calls)
+    FakeSystem system;
+    ApplyWallpaper(path, '2', wallpaper, system.Services());
+    for (const std::string& call : system.calls)
       EXPECT_TRUE(call == "wait" || call == "arrow") << path << ": " << call;
     EXPECT_EQ(test::ReadBytes(wallpaper), "previous") << path;
   }
@@ -90,13 +81,16 @@ TEST(Applier, RefusedWallpaperShowsTheBoxAndKeepsTheStyle) {
   std::string dir = test::FreshDir("apply_refused");
   std::string image = dir + "a.bmp";
   test::WriteBytes(image, test::Bmp24(3, 3, 4));
-  FakeDesktop desktop;
-  desktop.wallpaper_ok = false;
-  ApplyWallpaper(image, '2', dir + "w.bmp", desktop);
-  ASSERT_EQ(desktop.calls.size(), 6u);
-  EXPECT_EQ(desktop.calls[1], "WallpaperStyle=0");
-  EXPECT_EQ(desktop.calls[4], "box Error: Unable to set " + image + " as a wallpaper.");
-  EXPECT_EQ(desktop.calls[5], "arrow");
+  FakeSystem system;
+  system.desktop.wallpaper_ok = false;
+  ApplyWallpaper(image, '2', dir + "w.bmp", system.Services());
+  ASSERT_EQ(system.calls.size(), 6u);
+  EXPECT_EQ(system.calls[1], "WallpaperStyle=0");
+  EXPECT_EQ(system.calls[4], "box Error: Unable to set " + image + " as a wallpaper.");
+  ASSERT_EQ(system.boxes.shown.size(), 1u);
+  EXPECT_EQ(system.boxes.shown[0].owner, nullptr) << "a box without owner";
+  EXPECT_EQ(system.boxes.shown[0].style, 0x10u) << "MB_ICONERROR alone";
+  EXPECT_EQ(system.calls[5], "arrow");
 }
 
 TEST(Applier, AWallpaperFileThatCannotBeWrittenIsReportedAndChangesNothingElse) {
@@ -106,35 +100,35 @@ TEST(Applier, AWallpaperFileThatCannotBeWrittenIsReportedAndChangesNothingElse) 
   // A folder where the wallpaper file should be: nothing can be renamed over it.
   std::string wallpaper = test::FreshDir("apply_unwritable_wlp.bmp");
   wallpaper.pop_back();
-  FakeDesktop desktop;
-  ApplyWallpaper(image, '2', wallpaper, desktop);
-  ASSERT_EQ(desktop.calls.size(), 3u) << "no registry value, no wallpaper call";
-  EXPECT_EQ(desktop.calls[0], "wait");
-  const std::string box = desktop.calls[1];
+  FakeSystem system;
+  ApplyWallpaper(image, '2', wallpaper, system.Services());
+  ASSERT_EQ(system.calls.size(), 3u) << "no registry value, no wallpaper call";
+  EXPECT_EQ(system.calls[0], "wait");
+  const std::string box = system.calls[1];
   EXPECT_EQ(box.rfind("box Error: Cannot write \"" + wallpaper + "\": ", 0), 0u) << box;
   EXPECT_NE(box.find("The wallpaper was not changed."), std::string::npos) << box;
   // The system's reason sits between the name and the last line.
   EXPECT_GT(box.size(), std::string("box Error: Cannot write \"" + wallpaper +
                                     "\": \nThe wallpaper was not changed.").size());
-  EXPECT_EQ(desktop.calls[2], "arrow");
+  EXPECT_EQ(system.calls[2], "arrow");
 }
 
 TEST(Applier, MissingDesktopKeyStillSetsTheWallpaper) {
   std::string dir = test::FreshDir("apply_nokey");
   test::WriteBytes(dir + "a.bmp", test::Bmp24(3, 3, 4));
-  FakeDesktop desktop;
-  desktop.key_exists = false;
-  ApplyWallpaper(dir + "a.bmp", '1', dir + "w.bmp", desktop);
-  EXPECT_EQ(desktop.calls, (Calls{"wait", "wallpaper " + dir + "w.bmp", "arrow"}));
+  FakeSystem system;
+  system.registry.missing_keys.insert(kDesktopKey);
+  ApplyWallpaper(dir + "a.bmp", '1', dir + "w.bmp", system.Services());
+  EXPECT_EQ(system.calls, (Calls{"wait", "wallpaper " + dir + "w.bmp", "arrow"}));
 }
 
 TEST(Applier, SecondApplicationReplacesTheFirst) {
   std::string dir = test::FreshDir("apply_twice");
   test::WriteBytes(dir + "one.bmp", test::Bmp24(8, 8, 1));
   test::WriteBytes(dir + "two.bmp", test::Bmp24(3, 2, 2));
-  FakeDesktop desktop;
-  ApplyWallpaper(dir + "one.bmp", '1', dir + "w.bmp", desktop);
-  ApplyWallpaper(dir + "two.bmp", '1', dir + "w.bmp", desktop);
+  FakeSystem system;
+  ApplyWallpaper(dir + "one.bmp", '1', dir + "w.bmp", system.Services());
+  ApplyWallpaper(dir + "two.bmp", '1', dir + "w.bmp", system.Services());
   EXPECT_EQ(test::ReadBytes(dir + "w.bmp"), test::Bmp24(3, 2, 2));
 }
 

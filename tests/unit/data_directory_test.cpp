@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/data_directory.h"
+#include "platform/paths.h"
 
 namespace vistrel {
 namespace {

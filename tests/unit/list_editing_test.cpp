@@ -2,7 +2,7 @@
 
 #include "app/logic/list_editing.h"
 #include "common/list_file.h"
-#include "platform/text_compare.h"
+#include "platform/paths.h"
 #include "tests/support/test_support.h"
 #include "tests/unit/list_fixture.h"
 
@@ -19,8 +19,8 @@ TEST(ListEditing, FolderMasksForEveryKindTheApplierReadsWithOneSeparator) {
                    "C:\\Pictures\\*.gif", "C:\\Pictures\\*.png", "C:\\Pictures\\*.psd"}));
   // The folder dialog gives a drive's root with its backslash.
   EXPECT_EQ(FolderImageMasks("D:\\")[0], "D:\\*.bmp");
-  EXPECT_EQ(JoinFolderAndName("D:\\", "a.png"), "D:\\a.png");
-  EXPECT_EQ(JoinFolderAndName("D:\\x y", "a.png"), "D:\\x y\\a.png");
+  EXPECT_EQ(JoinPath("D:\\", "a.png"), "D:\\a.png");
+  EXPECT_EQ(JoinPath("D:\\x y", "a.png"), "D:\\x y\\a.png");
 }
 
 TEST(ListEditing, FolderFilesBecomeCenterRowsInListingOrder) {
@@ -40,27 +40,20 @@ TEST(ListEditing, FolderFilesBecomeCenterRowsInListingOrder) {
 TEST(ListEditing, DroppedFilesInAnyCaseAndOneRewriteForTheDrop) {
   ListFixture f("le_drop");
   f.Load();
-  Lines refused;
-  std::vector<Lines> saved;  // what the file would hold after each save
-  auto on_added = [&] {
-    ASSERT_TRUE(f.list.Save(f.path));
-    saved.push_back(SplitListLines(test::ReadBytes(f.path)));
-  };
-  auto on_refused = [&](const std::string& p) { refused.push_back(p); };
-
-  AddDroppedFiles(f.list,
-                  {"C:\\PHOTO.JPG", "C:\\notes.txt", "C:\\photo.jpeg", "C:\\x.Png", "C:\\y.psd"},
-                  on_added, on_refused);
-  EXPECT_EQ(refused, (Lines{"C:\\notes.txt"}));
+  const DropResult drop = AddDroppedFiles(
+      f.list, {"C:\\PHOTO.JPG", "C:\\notes.txt", "C:\\photo.jpeg", "C:\\x.Png", "C:\\y.psd"});
+  EXPECT_EQ(drop.refused, (Lines{"C:\\notes.txt"}));
   EXPECT_EQ(f.Images(), (Lines{"No Wallpaper", "C:\\PHOTO.JPG", "C:\\photo.jpeg", "C:\\x.Png",
                                "C:\\y.psd"}));
   EXPECT_EQ(f.list.Rows()[1].style, "") << "a dropped row has no style until it is rewritten";
-  ASSERT_EQ(saved.size(), 1u) << "one rewrite for the whole drop";
-  EXPECT_EQ(saved[0],
+  EXPECT_TRUE(drop.added) << "the list is rewritten once for the whole drop";
+  ASSERT_TRUE(f.list.Save(f.path));
+  EXPECT_EQ(SplitListLines(test::ReadBytes(f.path)),
             (Lines{"1C:\\PHOTO.JPG", "1C:\\photo.jpeg", "1C:\\x.Png", "1C:\\y.psd"}));
   // A drop of nothing accepted rewrites nothing.
-  AddDroppedFiles(f.list, {"C:\\a.doc"}, on_added, on_refused);
-  EXPECT_EQ(saved.size(), 1u);
+  const DropResult refused = AddDroppedFiles(f.list, {"C:\\a.doc"});
+  EXPECT_FALSE(refused.added);
+  EXPECT_EQ(refused.refused, (Lines{"C:\\a.doc"}));
 }
 
 TEST(ListEditing, ThreeDroppedFilesGoToTheirSortedPlacesAfterASort) {
@@ -70,9 +63,7 @@ TEST(ListEditing, ThreeDroppedFilesGoToTheirSortedPlacesAfterASort) {
   f.list.SortByColumn(1);  // by Style, ascending: "" (No Wallpaper) before "Center"
   f.list.SortByColumn(0);  // by Image, descending now
   EXPECT_EQ(f.list.Order(), SortOrder::Descending);
-  int added = 0;
-  AddDroppedFiles(f.list, {"C:\\p\\z.bmp", "C:\\p\\a.bmp", "C:\\p\\N.png"}, [&] { ++added; }, {});
-  EXPECT_EQ(added, 1) << "one rewrite for the drop";
+  EXPECT_TRUE(AddDroppedFiles(f.list, {"C:\\p\\z.bmp", "C:\\p\\a.bmp", "C:\\p\\N.png"}).added);
   EXPECT_EQ(f.Images(), (Lines{"No Wallpaper", "C:\\p\\z.bmp", "C:\\p\\N.png", "C:\\p\\m.bmp",
                                "C:\\p\\a.bmp"}));
 }

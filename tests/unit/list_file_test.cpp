@@ -35,11 +35,10 @@ TEST(ListLines, EmptyLinesAreKeptForCounting) {
 TEST(ListEntry, LetterAndPathAreTakenVerbatim) {
   ListEntry e = ListEntry::FromLine("2C:\\Pictures\\sea side.jpg ");
   EXPECT_EQ(e.StyleLetter, '2');
-  EXPECT_EQ(e.Path, "C:\\Pictures\\sea side.jpg ");
-  EXPECT_EQ(e.ToLine(), "2C:\\Pictures\\sea side.jpg ");
+  EXPECT_EQ(e.path, "C:\\Pictures\\sea side.jpg ");
   ListEntry lone = ListEntry::FromLine("3");
   EXPECT_EQ(lone.StyleLetter, '3');
-  EXPECT_EQ(lone.Path, "");
+  EXPECT_EQ(lone.path, "");
 }
 
 TEST(ListEntry, StyleLettersAndTexts) {

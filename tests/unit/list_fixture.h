@@ -1,5 +1,5 @@
-// The wallpaper list the list tests edit: its pictures exist when named in `existing`, and its
-// list file is the test's own.
+// The wallpaper list the list tests edit: its pictures exist when named in `existing` (the
+// host's), and its list file is the test's own.
 #pragma once
 
 #include <set>
@@ -9,17 +9,17 @@
 
 #include "app/logic/wallpaper_list.h"
 #include "common/list_file.h"
-#include "platform/text_compare.h"
 #include "tests/support/test_support.h"
+#include "tests/unit/fake_list_host.h"
 
 namespace vistrel::test {
 
 struct ListFixture {
   using Lines = std::vector<std::string>;
 
-  std::set<std::string> existing;
-  WallpaperList list{[this](const std::string& p) { return existing.count(p) > 0; },
-                     CompareTextIgnoreCase};
+  FakeListHost host;
+  std::set<std::string>& existing = host.existing;
+  WallpaperList list{host};
   const std::string path;  // list.txt in a fresh folder named for the test; not made yet
 
   explicit ListFixture(const std::string& name) : path(FreshDir(name) + "list.txt") {}

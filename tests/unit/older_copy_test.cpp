@@ -11,7 +11,6 @@
 #include "common/list_file.h"
 #include "common/settings.h"
 #include "platform/files.h"
-#include "platform/text_compare.h"
 #include "tests/support/test_support.h"
 
 namespace vistrel {
@@ -76,7 +75,8 @@ TEST(OlderCopy, ReadsAListWithFitAndFillWithoutLosingAnEntry) {
   std::string dir = test::FreshDir("older_list");
   std::string path = dir + "list.txt";
   test::WriteBytes(path, "");
-  WallpaperList list(FileExists, CompareTextIgnoreCase);
+  WallpaperListHost real_files;
+  WallpaperList list(real_files);
   ASSERT_TRUE(list.Load(path));
   list.AddRow("C:\\Pictures\\a.jpg", "Fit");
   list.AddRow("C:\\Pictures\\b c.png", "Fill");

@@ -114,7 +114,7 @@ class RotationTest : public testing::Test {
     State().ViewerPath = kViewer;
     host_.existing.insert(kViewer);
   }
-  RotationState& State() { return rotation_->State; }
+  RotationState& State() { return rotation_->state; }
   void WriteList(const std::string& text) { test::WriteBytes(State().ListPath, text); }
   // A list of entries "1C:\p\N.jpg" for N = 1..count, all pretended to exist.
   void WriteExistingEntries(int count) {
@@ -218,7 +218,7 @@ TEST_F(RotationTest, FullScreenProgramsHoldTheCountdownLikeTheScreenSaverRule) {
 
 TEST_F(RotationTest, PreviousGoesBackThroughTheHistoryWhichIsKeptInItsFile) {
   Init("previous");
-  State().HistoryPath = dir_ + "history.txt";
+  State().history_path = dir_ + "history.txt";
   State().RememberLast = false;
   WriteExistingEntries(30);
   EXPECT_FALSE(rotation_->PreviousNow()) << "nothing shown yet";
@@ -227,18 +227,18 @@ TEST_F(RotationTest, PreviousGoesBackThroughTheHistoryWhichIsKeptInItsFile) {
 
   // A restart: the history comes from its file.
   Rotation restarted(host_, Settings(dir_ + "vistrel.ini"));
-  restarted.State = State();
-  restarted.State.History.clear();
+  restarted.state = State();
+  restarted.state.history.clear();
   restarted.LoadHistory();
-  ASSERT_EQ(restarted.State.History.size(), 25u);
+  ASSERT_EQ(restarted.state.history.size(), 25u);
   host_.launches.clear();
   State().ElapsedSeconds = 17;
-  restarted.State.ElapsedSeconds = 17;
+  restarted.state.ElapsedSeconds = 17;
   for (int back = 25; back >= 6; --back) {
     ASSERT_TRUE(restarted.PreviousNow()) << back;
     EXPECT_EQ(host_.launches.back(), Launched(back));
-    EXPECT_EQ(restarted.State.LastIndex, back);
-    EXPECT_EQ(restarted.State.ElapsedSeconds, 0);
+    EXPECT_EQ(restarted.state.LastIndex, back);
+    EXPECT_EQ(restarted.state.ElapsedSeconds, 0);
   }
   EXPECT_EQ(host_.launches.size(), 20u) << "at least 20 changes back";
 
@@ -265,15 +265,15 @@ TEST(History, FileLinesAreReadSafelyAndCutToTheLength) {
       "4\t", "7\t2C:\\tab\tin.jpg"};
   const std::vector<HistoryItem> items = ParseHistory(lines);
   ASSERT_EQ(items.size(), 2u);
-  EXPECT_EQ(items[0].Index, 3);
-  EXPECT_EQ(items[0].Entry, "1C:\\a.jpg");
-  EXPECT_EQ(items[1].Entry, "2C:\\tab\tin.jpg");
+  EXPECT_EQ(items[0].index, 3);
+  EXPECT_EQ(items[0].entry, "1C:\\a.jpg");
+  EXPECT_EQ(items[1].entry, "2C:\\tab\tin.jpg");
   EXPECT_EQ(ParseHistory(FormatHistory(items)).size(), 2u);
   std::vector<std::string> many;
   for (int i = 1; i <= 100; ++i) many.push_back(std::to_string(i) + "\t1C:\\" + std::to_string(i));
   const std::vector<HistoryItem> kept = ParseHistory(many);
   ASSERT_EQ(kept.size(), kHistoryLength);
-  EXPECT_EQ(kept.back().Index, 100) << "the newest are kept";
+  EXPECT_EQ(kept.back().index, 100) << "the newest are kept";
 }
 
 TEST_F(RotationTest, SequentialOrderWrapsAfterTheLastLineAndWhenTheListShrank) {
@@ -311,8 +311,8 @@ TEST_F(RotationTest, RandomOrderFollowsTheClockSeededGeneratorAndNeverRepeats) {
 
   for (int i = 0; i < 100; ++i) {
     std::int32_t before = State().LastIndex;
-    host_.clock.Milliseconds = static_cast<unsigned>(i * 37 % 1000);
-    host_.clock.Second = static_cast<unsigned>(i % 60);
+    host_.clock.milliseconds = static_cast<unsigned>(i * 37 % 1000);
+    host_.clock.second = static_cast<unsigned>(i % 60);
     rotation_->NextNow();
     EXPECT_NE(State().LastIndex, before);
     EXPECT_GE(State().LastIndex, 1);
@@ -326,7 +326,7 @@ TEST_F(RotationTest, RandomOrderWithOneOrTwoLines) {
   State().RememberLast = false;
   WriteExistingEntries(1);
   for (int i = 0; i < 20; ++i) {
-    host_.clock.Milliseconds = static_cast<unsigned>(i * 53);
+    host_.clock.milliseconds = static_cast<unsigned>(i * 53);
     rotation_->NextNow();
     EXPECT_EQ(State().LastIndex, 1) << "one line is taken even though it was the last";
   }
@@ -335,7 +335,7 @@ TEST_F(RotationTest, RandomOrderWithOneOrTwoLines) {
   WriteExistingEntries(2);
   std::int32_t before = State().LastIndex;
   for (int i = 0; i < 20; ++i) {
-    host_.clock.Milliseconds = static_cast<unsigned>(i * 53);
+    host_.clock.milliseconds = static_cast<unsigned>(i * 53);
     rotation_->NextNow();
     EXPECT_EQ(State().LastIndex, 3 - before) << "two lines alternate strictly";
     before = State().LastIndex;
@@ -363,14 +363,14 @@ TEST_F(RotationTest, ShuffleShowsEveryLineOncePerRoundAcrossRestartsAndListChang
   LoadSettings(Settings(ini), State());
   State().ListPath = dir_ + "list.txt";
   State().ViewerPath = kViewer;
-  ASSERT_TRUE(State().Shuffle);
+  ASSERT_TRUE(State().shuffle);
   ASSERT_TRUE(State().RandomWallpaper);
   WriteExistingEntries(6);
 
   auto shown = [this](int changes) {
     std::vector<std::int32_t> lines;
     for (int i = 0; i < changes; ++i) {
-      host_.clock.Milliseconds = static_cast<unsigned>((host_.clock.Milliseconds + 97) % 1000);
+      host_.clock.milliseconds = static_cast<unsigned>((host_.clock.milliseconds + 97) % 1000);
       rotation_->NextNow();
       lines.push_back(State().LastIndex);
     }
@@ -393,15 +393,15 @@ TEST_F(RotationTest, ShuffleShowsEveryLineOncePerRoundAcrossRestartsAndListChang
   // Three of a round, then the agent restarts: the other three follow, then a new round.
   std::vector<std::int32_t> first = shown(3);
   Rotation restarted(host_, Settings(ini));
-  LoadSettings(Settings(ini), restarted.State);
-  restarted.State.ListPath = State().ListPath;
-  restarted.State.ViewerPath = kViewer;
-  EXPECT_EQ(restarted.State.ShufflePosition, 3);
+  LoadSettings(Settings(ini), restarted.state);
+  restarted.state.ListPath = State().ListPath;
+  restarted.state.ViewerPath = kViewer;
+  EXPECT_EQ(restarted.state.shuffle_position, 3);
   std::vector<std::int32_t> rest;
   for (int i = 0; i < 3; ++i) {
-    host_.clock.Second = static_cast<unsigned>(i + 7);  // a new seed would show
+    host_.clock.second = static_cast<unsigned>(i + 7);  // a new seed would show
     restarted.NextNow();
-    rest.push_back(restarted.State.LastIndex);
+    rest.push_back(restarted.state.LastIndex);
   }
   first.insert(first.end(), rest.begin(), rest.end());
   EXPECT_EQ(sorted(first), all) << "the round went on where it stopped";
@@ -414,12 +414,12 @@ TEST_F(RotationTest, ShuffleShowsEveryLineOncePerRoundAcrossRestartsAndListChang
   shown(2);
   WriteExistingEntries(7);
   EXPECT_EQ(sorted(shown(7)), (std::vector<std::int32_t>{1, 2, 3, 4, 5, 6, 7}));
-  EXPECT_EQ(State().ShufflePosition, 7);
+  EXPECT_EQ(State().shuffle_position, 7);
 }
 
 TEST_F(RotationTest, ShuffleSkipsMissingFilesWithinTheTickAndEndsWhenAllAreGone) {
   Init("shuffle_missing");
-  State().Shuffle = State().RandomWallpaper = true;
+  State().shuffle = State().RandomWallpaper = true;
   State().RememberLast = false;
   WriteList("1C:\\gone\\a.jpg\r\n1C:\\p\\2.jpg\r\n1C:\\gone\\c.jpg\r\n");
   host_.existing.insert("C:\\p\\2.jpg");
@@ -561,7 +561,7 @@ TEST_F(RotationTest, RelativeApplierIsLookedForBesideTheAgent) {
   Init("viewer_beside");
   WriteExistingEntries(2);
   State().ViewerPath = "vistrel.exe";
-  State().ViewerDirectory = "C:\\Program Files\\Vistrel\\";
+  State().viewer_directory = "C:\\Program Files\\Vistrel\\";
   host_.existing.insert("C:\\Program Files\\Vistrel\\vistrel.exe");
   rotation_->NextNow();
   EXPECT_TRUE(host_.warnings.empty()) << "found beside the agent, not in the working folder";

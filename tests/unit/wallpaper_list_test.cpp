@@ -3,7 +3,6 @@
 #include "app/logic/wallpaper_list.h"
 #include "common/list_file.h"
 #include "platform/files.h"
-#include "platform/text_compare.h"
 #include "tests/support/test_support.h"
 #include "tests/unit/list_fixture.h"
 
@@ -13,6 +12,11 @@ namespace {
 using Lines = std::vector<std::string>;
 
 using test::ListFixture;
+
+void SelectOnly(WallpaperList& list, std::size_t row) {
+  for (std::size_t i = 0; i < list.Rows().size(); ++i) list.Select(i, i == row);
+}
+
 
 TEST(WallpaperList, LoadMarksMissingFilesAndStylesAndSkipsEmptyLines) {
   ListFixture f("wl_load");
@@ -46,9 +50,9 @@ TEST(WallpaperList, FitAndFillAreReadShownAndWrittenBack) {
   EXPECT_EQ(f.list.Rows()[2].style, "Fill");
   EXPECT_EQ(f.list.Rows()[3].style, "Stretch") << "Stretch keeps its meaning";
 
-  f.list.SelectOnly(3);
+  SelectOnly(f.list, 3);
   f.list.SetSelectedStyle("Fill");
-  f.list.SelectOnly(2);
+  SelectOnly(f.list, 2);
   EXPECT_EQ(f.list.SelectedLetter(), '5');
   ListMenuState menu = f.list.MenuState({});
   EXPECT_TRUE(menu.update_checks);
@@ -97,13 +101,13 @@ TEST(WallpaperList, MenuStateForOneSeveralAndNoWallpaper) {
   EXPECT_FALSE(none.delete_enabled);
   EXPECT_FALSE(none.style_enabled);
 
-  f.list.SelectOnly(1);
+  SelectOnly(f.list, 1);
   ListMenuState one = f.list.MenuState(previous);
   EXPECT_TRUE(one.delete_enabled && one.style_enabled);
   EXPECT_TRUE(one.update_checks);
   EXPECT_EQ(one.checked_style, "Stretch");
 
-  f.list.SelectOnly(0);
+  SelectOnly(f.list, 0);
   ListMenuState nowp = f.list.MenuState(one);
   EXPECT_FALSE(nowp.delete_enabled);
   EXPECT_FALSE(nowp.style_enabled);
@@ -133,15 +137,13 @@ TEST(WallpaperList, AListThatCannotBeReadIsRetriedAndNeverRewritten) {
   const std::string path = test::FreshDir("wl_unreadable") + "list.txt";
   const std::string original = "1C:\\a.jpg\r\n2C:\\b.jpg\r\n";
   test::WriteBytes(path, original);
-  WallpaperList list{[&](const std::string& p) { return p == path; }, CompareTextIgnoreCase};
-  int reads = 0, pauses = 0, failures = 1000;
-  list.SetFileAccess(
-      [&](const std::string& p, Lines& lines) {
-        ++reads;
-        if (failures-- > 0) return false;
-        return ReadListFile(p, lines);
-      },
-      [&](unsigned) { ++pauses; });
+  test::FakeListHost host;
+  host.existing = {path};
+  host.failures = 1000;
+  WallpaperList list{host};
+  int& reads = host.reads;
+  int& pauses = host.pauses;
+  int& failures = host.failures;
 
   // Held by another program throughout: retried, then given up.
   EXPECT_FALSE(list.Load(path));
@@ -173,11 +175,11 @@ TEST(WallpaperList, LastIndexIsTheAgentsLineNumberWhileTheFileHasEmptyLines) {
   ASSERT_TRUE(f.list.Load(path));
   ASSERT_EQ(f.Images(), (Lines{"No Wallpaper", "C:\\a.jpg", "C:\\b.jpg", "C:\\c.jpg"}));
   std::vector<std::string> agent_lines = SplitListLines(test::ReadBytes(path));
-  f.list.SelectOnly(2);
+  SelectOnly(f.list, 2);
   const int b = f.list.LastIndexForSelection();
   ASSERT_GE(b, 1);
   EXPECT_EQ(agent_lines[static_cast<std::size_t>(b - 1)], "1C:\\b.jpg");
-  f.list.SelectOnly(3);
+  SelectOnly(f.list, 3);
   EXPECT_EQ(f.list.LastIndexForSelection(), 6);
   // Once rewritten the file has no empty lines, and the row count is the line number.
   ASSERT_TRUE(f.list.Save(path));
@@ -213,16 +215,16 @@ TEST(WallpaperList, LastIndexCountsFileRowsUpToTheFirstSelected) {
   ListFixture f("wl_last_index");
   f.Fill({{"C:\\a.jpg", ""}, {"C:\\b.jpg", ""}, {"C:\\c.jpg", ""}});
   EXPECT_EQ(f.list.LastIndexForSelection(), -1) << "nothing selected";
-  f.list.SelectOnly(0);
+  SelectOnly(f.list, 0);
   EXPECT_EQ(f.list.LastIndexForSelection(), -1) << "the top row";
-  f.list.SelectOnly(2);
+  SelectOnly(f.list, 2);
   f.list.Select(3, true);
   EXPECT_EQ(f.list.LastIndexForSelection(), 2) << "only the first selected row counts";
 
   f.list.SortByColumn(0);  // ascending: a, b, c, No Wallpaper
-  f.list.SelectOnly(0);
+  SelectOnly(f.list, 0);
   EXPECT_EQ(f.list.LastIndexForSelection(), -1);
-  f.list.SelectOnly(3);
+  SelectOnly(f.list, 3);
   EXPECT_EQ(f.list.LastIndexForSelection(), 3) << "the file rows above No Wallpaper";
 }
 
@@ -231,10 +233,10 @@ TEST(WallpaperList, SelectedImageAndLetter) {
   f.Fill({{"C:\\a.jpg", "Stretch"}, {"C:\\b.jpg", "Tile"}});
   EXPECT_EQ(f.list.SelectedImage(), "");
   EXPECT_EQ(f.list.SelectedLetter(), '1');
-  f.list.SelectOnly(2);
+  SelectOnly(f.list, 2);
   EXPECT_EQ(f.list.SelectedImage(), "C:\\b.jpg");
   EXPECT_EQ(f.list.SelectedLetter(), '2');
-  f.list.SelectOnly(1);
+  SelectOnly(f.list, 1);
   EXPECT_EQ(f.list.SelectedLetter(), '3');
 }
 

@@ -7,11 +7,13 @@
 
 #include <cstdlib>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "agent/win32/agent_ids.h"
 #include "platform/profile.h"
+#include "tests/support/fake_services.h"
 #include "tests/support/test_support.h"
 #include "tests/win32/window_test_support.h"
 #include "toolkit/application.h"
@@ -23,11 +25,19 @@ using test::NotifyCall;
 using test::PumpMessages;
 using test::PumpUntil;
 
-struct Box {
-  HWND Owner;
-  std::string Text;
-  std::string Caption;
-  UINT Style;
+// Answers RegisterHotKey for the agent: the ids in `taken` belong to another program.
+class RecordingHotKeys : public HotKeyRegistrar {
+ public:
+  bool Register(HWND window, int id, UINT modifiers, UINT virtual_key) override {
+    windows.push_back(window);
+    asked.push_back({modifiers, virtual_key});
+    return taken.count(id) == 0;
+  }
+  void Unregister(HWND, int) override {}
+
+  std::vector<HWND> windows;
+  std::vector<std::pair<UINT, UINT>> asked;
+  std::set<int> taken;
 };
 
 // The average colour of an icon's opaque pixels.
@@ -75,26 +85,22 @@ class AgentWindowTest : public testing::Test {
   // The agent over the files in dir_; a relative applier path is looked for in program_directory.
   void Create(const std::string& program_directory = "") {
     AgentOptions options;
-    options.ListPath = dir_ + "list.txt";
-    options.SettingsPath = dir_ + "vistrel.ini";
-    options.ProgramDirectory = program_directory;
-    options.Services.Launch = [this](const std::string& file, const std::string& parameters) {
-      launches_.push_back(file + "|" + parameters);
-    };
-    options.Services.ShowMessage = [this](HWND owner, const std::string& text,
-                                          const std::string& caption, UINT style) {
-      boxes_.push_back({owner, text, caption, style});
-      return IDOK;
-    };
-    options.Services.ScreenSavingEnabled = [] { return true; };
-    options.Services.UtcTimeOfDay = [] { return ClockTime{1, 2, 3, 4}; };
-    options.Services.RemoveWallpaper = [this] { ++removals_; };
-    options.Services.Notify = recorder_.Function();
-    options.Services.TrayIcons = icons_.Functions();
-    options.Services.UserNotificationState = [this] { return notification_state_; };
-    if (register_hot_key_) options.Services.RegisterHotKey = register_hot_key_;
-    options.HistoryPath = dir_ + "history.txt";
+    options.list_path = dir_ + "list.txt";
+    options.settings_path = dir_ + "vistrel.ini";
+    options.history_path = dir_ + "history.txt";
+    options.program_directory = program_directory;
+    UseFakes(options);
     agent_ = std::make_unique<AgentWindow>(std::move(options));
+  }
+  // The recorders in place of the system; the real hot keys unless a test gives its own.
+  void UseFakes(AgentOptions& options) {
+    options.services.desktop = &desktop_;
+    options.services.launcher = &launcher_;
+    options.services.message_boxes = &message_boxes_;
+    options.services.clock = &clock_;
+    options.services.shell_notify = recorder_.Function();
+    options.services.tray_icons = icons_.Functions();
+    if (hot_keys_) options.services.hot_keys = hot_keys_;
   }
 
   void TearDown() override {
@@ -123,12 +129,15 @@ class AgentWindowTest : public testing::Test {
   test::NotifyRecorder recorder_;
   test::IconCounter icons_;
   std::string dir_;
+  // Declared before the agent, which uses them to its end.
+  test::FakeDesktop desktop_;
+  test::FakeLauncher launcher_;
+  std::vector<std::string>& launches_ = launcher_.launches;
+  test::FakeMessageBoxes message_boxes_;
+  std::vector<test::ShownBox>& boxes_ = message_boxes_.shown;
+  test::FakeClock clock_{ClockTime{1, 2, 3, 4}};
+  HotKeyRegistrar* hot_keys_ = nullptr;
   std::unique_ptr<AgentWindow> agent_;
-  std::vector<std::string> launches_;
-  std::vector<Box> boxes_;
-  int removals_ = 0;
-  int notification_state_ = 0;
-  std::function<bool(HWND, int, UINT, UINT)> register_hot_key_;
 };
 
 TEST_F(AgentWindowTest, HiddenToolWindowFoundByItsCaption) {
@@ -293,15 +302,14 @@ TEST_F(AgentWindowTest, PreviousPutsBackThePictureBeforeAndSurvivesARestart) {
 }
 
 TEST_F(AgentWindowTest, HotKeysRunNextAndPreviousAndATakenOneIsNamedInTheAbout) {
-  std::vector<std::pair<UINT, UINT>> asked;
-  register_hot_key_ = [&](HWND window, int id, UINT modifiers, UINT key) {
-    EXPECT_NE(window, nullptr);
-    asked.push_back({modifiers, key});
-    return id == kHotKeyNext;  // Previous's key belongs to another program
-  };
+  RecordingHotKeys hot_keys;
+  hot_keys.taken = {kHotKeyPrevious};  // Previous's key belongs to another program
+  hot_keys_ = &hot_keys;
   Start("hot_keys");
-  EXPECT_EQ(asked, (std::vector<std::pair<UINT, UINT>>{{MOD_CONTROL | MOD_ALT | MOD_WIN, 'N'},
-                                                       {MOD_CONTROL | MOD_ALT | MOD_WIN, 'P'}}));
+  EXPECT_EQ(hot_keys.windows, (std::vector<HWND>{Handle(), Handle()}));
+  EXPECT_EQ(hot_keys.asked,
+            (std::vector<std::pair<UINT, UINT>>{{MOD_CONTROL | MOD_ALT | MOD_WIN, 'N'},
+                                                {MOD_CONTROL | MOD_ALT | MOD_WIN, 'P'}}));
   MakeListAndViewer();
   SendMessageA(Handle(), WM_HOTKEY, kHotKeyNext, 0);
   SendMessageA(Handle(), WM_HOTKEY, kHotKeyNext, 0);
@@ -312,30 +320,27 @@ TEST_F(AgentWindowTest, HotKeysRunNextAndPreviousAndATakenOneIsNamedInTheAbout) 
 
   Command(kCommandAbout);
   ASSERT_EQ(boxes_.size(), 1u);
-  EXPECT_NE(boxes_[0].Text.find("Hot key Ctrl+Alt+Win+P (Previous) is taken by another program; "
+  EXPECT_NE(boxes_[0].text.find("Hot key Ctrl+Alt+Win+P (Previous) is taken by another program; "
                                 "Previous works from the menu only."),
             std::string::npos)
-      << boxes_[0].Text;
-  EXPECT_EQ(boxes_[0].Text.find("(Next)"), std::string::npos) << "the Next key was had";
+      << boxes_[0].text;
+  EXPECT_EQ(boxes_[0].text.find("(Next)"), std::string::npos) << "the Next key was had";
 }
 
 TEST_F(AgentWindowTest, HotKeysFromTheSettingsFileOrSwitchedOff) {
-  std::vector<std::pair<UINT, UINT>> asked;
-  register_hot_key_ = [&](HWND, int, UINT modifiers, UINT key) {
-    asked.push_back({modifiers, key});
-    return true;
-  };
+  RecordingHotKeys hot_keys;
+  hot_keys_ = &hot_keys;
   Start("hot_keys_ini", "NextHotKey=Shift+Win+F9\r\nPreviousHotKey=None\r\n");
-  EXPECT_EQ(asked, (std::vector<std::pair<UINT, UINT>>{{MOD_SHIFT | MOD_WIN, VK_F9}}));
+  EXPECT_EQ(hot_keys.asked, (std::vector<std::pair<UINT, UINT>>{{MOD_SHIFT | MOD_WIN, VK_F9}}));
   agent_.reset();
-  asked.clear();
+  hot_keys.asked.clear();
   Start("hot_keys_bad", "NextHotKey=Ctrl+Hyper+N\r\n");
-  EXPECT_EQ(asked.size(), 1u) << "only Previous's default";
+  EXPECT_EQ(hot_keys.asked.size(), 1u) << "only Previous's default";
   Command(kCommandAbout);
   ASSERT_EQ(boxes_.size(), 1u);
-  EXPECT_NE(boxes_[0].Text.find("NextHotKey=Ctrl+Hyper+N in vistrel.ini is not understood"),
+  EXPECT_NE(boxes_[0].text.find("NextHotKey=Ctrl+Hyper+N in vistrel.ini is not understood"),
             std::string::npos)
-      << boxes_[0].Text;
+      << boxes_[0].text;
 }
 
 TEST_F(AgentWindowTest, RealHotKeyTakenByAnotherWindowLeavesTheAgentWorking) {
@@ -348,32 +353,32 @@ TEST_F(AgentWindowTest, RealHotKeyTakenByAnotherWindowLeavesTheAgentWorking) {
   Command(kCommandAbout);
   ASSERT_EQ(boxes_.size(), 1u);
   if (held) {
-    EXPECT_NE(boxes_[0].Text.find("Hot key Ctrl+Alt+Win+N (Next) is taken"), std::string::npos)
-        << boxes_[0].Text;
+    EXPECT_NE(boxes_[0].text.find("Hot key Ctrl+Alt+Win+N (Next) is taken"), std::string::npos)
+        << boxes_[0].text;
   }
-  EXPECT_EQ(boxes_[0].Text.find("(Previous)"), std::string::npos) << "its own key was free";
+  EXPECT_EQ(boxes_[0].text.find("(Previous)"), std::string::npos) << "its own key was free";
   agent_.reset();
   UnregisterHotKey(other, 77);
   DestroyWindow(other);
 }
 
 TEST_F(AgentWindowTest, FullScreenProgramHoldsTheCountdownLikeTheScreenSaverRule) {
-  notification_state_ = 3;  // a full-screen Direct3D program
+  desktop_.notification_state = 3;  // a full-screen Direct3D program
   Start("quiet", "Paused=0\r\nInterval=2\r\n");
   MakeListAndViewer();
   PumpMessages(2500);
   EXPECT_EQ(agent_->State().ElapsedSeconds, 0) << "the timer ran, the countdown held";
   EXPECT_EQ(Tooltip(), "Vistrel Agent");
-  notification_state_ = 5;  // accepting notifications again
+  desktop_.notification_state = 5;  // accepting notifications again
   ASSERT_TRUE(PumpUntil([&] { return agent_->State().ElapsedSeconds >= 1; }, 5000));
-  notification_state_ = 2;
+  desktop_.notification_state = 2;
   Command(kCommandNext);
   EXPECT_EQ(launches_.size(), 1u) << "Next still changes at once";
 }
 
 TEST(AgentServicesTest, TheShellsAnswerIsLookedUpAtRunTime) {
   // Found in shell32 by name; this test desktop runs no full-screen program.
-  const int state = AgentServices::System().UserNotificationState();
+  const int state = SystemDesktop().UserNotificationState();
   EXPECT_GE(state, 0);
   EXPECT_LE(state, 7);
   EXPECT_FALSE(ShellWantsQuiet(state)) << state;
@@ -385,10 +390,10 @@ TEST_F(AgentWindowTest, MissingApplierWarnsFromTheAgentWindowAndStoresNoIndex) {
   agent_->State().ViewerPath = dir_ + "gone.exe";
   Command(kCommandNext);
   ASSERT_EQ(boxes_.size(), 1u);
-  EXPECT_EQ(boxes_[0].Owner, Handle());
-  EXPECT_EQ(boxes_[0].Caption, "Warning");
-  EXPECT_EQ(boxes_[0].Style, 0x30u);
-  EXPECT_EQ(boxes_[0].Text, "Cannot find \"" + dir_ + "gone.exe\" - cannot change wallpaper.");
+  EXPECT_EQ(boxes_[0].owner, Handle());
+  EXPECT_EQ(boxes_[0].caption, "Warning");
+  EXPECT_EQ(boxes_[0].style, 0x30u);
+  EXPECT_EQ(boxes_[0].text, "Cannot find \"" + dir_ + "gone.exe\" - cannot change wallpaper.");
   EXPECT_TRUE(launches_.empty());
   EXPECT_EQ(Stored("LastIndex"), "<none>");
 }
@@ -415,10 +420,10 @@ TEST_F(AgentWindowTest, ReloadMessageRereadsSettingsAndLastIndexOnlyWhenAsked) {
 
   Command(kCommandAbout);
   ASSERT_EQ(boxes_.size(), 1u);
-  EXPECT_EQ(boxes_[0].Owner, nullptr);
-  EXPECT_EQ(boxes_[0].Caption, "Vistrel Agent");
-  EXPECT_EQ(boxes_[0].Style, 0x40u);
-  EXPECT_EQ(boxes_[0].Text.rfind("Vistrel Agent 1.0\n\r\n\rTimer interval: 20 min.", 0), 0u);
+  EXPECT_EQ(boxes_[0].owner, nullptr);
+  EXPECT_EQ(boxes_[0].caption, "Vistrel Agent");
+  EXPECT_EQ(boxes_[0].style, 0x40u);
+  EXPECT_EQ(boxes_[0].text.rfind("Vistrel Agent 1.0\n\r\n\rTimer interval: 20 min.", 0), 0u);
 }
 
 TEST_F(AgentWindowTest, ExitStoresTheStateAndEndsTheMessageLoop) {
@@ -484,10 +489,10 @@ TEST_F(AgentWindowTest, OptionsStartsTheApplierOrWarnsAndOpensTheSettingsFile) {
   agent_->State().ViewerPath = dir_ + "gone.exe";
   Command(kCommandOptions);
   ASSERT_EQ(boxes_.size(), 1u);
-  EXPECT_EQ(boxes_[0].Owner, Handle());
-  EXPECT_EQ(boxes_[0].Caption, "Warning");
-  EXPECT_EQ(boxes_[0].Style, 0x30u);
-  EXPECT_EQ(boxes_[0].Text,
+  EXPECT_EQ(boxes_[0].owner, Handle());
+  EXPECT_EQ(boxes_[0].caption, "Warning");
+  EXPECT_EQ(boxes_[0].style, 0x30u);
+  EXPECT_EQ(boxes_[0].text,
             "Cannot find \"" + dir_ + "gone.exe\" - configuration GUI is not available.");
   EXPECT_EQ(launches_, std::vector<std::string>{dir_ + "vistrel.ini|"});
 }
@@ -496,7 +501,7 @@ TEST_F(AgentWindowTest, RemoveWallpaperLeavesTheRotationAlone) {
   Start("remove", "Paused=0\r\n");
   agent_->State().ElapsedSeconds = 30;
   Command(kCommandRemoveWallpaper);
-  EXPECT_EQ(removals_, 1);
+  EXPECT_EQ(desktop_.Removals(), 1);
   EXPECT_FALSE(agent_->Paused());
   EXPECT_EQ(agent_->State().ElapsedSeconds, 30);
 }

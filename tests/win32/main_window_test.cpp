@@ -16,9 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "app/logic/applier.h"
 #include "app/logic/window_texts.h"
 #include "common/list_file.h"
 #include "platform/profile.h"
+#include "tests/support/fake_services.h"
 #include "tests/support/test_support.h"
 #include "tests/win32/window_test_support.h"
 #include "toolkit/application.h"
@@ -92,32 +94,25 @@ std::string Upper(std::string text) {
   return text;
 }
 
-struct Box {
-  HWND Owner;
-  std::string Text;
-  std::string Caption;
-  UINT Style;
-};
-
-class RecordingDesktop : public DesktopHost {
+// The dialogs' answers, set beforehand; nothing set is a cancel.
+class ScriptedChooser : public FileChooser {
  public:
-  void SetBusyCursor(bool) override {}
-  bool WriteDesktopValue(const char* name, const std::string& value) override {
-    values[name] = value;
-    return true;
+  bool ChooseFiles(Lines& files) override {
+    ++dialogs;
+    files = chosen_files;
+    return !chosen_files.empty();
   }
-  bool SetDesktopWallpaper(const std::string& bmp_path) override {
-    wallpapers.push_back(bmp_path);
-    return true;
+  bool ChooseFolder(std::string& folder) override {
+    ++dialogs;
+    folder = chosen_folder;
+    return !chosen_folder.empty();
   }
-  void ShowErrorBox(const std::string&, const std::string& text) override {
-    errors.push_back(text);
-  }
-
-  std::map<std::string, std::string> values;
-  Lines wallpapers;
-  Lines errors;
+  int dialogs = 0;
+  Lines chosen_files;
+  std::string chosen_folder;
 };
+
+const std::string kRunValuePath = test::FakeRegistry::Path(kRunKey, kRunValueName);
 
 // A window with the agent's title that records what reaches it.
 class FakeAgent {
@@ -155,40 +150,13 @@ class MainWindowTest : public testing::Test {
   void Open(const std::string& argument = "") {
     application_ = std::make_unique<ApplicationWindow>(kApplicationCaptionBuilding);
     MainWindowOptions options;
-    options.Argument = argument;
-    options.Directory = dir_;
-    options.Services.ShowMessage = [this](HWND owner, const std::string& text,
-                                          const std::string& caption, UINT style) {
-      boxes_.push_back({owner, text, caption, style});
-      return IDOK;
-    };
-    options.Services.Launch = [this](const std::string& file) { launches_.push_back(file); };
-    options.Services.ChooseFiles = [this](Lines& files) {
-      ++dialogs_;
-      files = chosen_files_;
-      return !chosen_files_.empty();
-    };
-    options.Services.ChooseFolder = [this](std::string& folder) {
-      ++dialogs_;
-      folder = chosen_folder_;
-      return !chosen_folder_.empty();
-    };
-    options.Services.RemoveWallpaper = [this] { ++removals_; };
-    options.Services.Desktop = desktop_;
-    options.Services.ReadRunValue = [this](std::string& command) {
-      command = run_value_;
-      return run_exists_;
-    };
-    options.Services.WriteRunValue = [this](const std::string& command) {
-      run_writes_.push_back(command);
-      if (run_failure_.empty()) run_value_ = command, run_exists_ = true;
-      return run_failure_;
-    };
-    options.Services.DeleteRunValue = [this] {
-      run_writes_.push_back("<deleted>");
-      if (run_failure_.empty()) run_exists_ = false;
-      return run_failure_;
-    };
+    options.argument = argument;
+    options.directory = dir_;
+    options.services.message_boxes = &message_boxes_;
+    options.services.launcher = &launcher_;
+    options.services.file_chooser = &chooser_;
+    options.services.desktop = desktop_.get();
+    options.services.registry = &registry_;
     window_ = std::make_unique<MainWindow>(*application_, std::move(options));
   }
 
@@ -198,10 +166,7 @@ class MainWindowTest : public testing::Test {
     Pump(20);
   }
 
-  bool run_exists_ = false;
-  std::string run_value_;
-  std::string run_failure_;
-  Lines run_writes_;
+  test::FakeRegistry registry_;
 
   // Opens the window on a list of pictures that exist (BMP files), one per name.
   void OpenWithPictures(const std::string& name, const Lines& pictures,
@@ -254,15 +219,18 @@ class MainWindowTest : public testing::Test {
   }
 
   std::string dir_;
+  // The system as the window sees it; declared before the window, which uses them to its end.
+  std::unique_ptr<test::FakeDesktop> desktop_ = std::make_unique<test::FakeDesktop>();
+  test::FakeMessageBoxes message_boxes_;
+  std::vector<test::ShownBox>& boxes_ = message_boxes_.shown;
+  test::FakeLauncher launcher_;
+  Lines& launches_ = launcher_.launches;
+  ScriptedChooser chooser_;
+  int& dialogs_ = chooser_.dialogs;
+  Lines& chosen_files_ = chooser_.chosen_files;
+  std::string& chosen_folder_ = chooser_.chosen_folder;
   std::unique_ptr<ApplicationWindow> application_;
   std::unique_ptr<MainWindow> window_;
-  std::shared_ptr<RecordingDesktop> desktop_ = std::make_shared<RecordingDesktop>();
-  std::vector<Box> boxes_;
-  Lines launches_;
-  Lines chosen_files_;
-  std::string chosen_folder_;
-  int dialogs_ = 0;
-  int removals_ = 0;
   HWND form_handle_ = nullptr;
 };
 
@@ -523,8 +491,7 @@ TEST_F(MainWindowTest, ShuffleIsShownFromTwoAndWrittenAsTwo) {
 TEST_F(MainWindowTest, StartWithWindowsFollowsTheRunValueNotTheSettingsFile) {
   Prepare("run_value");
   const std::string ours = "\"" + dir_ + "vistrel_agent.exe\"";
-  run_exists_ = true;
-  run_value_ = "\"D:\\Other\\vistrel_agent.exe\"";  // another copy's agent
+  registry_.values[kRunValuePath] = "\"D:\\Other\\vistrel_agent.exe\"";  // another copy's agent
   Open();
   CheckBox& check = *window_->StartWithWindowsCheck();
   EXPECT_EQ(check.Text(), "Start with Windows");
@@ -540,21 +507,22 @@ TEST_F(MainWindowTest, StartWithWindowsFollowsTheRunValueNotTheSettingsFile) {
   SendMessageA(check.Handle(), BM_CLICK, 0, 0);
   window_->OkButton()->Click();
   ASSERT_TRUE(PumpUntilClosed());
-  EXPECT_EQ(run_writes_, Lines{ours});
+  EXPECT_EQ(registry_.changes, Lines{"Vistrel Agent=" + ours});
   EXPECT_EQ(ProfileReadString(dir_ + "vistrel.ini", "Settings", "StartWithWindows", "<none>"),
             "<none>");
 
   // Opened again: checked from the value; unchecked and OK removes it.
   window_.reset();
   application_.reset();
-  run_value_ = "\"" + Upper(dir_) + "VISTREL_AGENT.EXE\"";  // the system's letter case is its own
+  registry_.values[kRunValuePath] =
+      "\"" + Upper(dir_) + "VISTREL_AGENT.EXE\"";  // the system's letter case is its own
   Open();
   EXPECT_TRUE(window_->StartWithWindowsCheck()->Checked());
   SendMessageA(window_->StartWithWindowsCheck()->Handle(), BM_CLICK, 0, 0);
   window_->OkButton()->Click();
   ASSERT_TRUE(PumpUntilClosed());
-  EXPECT_EQ(run_writes_, (Lines{ours, "<deleted>"}));
-  EXPECT_FALSE(run_exists_);
+  EXPECT_EQ(registry_.changes, (Lines{"Vistrel Agent=" + ours, "delete Vistrel Agent"}));
+  EXPECT_EQ(registry_.values.count(kRunValuePath), 0u);
 
   // Cancel changes nothing; a value that cannot be written is reported and the window stays.
   window_.reset();
@@ -563,16 +531,16 @@ TEST_F(MainWindowTest, StartWithWindowsFollowsTheRunValueNotTheSettingsFile) {
   SendMessageA(window_->StartWithWindowsCheck()->Handle(), BM_CLICK, 0, 0);
   window_->CancelButton()->Click();
   ASSERT_TRUE(PumpUntilClosed());
-  EXPECT_EQ(run_writes_.size(), 2u);
+  EXPECT_EQ(registry_.changes.size(), 2u);
   window_.reset();
   application_.reset();
-  run_failure_ = "Access denied.";
+  registry_.failure = "Access denied.";
   Open();
   SendMessageA(window_->StartWithWindowsCheck()->Handle(), BM_CLICK, 0, 0);
   window_->OkButton()->Click();
   ASSERT_EQ(boxes_.size(), 1u);
-  EXPECT_NE(boxes_[0].Text.find("Access denied."), std::string::npos) << boxes_[0].Text;
-  EXPECT_NE(boxes_[0].Text.find("The other settings were saved."), std::string::npos);
+  EXPECT_NE(boxes_[0].text.find("Access denied."), std::string::npos) << boxes_[0].text;
+  EXPECT_NE(boxes_[0].text.find("The other settings were saved."), std::string::npos);
   EXPECT_EQ(ProfileReadString(dir_ + "vistrel.ini", "Settings", "Interval", "<none>"), "5");
   EXPECT_TRUE(IsWindow(Form())) << "the window stays for another try";
 }
@@ -736,8 +704,8 @@ TEST_F(MainWindowTest, WithAnArgumentItAppliesAndClosesWithoutShowingAnything) {
   EXPECT_EQ(window_->Form().Caption(), "Form1");
   EXPECT_EQ(application_->Caption(), "vistrel");
   EXPECT_EQ(test::ReadBytes(dir_ + "vistrel_wlp.bmp"), picture);
-  EXPECT_EQ(desktop_->values["WallpaperStyle"], "0");
-  EXPECT_EQ(desktop_->values["TileWallpaper"], "1");
+  EXPECT_EQ(registry_.Value(kDesktopKey, "WallpaperStyle"), "0");
+  EXPECT_EQ(registry_.Value(kDesktopKey, "TileWallpaper"), "1");
   ASSERT_EQ(desktop_->wallpapers.size(), 1u);
   bool shown = false;
   ASSERT_TRUE(PumpUntil([&] {
@@ -902,11 +870,11 @@ TEST_F(MainWindowTest, DroppedFilesOfEveryKindTheApplierReadsInAnyCase) {
             (Lines{"1C:\\PHOTO.JPG", "1C:\\photo.jpeg", "1C:\\b.bmp", "1C:\\c.psd", "1C:\\d.png"}));
   EXPECT_EQ(View().ItemText(1, 1), "") << "no style until the list is reloaded";
   ASSERT_EQ(boxes_.size(), 2u) << "notes.txt and readme";
-  for (const Box& box : boxes_) {
-    EXPECT_EQ(box.Owner, application_->Handle());
-    EXPECT_EQ(box.Text, "Dropped file doesn't seem to have correct extension, sorry.");
-    EXPECT_EQ(box.Caption, "Vistrel");
-    EXPECT_EQ(box.Style, static_cast<UINT>(MB_OK | MB_SETFOREGROUND));
+  for (const test::ShownBox& box : boxes_) {
+    EXPECT_EQ(box.owner, application_->Handle());
+    EXPECT_EQ(box.text, "Dropped file doesn't seem to have correct extension, sorry.");
+    EXPECT_EQ(box.caption, "Vistrel");
+    EXPECT_EQ(box.style, static_cast<UINT>(MB_OK | MB_SETFOREGROUND));
   }
 }
 
@@ -1055,33 +1023,33 @@ TEST_F(MainWindowTest, DoubleClickAppliesRemovesOrReports) {
   SelectOnly({1, 2});
   Notify(NM_DBLCLK);
   EXPECT_EQ(test::ReadBytes(dir_ + "vistrel_wlp.bmp"), picture) << "the first selected row";
-  EXPECT_EQ(desktop_->values["WallpaperStyle"], "2");
-  EXPECT_EQ(desktop_->values["TileWallpaper"], "0");
+  EXPECT_EQ(registry_.Value(kDesktopKey, "WallpaperStyle"), "2");
+  EXPECT_EQ(registry_.Value(kDesktopKey, "TileWallpaper"), "0");
   EXPECT_EQ(desktop_->wallpapers, Lines{dir_ + "vistrel_wlp.bmp"});
   EXPECT_TRUE(IsWindowVisible(Form())) << "the window stays";
 
   SelectOnly({0});
   Notify(NM_RDBLCLK);
-  EXPECT_EQ(removals_, 1) << "No Wallpaper removes the wallpaper";
-  EXPECT_EQ(desktop_->wallpapers.size(), 1u);
+  EXPECT_EQ(desktop_->Removals(), 1) << "No Wallpaper removes the wallpaper";
+  EXPECT_EQ(desktop_->wallpapers, (Lines{dir_ + "vistrel_wlp.bmp", ""})) << "no picture applied";
 
   SelectOnly({2});
   Notify(NM_DBLCLK);
   SelectOnly({});
   Notify(NM_DBLCLK);
   ASSERT_EQ(boxes_.size(), 2u);
-  EXPECT_EQ(boxes_[0].Text, "File \"C:\\gone.jpg\" not found.");
-  EXPECT_EQ(boxes_[0].Caption, "Error");
-  EXPECT_EQ(boxes_[0].Owner, application_->Handle());
-  EXPECT_EQ(boxes_[0].Style, static_cast<UINT>(MB_OK | MB_ICONERROR));
-  EXPECT_EQ(boxes_[1].Text, "File \"\" not found.") << "nothing selected";
+  EXPECT_EQ(boxes_[0].text, "File \"C:\\gone.jpg\" not found.");
+  EXPECT_EQ(boxes_[0].caption, "Error");
+  EXPECT_EQ(boxes_[0].owner, application_->Handle());
+  EXPECT_EQ(boxes_[0].style, static_cast<UINT>(MB_OK | MB_ICONERROR));
+  EXPECT_EQ(boxes_[1].text, "File \"\" not found.") << "nothing selected";
 
   // A picture its reader rejects: reported, and the window stays open.
   SelectOnly({3});
   Notify(NM_DBLCLK);
   ASSERT_EQ(boxes_.size(), 3u);
-  EXPECT_EQ(boxes_[2].Text.rfind("Bitmap width must be > 0 (", 0), 0u) << boxes_[2].Text;
-  EXPECT_EQ(boxes_[2].Caption, "Error");
+  EXPECT_EQ(boxes_[2].text.rfind("Bitmap width must be > 0 (", 0), 0u) << boxes_[2].text;
+  EXPECT_EQ(boxes_[2].caption, "Error");
   EXPECT_EQ(test::ReadBytes(dir_ + "vistrel_wlp.bmp"), picture) << "unchanged";
   Pump(50);
   EXPECT_TRUE(IsWindowVisible(Form()));
@@ -1116,10 +1084,10 @@ TEST_F(MainWindowTest, StartAgentLaunchesFromTheProgramFolderOrReports) {
 
   window_->AgentButton()->Click();
   ASSERT_EQ(boxes_.size(), 1u);
-  EXPECT_EQ(boxes_[0].Text, "Cannot find \"vistrel_agent.exe\".");
-  EXPECT_EQ(boxes_[0].Caption, "Error");
-  EXPECT_EQ(boxes_[0].Owner, Form());
-  EXPECT_EQ(boxes_[0].Style, static_cast<UINT>(MB_OK | MB_ICONERROR));
+  EXPECT_EQ(boxes_[0].text, "Cannot find \"vistrel_agent.exe\".");
+  EXPECT_EQ(boxes_[0].caption, "Error");
+  EXPECT_EQ(boxes_[0].owner, Form());
+  EXPECT_EQ(boxes_[0].style, static_cast<UINT>(MB_OK | MB_ICONERROR));
 
   CreateDirectoryA((dir_ + "vistrel_agent.exe").c_str(), nullptr);
   window_->AgentButton()->Click();
@@ -1129,15 +1097,15 @@ TEST_F(MainWindowTest, StartAgentLaunchesFromTheProgramFolderOrReports) {
 
   test::WriteBytes(dir_ + "vistrel_agent.exe", "x");
   window_->AgentButton()->Click();
-  EXPECT_EQ(launches_, Lines{dir_ + "vistrel_agent.exe"}) << "beside the program";
+  EXPECT_EQ(launches_, Lines{dir_ + "vistrel_agent.exe|"}) << "beside the program";
   EXPECT_EQ(boxes_.size(), 2u);
 
   // Started, but the timer has not disabled the button yet.
   FakeAgent agent;
   window_->AgentButton()->Click();
   ASSERT_EQ(boxes_.size(), 3u);
-  EXPECT_EQ(boxes_[2].Text, "Vistrel Agent is already active.");
-  EXPECT_EQ(boxes_[2].Owner, Form());
+  EXPECT_EQ(boxes_[2].text, "Vistrel Agent is already active.");
+  EXPECT_EQ(boxes_[2].owner, Form());
   EXPECT_EQ(launches_.size(), 1u);
   SetCurrentDirectoryA(previous);
 }
@@ -1217,10 +1185,10 @@ TEST_F(MainWindowTest, AListHeldWithoutReadSharingIsNeverRewritten) {
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   Open();
   ASSERT_EQ(boxes_.size(), 1u);
-  EXPECT_EQ(boxes_[0].Text.rfind("Cannot read \"" + dir_ + "list.txt\": ", 0), 0u)
-      << boxes_[0].Text;
-  EXPECT_NE(boxes_[0].Text.find("not saved until it can be read"), std::string::npos);
-  EXPECT_EQ(boxes_[0].Caption, "Error");
+  EXPECT_EQ(boxes_[0].text.rfind("Cannot read \"" + dir_ + "list.txt\": ", 0), 0u)
+      << boxes_[0].text;
+  EXPECT_NE(boxes_[0].text.find("not saved until it can be read"), std::string::npos);
+  EXPECT_EQ(boxes_[0].caption, "Error");
   EXPECT_EQ(View().Count(), 1);
 
   // Edits are refused while it is still held: the dialog does not even open.
@@ -1252,11 +1220,11 @@ TEST_F(MainWindowTest, AListOrSettingsThatCannotBeWrittenAreReported) {
   Command(kCommandAdd);
   CloseHandle(held);
   ASSERT_EQ(boxes_.size(), 1u);
-  EXPECT_EQ(boxes_[0].Text.rfind("Cannot write \"" + dir_ + "list.txt\": ", 0), 0u)
-      << boxes_[0].Text;
-  EXPECT_NE(boxes_[0].Text.find("not saved"), std::string::npos);
-  EXPECT_EQ(boxes_[0].Caption, "Error");
-  EXPECT_EQ(boxes_[0].Style, static_cast<UINT>(MB_OK | MB_ICONERROR));
+  EXPECT_EQ(boxes_[0].text.rfind("Cannot write \"" + dir_ + "list.txt\": ", 0), 0u)
+      << boxes_[0].text;
+  EXPECT_NE(boxes_[0].text.find("not saved"), std::string::npos);
+  EXPECT_EQ(boxes_[0].caption, "Error");
+  EXPECT_EQ(boxes_[0].style, static_cast<UINT>(MB_OK | MB_ICONERROR));
   EXPECT_EQ(test::ReadBytes(dir_ + "list.txt"), "1C:\\a.jpg\r\n");
 
   // OK with a settings file that cannot be written: said so, nothing sent, the window stays.
@@ -1265,16 +1233,16 @@ TEST_F(MainWindowTest, AListOrSettingsThatCannotBeWrittenAreReported) {
   window_->OkButton()->Click();
   Pump(100);
   ASSERT_EQ(boxes_.size(), 2u);
-  EXPECT_EQ(boxes_[1].Text.rfind("Cannot write \"" + dir_ + "vistrel.ini\": ", 0), 0u)
-      << boxes_[1].Text;
-  EXPECT_NE(boxes_[1].Text.find("The settings were not saved."), std::string::npos);
+  EXPECT_EQ(boxes_[1].text.rfind("Cannot write \"" + dir_ + "vistrel.ini\": ", 0), 0u)
+      << boxes_[1].text;
+  EXPECT_NE(boxes_[1].text.find("The settings were not saved."), std::string::npos);
   EXPECT_TRUE(agent.reloads.empty());
   EXPECT_TRUE(IsWindow(Form()) && IsWindowVisible(Form()));
 }
 
-class OutOfMemoryDesktop : public RecordingDesktop {
+class OutOfMemoryDesktop : public test::FakeDesktop {
  public:
-  void SetBusyCursor(bool busy) override {
+  void ShowBusyCursor(bool busy) override {
     if (busy) throw std::bad_alloc();
   }
 };
@@ -1283,14 +1251,14 @@ TEST_F(MainWindowTest, OutOfMemoryDuringADoubleClickIsReportedAndTheWindowStays)
   Prepare("out_of_memory");
   test::WriteBytes(dir_ + "p.bmp", test::Bmp24(4, 4, 3));
   test::WriteBytes(dir_ + "list.txt", "1" + dir_ + "p.bmp\r\n");
-  desktop_ = std::make_shared<OutOfMemoryDesktop>();
+  desktop_ = std::make_unique<OutOfMemoryDesktop>();
   Open();
   quit_seen = false;
   SelectOnly({1});
   Notify(NM_DBLCLK);
   ASSERT_EQ(boxes_.size(), 1u);
-  EXPECT_EQ(boxes_[0].Caption, "Error");
-  EXPECT_NE(boxes_[0].Text.find("Out of memory"), std::string::npos) << boxes_[0].Text;
+  EXPECT_EQ(boxes_[0].caption, "Error");
+  EXPECT_NE(boxes_[0].text.find("Out of memory"), std::string::npos) << boxes_[0].text;
   Pump(50);
   EXPECT_TRUE(IsWindowVisible(Form()));
   EXPECT_FALSE(quit_seen);

@@ -1,0 +1,32 @@
+// The user's desktop as the programs change and watch it: the wallpaper, the screen-saver
+// setting, what the shell says of the user, and the pointer while a picture is being applied.
+#pragma once
+
+#include <string>
+
+namespace vistrel {
+
+class Desktop {
+ public:
+  virtual ~Desktop() = default;
+
+  // SPI_SETDESKWALLPAPER with SPIF_UPDATEINIFILE alone: stored in the user's profile, no
+  // broadcast. An empty path removes the wallpaper. False when the system refuses.
+  virtual bool SetWallpaper(const std::string& bmp_path) = 0;
+  bool RemoveWallpaper() { return SetWallpaper(std::string()); }
+
+  // Whether screen saving is enabled in the system settings (not whether one runs now).
+  virtual bool ScreenSavingEnabled() = 0;
+
+  // SHQueryUserNotificationState's answer, looked up at run time so that the programs still
+  // start where it is missing; 0 where the system cannot tell.
+  virtual int UserNotificationState() = 0;
+
+  // The wait cursor while busy, the arrow again afterwards.
+  virtual void ShowBusyCursor(bool busy) = 0;
+};
+
+// The real desktop; Windows only.
+Desktop& SystemDesktop();
+
+}  // namespace vistrel

@@ -1,0 +1,47 @@
+#include <windows.h>
+
+#include "platform/desktop.h"
+
+namespace vistrel {
+
+namespace {
+
+class Win32Desktop : public Desktop {
+ public:
+  bool SetWallpaper(const std::string& bmp_path) override {
+    // The call takes a writable buffer, though it only reads it.
+    std::string path = bmp_path;
+    return SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, &path[0], SPIF_UPDATEINIFILE) != 0;
+  }
+
+  bool ScreenSavingEnabled() override {
+    BOOL enabled = FALSE;
+    SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &enabled, 0);
+    return enabled != FALSE;
+  }
+
+  int UserNotificationState() override {
+    // Windows Vista on; looked up so that the programs still start where it is missing.
+    using QueryFn = HRESULT(WINAPI*)(int*);
+    HMODULE shell = GetModuleHandleA("shell32.dll");
+    if (!shell) return 0;
+    auto query = reinterpret_cast<QueryFn>(
+        reinterpret_cast<void*>(GetProcAddress(shell, "SHQueryUserNotificationState")));
+    int state = 0;
+    if (!query || query(&state) != S_OK) return 0;
+    return state;
+  }
+
+  void ShowBusyCursor(bool busy) override {
+    SetCursor(LoadCursorA(nullptr, busy ? IDC_WAIT : IDC_ARROW));
+  }
+};
+
+}  // namespace
+
+Desktop& SystemDesktop() {
+  static Win32Desktop desktop;
+  return desktop;
+}
+
+}  // namespace vistrel

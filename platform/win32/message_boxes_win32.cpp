@@ -1,0 +1,29 @@
+#include <windows.h>
+
+#include "platform/message_boxes.h"
+
+namespace vistrel {
+
+static_assert(kBoxOk == MB_OK && kBoxIconError == MB_ICONERROR &&
+                  kBoxIconWarning == MB_ICONWARNING && kBoxIconInformation == MB_ICONINFORMATION &&
+                  kBoxSetForeground == MB_SETFOREGROUND,
+              "the box styles are MessageBoxA's");
+
+namespace {
+
+class Win32MessageBoxes : public MessageBoxes {
+ public:
+  int Show(void* owner, const std::string& text, const std::string& caption,
+           unsigned style) override {
+    return MessageBoxA(static_cast<HWND>(owner), text.c_str(), caption.c_str(), style);
+  }
+};
+
+}  // namespace
+
+MessageBoxes& SystemMessageBoxes() {
+  static Win32MessageBoxes boxes;
+  return boxes;
+}
+
+}  // namespace vistrel

@@ -1,0 +1,76 @@
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/registry.h"
+#include "platform/win32/unique_handle.h"
+
+namespace vistrel {
+
+namespace {
+
+// KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY: how a key that is never created is opened.
+constexpr REGSAM kExistingKeyAccess = 0x2001F;
+
+// The system's words for a registry call's result; also what LastFileErrorText gives next.
+std::string Reason(LONG result) {
+  if (result == ERROR_SUCCESS) return std::string();
+  SetLastError(static_cast<DWORD>(result));
+  KeepFileError();
+  return LastFileErrorText();
+}
+
+class Win32Registry : public UserRegistry {
+ public:
+  bool ReadText(const std::string& key_name, const std::string& name, std::string& value) override {
+    UniqueKey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key_name.c_str(), 0, KEY_QUERY_VALUE, key.Receive()) !=
+        ERROR_SUCCESS)
+      return false;
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) !=
+            ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+      return false;
+    std::vector<char> data(size + 1, '\0');
+    if (RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type,
+                         reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
+      return false;
+    value = data.data();  // the data need not end in a zero byte
+    return true;
+  }
+
+  std::string WriteText(const std::string& key_name, const std::string& name,
+                        const std::string& value, MissingKey missing) override {
+    UniqueKey key;
+    LONG result = missing == MissingKey::Create
+                      ? RegCreateKeyExA(HKEY_CURRENT_USER, key_name.c_str(), 0, nullptr, 0,
+                                        KEY_SET_VALUE, nullptr, key.Receive(), nullptr)
+                      : RegOpenKeyExA(HKEY_CURRENT_USER, key_name.c_str(), 0, kExistingKeyAccess,
+                                      key.Receive());
+    if (result == ERROR_SUCCESS)
+      result = RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ,
+                              reinterpret_cast<const BYTE*>(value.c_str()),
+                              static_cast<DWORD>(value.size() + 1));
+    return Reason(result);
+  }
+
+  std::string DeleteValue(const std::string& key_name, const std::string& name) override {
+    UniqueKey key;
+    LONG result =
+        RegOpenKeyExA(HKEY_CURRENT_USER, key_name.c_str(), 0, KEY_SET_VALUE, key.Receive());
+    if (result == ERROR_SUCCESS) result = RegDeleteValueA(key.Get(), name.c_str());
+    if (result == ERROR_FILE_NOT_FOUND) return std::string();
+    return Reason(result);
+  }
+};
+
+}  // namespace
+
+UserRegistry& SystemRegistry() {
+  static Win32Registry registry;
+  return registry;
+}
+
+}  // namespace vistrel

@@ -1,0 +1,147 @@
+// Stand-ins for the operating-system services of platform/. Each keeps what it was asked; fakes
+// given one log write every call to it too, so a test sees the order across them.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/desktop.h"
+#include "platform/launcher.h"
+#include "platform/message_boxes.h"
+#include "platform/registry.h"
+
+namespace vistrel::test {
+
+using CallLog = std::vector<std::string>;
+
+// Logs "wallpaper PATH" (an empty path removes it), "wait" and "arrow".
+class FakeDesktop : public Desktop {
+ public:
+  explicit FakeDesktop(CallLog* log = nullptr) : log_(log) {}
+
+  bool SetWallpaper(const std::string& bmp_path) override {
+    Log("wallpaper " + bmp_path);
+    wallpapers.push_back(bmp_path);
+    return wallpaper_ok;
+  }
+  bool ScreenSavingEnabled() override { return screen_saving; }
+  int UserNotificationState() override { return notification_state; }
+  void ShowBusyCursor(bool busy) override { Log(busy ? "wait" : "arrow"); }
+
+  // The paths set, in order; empty for a removal.
+  std::vector<std::string> wallpapers;
+  int Removals() const {
+    int n = 0;
+    for (const std::string& path : wallpapers) n += path.empty();
+    return n;
+  }
+
+  bool wallpaper_ok = true;
+  bool screen_saving = true;
+  int notification_state = 0;
+
+ protected:
+  void Log(const std::string& call) {
+    if (log_) log_->push_back(call);
+  }
+
+ private:
+  CallLog* log_;  // not owning; may be null
+};
+
+// Values by key + "\" + name. Logs "NAME=VALUE" and "delete NAME" for the changes made.
+class FakeRegistry : public UserRegistry {
+ public:
+  explicit FakeRegistry(CallLog* log = nullptr) : log_(log) {}
+
+  static std::string Path(const std::string& key, const std::string& name) {
+    return key + "\\" + name;
+  }
+
+  bool ReadText(const std::string& key, const std::string& name, std::string& value) override {
+    auto found = values.find(Path(key, name));
+    if (found == values.end()) return false;
+    value = found->second;
+    return true;
+  }
+  std::string WriteText(const std::string& key, const std::string& name, const std::string& value,
+                        MissingKey missing) override {
+    if (!failure.empty()) return failure;
+    if (missing == MissingKey::Refuse && missing_keys.count(key))
+      return "The system cannot find the file specified.";
+    values[Path(key, name)] = value;
+    Log(name + "=" + value);
+    return std::string();
+  }
+  std::string DeleteValue(const std::string& key, const std::string& name) override {
+    if (!failure.empty()) return failure;
+    values.erase(Path(key, name));
+    Log("delete " + name);
+    return std::string();
+  }
+
+  std::string Value(const std::string& key, const std::string& name) const {
+    auto found = values.find(Path(key, name));
+    return found == values.end() ? std::string() : found->second;
+  }
+
+  std::map<std::string, std::string> values;
+  // Keys that a write refusing to create them does not find.
+  std::set<std::string> missing_keys;
+  // Not empty: every write and delete fails with this reason and changes nothing.
+  std::string failure;
+  // The changes made, as logged.
+  CallLog changes;
+
+ private:
+  void Log(const std::string& call) {
+    changes.push_back(call);
+    if (log_) log_->push_back(call);
+  }
+  CallLog* log_;  // not owning; may be null
+};
+
+// Keeps "FILE|PARAMETERS" per start.
+class FakeLauncher : public Launcher {
+ public:
+  void Launch(const std::string& file, const std::string& parameters) override {
+    launches.push_back(file + "|" + parameters);
+  }
+  std::vector<std::string> launches;
+};
+
+struct ShownBox {
+  void* owner;
+  std::string text;
+  std::string caption;
+  unsigned style;
+};
+
+// Logs "box CAPTION: TEXT"; every box answers OK.
+class FakeMessageBoxes : public MessageBoxes {
+ public:
+  explicit FakeMessageBoxes(CallLog* log = nullptr) : log_(log) {}
+  int Show(void* owner, const std::string& text, const std::string& caption,
+           unsigned style) override {
+    shown.push_back({owner, text, caption, style});
+    if (log_) log_->push_back("box " + caption + ": " + text);
+    return kAnswerOk;
+  }
+  static constexpr int kAnswerOk = 1;  // IDOK
+  std::vector<ShownBox> shown;
+
+ private:
+  CallLog* log_;  // not owning; may be null
+};
+
+class FakeClock : public Clock {
+ public:
+  explicit FakeClock(ClockTime at = {}) : time(at) {}
+  ClockTime UtcTimeOfDay() override { return time; }
+  ClockTime time;
+};
+
+}  // namespace vistrel::test
