@@ -4,7 +4,7 @@
 SHELL := /bin/bash
 JOBS ?= 2
 
-.PHONY: all deps native win32 win64 check-pe test test-native test-win demo bench fuzz dist clean
+.PHONY: all deps check-format native win32 win64 check-pe test test-native test-win demo bench fuzz dist clean
 
 all: native win32
 
@@ -49,7 +49,12 @@ test-win: deps
 FUZZ_SECONDS ?= 60
 TEST_FUZZ_SECONDS ?= 10
 
+# The layout every C and C++ file keeps (.clang-format); checked before anything is built.
+check-format: deps
+	@bash scripts/check-format.sh
+
 test: deps
+	@bash scripts/check-format.sh
 	@$(MAKE) --no-print-directory test-native
 	@$(MAKE) --no-print-directory check-pe
 	@$(MAKE) --no-print-directory test-win

@@ -30,8 +30,12 @@ inline std::int32_t Width(const std::uint8_t* h) {
 inline std::int32_t Height(const std::uint8_t* h) {
   return static_cast<std::int32_t>(LoadU32LE(h + kHeightOffset));
 }
-inline std::uint16_t Planes(const std::uint8_t* h) { return LoadU16LE(h + kPlanesOffset); }
-inline std::uint16_t BitCount(const std::uint8_t* h) { return LoadU16LE(h + kBitCountOffset); }
+inline std::uint16_t Planes(const std::uint8_t* h) {
+  return LoadU16LE(h + kPlanesOffset);
+}
+inline std::uint16_t BitCount(const std::uint8_t* h) {
+  return LoadU16LE(h + kBitCountOffset);
+}
 inline std::uint32_t Compression(const std::uint8_t* h) {
   return LoadU32LE(h + kCompressionOffset);
 }

@@ -11,9 +11,13 @@ TopLevelWindow* main_window = nullptr;  // not owning
 std::exception_ptr deferred_error;
 }  // namespace
 
-void SetMainWindow(TopLevelWindow* window) { main_window = window; }
+void SetMainWindow(TopLevelWindow* window) {
+  main_window = window;
+}
 
-TopLevelWindow* MainWindow() { return main_window; }
+TopLevelWindow* MainWindow() {
+  return main_window;
+}
 
 void DeferException(std::exception_ptr error) {
   if (!deferred_error) deferred_error = error;

@@ -43,9 +43,9 @@ LONG WINAPI UnhandledFilter(EXCEPTION_POINTERS* info) {
   std::string message;
   if (record->ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record->NumberParameters >= 2) {
     HMODULE module = nullptr;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       static_cast<LPCSTR>(record->ExceptionAddress), &module);
+    GetModuleHandleExA(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        static_cast<LPCSTR>(record->ExceptionAddress), &module);
     std::string name = ModulePath(module);
     std::size_t slash = name.find_last_of('\\');
     if (slash != std::string::npos) name = name.substr(slash + 1);

@@ -7,8 +7,8 @@
 namespace vistrel {
 
 // Runs the program's body. Anything it throws, an out-of-memory error and an access violation
-// end in one modal box without owner, "Exception <class> in module <path> at <address>.\n<message>",
-// and the result 1; otherwise the body's result.
+// end in one modal box without owner, "Exception <class> in module <path> at
+// <address>.\n<message>", and the result 1; otherwise the body's result.
 int RunProgram(const std::function<int()>& body);
 
 // The box's text, for the given class name, code address and message.

@@ -13,8 +13,10 @@ InstanceClaim::InstanceClaim(const std::string& name) {
 std::string FolderInstanceName(const std::string& prefix, const std::string& folder) {
   std::string name = prefix;
   for (char c : folder) {
-    if (c == '\\' || c == '/') c = '|';
-    else if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c == '\\' || c == '/')
+      c = '|';
+    else if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
     name += c;
   }
   return name;

@@ -402,7 +402,8 @@ bool MainWindow::SaveStartWithWindows() {
 // ---- Agent
 
 void MainWindow::CheckAgent() {
-  if (parts_.agent_button) parts_.agent_button->SetEnabled(services_.agent_link->FindAgent() == nullptr);
+  if (parts_.agent_button)
+    parts_.agent_button->SetEnabled(services_.agent_link->FindAgent() == nullptr);
 }
 
 void MainWindow::StartAgent() {

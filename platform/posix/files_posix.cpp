@@ -15,12 +15,18 @@ namespace vistrel {
 
 namespace {
 thread_local int last_file_error = 0;
-void KeepError() { last_file_error = errno; }
+void KeepError() {
+  last_file_error = errno;
+}
 }  // namespace
 
-std::string LastFileErrorText() { return std::strerror(last_file_error); }
+std::string LastFileErrorText() {
+  return std::strerror(last_file_error);
+}
 
-void KeepFileError() { KeepError(); }
+void KeepFileError() {
+  KeepError();
+}
 
 void WaitMilliseconds(unsigned milliseconds) {
   timespec wait = {static_cast<time_t>(milliseconds / 1000),
@@ -100,7 +106,9 @@ bool RenameOver(const std::string& from, const std::string& to) {
   return false;
 }
 
-bool DeleteFileAt(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool DeleteFileAt(const std::string& path) {
+  return ::unlink(path.c_str()) == 0;
+}
 
 FileHandle::FileHandle(FileHandle&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)), mode_(other.mode_) {}
@@ -114,7 +122,9 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
   return *this;
 }
 
-FileHandle::~FileHandle() { Close(); }
+FileHandle::~FileHandle() {
+  Close();
+}
 
 FileHandle FileHandle::Open(const std::string& path, FileMode mode) {
   FileHandle file;
@@ -129,7 +139,9 @@ FileHandle FileHandle::Open(const std::string& path, FileMode mode) {
   return file;
 }
 
-bool FileHandle::IsOpen() const { return fd_ >= 0; }
+bool FileHandle::IsOpen() const {
+  return fd_ >= 0;
+}
 
 std::uint32_t FileHandle::Read(void* buffer, std::uint32_t count) {
   if (fd_ < 0 || mode_ != FileMode::Read) return 0;

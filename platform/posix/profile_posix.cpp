@@ -1,6 +1,6 @@
 // The Windows profile rules over plain files, for hosts without the profile API.
-#include <cstdint>
 #include <strings.h>
+#include <cstdint>
 #include <vector>
 
 #include "platform/files.h"
@@ -105,8 +105,8 @@ std::string ProfileReadString(const std::string& file, const std::string& sectio
   return value;
 }
 
-bool ProfileWriteString(const std::string& file, const std::string& section,
-                        const std::string& key, const std::string& value) {
+bool ProfileWriteString(const std::string& file, const std::string& section, const std::string& key,
+                        const std::string& value) {
   std::string text;
   if (!ReadWholeFile(file, text) && FileExists(file)) return false;
   std::vector<std::string> lines = SplitLines(text);
@@ -134,7 +134,8 @@ bool ProfileWriteString(const std::string& file, const std::string& section,
   }
   if (!written) {
     if (found_section) {
-      lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insert_at), wanted_key + "=" + value);
+      lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insert_at),
+                   wanted_key + "=" + value);
     } else {
       lines.push_back("[" + wanted_section + "]");
       lines.push_back(wanted_key + "=" + value);

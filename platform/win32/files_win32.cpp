@@ -8,30 +8,39 @@
 namespace vistrel {
 
 namespace {
-HANDLE AsHandle(void* h) { return static_cast<HANDLE>(h); }
+HANDLE AsHandle(void* h) {
+  return static_cast<HANDLE>(h);
+}
 
 thread_local DWORD last_file_error = 0;
 
 // Kept before later calls (closing, deleting the temporary file) overwrite the system's own.
-void KeepError() { last_file_error = GetLastError(); }
+void KeepError() {
+  last_file_error = GetLastError();
+}
 }  // namespace
 
 std::string LastFileErrorText() {
   char* text = nullptr;
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                               FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, last_file_error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  DWORD n = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, last_file_error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
   std::string result = n && text ? std::string(text, n) : std::string();
   if (text) LocalFree(text);
-  while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == ' '))
+  while (!result.empty() &&
+         (result.back() == '\n' || result.back() == '\r' || result.back() == ' '))
     result.pop_back();
   if (result.empty()) result = "Error " + std::to_string(last_file_error) + ".";
   return result;
 }
 
-void KeepFileError() { KeepError(); }
+void KeepFileError() {
+  KeepError();
+}
 
-void WaitMilliseconds(unsigned milliseconds) { Sleep(milliseconds); }
+void WaitMilliseconds(unsigned milliseconds) {
+  Sleep(milliseconds);
+}
 
 bool FileExists(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
@@ -127,7 +136,9 @@ bool RenameOver(const std::string& from, const std::string& to) {
   return false;
 }
 
-bool DeleteFileAt(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+bool DeleteFileAt(const std::string& path) {
+  return DeleteFileA(path.c_str()) != 0;
+}
 
 FileHandle::FileHandle(FileHandle&& other) noexcept
     : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)), mode_(other.mode_) {}
@@ -141,7 +152,9 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
   return *this;
 }
 
-FileHandle::~FileHandle() { Close(); }
+FileHandle::~FileHandle() {
+  Close();
+}
 
 FileHandle FileHandle::Open(const std::string& path, FileMode mode) {
   FileHandle file;
@@ -156,7 +169,9 @@ FileHandle FileHandle::Open(const std::string& path, FileMode mode) {
   return file;
 }
 
-bool FileHandle::IsOpen() const { return AsHandle(handle_) != INVALID_HANDLE_VALUE; }
+bool FileHandle::IsOpen() const {
+  return AsHandle(handle_) != INVALID_HANDLE_VALUE;
+}
 
 std::uint32_t FileHandle::Read(void* buffer, std::uint32_t count) {
   DWORD n = 0;

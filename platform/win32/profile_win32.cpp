@@ -19,8 +19,8 @@ std::string ProfileReadString(const std::string& file, const std::string& sectio
   return std::string(buffer, n);
 }
 
-bool ProfileWriteString(const std::string& file, const std::string& section,
-                        const std::string& key, const std::string& value) {
+bool ProfileWriteString(const std::string& file, const std::string& section, const std::string& key,
+                        const std::string& value) {
   if (WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()))
     return true;
   KeepFileError();

@@ -51,16 +51,20 @@ void RemoveTrayIcon(HWND owner) {
 
 std::string Setting(const std::string& dir, const char* key) {
   char value[256] = "";
-  GetPrivateProfileStringA("Settings", key, "<none>", value, sizeof value, (dir + "vistrel.ini").c_str());
+  GetPrivateProfileStringA("Settings", key, "<none>", value, sizeof value,
+                           (dir + "vistrel.ini").c_str());
   return value;
 }
 
 class AgentE2E : public testing::Test {
  protected:
-  void Prepare(const std::string& name, std::initializer_list<const char*> programs = {"vistrel_agent.exe"}) {
+  void Prepare(const std::string& name,
+               std::initializer_list<const char*> programs = {"vistrel_agent.exe"}) {
     dir_ = FreshProgramDir("agent_" + name, programs);
   }
-  void WriteSettings(const std::string& lines) { test::WriteBytes(dir_ + "vistrel.ini", "[Settings]\r\n" + lines); }
+  void WriteSettings(const std::string& lines) {
+    test::WriteBytes(dir_ + "vistrel.ini", "[Settings]\r\n" + lines);
+  }
 
   // Starts the agent from its folder and waits for its window.
   void Start(const std::string& arguments = "") {
@@ -308,8 +312,8 @@ TEST_F(AgentE2E, ShuffleShowsEveryEntryOncePerRoundAcrossARestart) {
 
 // The program file carries both icon groups, the common-controls manifest and a version.
 TEST(AgentProgramFile, ResourcesAreInTheExecutable) {
-  HMODULE module = LoadLibraryExA(ProgramPath("vistrel_agent.exe").c_str(), nullptr,
-                                  LOAD_LIBRARY_AS_DATAFILE);
+  HMODULE module =
+      LoadLibraryExA(ProgramPath("vistrel_agent.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(module, nullptr);
   EXPECT_NE(FindResourceA(module, "ACTIVE", MAKEINTRESOURCEA(14)), nullptr);
   EXPECT_NE(FindResourceA(module, "inactive", MAKEINTRESOURCEA(14)), nullptr);

@@ -101,7 +101,9 @@ namespace vistrel::e2e {
 namespace {
 
 // Pixel rows of the wallpaper file: everything after the 54-byte headers of a 24-bit BMP.
-std::string BmpPixels(const std::string& bmp) { return bmp.size() > 54 ? bmp.substr(54) : ""; }
+std::string BmpPixels(const std::string& bmp) {
+  return bmp.size() > 54 ? bmp.substr(54) : "";
+}
 
 TEST_F(ApplierE2E, JpegFilesOfEachExtensionSpellingBecomeTheWallpaper) {
   std::string dir = FreshProgramDir("apply_jpeg", {"vistrel.exe"});
@@ -132,7 +134,8 @@ TEST_F(ApplierE2E, DamagedJpegWithReadableHeaderStillBecomesTheWallpaper) {
 
   EXPECT_EQ(Apply(dir, "\"2" + dir + "cut.jpg\""), 0u);
   std::string partial = FileBytes(dir + "vistrel_wlp.bmp");
-  ASSERT_EQ(partial.size(), complete.size()) << "the whole picture's size, decoded as far as it goes";
+  ASSERT_EQ(partial.size(), complete.size())
+      << "the whole picture's size, decoded as far as it goes";
   EXPECT_NE(BmpPixels(partial), BmpPixels(complete)) << "the missing part is not the real picture";
   EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "1");
 }
@@ -165,7 +168,8 @@ TEST_F(ApplierE2E, BrokenPngShowsTheTopLevelBoxAndChangesNothing) {
   std::string text = TakeMessageBoxText(vistrel.Id());
   EXPECT_NE(text.find("Exception Exception in module "), std::string::npos) << text;
   EXPECT_NE(text.find("vistrel.exe at "), std::string::npos) << text;
-  EXPECT_NE(text.find("Cannot load image. CRC error found in PNG file."), std::string::npos) << text;
+  EXPECT_NE(text.find("Cannot load image. CRC error found in PNG file."), std::string::npos)
+      << text;
   EXPECT_EQ(vistrel.Wait(20000), 1u);
   EXPECT_EQ(FileBytes(dir + "vistrel_wlp.bmp"), "previous wallpaper");
   EXPECT_FALSE(Exists(dir + "vistrel_wlp.bmp.tmp~"));

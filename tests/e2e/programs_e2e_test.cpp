@@ -27,7 +27,9 @@ std::vector<HWND> Forms(DWORD process_id) {
 }
 
 // The agent: its toolkit window of that caption (an About box has the same caption).
-HWND AgentWindow() { return FindWindowA(kWindowClass, kAgentTitle); }
+HWND AgentWindow() {
+  return FindWindowA(kWindowClass, kAgentTitle);
+}
 
 void CloseAgents() {
   for (int i = 0; i < 5; ++i) {
@@ -50,7 +52,9 @@ std::string Setting(const std::string& dir, const char* key) {
   return value;
 }
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+std::string Quoted(const std::string& text) {
+  return "\"" + text + "\"";
+}
 
 void CloseForm(Process& process, HWND form) {
   PostMessageA(form, WM_CLOSE, 0, 0);
@@ -165,7 +169,8 @@ TEST(ProgramsE2E, AReadOnlyProgramFolderKeepsTheFilesInTheUsersFolder) {
 TEST(ProgramsE2E, TheEndOfTheSessionKeepsAResumedAgentRunning) {
   AgentCloser closer;
   std::string dir = FreshProgramDir("end_session", {"vistrel_agent.exe"});
-  test::WriteBytes(dir + "vistrel.ini", "[Settings]\r\nPaused=1\r\nLastIndex=3\r\nRememberLast=1\r\n");
+  test::WriteBytes(dir + "vistrel.ini",
+                   "[Settings]\r\nPaused=1\r\nLastIndex=3\r\nRememberLast=1\r\n");
   Process agent(Quoted(dir + "vistrel_agent.exe"), dir);
   ASSERT_TRUE(WaitFor([] { return AgentWindow() != nullptr; }, 30000));
   HWND window = AgentWindow();

@@ -105,8 +105,8 @@ std::string RunValue() {
   if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0,
                     KEY_QUERY_VALUE, &run) != ERROR_SUCCESS)
     return "<none>";
-  LONG result = RegQueryValueExA(run, "Vistrel Agent", nullptr, &type,
-                                 reinterpret_cast<BYTE*>(value), &size);
+  LONG result =
+      RegQueryValueExA(run, "Vistrel Agent", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
   RegCloseKey(run);
   if (result != ERROR_SUCCESS || type != REG_SZ) return "<none>";
   return value;

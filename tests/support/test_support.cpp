@@ -1,7 +1,7 @@
 #include "tests/support/test_support.h"
 
-#include <filesystem>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -14,7 +14,9 @@ std::string DataPath(const std::string& name) {
   return std::string(VISTREL_TEST_DATA_DIR) + "/" + name;
 }
 
-std::string BuildDir() { return VISTREL_BUILD_DIR; }
+std::string BuildDir() {
+  return VISTREL_BUILD_DIR;
+}
 
 std::string FreshDir(const std::string& name) {
   fs::path dir = fs::path(VISTREL_TEST_TMP_DIR) / name;

@@ -67,7 +67,7 @@ TEST(Applier, NothingHappensForMissingUnsupportedOrEmptyPictures) {
   test::WriteBytes(dir + "broken.bmp", test::Bmp24(2, 2, 3).substr(0, 20));
   test::WriteBytes(dir + "sunset", test::Bmp24(2, 2, 3));
   const std::string paths[] = {dir + "missing.bmp", dir, dir + "photo.tiff", dir + "broken.bmp",
-                               dir + "sunset", ""};
+                               dir + "sunset",      ""};
   for (const std::string& path : paths) {
     FakeSystem system;
     ApplyWallpaper(path, '2', wallpaper, system.Services());
@@ -109,7 +109,8 @@ TEST(Applier, AWallpaperFileThatCannotBeWrittenIsReportedAndChangesNothingElse) 
   EXPECT_NE(box.find("The wallpaper was not changed."), std::string::npos) << box;
   // The system's reason sits between the name and the last line.
   EXPECT_GT(box.size(), std::string("box Error: Cannot write \"" + wallpaper +
-                                    "\": \nThe wallpaper was not changed.").size());
+                                    "\": \nThe wallpaper was not changed.")
+                            .size());
   EXPECT_EQ(system.calls[2], "arrow");
 }
 

@@ -43,8 +43,8 @@ TEST(ListEditing, DroppedFilesInAnyCaseAndOneRewriteForTheDrop) {
   const DropResult drop = AddDroppedFiles(
       f.list, {"C:\\PHOTO.JPG", "C:\\notes.txt", "C:\\photo.jpeg", "C:\\x.Png", "C:\\y.psd"});
   EXPECT_EQ(drop.refused, (Lines{"C:\\notes.txt"}));
-  EXPECT_EQ(f.Images(), (Lines{"No Wallpaper", "C:\\PHOTO.JPG", "C:\\photo.jpeg", "C:\\x.Png",
-                               "C:\\y.psd"}));
+  EXPECT_EQ(f.Images(),
+            (Lines{"No Wallpaper", "C:\\PHOTO.JPG", "C:\\photo.jpeg", "C:\\x.Png", "C:\\y.psd"}));
   EXPECT_EQ(f.list.Rows()[1].style, "") << "a dropped row has no style until it is rewritten";
   EXPECT_TRUE(drop.added) << "the list is rewritten once for the whole drop";
   ASSERT_TRUE(f.list.Save(f.path));

@@ -22,8 +22,12 @@ TEST(ListLines, LoneLfIsAnOrdinaryCharacter) {
 }
 
 TEST(ListLines, CtrlZEndsTheText) {
-  EXPECT_EQ(SplitListLines("1a\r\n2b\x1a" "3c\r\n"), (Lines{"1a", "2b"}));
-  EXPECT_EQ(SplitListLines("\x1a" "1a\r\n"), Lines{});
+  EXPECT_EQ(SplitListLines("1a\r\n2b\x1a"
+                           "3c\r\n"),
+            (Lines{"1a", "2b"}));
+  EXPECT_EQ(SplitListLines("\x1a"
+                           "1a\r\n"),
+            Lines{});
   EXPECT_EQ(SplitListLines("1a\r\n\x1a"), (Lines{"1a"}));
 }
 

@@ -49,8 +49,7 @@ TEST(Profile, NamesIgnoreCaseAndBlanksAroundValuesAreDropped) {
 
 TEST(Profile, IntegersAreTheLeadingDecimalNumber) {
   std::string ini = test::FreshDir("profile_int") + "v.ini";
-  test::WriteBytes(ini,
-                   "[Settings]\r\nA=12abc\r\nB=abc\r\nC=-3\r\nD=\r\nE=007\r\nF=4 5\r\n");
+  test::WriteBytes(ini, "[Settings]\r\nA=12abc\r\nB=abc\r\nC=-3\r\nD=\r\nE=007\r\nF=4 5\r\n");
   EXPECT_EQ(ProfileReadInt(ini, "Settings", "A", 99), 12);
   EXPECT_EQ(ProfileReadInt(ini, "Settings", "B", 99), 0);
   EXPECT_EQ(ProfileReadInt(ini, "Settings", "C", 99), -3);

@@ -126,7 +126,9 @@ class RotationTest : public testing::Test {
     }
     WriteList(text);
   }
-  std::string Launched(int n) { return std::string(kViewer) + " \"1C:\\p\\" + std::to_string(n) + ".jpg\""; }
+  std::string Launched(int n) {
+    return std::string(kViewer) + " \"1C:\\p\\" + std::to_string(n) + ".jpg\"";
+  }
   std::string StoredLastIndex() {
     return ProfileReadString(dir_ + "vistrel.ini", "Settings", "LastIndex", "<none>");
   }
@@ -249,8 +251,7 @@ TEST_F(RotationTest, PreviousGoesBackThroughTheHistoryWhichIsKeptInItsFile) {
   ASSERT_TRUE(restarted.PreviousNow());
   EXPECT_EQ(host_.launches.back(), Launched(3));
   restarted.NextNow();
-  EXPECT_EQ(host_.launches.back(), Launched(5))
-      << "line 4 is gone: the next existing one";
+  EXPECT_EQ(host_.launches.back(), Launched(5)) << "line 4 is gone: the next existing one";
   ASSERT_TRUE(restarted.PreviousNow());
   EXPECT_EQ(host_.launches.back(), Launched(3));
   ASSERT_TRUE(restarted.PreviousNow());
@@ -262,7 +263,7 @@ TEST_F(RotationTest, PreviousGoesBackThroughTheHistoryWhichIsKeptInItsFile) {
 TEST(History, FileLinesAreReadSafelyAndCutToTheLength) {
   const std::vector<std::string> lines = {
       "3\t1C:\\a.jpg", "\t1C:\\nonumber.jpg", "x\t1C:\\b.jpg", "12", "99999999999\t1C:\\big.jpg",
-      "4\t", "7\t2C:\\tab\tin.jpg"};
+      "4\t",           "7\t2C:\\tab\tin.jpg"};
   const std::vector<HistoryItem> items = ParseHistory(lines);
   ASSERT_EQ(items.size(), 2u);
   EXPECT_EQ(items[0].index, 3);
@@ -436,9 +437,11 @@ TEST_F(RotationTest, EntryIsTestedWithoutItsLetterLaunchedQuotedAndNamedInTheBal
   WriteList("2C:\\pics\\a.jpg");  // the last line has no line end
   State().LastIndex = 1;
   rotation_->NextNow();
-  EXPECT_NE(std::find(host_.existence_tests.begin(), host_.existence_tests.end(), "C:\\pics\\a.jpg"),
-            host_.existence_tests.end());
-  ASSERT_EQ(host_.launches, std::vector<std::string>{std::string(kViewer) + " \"2C:\\pics\\a.jpg\""});
+  EXPECT_NE(
+      std::find(host_.existence_tests.begin(), host_.existence_tests.end(), "C:\\pics\\a.jpg"),
+      host_.existence_tests.end());
+  ASSERT_EQ(host_.launches,
+            std::vector<std::string>{std::string(kViewer) + " \"2C:\\pics\\a.jpg\""});
   ASSERT_EQ(host_.balloons.size(), 1u);
   EXPECT_EQ(host_.balloons[0].Title, "New wallpaper:");
   EXPECT_EQ(host_.balloons[0].Text, "a.jpg");
@@ -473,7 +476,8 @@ TEST_F(RotationTest, MissingFilesAreSkippedWithinTheTickAndAllMissingEndsIt) {
   WriteList("1C:\\p\\1.jpg\r\n1C:\\p\\2.jpg\r\n1C:\\p\\3.jpg\r\n");
   rotation_->NextNow();  // LastIndex 1: line 2 is missing, so line 3
   EXPECT_EQ(host_.launches, std::vector<std::string>{Launched(3)});
-  EXPECT_EQ(host_.tooltips, (std::vector<std::string>{"Vistrel Agent [Paused]", "Vistrel Agent [Paused]"}))
+  EXPECT_EQ(host_.tooltips,
+            (std::vector<std::string>{"Vistrel Agent [Paused]", "Vistrel Agent [Paused]"}))
       << "the retry counts once more, with a negative time left";
   EXPECT_EQ(State().ElapsedSeconds, 0);
 
@@ -483,7 +487,8 @@ TEST_F(RotationTest, MissingFilesAreSkippedWithinTheTickAndAllMissingEndsIt) {
   rotation_->NextNow();
   EXPECT_TRUE(host_.launches.empty());
   int image_tests = 0;
-  for (const std::string& path : host_.existence_tests) image_tests += path.find(".jpg") != std::string::npos;
+  for (const std::string& path : host_.existence_tests)
+    image_tests += path.find(".jpg") != std::string::npos;
   EXPECT_EQ(image_tests, 3) << "one try per line, then an interval without a change";
   EXPECT_EQ(State().ElapsedSeconds, 0);
 
@@ -506,12 +511,15 @@ TEST_F(RotationTest, LineRulesDecideWhatCounts) {
 
   host_.existing.insert("C:\\p\\x.jpg\n2C:\\p\\y.jpg\n");
   rotation_->NextNow();
-  EXPECT_EQ(host_.launches, std::vector<std::string>{std::string(kViewer) + " \"1C:\\p\\x.jpg\n2C:\\p\\y.jpg\n\""});
+  EXPECT_EQ(host_.launches,
+            std::vector<std::string>{std::string(kViewer) + " \"1C:\\p\\x.jpg\n2C:\\p\\y.jpg\n\""});
 
   // A Ctrl-Z ends the list; an empty line is no change.
   host_.launches.clear();
   WriteExistingEntries(1);
-  test::WriteBytes(State().ListPath, "1C:\\p\\1.jpg\r\n\r\n\x1a" "1C:\\p\\1.jpg\r\n1C:\\p\\1.jpg\r\n");
+  test::WriteBytes(State().ListPath,
+                   "1C:\\p\\1.jpg\r\n\r\n\x1a"
+                   "1C:\\p\\1.jpg\r\n1C:\\p\\1.jpg\r\n");
   State().LastIndex = 1;
   rotation_->NextNow();
   EXPECT_EQ(State().LastIndex, 2);
@@ -549,8 +557,8 @@ TEST_F(RotationTest, MissingApplierWarnsAndStoresNothing) {
   WriteExistingEntries(2);
   State().ViewerPath = "no_such_vistrel.exe";  // relative: resolved in the working folder
   rotation_->NextNow();
-  EXPECT_EQ(host_.warnings,
-            std::vector<std::string>{"Cannot find \"no_such_vistrel.exe\" - cannot change wallpaper."});
+  EXPECT_EQ(host_.warnings, std::vector<std::string>{
+                                "Cannot find \"no_such_vistrel.exe\" - cannot change wallpaper."});
   EXPECT_TRUE(host_.launches.empty());
   EXPECT_TRUE(host_.balloons.empty());
   EXPECT_EQ(State().LastIndex, 2) << "moved on in memory";

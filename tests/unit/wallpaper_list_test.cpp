@@ -17,11 +17,11 @@ void SelectOnly(WallpaperList& list, std::size_t row) {
   for (std::size_t i = 0; i < list.Rows().size(); ++i) list.Select(i, i == row);
 }
 
-
 TEST(WallpaperList, LoadMarksMissingFilesAndStylesAndSkipsEmptyLines) {
   ListFixture f("wl_load");
   const std::string& path = f.path;
-  test::WriteBytes(path, "2C:\\Pictures\\sea side.jpg\r\n0C:\\a.bmp\r\n\r\n7C:\\b.bmp\r\n3C:\\dir\r\n");
+  test::WriteBytes(path,
+                   "2C:\\Pictures\\sea side.jpg\r\n0C:\\a.bmp\r\n\r\n7C:\\b.bmp\r\n3C:\\dir\r\n");
   f.existing = {path, "C:\\Pictures\\sea side.jpg", "C:\\a.bmp"};
   f.list.Load(path);
   const auto& rows = f.list.Rows();
@@ -127,7 +127,8 @@ TEST(WallpaperList, DroppedFilesOfEveryKindTheApplierReadsInAnyCase) {
   EXPECT_TRUE(WallpaperList::AcceptsDroppedFile("C:\\photo.JPEG"));
   EXPECT_TRUE(WallpaperList::AcceptsDroppedFile("C:\\x.y\\a.bmp"));
   EXPECT_TRUE(WallpaperList::AcceptsDroppedFile("C:\\a.psd"));
-  EXPECT_TRUE(WallpaperList::AcceptsDroppedFile("C:\\a.Png") && WallpaperList::AcceptsDroppedFile("C:\\a.GIF"));
+  EXPECT_TRUE(WallpaperList::AcceptsDroppedFile("C:\\a.Png") &&
+              WallpaperList::AcceptsDroppedFile("C:\\a.GIF"));
   EXPECT_FALSE(WallpaperList::AcceptsDroppedFile("C:\\My.png\\noext"));
   EXPECT_FALSE(WallpaperList::AcceptsDroppedFile("C:\\notes.txt"));
   EXPECT_FALSE(WallpaperList::AcceptsDroppedFile("C:\\a.tiff"));
@@ -200,12 +201,14 @@ TEST(WallpaperList, SortingByStyleMovesNoWallpaperAndTogglesDirection) {
   // Later rows go to their place by Image text in the chosen direction.
   f.list.SortByColumn(0);
   f.list.AddRow("C:\\bb.jpg", "Center");
-  EXPECT_EQ(f.Images(), (Lines{"C:\\a.jpg", "C:\\b.jpg", "C:\\bb.jpg", "C:\\c.jpg", "No Wallpaper"}));
+  EXPECT_EQ(f.Images(),
+            (Lines{"C:\\a.jpg", "C:\\b.jpg", "C:\\bb.jpg", "C:\\c.jpg", "No Wallpaper"}));
 }
 
 TEST(WallpaperList, RemoveDeadEntriesKeepsExistingAndNoWallpaper) {
   ListFixture f("wl_remove_dead");
-  f.Fill({{"C:\\gone1.jpg", ""}, {"C:\\here.jpg", ""}, {"C:\\gone2.jpg", ""}, {"C:\\gone3.jpg", ""}});
+  f.Fill(
+      {{"C:\\gone1.jpg", ""}, {"C:\\here.jpg", ""}, {"C:\\gone2.jpg", ""}, {"C:\\gone3.jpg", ""}});
   f.existing.insert("C:\\here.jpg");
   f.list.RemoveDeadEntries();
   EXPECT_EQ(f.Images(), (Lines{"No Wallpaper", "C:\\here.jpg"}));
