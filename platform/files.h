@@ -68,11 +68,9 @@ class FileHandle {
   void Close();
 
  private:
-#ifdef _WIN32
-  void* handle_ = reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));
-#else
-  int fd_ = -1;
-#endif
+  // The descriptor (POSIX) or the HANDLE (Windows); -1 is closed in both (INVALID_HANDLE_VALUE).
+  static constexpr std::intptr_t kClosed = -1;
+  std::intptr_t native_ = kClosed;
   FileMode mode_ = FileMode::Read;
 };
 

@@ -2,10 +2,7 @@
 # Runs the programs under Wine on a virtual desktop and leaves screenshots in build/demo/.
 # The programs run from the 64-bit build: Wine here cannot start 32-bit programs.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-root=$(pwd)
-build=$root/build/win64
-out=$root/build/demo
+source "$(dirname "$0")/demo_common.sh"
 
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j 2 --target vistrel >/dev/null
@@ -16,13 +13,7 @@ cp "$build/bin/vistrel.exe" "$out/run/"
 cp resources/demo/*.bmp "$out/run/"
 if [ -f "$build/bin/vistrel_agent.exe" ]; then cp "$build/bin/vistrel_agent.exe" "$out/run/"; fi
 
-wine_run() { "$root/scripts/wine-run" --build "$build" "$@"; }
-stop_wine() { "$root/scripts/wine-run" --stop "$build"; }
-trap stop_wine EXIT
-
-# The first run starts the display and makes the prefix.
-wine_run cmd /c exit 0 >/dev/null 2>&1 || true
-export DISPLAY=:$(cat "$build/wine/xvfb.display")
+start_wine
 
 desktop_value() {
   wine_run reg query 'HKCU\Control Panel\Desktop' /v "$1" 2>/dev/null | tr -d '\r' |

@@ -5,29 +5,14 @@
 #   demo_agent.sh [BUILD_DIR [OUT_DIR]]      defaults: build/win64 and build/demo
 # The programs run from the 64-bit build: Wine here cannot start 32-bit programs.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-root=$(pwd)
-build=${1:-$root/build/win64}
-out=${2:-$root/build/demo}
-[ -d "$build" ] || cmake --preset win64 -B "$build" >/dev/null
-build=$(cd "$build" && pwd)
-mkdir -p "$out"
-out=$(cd "$out" && pwd)
+source "$(dirname "$0")/demo_common.sh"
 
 cmake --build "$build" -j 2 --target vistrel vistrel_agent vistrel_agent_send >/dev/null
 
-winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
-
-run=$out/agent
-rm -rf "$run"
-mkdir -p "$run"
+fresh_run_folder agent
 cp "$build/bin/vistrel.exe" "$build/bin/vistrel_agent.exe" "$build/bin/vistrel_agent_send.exe" "$run/"
 
-# The bundled samples, and two pictures drawn here (24-bit BMP) so that every change shows.
-shopt -s nullglob
-for picture in resources/demo/*.bmp resources/demo/*.jpg resources/demo/*.png; do
-  cp "$picture" "$run/"
-done
+# Besides the bundled samples, two pictures drawn here (24-bit BMP) so that every change shows.
 python3 scripts/demo_pictures.py "$run" 320 200 dusk meadow
 list=""
 for picture in dusk.bmp meadow.bmp; do list+="3$(winpath "$run/$picture")"$'\r\n'; done
@@ -39,12 +24,7 @@ printf '%s' "$list" >"$run/list.txt"
 printf '[Settings]\r\nInterval=1\r\nPaused=0\r\nLastIndex=0\r\nRandomWallpaper=0\r\nShowBaloonOnChange=1\r\nRememberLast=1\r\nViewerPath=%s\r\n' \
   "$(winpath "$run/vistrel.exe")" >"$run/vistrel.ini"
 
-wine_run() { "$root/scripts/wine-run" --build "$build" "$@"; }
-stop_wine() { "$root/scripts/wine-run" --stop "$build"; }
-trap stop_wine EXIT
-stop_wine
-wine_run cmd /c exit 0 >/dev/null 2>&1 || true  # starts the display and makes the prefix
-export DISPLAY=:$(cat "$build/wine/xvfb.display")
+start_wine
 
 # Every program of the demo runs on the one virtual desktop, where the agent's window is found.
 on_desktop() { wine_run explorer /desktop=VistrelAgent,1024x768 "$@" >/dev/null 2>&1; }

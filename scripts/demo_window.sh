@@ -6,29 +6,14 @@
 #   demo_window.sh [BUILD_DIR [OUT_DIR]]      defaults: build/win64 and build/demo
 # The programs run from the 64-bit build: Wine here cannot start 32-bit programs.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-root=$(pwd)
-build=${1:-$root/build/win64}
-out=${2:-$root/build/demo}
-[ -d "$build" ] || cmake --preset win64 -B "$build" >/dev/null
-build=$(cd "$build" && pwd)
-mkdir -p "$out"
-out=$(cd "$out" && pwd)
+source "$(dirname "$0")/demo_common.sh"
 
 cmake --build "$build" -j 2 --target vistrel vistrel_window_send >/dev/null
 
-winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
-
-run=$out/window
-rm -rf "$run"
-mkdir -p "$run"
+fresh_run_folder window
 cp "$build/bin/vistrel.exe" "$build/bin/vistrel_window_send.exe" "$run/"
 
-# The bundled samples, and three pictures drawn here (24-bit BMP).
-shopt -s nullglob
-for picture in resources/demo/*.bmp resources/demo/*.jpg resources/demo/*.png; do
-  cp "$picture" "$run/"
-done
+# Besides the bundled samples, three pictures drawn here (24-bit BMP).
 python3 scripts/demo_pictures.py "$run" 160 100 dusk meadow harbour
 list="3$(winpath "$run/dusk.bmp")"$'\r\n'
 list+="2$(winpath "$run/meadow.bmp")"$'\r\n'
@@ -41,12 +26,7 @@ done
 printf '%s' "$list" >"$run/list.txt"
 printf '[Settings]\r\nInterval=15\r\nRememberLast=1\r\n' >"$run/vistrel.ini"
 
-wine_run() { "$root/scripts/wine-run" --build "$build" "$@"; }
-stop_wine() { "$root/scripts/wine-run" --stop "$build"; }
-trap stop_wine EXIT
-stop_wine
-wine_run cmd /c exit 0 >/dev/null 2>&1 || true  # starts the display and makes the prefix
-export DISPLAY=:$(cat "$build/wine/xvfb.display")
+start_wine
 
 # Every program of the demo runs on the one virtual desktop.
 on_desktop() { wine_run explorer /desktop=VistrelWindow,1024x768 "$@" >/dev/null 2>&1; }

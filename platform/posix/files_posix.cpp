@@ -14,6 +14,12 @@
 namespace vistrel {
 
 namespace {
+int Fd(std::intptr_t native) {
+  return static_cast<int>(native);
+}
+}  // namespace
+
+namespace {
 thread_local int last_file_error = 0;
 void KeepError() {
   last_file_error = errno;
@@ -110,44 +116,28 @@ bool DeleteFileAt(const std::string& path) {
   return ::unlink(path.c_str()) == 0;
 }
 
-FileHandle::FileHandle(FileHandle&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), mode_(other.mode_) {}
-
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-  if (this != &other) {
-    Close();
-    fd_ = std::exchange(other.fd_, -1);
-    mode_ = other.mode_;
-  }
-  return *this;
-}
-
-FileHandle::~FileHandle() {
-  Close();
-}
-
 FileHandle FileHandle::Open(const std::string& path, FileMode mode) {
   FileHandle file;
   file.mode_ = mode;
   int flags = mode == FileMode::Read ? O_RDONLY : (O_WRONLY | O_CREAT);
-  file.fd_ = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
-  if (file.fd_ < 0) KeepError();
-  if (file.fd_ >= 0) {
+  file.native_ = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+  if (Fd(file.native_) < 0) KeepError();
+  if (Fd(file.native_) >= 0) {
     struct stat st;
-    if (::fstat(file.fd_, &st) != 0 || S_ISDIR(st.st_mode)) file.Close();
+    if (::fstat(Fd(file.native_), &st) != 0 || S_ISDIR(st.st_mode)) file.Close();
   }
   return file;
 }
 
 bool FileHandle::IsOpen() const {
-  return fd_ >= 0;
+  return Fd(native_) >= 0;
 }
 
 std::uint32_t FileHandle::Read(void* buffer, std::uint32_t count) {
-  if (fd_ < 0 || mode_ != FileMode::Read) return 0;
+  if (Fd(native_) < 0 || mode_ != FileMode::Read) return 0;
   std::uint32_t done = 0;
   while (done < count) {
-    ssize_t n = ::read(fd_, static_cast<char*>(buffer) + done, count - done);
+    ssize_t n = ::read(Fd(native_), static_cast<char*>(buffer) + done, count - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += static_cast<std::uint32_t>(n);
@@ -156,10 +146,10 @@ std::uint32_t FileHandle::Read(void* buffer, std::uint32_t count) {
 }
 
 std::uint32_t FileHandle::Write(const void* buffer, std::uint32_t count) {
-  if (fd_ < 0 || mode_ != FileMode::Write) return 0;
+  if (Fd(native_) < 0 || mode_ != FileMode::Write) return 0;
   std::uint32_t done = 0;
   while (done < count) {
-    ssize_t n = ::write(fd_, static_cast<const char*>(buffer) + done, count - done);
+    ssize_t n = ::write(Fd(native_), static_cast<const char*>(buffer) + done, count - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += static_cast<std::uint32_t>(n);
@@ -170,27 +160,27 @@ std::uint32_t FileHandle::Write(const void* buffer, std::uint32_t count) {
 }
 
 std::int64_t FileHandle::Seek(std::int64_t offset, int origin) {
-  if (fd_ < 0) return -1;
+  if (Fd(native_) < 0) return -1;
   int whence = origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END;
-  off_t r = ::lseek(fd_, static_cast<off_t>(offset), whence);
+  off_t r = ::lseek(Fd(native_), static_cast<off_t>(offset), whence);
   return r < 0 ? -1 : static_cast<std::int64_t>(r);
 }
 
 std::int64_t FileHandle::Size() {
   struct stat st;
-  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return 0;
+  if (Fd(native_) < 0 || ::fstat(Fd(native_), &st) != 0) return 0;
   return static_cast<std::int64_t>(st.st_size);
 }
 
 bool FileHandle::Truncate() {
-  if (fd_ < 0 || mode_ != FileMode::Write) return false;
-  off_t pos = ::lseek(fd_, 0, SEEK_CUR);
-  return pos >= 0 && ::ftruncate(fd_, pos) == 0;
+  if (Fd(native_) < 0 || mode_ != FileMode::Write) return false;
+  off_t pos = ::lseek(Fd(native_), 0, SEEK_CUR);
+  return pos >= 0 && ::ftruncate(Fd(native_), pos) == 0;
 }
 
 void FileHandle::Close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  if (Fd(native_) >= 0) ::close(Fd(native_));
+  native_ = kClosed;
 }
 
 }  // namespace vistrel

@@ -8,8 +8,8 @@
 namespace vistrel {
 
 namespace {
-HANDLE AsHandle(void* h) {
-  return static_cast<HANDLE>(h);
+HANDLE AsHandle(std::intptr_t native) {
+  return reinterpret_cast<HANDLE>(native);
 }
 
 thread_local DWORD last_file_error = 0;
@@ -140,54 +140,40 @@ bool DeleteFileAt(const std::string& path) {
   return DeleteFileA(path.c_str()) != 0;
 }
 
-FileHandle::FileHandle(FileHandle&& other) noexcept
-    : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)), mode_(other.mode_) {}
-
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, INVALID_HANDLE_VALUE);
-    mode_ = other.mode_;
-  }
-  return *this;
-}
-
-FileHandle::~FileHandle() {
-  Close();
-}
-
 FileHandle FileHandle::Open(const std::string& path, FileMode mode) {
   FileHandle file;
   file.mode_ = mode;
   if (mode == FileMode::Read)
-    file.handle_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    file.native_ = reinterpret_cast<std::intptr_t>(
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL, nullptr));
   else
-    file.handle_ = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    file.native_ = reinterpret_cast<std::intptr_t>(
+        CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsOpen()) KeepError();
   return file;
 }
 
 bool FileHandle::IsOpen() const {
-  return AsHandle(handle_) != INVALID_HANDLE_VALUE;
+  return AsHandle(native_) != INVALID_HANDLE_VALUE;
 }
 
 std::uint32_t FileHandle::Read(void* buffer, std::uint32_t count) {
   DWORD n = 0;
   if (!IsOpen() || mode_ != FileMode::Read) return 0;
-  if (!ReadFile(AsHandle(handle_), buffer, count, &n, nullptr)) return 0;
+  if (!ReadFile(AsHandle(native_), buffer, count, &n, nullptr)) return 0;
   return n;
 }
 
 std::uint32_t FileHandle::Write(const void* buffer, std::uint32_t count) {
   DWORD n = 0;
   if (!IsOpen() || mode_ != FileMode::Write) return 0;
-  if (!WriteFile(AsHandle(handle_), buffer, count, &n, nullptr)) {
+  if (!WriteFile(AsHandle(native_), buffer, count, &n, nullptr)) {
     KeepError();
     return 0;
   }
-  SetEndOfFile(AsHandle(handle_));
+  SetEndOfFile(AsHandle(native_));
   return n;
 }
 
@@ -196,23 +182,23 @@ std::int64_t FileHandle::Seek(std::int64_t offset, int origin) {
   LARGE_INTEGER distance, result;
   distance.QuadPart = offset;
   DWORD method = origin == 0 ? FILE_BEGIN : origin == 1 ? FILE_CURRENT : FILE_END;
-  if (!SetFilePointerEx(AsHandle(handle_), distance, &result, method)) return -1;
+  if (!SetFilePointerEx(AsHandle(native_), distance, &result, method)) return -1;
   return result.QuadPart;
 }
 
 std::int64_t FileHandle::Size() {
   LARGE_INTEGER size;
-  if (!IsOpen() || !GetFileSizeEx(AsHandle(handle_), &size)) return 0;
+  if (!IsOpen() || !GetFileSizeEx(AsHandle(native_), &size)) return 0;
   return size.QuadPart;
 }
 
 bool FileHandle::Truncate() {
-  return IsOpen() && mode_ == FileMode::Write && SetEndOfFile(AsHandle(handle_));
+  return IsOpen() && mode_ == FileMode::Write && SetEndOfFile(AsHandle(native_));
 }
 
 void FileHandle::Close() {
-  if (IsOpen()) CloseHandle(AsHandle(handle_));
-  handle_ = INVALID_HANDLE_VALUE;
+  if (IsOpen()) CloseHandle(AsHandle(native_));
+  native_ = kClosed;
 }
 
 }  // namespace vistrel
