@@ -517,7 +517,7 @@ std::uint32_t CmykColor(std::int64_t c, std::int64_t m, std::int64_t y, std::int
 
 // Stored Lab bytes (L* x 2.55, a* and b* + 128) to sRGB display values, 0..255 unrounded.
 void LabColor(int l8, int a8, int b8, double rgb[3]) {
-  StandardLabToSrgb(l8 / 2.55, a8 - 128.0, b8 - 128.0, rgb);
+  test::StandardLabToSrgb(l8 / 2.55, a8 - 128.0, b8 - 128.0, rgb);
 }
 
 // Compares every pixel with the reference; Lab within 2 levels of the standard conversion.
