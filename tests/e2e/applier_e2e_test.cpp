@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 
 #include "tests/e2e/e2e_support.h"
 #include "tests/support/test_support.h"
@@ -9,17 +10,54 @@
 namespace vistrel::e2e {
 namespace {
 
+// The two style values under the desktop key, both checked and both shown.
+testing::AssertionResult DesktopStyleIs(const std::string& style, const std::string& tile) {
+  const std::string got_style = ReadDesktopValue("WallpaperStyle");
+  const std::string got_tile = ReadDesktopValue("TileWallpaper");
+  if (got_style == style && got_tile == tile) return testing::AssertionSuccess();
+  return testing::AssertionFailure()
+         << "WallpaperStyle \"" << got_style << "\" (want \"" << style << "\"), TileWallpaper \""
+         << got_tile << "\" (want \"" << tile << "\")";
+}
+
+void WriteDesktopStyle(const std::string& style, const std::string& tile) {
+  WriteDesktopValue("WallpaperStyle", style);
+  WriteDesktopValue("TileWallpaper", tile);
+}
+
 class ApplierE2E : public testing::Test {
  protected:
   void SetUp() override {
-    WriteDesktopValue("WallpaperStyle", "before-style");
-    WriteDesktopValue("TileWallpaper", "before-tile");
+    WriteDesktopStyle("before-style", "before-tile");
     WriteDesktopValue("Wallpaper", "before.bmp");
   }
 
   // Runs vistrel.exe from its own folder with the given raw argument text.
   DWORD Apply(const std::string& dir, const std::string& argument) {
     return RunToEnd("\"" + dir + "vistrel.exe\" " + argument);
+  }
+
+  // A fresh folder with vistrel.exe and the pictures a.bmp and b.bmp.
+  std::string DirWithPictures(const std::string& name, const std::string& a, const std::string& b) {
+    std::string dir = FreshProgramDir(name, {"vistrel.exe"});
+    test::WriteBytes(dir + "a.bmp", a);
+    test::WriteBytes(dir + "b.bmp", b);
+    return dir;
+  }
+
+  // What a refused run must leave as it was: the old wallpaper file (and no temporary beside it)
+  // and the desktop values SetUp wrote.
+  void ExpectNothingChanged(const std::string& dir) {
+    EXPECT_EQ(FileBytes(dir + "vistrel_wlp.bmp"), "previous wallpaper");
+    EXPECT_FALSE(Exists(dir + "vistrel_wlp.bmp.tmp~"));
+    EXPECT_TRUE(DesktopStyleIs("before-style", "before-tile"));
+    EXPECT_EQ(ReadDesktopValue("Wallpaper"), "before.bmp");
+  }
+
+  // Applies dir + name with the style letter, expecting exit code 0; the wallpaper file after.
+  std::string AppliedWallpaper(const std::string& dir, char letter, const std::string& name) {
+    EXPECT_EQ(Apply(dir, "\"" + std::string(1, letter) + dir + name + "\""), 0u) << name;
+    return FileBytes(dir + "vistrel_wlp.bmp");
   }
 };
 
@@ -28,48 +66,34 @@ TEST_F(ApplierE2E, StretchWritesTheWallpaperFileAndStyleValues) {
   std::string picture = test::Bmp24(37, 21, 5);
   test::WriteBytes(dir + "Sea Side.BMP", picture);
 
-  EXPECT_EQ(Apply(dir, "\"3" + dir + "Sea Side.BMP\""), 0u);
-  EXPECT_EQ(FileBytes(dir + "vistrel_wlp.bmp"), picture);
-  EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "2");
-  EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "0");
+  EXPECT_EQ(AppliedWallpaper(dir, '3', "Sea Side.BMP"), picture);
+  EXPECT_TRUE(DesktopStyleIs("2", "0"));
   std::string wallpaper = ReadDesktopValue("Wallpaper");
   EXPECT_NE(wallpaper.find("vistrel_wlp.bmp"), std::string::npos) << wallpaper;
   EXPECT_FALSE(Exists(dir + "vistrel_wlp.bmp.tmp~"));
 }
 
 TEST_F(ApplierE2E, TileAndOtherLetters) {
-  std::string dir = FreshProgramDir("apply_tile", {"vistrel.exe"});
-  test::WriteBytes(dir + "a.bmp", test::Bmp24(4, 4, 1));
-  test::WriteBytes(dir + "b.bmp", test::Bmp24(6, 2, 2));
+  std::string dir = DirWithPictures("apply_tile", test::Bmp24(4, 4, 1), test::Bmp24(6, 2, 2));
 
   EXPECT_EQ(Apply(dir, "\"2" + dir + "a.bmp\""), 0u);
-  EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "0");
-  EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "1");
+  EXPECT_TRUE(DesktopStyleIs("0", "1"));
 
   // Any letter but 1 to 3 sets the picture and leaves both style values alone.
-  WriteDesktopValue("WallpaperStyle", "kept-style");
-  WriteDesktopValue("TileWallpaper", "kept-tile");
-  EXPECT_EQ(Apply(dir, "\"0" + dir + "b.bmp\""), 0u);
-  EXPECT_EQ(FileBytes(dir + "vistrel_wlp.bmp"), test::Bmp24(6, 2, 2));
-  EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "kept-style");
-  EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "kept-tile");
+  WriteDesktopStyle("kept-style", "kept-tile");
+  EXPECT_EQ(AppliedWallpaper(dir, '0', "b.bmp"), test::Bmp24(6, 2, 2));
+  EXPECT_TRUE(DesktopStyleIs("kept-style", "kept-tile"));
 }
 
 TEST_F(ApplierE2E, FitAndFillSetTheirStyleValues) {
-  std::string dir = FreshProgramDir("apply_fit_fill", {"vistrel.exe"});
-  test::WriteBytes(dir + "a.bmp", test::Bmp24(8, 3, 4));
-  test::WriteBytes(dir + "b.bmp", test::Bmp24(3, 8, 6));
+  std::string dir = DirWithPictures("apply_fit_fill", test::Bmp24(8, 3, 4), test::Bmp24(3, 8, 6));
 
-  EXPECT_EQ(Apply(dir, "\"4" + dir + "a.bmp\""), 0u);
-  EXPECT_EQ(FileBytes(dir + "vistrel_wlp.bmp"), test::Bmp24(8, 3, 4));
-  EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "6");
-  EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "0");
+  EXPECT_EQ(AppliedWallpaper(dir, '4', "a.bmp"), test::Bmp24(8, 3, 4));
+  EXPECT_TRUE(DesktopStyleIs("6", "0"));
 
   WriteDesktopValue("TileWallpaper", "1");
-  EXPECT_EQ(Apply(dir, "\"5" + dir + "b.bmp\""), 0u);
-  EXPECT_EQ(FileBytes(dir + "vistrel_wlp.bmp"), test::Bmp24(3, 8, 6));
-  EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "10");
-  EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "0");
+  EXPECT_EQ(AppliedWallpaper(dir, '5', "b.bmp"), test::Bmp24(3, 8, 6));
+  EXPECT_TRUE(DesktopStyleIs("10", "0"));
 }
 
 TEST_F(ApplierE2E, NothingChangesForMissingDamagedOrMisquotedFiles) {
@@ -88,8 +112,7 @@ TEST_F(ApplierE2E, NothingChangesForMissingDamagedOrMisquotedFiles) {
   for (const std::string& argument : arguments) {
     EXPECT_EQ(Apply(dir, argument), 0u) << argument;
     EXPECT_EQ(FileBytes(dir + "vistrel_wlp.bmp"), "previous wallpaper") << argument;
-    EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "before-style") << argument;
-    EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "before-tile") << argument;
+    EXPECT_TRUE(DesktopStyleIs("before-style", "before-tile")) << argument;
     EXPECT_EQ(ReadDesktopValue("Wallpaper"), "before.bmp") << argument;
   }
 }
@@ -112,14 +135,12 @@ TEST_F(ApplierE2E, JpegFilesOfEachExtensionSpellingBecomeTheWallpaper) {
     DeleteFileA((dir + "vistrel_wlp.bmp").c_str());
     WriteDesktopValue("WallpaperStyle", "x");
     test::WriteBytes(dir + name, jpeg);
-    EXPECT_EQ(Apply(dir, "\"1" + dir + name + "\""), 0u) << name;
-    std::string bmp = FileBytes(dir + "vistrel_wlp.bmp");
+    std::string bmp = AppliedWallpaper(dir, '1', name);
     ASSERT_GT(bmp.size(), 54u) << name;
     EXPECT_EQ(bmp.substr(0, 2), "BM");
     EXPECT_EQ(static_cast<unsigned char>(bmp[18]), 21u) << "width";
     EXPECT_EQ(static_cast<unsigned char>(bmp[22]), 32u) << "height";
-    EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "0") << name;
-    EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "0") << name;
+    EXPECT_TRUE(DesktopStyleIs("0", "0")) << name;
   }
 }
 
@@ -132,8 +153,7 @@ TEST_F(ApplierE2E, DamagedJpegWithReadableHeaderStillBecomesTheWallpaper) {
   std::string complete = FileBytes(dir + "vistrel_wlp.bmp");
   DeleteFileA((dir + "vistrel_wlp.bmp").c_str());
 
-  EXPECT_EQ(Apply(dir, "\"2" + dir + "cut.jpg\""), 0u);
-  std::string partial = FileBytes(dir + "vistrel_wlp.bmp");
+  std::string partial = AppliedWallpaper(dir, '2', "cut.jpg");
   ASSERT_EQ(partial.size(), complete.size())
       << "the whole picture's size, decoded as far as it goes";
   EXPECT_NE(BmpPixels(partial), BmpPixels(complete)) << "the missing part is not the real picture";
@@ -149,12 +169,10 @@ namespace {
 TEST_F(ApplierE2E, PngIsTiled) {
   std::string dir = FreshProgramDir("apply_png", {"vistrel.exe"});
   test::WriteBytes(dir + "a.png", test::ReadBytes(test::DataPath("png/pngsuite/basn2c08.png")));
-  EXPECT_EQ(Apply(dir, "\"2" + dir + "a.png\""), 0u);
-  std::string bmp = FileBytes(dir + "vistrel_wlp.bmp");
+  std::string bmp = AppliedWallpaper(dir, '2', "a.png");
   ASSERT_GT(bmp.size(), 54u);
   EXPECT_EQ(static_cast<unsigned char>(bmp[18]), 32u) << "width";
-  EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "0");
-  EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "1");
+  EXPECT_TRUE(DesktopStyleIs("0", "1"));
 }
 
 // A reader's refusal reaches the top-level box; the program ends with 1 and nothing changes.
@@ -171,11 +189,7 @@ TEST_F(ApplierE2E, BrokenPngShowsTheTopLevelBoxAndChangesNothing) {
   EXPECT_NE(text.find("Cannot load image. CRC error found in PNG file."), std::string::npos)
       << text;
   EXPECT_EQ(vistrel.Wait(20000), 1u);
-  EXPECT_EQ(FileBytes(dir + "vistrel_wlp.bmp"), "previous wallpaper");
-  EXPECT_FALSE(Exists(dir + "vistrel_wlp.bmp.tmp~"));
-  EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "before-style");
-  EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "before-tile");
-  EXPECT_EQ(ReadDesktopValue("Wallpaper"), "before.bmp");
+  ExpectNothingChanged(dir);
 }
 
 }  // namespace
@@ -195,14 +209,12 @@ TEST_F(ApplierE2E, GifAndPsdBecomeTheWallpaper) {
   test::WriteBytes(dir + "b.gif", test::ReadBytes(test::DataPath("gif/wuffs/bricks-dither.gif")));
   test::WriteBytes(dir + "p.PSD", test::ReadBytes(test::DataPath("psd/oiio/pattern2-8-rgb.psd")));
 
-  EXPECT_EQ(Apply(dir, "\"1" + dir + "b.gif\""), 0u);
-  std::string gif = FileBytes(dir + "vistrel_wlp.bmp");
+  std::string gif = AppliedWallpaper(dir, '1', "b.gif");
   ASSERT_GT(gif.size(), 54u);
   EXPECT_EQ(Le32(gif, 18), 160u);
   EXPECT_EQ(Le32(gif, 22), 120u);
 
-  EXPECT_EQ(Apply(dir, "\"3" + dir + "p.PSD\""), 0u);
-  std::string psd = FileBytes(dir + "vistrel_wlp.bmp");
+  std::string psd = AppliedWallpaper(dir, '3', "p.PSD");
   ASSERT_GT(psd.size(), 54u);
   EXPECT_EQ(Le32(psd, 18), 200u);
   EXPECT_EQ(Le32(psd, 22), 150u);
@@ -253,11 +265,7 @@ TEST_F(ApplierE2E, GifAndPsdWithoutAPictureShowTheReadersMessageAndChangeNothing
     std::string text = TakeMessageBoxText(vistrel.Id());
     EXPECT_NE(text.find(c.message), std::string::npos) << text;
     EXPECT_EQ(vistrel.Wait(20000), 1u);
-    EXPECT_EQ(FileBytes(dir + "vistrel_wlp.bmp"), "previous wallpaper");
-    EXPECT_FALSE(Exists(dir + "vistrel_wlp.bmp.tmp~"));
-    EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "before-style");
-    EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "before-tile");
-    EXPECT_EQ(ReadDesktopValue("Wallpaper"), "before.bmp");
+    ExpectNothingChanged(dir);
   }
 }
 

@@ -66,6 +66,20 @@ struct AgentCloser {
   }
 };
 
+// A fresh folder with both programs, once any agent left running has gone.
+std::string ProgramsDirWithoutAgent(const std::string& name) {
+  AgentCloser::Close();
+  return FreshProgramDir(name, {"vistrel.exe", "vistrel_agent.exe"});
+}
+
+// Clicks the form's Agent button, which must be there and enabled.
+void ClickAgentButton(HWND form, HWND* button) {
+  *button = Child(form, "Button", "Agent");
+  ASSERT_NE(*button, nullptr);
+  EXPECT_TRUE(IsWindowEnabled(*button));
+  PostMessageA(*button, BM_CLICK, 0, 0);
+}
+
 bool AgentBuilt() {
   return Exists(ProgramPath("vistrel_agent.exe"));
 }
@@ -78,18 +92,15 @@ void CloseWindowOf(Process& process, HWND window) {
 TEST(WindowE2E, StartedElsewhereTheAgentButtonStartsTheAgentBesideIt) {
   if (!AgentBuilt()) GTEST_SKIP() << "bin\\vistrel_agent.exe is not built";
   AgentCloser closer;
-  AgentCloser::Close();
-  std::string dir = FreshProgramDir("window_elsewhere", {"vistrel.exe", "vistrel_agent.exe"});
+  std::string dir = ProgramsDirWithoutAgent("window_elsewhere");
   std::string elsewhere = test::FreshDir("window_elsewhere_cwd");
   Process window("\"" + dir + "vistrel.exe\"", elsewhere);
   HWND form = WaitForConfigurationWindow(window);
   ASSERT_NE(form, nullptr);
   EXPECT_EQ(FileBytes(dir + "list.txt"), "")
       << "the list beside the program, not in the current folder";
-  HWND agent_button = Child(form, "Button", "Agent");
-  ASSERT_NE(agent_button, nullptr);
-  EXPECT_TRUE(IsWindowEnabled(agent_button));
-  PostMessageA(agent_button, BM_CLICK, 0, 0);
+  HWND agent_button = nullptr;
+  ASSERT_NO_FATAL_FAILURE(ClickAgentButton(form, &agent_button));
   EXPECT_TRUE(WaitFor([] { return FindWindowA(nullptr, kAgentTitle) != nullptr; }, 30000))
       << "the agent beside the program started";
   AgentCloser::Close();
@@ -166,17 +177,14 @@ TEST(WindowE2E, DoubleClickOnARowAppliesIt) {
 TEST(WindowE2E, TheAgentButtonStartsTheAgentAndTurnsDisabled) {
   if (!AgentBuilt()) GTEST_SKIP() << "bin\\vistrel_agent.exe is not built";
   AgentCloser closer;
-  AgentCloser::Close();
-  std::string dir = FreshProgramDir("window_agent_button", {"vistrel.exe", "vistrel_agent.exe"});
+  std::string dir = ProgramsDirWithoutAgent("window_agent_button");
   test::WriteBytes(dir + "vistrel.ini", "[Settings]\r\nViewerPath=" + dir + "vistrel.exe\r\n");
 
   Process window("\"" + dir + "vistrel.exe\"", dir);
   HWND form = WaitForConfigurationWindow(window);
   ASSERT_NE(form, nullptr);
-  HWND agent_button = Child(form, "Button", "Agent");
-  ASSERT_NE(agent_button, nullptr);
-  EXPECT_TRUE(IsWindowEnabled(agent_button));
-  PostMessageA(agent_button, BM_CLICK, 0, 0);
+  HWND agent_button = nullptr;
+  ASSERT_NO_FATAL_FAILURE(ClickAgentButton(form, &agent_button));
   ASSERT_TRUE(WaitFor([] { return FindWindowA(nullptr, kAgentTitle) != nullptr; }, 30000))
       << "the agent started from the current folder";
   DWORD appeared = GetTickCount();
@@ -193,8 +201,7 @@ TEST(WindowE2E, TheAgentButtonStartsTheAgentAndTurnsDisabled) {
 TEST(WindowE2E, OkStoresTheSelectedRowAndTheAgentGoesOnFromThere) {
   if (!AgentBuilt()) GTEST_SKIP() << "bin\\vistrel_agent.exe is not built";
   AgentCloser closer;
-  AgentCloser::Close();
-  std::string dir = FreshProgramDir("window_last_index", {"vistrel.exe", "vistrel_agent.exe"});
+  std::string dir = ProgramsDirWithoutAgent("window_last_index");
   const std::vector<std::string> pictures = {test::Bmp24(3, 3, 1), test::Bmp24(4, 3, 2),
                                              test::Bmp24(5, 3, 3)};
   WritePictureList(dir, pictures);

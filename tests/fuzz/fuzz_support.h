@@ -30,6 +30,21 @@ inline void RequireReaderMessage(const Exception& e,
   std::abort();
 }
 
+// Loads the input with the reader; the bitmap when a picture came out, nullptr when the load
+// ended empty or in one of the messages (any other exception is a finding).
+template <class Reader>
+TRasterBitmap* LoadPicture(Reader& reader, const std::uint8_t* data, std::size_t size,
+                           std::initializer_list<std::uint32_t> codes) {
+  try {
+    reader.LoadFromStream(*StreamOf(data, size));
+  } catch (const Exception& e) {
+    RequireReaderMessage(e, codes);
+    return nullptr;
+  }
+  TRasterBitmap& bitmap = *reader.Bitmap;
+  return bitmap.IsEmpty() ? nullptr : &bitmap;
+}
+
 // Reads every byte of every row, so a bitmap smaller than its size shows up under the sanitizers.
 inline void ReadEveryRow(TRasterBitmap& bitmap) {
   volatile std::uint8_t sink = 0;

@@ -10,14 +10,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace vistrel;
   TGIFGraphic gif;
-  try {
-    gif.LoadFromStream(*fuzz::StreamOf(data, size));
-  } catch (const Exception& e) {
-    fuzz::RequireReaderMessage(e, {kMsgInvalidImage, kMsgUnsupportedFormat});
-    return 0;
-  }
-  TRasterBitmap& bmp = *gif.Bitmap;
-  if (bmp.IsEmpty()) return 0;
+  TRasterBitmap* loaded =
+      fuzz::LoadPicture(gif, data, size, {kMsgInvalidImage, kMsgUnsupportedFormat});
+  if (loaded == nullptr) return 0;
+  TRasterBitmap& bmp = *loaded;
   if (static_cast<std::uint32_t>(bmp.Width()) != gif.ImageProperties.Width ||
       static_cast<std::uint32_t>(bmp.Height()) != gif.ImageProperties.Height) {
     std::abort();

@@ -11,14 +11,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace vistrel;
   TPSDGraphic psd;
-  try {
-    psd.LoadFromStream(*fuzz::StreamOf(data, size));
-  } catch (const Exception& e) {
-    fuzz::RequireReaderMessage(e, {kMsgInvalidImage, kMsgUnsupportedFormat, 14, 15, 16, 17});
-    return 0;
-  }
-  TRasterBitmap& bmp = *psd.Bitmap;
-  if (bmp.IsEmpty()) return 0;
-  fuzz::ReadEveryRow(bmp);
+  TRasterBitmap* loaded =
+      fuzz::LoadPicture(psd, data, size, {kMsgInvalidImage, kMsgUnsupportedFormat, 14, 15, 16, 17});
+  if (loaded != nullptr) fuzz::ReadEveryRow(*loaded);
   return 0;
 }

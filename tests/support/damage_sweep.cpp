@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "tests/support/test_support.h"
+
 namespace vistrel::test {
 
 std::string Damage::Describe() const {
@@ -40,6 +42,24 @@ void SweepDamage(const std::string& original, const DamageSweep& sweep,
   if (!sweep.cuts) return;
   for (std::size_t length = 0; length < limit && !failed(); ++length)
     visit(original.substr(0, length), Damage{Damage::Kind::kCut, length, 0});
+}
+
+void SweepDataFiles(std::initializer_list<const char*> names, std::size_t limit,
+                    std::initializer_list<int> messages,
+                    const std::function<int(const std::string& bytes)>& message_of) {
+  DamageSweep sweep;
+  sweep.limit = limit;
+  sweep.flips = {0x01, 0x10, 0x80};
+  const std::vector<int> allowed(messages);
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    SweepDamage(ReadBytes(DataPath(name)), sweep,
+                [&](const std::string& bytes, const Damage& damage) {
+                  const int message = message_of(bytes);
+                  ASSERT_NE(std::find(allowed.begin(), allowed.end(), message), allowed.end())
+                      << "message " << message << ", " << damage.Describe();
+                });
+  }
 }
 
 }  // namespace vistrel::test

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <limits>
 #include <string>
 #include <vector>
@@ -34,5 +35,12 @@ struct Damage {
 // so one fault does not repeat thousands of times.
 void SweepDamage(const std::string& original, const DamageSweep& sweep,
                  const std::function<void(const std::string& bytes, const Damage& damage)>& visit);
+
+// The lighter sweep for real files of tests/data: three flips into each of the first `limit`
+// bytes, the two set values and the cuts, with each file's cases traced under its name. Every
+// copy must end in one of `messages` (0: a picture) as message_of reports it.
+void SweepDataFiles(std::initializer_list<const char*> names, std::size_t limit,
+                    std::initializer_list<int> messages,
+                    const std::function<int(const std::string& bytes)>& message_of);
 
 }  // namespace vistrel::test

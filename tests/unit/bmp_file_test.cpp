@@ -32,6 +32,15 @@ void Append(Bytes& b, const Bytes& more) {
   b.insert(b.end(), more.begin(), more.end());
 }
 
+// The three colour masks of a bit-field picture, as the table behind the header holds them.
+Bytes Masks(std::uint32_t red, std::uint32_t green, std::uint32_t blue) {
+  Bytes b;
+  Put32(b, red);
+  Put32(b, green);
+  Put32(b, blue);
+  return b;
+}
+
 struct Info {
   std::int32_t width = 4;
   std::int32_t height = 3;
@@ -41,6 +50,11 @@ struct Info {
   std::uint32_t size_image = 0;
   std::uint32_t clr_used = 0;
 };
+
+Info InfoOf(std::uint16_t bits, std::uint32_t compression, std::int32_t width = 4,
+            std::int32_t height = 3) {
+  return Info{width, height, 1, bits, compression};
+}
 
 Bytes InfoHeader(const Info& i) {
   Bytes b;
@@ -159,9 +173,7 @@ TEST(BmpFile, ShortPaletteIsReadAndSavedAsAFullTable) {
 }
 
 TEST(BmpFile, BareDibAtAnyStreamPosition) {
-  Info info;
-  info.bits = 4;
-  info.width = 7;
+  Info info = InfoOf(4, 0, 7, 3);
   Bytes dib = InfoHeader(info);
   Bytes table = Pattern(64, 5);
   Bytes pixels = Pattern(4 * 3, 9);
@@ -266,13 +278,8 @@ TEST(BmpFile, NegativeHeightIsTopDownAndStaysSo) {
 }
 
 TEST(BmpFile, BitfieldsSixteenBitSavesWithTheMaskBytes) {
-  Info info;
-  info.bits = 16;
-  info.compression = 3;
-  Bytes masks;
-  Put32(masks, 0xF800);
-  Put32(masks, 0x07E0);
-  Put32(masks, 0x001F);
+  Info info = InfoOf(16, 3);
+  Bytes masks = Masks(0xF800, 0x07E0, 0x001F);
   Bytes pixels = Pattern(8 * 3, 6);
   Bytes file = BmpFile(info, masks, pixels);
   TRasterBitmap bmp = Load(file);
@@ -295,13 +302,8 @@ TEST(BmpFile, BitfieldsSixteenBitSavesWithTheMaskBytes) {
 
 TEST(BmpFile, SixteenBitMasksAreFoundBehindALargerGap) {
   // 12 mask bytes, then an unused palette: the masks are read, the rest skipped.
-  Info info;
-  info.bits = 16;
-  info.compression = 3;
-  Bytes table;
-  Put32(table, 0x7C00);
-  Put32(table, 0x03E0);
-  Put32(table, 0x001F);
+  Info info = InfoOf(16, 3);
+  Bytes table = Masks(0x7C00, 0x03E0, 0x001F);
   Append(table, Pattern(1024, 8));
   Bytes pixels = Pattern(24, 1);
   Bytes file = BmpFile(info, table, pixels);
@@ -323,13 +325,8 @@ TEST(BmpFile, SixteenBitMasksAreFoundBehindALargerGap) {
 }
 
 TEST(BmpFile, OtherBitfieldsAndCompressedIndexedPicturesSave) {
-  Info info;
-  info.bits = 32;
-  info.compression = 3;
-  Bytes masks;
-  Put32(masks, 0x0000FF00);
-  Put32(masks, 0x00FF0000);
-  Put32(masks, 0xFF000000);
+  Info info = InfoOf(32, 3);
+  Bytes masks = Masks(0x0000FF00, 0x00FF0000, 0xFF000000);
   Bytes pixels = Pattern(16 * 3, 2);
   TRasterBitmap bmp = Load(BmpFile(info, masks, pixels));
   ASSERT_FALSE(bmp.IsEmpty());
@@ -344,9 +341,7 @@ TEST(BmpFile, OtherBitfieldsAndCompressedIndexedPicturesSave) {
   EXPECT_EQ(again.ScanLine(2)[2], pixels[1]) << "red from the second";
 
   // An 8-bit picture with a compression value: the extra bytes would run past the table area.
-  Info eight;
-  eight.bits = 8;
-  eight.compression = 3;
+  Info eight = InfoOf(8, 3);
   Bytes table = Pattern(1024, 3);
   Bytes indices = Pattern(12, 4);
   TRasterBitmap indexed = Load(BmpFile(eight, table, indices));
@@ -416,11 +411,7 @@ TEST(BmpFile, ImplausibleSizesAreRefusedBeforeAllocating) {
       << "planes only choose the requested format";
 
   // RLE pixels beyond the memory budget are refused before anything of their size is made.
-  Info rle;
-  rle.bits = 8;
-  rle.compression = 1;
-  rle.width = 40000;
-  rle.height = 40000;
+  Info rle = InfoOf(8, 1, 40000, 40000);
   EXPECT_TRUE(Load(BmpFile(rle, Pattern(1024, 1), {0, 1})).IsEmpty());
 }
 
@@ -462,10 +453,7 @@ TEST(BmpFile, SparseRunLengthPicturesLoad) {
 TEST(BmpFile, ColourAreaGapsAreComparedInBytes) {
   // An 8-bit picture whose pixels start 1020 to 1030 bytes after the info header: up to 1024
   // bytes fit the table area (entries beyond the gap stay 0); more must never be read into it.
-  Info info;
-  info.bits = 8;
-  info.width = 4;
-  info.height = 2;
+  Info info = InfoOf(8, 0, 4, 2);
   const Bytes pixels = Pattern(8, 3);
   for (std::uint32_t gap = 1020; gap <= 1030; ++gap) {
     SCOPED_TRACE(gap);
@@ -552,11 +540,7 @@ TEST(BmpFile, HeaderChecksRaise) {
 }
 
 TEST(BmpFile, RunLengthEncodedPicturesAreDecoded) {
-  Info info;
-  info.bits = 8;
-  info.width = 5;
-  info.height = 3;
-  info.compression = 1;
+  Info info = InfoOf(8, 1, 5, 3);
   Bytes table = Pattern(1024, 1);
   // Bottom row: 3 x 7, absolute 4 5 (padded), end of line. Middle row: delta (2, 1) lands in the
   // top row at column 2: 9 9 9 9 runs past the edge and is cut. End of bitmap.
@@ -665,9 +649,7 @@ TEST(BmpRowCopy, WritesWhatLoadingAndSavingWrite) {
   short_file.resize(short_file.size() - 8);
   Info top_down;
   top_down.height = -3;
-  Info masks;
-  masks.bits = 16;
-  masks.compression = 3;
+  Info masks = InfoOf(16, 3);
   Bytes masked =
       BmpFile(masks, {0, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0, 9, 9}, Pattern(24, 7));
   StoreU32LE(&masked[10], 54 + 14);
@@ -682,9 +664,7 @@ TEST(BmpRowCopy, WritesWhatLoadingAndSavingWrite) {
 }
 
 TEST(BmpRowCopy, DeclinesRunLengthAndUnreadableFilesAndRaisesNothing) {
-  Info info;
-  info.bits = 8;
-  info.compression = 1;
+  Info info = InfoOf(8, 1);
   EXPECT_TRUE(RowCopy(BmpFile(info, Pattern(1024, 1), {0, 1})).empty()) << "run-length data";
   Info zero_width;
   zero_width.width = 0;  // the reader raises its check: left to it

@@ -12,6 +12,7 @@
 
 #include "common/exception.h"
 #include "imaging/raster_bitmap.h"
+#include "tests/support/standard_lab.h"
 
 namespace vistrel {
 namespace {
@@ -56,6 +57,14 @@ std::vector<std::uint16_t> ReadNative16(const Bytes& bytes) {
   std::vector<std::uint16_t> out(bytes.size() / 2);
   std::memcpy(out.data(), bytes.data(), out.size() * 2);
   return out;
+}
+
+// The row the converter writes over a zeroed target of `size` bytes.
+Bytes Converted(TColorConverter& c, const Bytes& src, std::uint8_t mask, int count,
+                std::size_t size) {
+  Bytes dst(size, 0);
+  c.ConvertRow(src.data(), mask, count, dst.data());
+  return dst;
 }
 
 TColorConverter Configured(TColorScheme from, TColorScheme to, int source_bits, int target_bits) {
@@ -215,18 +224,15 @@ TEST(ColorConverterMask, SelectedPixelsTakeConsecutiveSourcePixels) {
 TEST(ColorConverterMask, MaskBitWrapsAfterEightPixels) {
   TColorConverter c = Configured(TColorScheme::Indexed, TColorScheme::Indexed, 8, 8);
   const Bytes src = {1, 2, 3, 4};
-  Bytes dst(18, 0);
-  c.ConvertRow(src.data(), 0x81, 16, dst.data());
   // The bit runs 0x80 ... 0x01 and starts again: pixels 0, 7, 8 and 15 are selected.
-  EXPECT_EQ(dst, (Bytes{1, 0, 0, 0, 0, 0, 0, 2, 3, 0, 0, 0, 0, 0, 0, 4, 0, 0}));
+  EXPECT_EQ(Converted(c, src, 0x81, 16, 18),
+            (Bytes{1, 0, 0, 0, 0, 0, 0, 2, 3, 0, 0, 0, 0, 0, 0, 4, 0, 0}));
 }
 
 TEST(ColorConverterPacked, TwoBitValuesSpreadOverFourBits) {
   TColorConverter c = Configured(TColorScheme::Gray, TColorScheme::Gray, 2, 4);
   const Bytes src = {0x1B};  // 0, 1, 2, 3
-  Bytes dst(2, 0);
-  c.ConvertRow(src.data(), 0xFF, 4, dst.data());
-  EXPECT_EQ(dst, (Bytes{0x05, 0xAF}));
+  EXPECT_EQ(Converted(c, src, 0xFF, 4, 2), (Bytes{0x05, 0xAF}));
 }
 
 TEST(ColorConverterPacked, DepthChangesScaleTheFields) {
@@ -242,10 +248,8 @@ TEST(ColorConverterPacked, DepthChangesScaleTheFields) {
   EXPECT_EQ(wide, (Bytes{255, 0, 255}));
   // 3 to 2 bits: v * 3 / 7, fields crossing byte borders. 7,0,5,2,6 = 111 000 101 010 110.
   TColorConverter odd = Configured(TColorScheme::Indexed, TColorScheme::Indexed, 3, 2);
-  Bytes two(2, 0);
-  odd.ConvertRow(Bytes{0xE2, 0xAC}.data(), 0xFF, 5, two.data());
   // 3, 0, 2, 0, 2 = 11 00 10 00 | 10 000000
-  EXPECT_EQ(two, (Bytes{0xC8, 0x80}));
+  EXPECT_EQ(Converted(odd, Bytes{0xE2, 0xAC}, 0xFF, 5, 2), (Bytes{0xC8, 0x80}));
 }
 
 TEST(ColorConverterPacked, SkippedFieldsKeepTheirBits) {
@@ -273,10 +277,8 @@ TEST(ColorConverterIndexed16, ReductionReadsTheConfiguredByteOrder) {
   EXPECT_EQ(dst, (Bytes{0, 255, 127}));
 
   c.SetTargetBits(4);
-  Bytes packed(2, 0);
-  c.ConvertRow(big.data(), 0xFF, 3, packed.data());
   // 0, 15, 32768 * 15 / 65535 = 7.
-  EXPECT_EQ(packed, (Bytes{0x0F, 0x70}));
+  EXPECT_EQ(Converted(c, big, 0xFF, 3, 2), (Bytes{0x0F, 0x70}));
 }
 
 TEST(ColorConverterIndexed16, ExpansionAndCopy) {
@@ -305,9 +307,8 @@ TEST(ColorConverterIndexed16, ExpansionAndCopy) {
 TEST(ColorConverterGray, SixteenBitGreyAndDroppedAlpha) {
   TColorConverter down = Configured(TColorScheme::Gray, TColorScheme::Gray, 16, 8);
   down.SourceOptions.Include(Opt::SwapSampleBytes);
-  Bytes dst(3, 0);
-  down.ConvertRow(BigEndian16({0x0101, 0x8000, 0xFFFF}).data(), 0xFF, 3, dst.data());
-  EXPECT_EQ(dst, (Bytes{1, 127, 255}));
+  EXPECT_EQ(Converted(down, BigEndian16({0x0101, 0x8000, 0xFFFF}), 0xFF, 3, 3),
+            (Bytes{1, 127, 255}));
 
   TColorConverter up = Configured(TColorScheme::Gray, TColorScheme::Gray, 8, 16);
   Bytes wide(4, 0);
@@ -316,9 +317,7 @@ TEST(ColorConverterGray, SixteenBitGreyAndDroppedAlpha) {
 
   TColorConverter same = Configured(TColorScheme::Gray, TColorScheme::Gray, 16, 16);
   same.SourceOptions.Include(Opt::SwapSampleBytes);
-  Bytes out(2, 0);
-  same.ConvertRow(Bytes{0xAB, 0xCD}.data(), 0xFF, 1, out.data());
-  EXPECT_EQ(out, (Bytes{0xCD, 0xAB}));
+  EXPECT_EQ(Converted(same, Bytes{0xAB, 0xCD}, 0xFF, 1, 2), (Bytes{0xCD, 0xAB}));
 
   TColorConverter alpha = Configured(TColorScheme::GrayAlpha, TColorScheme::Indexed, 8, 8);
   Bytes grey(3, 0xEE);
@@ -327,9 +326,8 @@ TEST(ColorConverterGray, SixteenBitGreyAndDroppedAlpha) {
 
   TColorConverter alpha16 = Configured(TColorScheme::GrayAlpha, TColorScheme::Gray, 16, 8);
   alpha16.SourceOptions.Include(Opt::SwapSampleBytes);
-  Bytes two(2, 0);
-  alpha16.ConvertRow(BigEndian16({0xFFFF, 0x0000, 0x8000, 0xFFFF}).data(), 0xFF, 2, two.data());
-  EXPECT_EQ(two, (Bytes{255, 127}));
+  EXPECT_EQ(Converted(alpha16, BigEndian16({0xFFFF, 0x0000, 0x8000, 0xFFFF}), 0xFF, 2, 2),
+            (Bytes{255, 127}));
 }
 
 TEST(ColorConverterRgb, AllFourDirectionsAtEightBits) {
@@ -359,14 +357,10 @@ TEST(ColorConverterRgb, AllFourDirectionsAtEightBits) {
 TEST(ColorConverterRgb, AlphaRules) {
   const Bytes rgba = {1, 2, 3, 100, 4, 5, 6, 200};
   TColorConverter both = Configured(TColorScheme::RGBA, TColorScheme::BGRA, 8, 8);
-  Bytes dst(8, 0);
-  both.ConvertRow(rgba.data(), 0xFF, 2, dst.data());
-  EXPECT_EQ(dst, (Bytes{3, 2, 1, 100, 6, 5, 4, 200}));
+  EXPECT_EQ(Converted(both, rgba, 0xFF, 2, 8), (Bytes{3, 2, 1, 100, 6, 5, 4, 200}));
 
   TColorConverter dropped = Configured(TColorScheme::RGBA, TColorScheme::BGR, 8, 8);
-  Bytes three(6, 0);
-  dropped.ConvertRow(rgba.data(), 0xFF, 2, three.data());
-  EXPECT_EQ(three, (Bytes{3, 2, 1, 6, 5, 4}));
+  EXPECT_EQ(Converted(dropped, rgba, 0xFF, 2, 6), (Bytes{3, 2, 1, 6, 5, 4}));
 
   TColorConverter kept = Configured(TColorScheme::BGR, TColorScheme::RGBA, 8, 8);
   Bytes four(8, 0x77);
@@ -377,10 +371,9 @@ TEST(ColorConverterRgb, AlphaRules) {
   TColorConverter gamma = Configured(TColorScheme::RGBA, TColorScheme::BGRA, 16, 8);
   gamma.SourceOptions.Include(Opt::SwapSampleBytes);
   gamma.TargetOptions.Include(Opt::UseGammaTable);
-  Bytes g(4, 0);
-  gamma.ConvertRow(BigEndian16({0x8000, 0x4040, 0xFFFF, 0x8000}).data(), 0xFF, 1, g.data());
   // 0x8000 -> 127 -> 186; 0x4040 -> 64 -> 136; 0xFFFF -> 255; alpha 0x8000 -> 127.
-  EXPECT_EQ(g, (Bytes{255, 136, 186, 127}));
+  EXPECT_EQ(Converted(gamma, BigEndian16({0x8000, 0x4040, 0xFFFF, 0x8000}), 0xFF, 1, 4),
+            (Bytes{255, 136, 186, 127}));
 }
 
 TEST(ColorConverterRgb, PlanarSources) {
@@ -485,9 +478,8 @@ TEST(ColorConverterCmyk, EightAndSixteenBits) {
   // 16 bits: (32768, 0, 65535, 16384): 8192 - 49152 + 65535 = 24575 -> 95; 49151 -> 191; 0.
   TColorConverter wide = Configured(TColorScheme::CMYK, TColorScheme::BGR, 16, 8);
   wide.SourceOptions.Include(Opt::SwapSampleBytes);
-  Bytes three(3, 0);
-  wide.ConvertRow(BigEndian16({0x8000, 0x0000, 0xFFFF, 0x4000}).data(), 0xFF, 1, three.data());
-  EXPECT_EQ(three, (Bytes{0, 191, 95}));
+  EXPECT_EQ(Converted(wide, BigEndian16({0x8000, 0x0000, 0xFFFF, 0x4000}), 0xFF, 1, 3),
+            (Bytes{0, 191, 95}));
 
   // A 16-bit target gets the 8-bit result expanded.
   TColorConverter up = Configured(TColorScheme::CMYK, TColorScheme::RGB, 8, 16);
@@ -496,23 +488,12 @@ TEST(ColorConverterCmyk, EightAndSixteenBits) {
   EXPECT_EQ(ReadNative16(six), (std::vector<std::uint16_t>{124 * 257, 33 * 257, 155 * 257}));
 }
 
-// CIE L*a*b* (D65) to 8-bit sRGB by the published formulas (CIE 15, IEC 61966-2-1), written
-// from the standards, not from the converter; rounded.
+// The standard formulas' colour, rounded to 8 bits.
 Bytes StandardLab(double l, double a, double b) {
-  const double fy = (l + 16) / 116, fx = fy + a / 500, fz = fy - b / 200;
-  auto finv = [](double t) {
-    return t > 6.0 / 29 ? t * t * t : 3 * (6.0 / 29) * (6.0 / 29) * (t - 4.0 / 29);
-  };
-  const double x = 0.9505 * finv(fx), y = finv(fy), z = 1.0890 * finv(fz);
-  const double linear[3] = {3.2406 * x - 1.5372 * y - 0.4986 * z,
-                            -0.9689 * x + 1.8758 * y + 0.0415 * z,
-                            0.0557 * x - 0.2040 * y + 1.0570 * z};
+  double rgb[3];
+  test::StandardLabToSrgb(l, a, b, rgb);
   Bytes out(3);
-  for (int c = 0; c < 3; ++c) {
-    const double v = std::clamp(linear[c], 0.0, 1.0);
-    out[c] = static_cast<std::uint8_t>(
-        std::lround(255 * (v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1 / 2.4) - 0.055)));
-  }
+  for (int c = 0; c < 3; ++c) out[c] = static_cast<std::uint8_t>(std::lround(rgb[c]));
   return out;
 }
 

@@ -475,22 +475,28 @@ Reference Djpeg(const std::string& options, const std::string& path) {
   return ReadPnm(out, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
 }
 
-// Pillow stores the components of an Adobe CMYK file inverted (its "CMYK;I" raw mode), so the
-// raw components are 255 minus its values.
-Reference PillowCmyk(const std::string& path) {
+// Runs a Pillow script on the file: `script` opens with the picture in `im` and leaves the raw
+// bytes in `d`; the size comes back on its output.
+Reference Pillow(const std::string& script, const std::string& path, int channels) {
   std::string out = test::FreshDir("jpeg_reference") + "out.raw";
   std::string command =
-      "/usr/bin/python3 -c \"import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
-      "d = im.tobytes(); d = bytes(255 - v for v in d) if 'adobe' in im.info else d; "
-      "open(sys.argv[2], 'wb').write(d); print(im.size[0], im.size[1])\" '" +
-      path + "' '" + out + "'";
+      "/usr/bin/python3 -c \"import sys; from PIL import Image; im = Image.open(sys.argv[1]); " +
+      script + "; open(sys.argv[2], 'wb').write(d); print(im.size[0], im.size[1])\" '" + path +
+      "' '" + out + "'";
   Reference r;
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr || std::fscanf(pipe, "%d %d", &r.width, &r.height) != 2) r.width = 0;
   if (pipe != nullptr) r.status = pclose(pipe);
-  r.channels = 4;
+  r.channels = channels;
   r.pixels = test::ReadBytes(out);
   return r;
+}
+
+// Pillow stores the components of an Adobe CMYK file inverted (its "CMYK;I" raw mode), so the
+// raw components are 255 minus its values.
+Reference PillowCmyk(const std::string& path) {
+  return Pillow("d = im.tobytes(); d = bytes(255 - v for v in d) if 'adobe' in im.info else d",
+                path, 4);
 }
 
 // Colour rows byte for byte in blue-green-red order, 8-bit pixels through their colour table,
@@ -570,19 +576,7 @@ TEST(JpegPictureReference, EveryFileDecodesLikeDjpeg) {
 // Pillow's RGB for a CMYK file: it undoes the Adobe inversion itself and converts with
 // (255 - C)(255 - K) / 255, the usual formula.
 Reference PillowRgb(const std::string& path) {
-  std::string out = test::FreshDir("jpeg_reference") + "out.rgb";
-  std::string command =
-      "/usr/bin/python3 -c \"import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
-      "open(sys.argv[2], 'wb').write(im.convert('RGB').tobytes()); print(im.size[0], "
-      "im.size[1])\" '" +
-      path + "' '" + out + "'";
-  Reference r;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr || std::fscanf(pipe, "%d %d", &r.width, &r.height) != 2) r.width = 0;
-  if (pipe != nullptr) r.status = pclose(pipe);
-  r.channels = 3;
-  r.pixels = test::ReadBytes(out);
-  return r;
+  return Pillow("d = im.convert('RGB').tobytes()", path, 3);
 }
 
 TEST(JpegPictureReference, CmykColoursMatchPillow) {

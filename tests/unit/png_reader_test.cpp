@@ -949,12 +949,17 @@ TEST(PngMutation, EveryChangedByteAndEveryCutEndsInAPictureOrAMessage) {
 
 // ---- The converter's part in PNG decoding ----------------------------------------------------
 
-TEST(PngConversion, MaskPlacesPassPixelsAtTheirColumns) {
-  TColorConverter converter;
-  converter.SetSourceScheme(TColorScheme::Gray);
-  converter.SetTargetScheme(TColorScheme::Gray);
+// One sample a pixel in and out, in the same scheme.
+void SetSingleSample(TColorConverter& converter, TColorScheme scheme) {
+  converter.SetSourceScheme(scheme);
+  converter.SetTargetScheme(scheme);
   converter.SetSourceSamples(1);
   converter.SetTargetSamples(1);
+}
+
+TEST(PngConversion, MaskPlacesPassPixelsAtTheirColumns) {
+  TColorConverter converter;
+  SetSingleSample(converter, TColorScheme::Gray);
   const std::uint8_t source[2] = {11, 22};
   std::uint8_t target[8] = {1, 2, 3, 4, 5, 6, 7, 8};
   converter.ConvertRow(SourceRows(source), 0x88, 8, target);
@@ -963,10 +968,7 @@ TEST(PngConversion, MaskPlacesPassPixelsAtTheirColumns) {
 
 TEST(PngConversion, TwoBitToFourBitAndSixteenBitGreyToFourBit) {
   TColorConverter converter;
-  converter.SetSourceScheme(TColorScheme::Indexed);
-  converter.SetTargetScheme(TColorScheme::Indexed);
-  converter.SetSourceSamples(1);
-  converter.SetTargetSamples(1);
+  SetSingleSample(converter, TColorScheme::Indexed);
   converter.SetSourceBits(2);
   converter.SetTargetBits(4);
   const std::uint8_t source[1] = {0x1B};

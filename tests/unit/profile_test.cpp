@@ -2,6 +2,7 @@
 // profile API, so the two are held to the same rules.
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "platform/files.h"
@@ -50,12 +51,11 @@ TEST(Profile, NamesIgnoreCaseAndBlanksAroundValuesAreDropped) {
 TEST(Profile, IntegersAreTheLeadingDecimalNumber) {
   std::string ini = test::FreshDir("profile_int") + "v.ini";
   test::WriteBytes(ini, "[Settings]\r\nA=12abc\r\nB=abc\r\nC=-3\r\nD=\r\nE=007\r\nF=4 5\r\n");
-  EXPECT_EQ(ProfileReadInt(ini, "Settings", "A", 99), 12);
-  EXPECT_EQ(ProfileReadInt(ini, "Settings", "B", 99), 0);
-  EXPECT_EQ(ProfileReadInt(ini, "Settings", "C", 99), -3);
-  EXPECT_EQ(ProfileReadInt(ini, "Settings", "D", 99), 99) << "an empty value gives the default";
-  EXPECT_EQ(ProfileReadInt(ini, "Settings", "E", 99), 7);
-  EXPECT_EQ(ProfileReadInt(ini, "Settings", "F", 99), 4);
+  // D: an empty value gives the default.
+  const std::pair<const char*, int> values[] = {{"A", 12}, {"B", 0}, {"C", -3},
+                                                {"D", 99}, {"E", 7}, {"F", 4}};
+  for (const auto& [key, want] : values)
+    EXPECT_EQ(ProfileReadInt(ini, "Settings", key, 99), want) << key;
 }
 
 TEST(Profile, TextArrivesThroughA2048ByteBuffer) {

@@ -18,6 +18,7 @@
 #include "imaging/data_stream.h"
 #include "imaging/raster_bitmap.h"
 #include "tests/support/damage_sweep.h"
+#include "tests/support/standard_lab.h"
 #include "tests/support/test_support.h"
 #include "tests/unit/reader_load.h"
 
@@ -108,31 +109,22 @@ Loaded Load(const std::string& bytes) {
   return out;
 }
 
+PsdFile PsdOf(unsigned mode, unsigned channels, std::uint32_t width, std::uint32_t height) {
+  PsdFile s;
+  s.mode = mode;
+  s.channels = channels;
+  s.width = width;
+  s.height = height;
+  return s;
+}
+
 std::uint32_t Grey(int v) {
   return static_cast<std::uint32_t>(v) * 0x010101u;
 }
 
-// CIE L*a*b* to sRGB by the published formulas, written here from the standards and not from the
-// converter: CIE 15 (Lab to XYZ, D65 white 0.9505, 1, 1.0890), IEC 61966-2-1 (XYZ to linear sRGB,
-// then the transfer curve). The result is 0..255, unrounded.
-void StandardLabToSrgb(double l, double a, double b, double rgb[3]) {
-  const double fy = (l + 16) / 116, fx = fy + a / 500, fz = fy - b / 200;
-  auto finv = [](double t) {
-    return t > 6.0 / 29 ? t * t * t : 3 * (6.0 / 29) * (6.0 / 29) * (t - 4.0 / 29);
-  };
-  const double x = 0.9505 * finv(fx), y = finv(fy), z = 1.0890 * finv(fz);
-  const double linear[3] = {3.2406 * x - 1.5372 * y - 0.4986 * z,
-                            -0.9689 * x + 1.8758 * y + 0.0415 * z,
-                            0.0557 * x - 0.2040 * y + 1.0570 * z};
-  for (int c = 0; c < 3; ++c) {
-    const double v = std::clamp(linear[c], 0.0, 1.0);
-    rgb[c] = 255 * (v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1 / 2.4) - 0.055);
-  }
-}
-
 ::testing::AssertionResult NearStandardLab(std::uint32_t color, double l, double a, double b) {
   double want[3];
-  StandardLabToSrgb(l, a, b, want);
+  test::StandardLabToSrgb(l, a, b, want);
   for (int c = 0; c < 3; ++c) {
     const int got = static_cast<int>((color >> (16 - 8 * c)) & 0xFF);
     if (std::fabs(got - want[c]) > 2.0)
@@ -158,11 +150,8 @@ TEST(PsdReader, RawRgbPlanesBecomeBgrRows) {
 }
 
 TEST(PsdReader, PackBitsRowsWithTheirLengthTable) {
-  PsdFile s;
+  PsdFile s = PsdOf(3, 4, 3, 1);
   s.compression = 1;
-  s.channels = 4;
-  s.width = 3;
-  s.height = 1;
   // One row per channel: a run of three, a literal row, a run, a run.
   std::string table, rows;
   for (const std::string& row :
@@ -181,11 +170,7 @@ TEST(PsdReader, PackBitsRowsWithTheirLengthTable) {
 }
 
 TEST(PsdReader, CmykIsInvertedThenConverted) {
-  PsdFile s;
-  s.mode = 4;
-  s.channels = 4;
-  s.width = 1;
-  s.height = 1;
+  PsdFile s = PsdOf(4, 4, 1, 1);
   // Stored inverted: ink 50, 200, 0, 100 is 205, 55, 255, 155.
   s.data = Raw({205, 55, 255, 155});
   Loaded p = Load(MakePsd(s));
@@ -196,10 +181,7 @@ TEST(PsdReader, CmykIsInvertedThenConverted) {
 }
 
 TEST(PsdReader, LabShowsItsRealColours) {
-  PsdFile s;
-  s.mode = 9;
-  s.width = 1;
-  s.height = 1;
+  PsdFile s = PsdOf(9, 3, 1, 1);
   // Stored as L* x 2.55 and a*, b* + 128. Neutral greys first: L* 50 is about 119, not 47.
   struct Sample {
     int l8, a8, b8;
@@ -228,35 +210,35 @@ TEST(PsdReader, LabShowsItsRealColours) {
 }
 
 TEST(PsdReader, SixteenBitSamples) {
-  PsdFile s;
-  s.depth = 16;
-  s.width = 1;
-  s.height = 1;
-  s.data = Raw({0xFF, 0xFF, 0x80, 0x00, 0x01, 0x01});
-  Loaded rgb = Load(MakePsd(s));
-  ASSERT_EQ(rgb.message, 0);
-  EXPECT_EQ(rgb.Bitmap().GetFormat(), TRasterFormat::rf24Bit);
-  EXPECT_EQ(rgb.Color(0, 0), 0xFF7F01u);
-
-  // Grey keeps the high byte of each sample.
-  s.mode = 1;
-  s.channels = 1;
-  s.width = 3;
-  s.data = Raw({0x12, 0xFF, 0xAB, 0x00, 0x00, 0x80});
-  Loaded grey = Load(MakePsd(s));
-  ASSERT_EQ(grey.message, 0);
-  EXPECT_EQ(grey.Bitmap().GetFormat(), TRasterFormat::rf8Bit);
-  EXPECT_EQ(grey.Color(0, 0), Grey(0x12));
-  EXPECT_EQ(grey.Color(1, 0), Grey(0xAB));
-  EXPECT_EQ(grey.Color(2, 0), Grey(0));
+  // Grey keeps the high byte of each sample, like RGB.
+  struct Case {
+    PsdFile file;
+    std::string data;
+    TRasterFormat format;
+    std::vector<std::uint32_t> colors;  // row 0, from the left
+  } cases[] = {{PsdOf(3, 3, 1, 1),
+                Raw({0xFF, 0xFF, 0x80, 0x00, 0x01, 0x01}),
+                TRasterFormat::rf24Bit,
+                {0xFF7F01u}},
+               {PsdOf(1, 1, 3, 1),
+                Raw({0x12, 0xFF, 0xAB, 0x00, 0x00, 0x80}),
+                TRasterFormat::rf8Bit,
+                {Grey(0x12), Grey(0xAB), Grey(0)}}};
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.file.mode);
+    c.file.depth = 16;
+    c.file.data = c.data;
+    Loaded p = Load(MakePsd(c.file));
+    ASSERT_EQ(p.message, 0);
+    EXPECT_EQ(p.Bitmap().GetFormat(), c.format);
+    for (std::size_t x = 0; x < c.colors.size(); ++x)
+      EXPECT_EQ(p.Color(static_cast<int>(x), 0), c.colors[x]) << x;
+  }
 }
 
 TEST(PsdReader, GreyBitmapAndIndexedRowsAreCopied) {
-  PsdFile grey;
-  grey.mode = 1;
-  grey.channels = 2;  // grey plus alpha: the picture is the first channel, 8 bits wide
-  grey.width = 3;
-  grey.height = 1;
+  // grey plus alpha: the picture is the first channel, 8 bits wide
+  PsdFile grey = PsdOf(1, 2, 3, 1);
   grey.data = Raw({0, 127, 255, 9, 9, 9});
   Loaded g = Load(MakePsd(grey));
   ASSERT_EQ(g.message, 0);
@@ -264,12 +246,8 @@ TEST(PsdReader, GreyBitmapAndIndexedRowsAreCopied) {
   EXPECT_EQ(g.Color(1, 0), Grey(127));
   EXPECT_EQ(g.Color(2, 0), Grey(255));
 
-  PsdFile bits;
-  bits.mode = 0;
-  bits.channels = 1;
+  PsdFile bits = PsdOf(0, 1, 10, 1);
   bits.depth = 1;
-  bits.width = 10;
-  bits.height = 1;
   bits.data = Raw({0x80, 0x40});  // pixels 0 and 9 black
   Loaded b = Load(MakePsd(bits));
   ASSERT_EQ(b.message, 0);
@@ -279,11 +257,7 @@ TEST(PsdReader, GreyBitmapAndIndexedRowsAreCopied) {
   EXPECT_EQ(b.Color(9, 0), 0u);
   EXPECT_TRUE(b.reader->ImageProperties.Flags.Contains(TImageFlag::ZeroIsWhite));
 
-  PsdFile indexed;
-  indexed.mode = 2;
-  indexed.channels = 1;
-  indexed.width = 2;
-  indexed.height = 1;
+  PsdFile indexed = PsdOf(2, 1, 2, 1);
   // The table is three planes of 256 red, green and blue bytes, with more data after it.
   std::string table(768, '\0');
   table[5] = 0x11;
@@ -302,11 +276,7 @@ TEST(PsdReader, GreyBitmapAndIndexedRowsAreCopied) {
 
 TEST(PsdReader, MultichannelAndDuotoneBorrowOtherLayouts) {
   // Five channels in multichannel mode read as RGBA; the fifth is decoded and ignored.
-  PsdFile multi;
-  multi.mode = 7;
-  multi.channels = 5;
-  multi.width = 1;
-  multi.height = 1;
+  PsdFile multi = PsdOf(7, 5, 1, 1);
   multi.data = Raw({1, 2, 3, 4, 5});
   Loaded m = Load(MakePsd(multi));
   ASSERT_EQ(m.message, 0);
@@ -317,11 +287,7 @@ TEST(PsdReader, MultichannelAndDuotoneBorrowOtherLayouts) {
   EXPECT_EQ(m.reader->ImageProperties.ChannelCount, 5);
 
   // Duotone is grey; its colour data (ink descriptions) is skipped.
-  PsdFile duo;
-  duo.mode = 8;
-  duo.channels = 1;
-  duo.width = 2;
-  duo.height = 1;
+  PsdFile duo = PsdOf(8, 1, 2, 1);
   duo.color_data = std::string(524, '\x55');
   duo.data = Raw({30, 200});
   Loaded d = Load(MakePsd(duo));
@@ -425,11 +391,8 @@ TEST(PsdReader, RefusesSizesTheFileCannotHold) {
   t.height = 40;
   t.data = std::string(30, '\0');
   EXPECT_EQ(Load(MakePsd(t)).message, 1);
-  PsdFile r;
+  PsdFile r = PsdOf(3, 3, 1, 1);
   r.compression = 1;
-  r.channels = 3;
-  r.width = 1;
-  r.height = 1;
   r.data = Raw({0, 2, 0, 2, 0, 200, 0, 1, 0, 1});
   EXPECT_EQ(Load(MakePsd(r)).message, 1);
 }
@@ -554,7 +517,7 @@ std::uint32_t CmykColor(std::int64_t c, std::int64_t m, std::int64_t y, std::int
 
 // Stored Lab bytes (L* x 2.55, a* and b* + 128) to sRGB display values, 0..255 unrounded.
 void LabColor(int l8, int a8, int b8, double rgb[3]) {
-  StandardLabToSrgb(l8 / 2.55, a8 - 128.0, b8 - 128.0, rgb);
+  test::StandardLabToSrgb(l8 / 2.55, a8 - 128.0, b8 - 128.0, rgb);
 }
 
 // Compares every pixel with the reference; Lab within 2 levels of the standard conversion.
@@ -694,20 +657,10 @@ TEST(PsdCorpus, CompositeMatchesTheReferenceDecoders) {
 // A byte-flip and truncation sweep over real files: every case ends in a picture or one of the
 // reader's messages.
 TEST(PsdCorpus, DamagedCopiesEndCleanly) {
-  for (const char* name : {"psd/psd-tools/colormodes/4x4_8bit_rgb.psd", "psd/pillow/rgba.psd",
-                           "psd/psd-tools/colormodes/4x4_8bit_index_color.psd"}) {
-    SCOPED_TRACE(name);
-    test::DamageSweep sweep;
-    sweep.limit = 1500;
-    sweep.flips = {0x01, 0x10, 0x80};
-    test::SweepDamage(test::ReadBytes(test::DataPath(name)), sweep,
-                      [](const std::string& bytes, const test::Damage& damage) {
-                        const int message = Load(bytes).message;
-                        ASSERT_TRUE(message == 0 || message == 1 || message == 4 ||
-                                    (message >= 14 && message <= 17))
-                            << damage.Describe();
-                      });
-  }
+  test::SweepDataFiles({"psd/psd-tools/colormodes/4x4_8bit_rgb.psd", "psd/pillow/rgba.psd",
+                        "psd/psd-tools/colormodes/4x4_8bit_index_color.psd"},
+                       1500, {0, 1, 4, 14, 15, 16, 17},
+                       [](const std::string& bytes) { return Load(bytes).message; });
 }
 
 }  // namespace

@@ -117,6 +117,10 @@ class RotationTest : public testing::Test {
   RotationState& State() { return rotation_->state; }
   void WriteList(const std::string& text) { test::WriteBytes(State().ListPath, text); }
   // A list of entries "1C:\p\N.jpg" for N = 1..count, all pretended to exist.
+  void InitWithEntries(const std::string& name, int count) {
+    Init(name);
+    WriteExistingEntries(count);
+  }
   void WriteExistingEntries(int count) {
     std::string text;
     for (int n = 1; n <= count; ++n) {
@@ -139,8 +143,7 @@ class RotationTest : public testing::Test {
 };
 
 TEST_F(RotationTest, CountsDownInTheTooltipAndChangesWhenTheIntervalRunsOut) {
-  Init("countdown");
-  WriteExistingEntries(2);
+  InitWithEntries("countdown", 2);
   State().Interval = 5;
   rotation_->OnRotationTick();
   EXPECT_EQ(host_.tooltips.back(), "Vistrel Agent [5 min]") << "299 seconds left";
@@ -166,8 +169,7 @@ TEST_F(RotationTest, CountsDownInTheTooltipAndChangesWhenTheIntervalRunsOut) {
 }
 
 TEST_F(RotationTest, ScreenSaverRuleStopsOnlyTheCounting) {
-  Init("screen_saver");
-  WriteExistingEntries(1);
+  InitWithEntries("screen_saver", 1);
   State().Interval = 1;
   host_.screen_saving = false;
   for (int i = 0; i < 100; ++i) rotation_->OnRotationTick();
@@ -191,8 +193,7 @@ TEST_F(RotationTest, ScreenSaverRuleStopsOnlyTheCounting) {
 }
 
 TEST_F(RotationTest, FullScreenProgramsHoldTheCountdownLikeTheScreenSaverRule) {
-  Init("quiet");
-  WriteExistingEntries(2);
+  InitWithEntries("quiet", 2);
   State().Interval = 1;
   State().DisableOnScreenSaver = false;  // the hold does not depend on the screen-saver switch
   // 1 (screen saver, locked) and 5 to 7 are not a full-screen program or a presentation.
@@ -278,8 +279,7 @@ TEST(History, FileLinesAreReadSafelyAndCutToTheLength) {
 }
 
 TEST_F(RotationTest, SequentialOrderWrapsAfterTheLastLineAndWhenTheListShrank) {
-  Init("sequential");
-  WriteExistingEntries(3);
+  InitWithEntries("sequential", 3);
   const std::pair<std::int32_t, int> cases[] = {{3, 1}, {7, 1}, {1, 2}, {2, 3}, {0, 1}, {-4, 1}};
   for (auto [last, expected] : cases) {
     host_.launches.clear();
@@ -455,8 +455,7 @@ TEST_F(RotationTest, EntryIsTestedWithoutItsLetterLaunchedQuotedAndNamedInTheBal
 }
 
 TEST_F(RotationTest, LastIndexIsStoredBeforeTheLaunchOnlyWhenRemembered) {
-  Init("remember");
-  WriteExistingEntries(3);
+  InitWithEntries("remember", 3);
   std::string stored_at_launch;
   host_.on_launch = [&] { stored_at_launch = StoredLastIndex(); };
   rotation_->NextNow();
@@ -553,8 +552,7 @@ TEST_F(RotationTest, MissingEmptyOrUnreadableListIsAnIntervalWithoutAChange) {
 }
 
 TEST_F(RotationTest, MissingApplierWarnsAndStoresNothing) {
-  Init("no_viewer");
-  WriteExistingEntries(2);
+  InitWithEntries("no_viewer", 2);
   State().ViewerPath = "no_such_vistrel.exe";  // relative: resolved in the working folder
   rotation_->NextNow();
   EXPECT_EQ(host_.warnings, std::vector<std::string>{
@@ -566,8 +564,7 @@ TEST_F(RotationTest, MissingApplierWarnsAndStoresNothing) {
 }
 
 TEST_F(RotationTest, RelativeApplierIsLookedForBesideTheAgent) {
-  Init("viewer_beside");
-  WriteExistingEntries(2);
+  InitWithEntries("viewer_beside", 2);
   State().ViewerPath = "vistrel.exe";
   State().viewer_directory = "C:\\Program Files\\Vistrel\\";
   host_.existing.insert("C:\\Program Files\\Vistrel\\vistrel.exe");
@@ -627,8 +624,7 @@ TEST_F(RotationTest, RandomModeWithEveryOtherFileGoneMakesNoChangeAndEnds) {
 }
 
 TEST_F(RotationTest, TicksDuringTheWarningCountOnAndCanWarnAgain) {
-  Init("nested");
-  WriteExistingEntries(2);
+  InitWithEntries("nested", 2);
   State().ViewerPath = "C:\\nowhere\\vistrel.exe";
   State().Interval = 1;
   int depth = 0;
@@ -643,8 +639,7 @@ TEST_F(RotationTest, TicksDuringTheWarningCountOnAndCanWarnAgain) {
 }
 
 TEST_F(RotationTest, HugeIntervalDoesNotOverflow) {
-  Init("huge");
-  WriteExistingEntries(1);
+  InitWithEntries("huge", 1);
   State().Interval = std::numeric_limits<std::int32_t>::max();
   rotation_->OnRotationTick();
   EXPECT_EQ(host_.tooltips.back(), "Vistrel Agent [2147483647 min]");

@@ -117,6 +117,14 @@ class AgentWindowTest : public testing::Test {
   std::string Stored(const char* key) {
     return ProfileReadString(dir_ + "vistrel.ini", "Settings", key, "<none>");
   }
+  // The only box shown is a warning owned by the agent window, with this text.
+  void ExpectOneWarning(const std::string& text) {
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].owner, Handle());
+    EXPECT_EQ(boxes_[0].caption, "Warning");
+    EXPECT_EQ(boxes_[0].style, 0x30u);
+    EXPECT_EQ(boxes_[0].text, text);
+  }
   // A list of two pictures that exist, and a stand-in applier file.
   void MakeListAndViewer() {
     test::WriteBytes(dir_ + "one.bmp", "x");
@@ -389,11 +397,8 @@ TEST_F(AgentWindowTest, MissingApplierWarnsFromTheAgentWindowAndStoresNoIndex) {
   MakeListAndViewer();
   agent_->State().ViewerPath = dir_ + "gone.exe";
   Command(kCommandNext);
-  ASSERT_EQ(boxes_.size(), 1u);
-  EXPECT_EQ(boxes_[0].owner, Handle());
-  EXPECT_EQ(boxes_[0].caption, "Warning");
-  EXPECT_EQ(boxes_[0].style, 0x30u);
-  EXPECT_EQ(boxes_[0].text, "Cannot find \"" + dir_ + "gone.exe\" - cannot change wallpaper.");
+  ASSERT_NO_FATAL_FAILURE(
+      ExpectOneWarning("Cannot find \"" + dir_ + "gone.exe\" - cannot change wallpaper."));
   EXPECT_TRUE(launches_.empty());
   EXPECT_EQ(Stored("LastIndex"), "<none>");
 }
@@ -488,12 +493,8 @@ TEST_F(AgentWindowTest, OptionsStartsTheApplierOrWarnsAndOpensTheSettingsFile) {
   launches_.clear();
   agent_->State().ViewerPath = dir_ + "gone.exe";
   Command(kCommandOptions);
-  ASSERT_EQ(boxes_.size(), 1u);
-  EXPECT_EQ(boxes_[0].owner, Handle());
-  EXPECT_EQ(boxes_[0].caption, "Warning");
-  EXPECT_EQ(boxes_[0].style, 0x30u);
-  EXPECT_EQ(boxes_[0].text,
-            "Cannot find \"" + dir_ + "gone.exe\" - configuration GUI is not available.");
+  ASSERT_NO_FATAL_FAILURE(ExpectOneWarning("Cannot find \"" + dir_ +
+                                           "gone.exe\" - configuration GUI is not available."));
   EXPECT_EQ(launches_, std::vector<std::string>{dir_ + "vistrel.ini|"});
 }
 

@@ -967,24 +967,13 @@ struct MenuSeen {
 };
 MenuSeen menu_seen;
 
-BOOL CALLBACK FindOwnMenu(HWND window, LPARAM) {
-  char name[32] = "";
-  GetClassNameA(window, name, sizeof name);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  if (std::string(name) == "#32768" && IsWindowVisible(window) && pid == GetCurrentProcessId()) {
+void CALLBACK CloseOpenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND menu = test::OpenMenuWindow();
+  if (menu != nullptr) {
     RECT bounds;
-    GetWindowRect(window, &bounds);
+    GetWindowRect(menu, &bounds);
     menu_seen.open = true;
     menu_seen.corner = POINT{bounds.left, bounds.top};
-    return FALSE;
-  }
-  return TRUE;
-}
-
-void CALLBACK CloseOpenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
-  EnumWindows(FindOwnMenu, 0);
-  if (menu_seen.open) {
     KillTimer(nullptr, timer);
     EndMenu();
   }
