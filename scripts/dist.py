@@ -1,18 +1,16 @@
 #!/usr/bin/env python3
 """Packs the release zip from a built Windows tree:
   dist.py BUILD_DIR OUT_DIR [SUFFIX]
-writes OUT_DIR/vistrel-VERSION-SUFFIX.zip (SUFFIX defaults to win32) with the two programs,
-stripped, and the users' texts with CR LF line ends, and OUT_DIR/SHA256SUMS beside it. The
-third-party notices are taken from the very sources the programs were built from: libjpeg-turbo's
+writes OUT_DIR/vistrel-VERSION-SUFFIX.zip (SUFFIX defaults to win32) with the two programs as
+the build stripped them (BUILD_DIR/shipped) and the users' texts with CR LF line ends, and
+OUT_DIR/SHA256SUMS beside it. The third-party notices are taken from the very sources the programs were built from: libjpeg-turbo's
 unpacked source package and the Debian copyright files of the MinGW-w64 zlib and runtime.
 The same inputs give the same zip: fixed entry order, times and attributes."""
 import hashlib
 import os
 import re
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 import zipfile
 
@@ -138,22 +136,15 @@ def main(argv):
         raise SystemExit(__doc__)
     build, out = argv[0], argv[1]
     suffix = argv[2] if len(argv) == 3 else "win32"
-    strip = cache_value(build, "CMAKE_STRIP")
     release = version(build)
     name = f"vistrel-{release}-{suffix}.zip"
     os.makedirs(out, exist_ok=True)
 
+    # The stripped programs the build leaves in shipped/, the very files the end-to-end tests run.
     entries = []
-    with tempfile.TemporaryDirectory() as staging:
-        for program in PROGRAMS:
-            stripped = os.path.join(staging, program)
-            shutil.copyfile(os.path.join(build, "bin", program), stripped)
-            # strip stamps the PE header with the time unless told a fixed one; the link
-            # left it 0.
-            subprocess.run([strip, "--strip-all", stripped], check=True,
-                           env=dict(os.environ, SOURCE_DATE_EPOCH="0"))
-            with open(stripped, "rb") as f:
-                entries.append((program, f.read()))
+    for program in PROGRAMS:
+        with open(os.path.join(build, "shipped", program), "rb") as f:
+            entries.append((program, f.read()))
     entries.append(("README.txt",
                     crlf(read(os.path.join(ROOT, "resources", "dist", "README.txt"))
                          .replace("@VERSION@", release))))

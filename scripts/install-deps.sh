@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need from Debian's own packages, then fetches the third-party
-# source the cross builds compile (scripts/fetch-jpeg-source.sh; VISTREL_DEPS_DIR overrides where it
-# is kept, build/deps by default). `make deps` runs it, and every make command that builds runs that
+# source the cross builds compile (scripts/fetch-jpeg-source.sh) and sets up the Wine that runs the
+# Windows tests (scripts/setup-wine.sh); VISTREL_DEPS_DIR overrides where both are kept, build/deps
+# by default. `make deps` runs it, and every make command that builds runs that
 # first; configuring a build never fetches anything. Idempotent: when everything is present it only
 # checks and returns within a second or two.
 set -euo pipefail
@@ -11,7 +12,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 nasm
   zlib1g-dev libz-mingw-w64-dev
   googletest libgtest-dev
-  wine wine64 xvfb xauth x11-utils
+  debootstrap xvfb xauth x11-utils
   libpng-dev libgif-dev libjpeg62-turbo-dev libjpeg-turbo-progs
   libspng-dev libstb-dev
   python3 python3-pil python3-numpy imagemagick
@@ -52,4 +53,6 @@ if [ ${#missing[@]} -gt 0 ] || [ $need_src -eq 1 ]; then
   fi
 fi
 
-exec bash "$(dirname "$0")/fetch-jpeg-source.sh"
+bash "$(dirname "$0")/fetch-jpeg-source.sh"
+# Wine 10 for the Windows tests, in a Debian 13 tree of its own (scripts/setup-wine.sh).
+exec bash "$(dirname "$0")/setup-wine.sh"

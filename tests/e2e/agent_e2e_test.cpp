@@ -210,7 +210,6 @@ TEST_F(AgentE2E, RightPressOpensTheMenuAtTheCursorOffScreenOwner) {
 }
 
 TEST_F(AgentE2E, NextLaunchesTheApplierWithTheNextEntry) {
-  if (!Exists(ProgramPath("vistrel.exe"))) GTEST_SKIP() << "vistrel.exe is not built";
   Prepare("next", {"vistrel_agent.exe", "vistrel.exe"});
   const std::string first = test::Bmp24(5, 3, 1);
   const std::string second = test::Bmp24(7, 2, 9);
@@ -231,7 +230,6 @@ TEST_F(AgentE2E, NextLaunchesTheApplierWithTheNextEntry) {
 }
 
 TEST_F(AgentE2E, PreviousPutsBackThePictureBeforeAlsoAfterARestart) {
-  if (!Exists(ProgramPath("vistrel.exe"))) GTEST_SKIP() << "vistrel.exe is not built";
   Prepare("previous", {"vistrel_agent.exe", "vistrel.exe"});
   const std::string pictures[] = {test::Bmp24(5, 3, 1), test::Bmp24(7, 2, 9), test::Bmp24(3, 3, 4)};
   std::string list;
@@ -265,7 +263,6 @@ TEST_F(AgentE2E, PreviousPutsBackThePictureBeforeAlsoAfterARestart) {
 }
 
 TEST_F(AgentE2E, ShuffleShowsEveryEntryOncePerRoundAcrossARestart) {
-  if (!Exists(ProgramPath("vistrel.exe"))) GTEST_SKIP() << "vistrel.exe is not built";
   Prepare("shuffle", {"vistrel_agent.exe", "vistrel.exe"});
   std::vector<std::string> pictures;
   std::string list;

@@ -5,6 +5,8 @@
 #include <iterator>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "tests/support/test_support.h"
 
 namespace vistrel::e2e {
@@ -18,14 +20,17 @@ std::string Backslashes(std::string path) {
 }  // namespace
 
 std::string ProgramPath(const std::string& name) {
-  return Backslashes(test::BuildDir() + "/bin/" + name);
+  return Backslashes(test::BuildDir() + "/shipped/" + name);
 }
 
 std::string FreshProgramDir(const std::string& test_name,
                             std::initializer_list<const char*> programs) {
   std::string dir = Backslashes(test::FreshDir("e2e_" + test_name));
-  for (const char* program : programs)
-    CopyFileA(ProgramPath(program).c_str(), (dir + program).c_str(), FALSE);
+  // A program that is not there would make every "nothing changed" check pass.
+  for (const char* program : programs) {
+    if (!CopyFileA(ProgramPath(program).c_str(), (dir + program).c_str(), FALSE))
+      ADD_FAILURE() << "cannot copy " << ProgramPath(program) << " (error " << GetLastError() << ")";
+  }
   return dir;
 }
 

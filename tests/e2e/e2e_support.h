@@ -12,7 +12,7 @@ namespace vistrel::e2e {
 // Polls condition every 50 ms; false when it is still unmet after timeout_ms.
 bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms);
 
-// The built program (bin\NAME in the build folder), with backslashes.
+// The program as it ships (shipped\NAME in the build folder: stripped), with backslashes.
 std::string ProgramPath(const std::string& name);
 
 // Copies the named programs into a fresh folder so that what they write beside themselves

@@ -80,17 +80,12 @@ void ClickAgentButton(HWND form, HWND* button) {
   PostMessageA(*button, BM_CLICK, 0, 0);
 }
 
-bool AgentBuilt() {
-  return Exists(ProgramPath("vistrel_agent.exe"));
-}
-
 void CloseWindowOf(Process& process, HWND window) {
   PostMessageA(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(process.Wait(20000), 0u);
 }
 
 TEST(WindowE2E, StartedElsewhereTheAgentButtonStartsTheAgentBesideIt) {
-  if (!AgentBuilt()) GTEST_SKIP() << "bin\\vistrel_agent.exe is not built";
   AgentCloser closer;
   std::string dir = ProgramsDirWithoutAgent("window_elsewhere");
   std::string elsewhere = test::FreshDir("window_elsewhere_cwd");
@@ -175,7 +170,6 @@ TEST(WindowE2E, DoubleClickOnARowAppliesIt) {
 }
 
 TEST(WindowE2E, TheAgentButtonStartsTheAgentAndTurnsDisabled) {
-  if (!AgentBuilt()) GTEST_SKIP() << "bin\\vistrel_agent.exe is not built";
   AgentCloser closer;
   std::string dir = ProgramsDirWithoutAgent("window_agent_button");
   test::WriteBytes(dir + "vistrel.ini", "[Settings]\r\nViewerPath=" + dir + "vistrel.exe\r\n");
@@ -199,7 +193,6 @@ TEST(WindowE2E, TheAgentButtonStartsTheAgentAndTurnsDisabled) {
 }
 
 TEST(WindowE2E, OkStoresTheSelectedRowAndTheAgentGoesOnFromThere) {
-  if (!AgentBuilt()) GTEST_SKIP() << "bin\\vistrel_agent.exe is not built";
   AgentCloser closer;
   std::string dir = ProgramsDirWithoutAgent("window_last_index");
   const std::vector<std::string> pictures = {test::Bmp24(3, 3, 1), test::Bmp24(4, 3, 2),
