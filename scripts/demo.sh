@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
 # Runs the programs under Wine on a virtual desktop and leaves screenshots in build/demo/.
-# The programs run from the 64-bit build: Wine here cannot start 32-bit programs.
+# The programs are the shipped ones: the 32-bit build's stripped files (shipped/).
 set -euo pipefail
 source "$(dirname "$0")/demo_common.sh"
 
-cmake --preset win64 >/dev/null
-cmake --build --preset win64 -j 2 --target vistrel >/dev/null
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 -j 2 --target vistrel_shipped >/dev/null
 
 rm -rf "$out"
 mkdir -p "$out/run"
-cp "$build/bin/vistrel.exe" "$out/run/"
+cp "$build/shipped/vistrel.exe" "$out/run/"
 cp resources/demo/*.bmp "$out/run/"
-if [ -f "$build/bin/vistrel_agent.exe" ]; then cp "$build/bin/vistrel_agent.exe" "$out/run/"; fi
+cp "$build/shipped/vistrel_agent.exe" "$out/run/"
 
 start_wine
 
@@ -34,7 +34,7 @@ show_desktop() {
   wine_run explorer /desktop=Vistrel,1024x768 >/dev/null 2>&1 &
   sleep 4
   screenshot "$1"
-  WINEPREFIX=$build/wine/prefix wineserver -k >/dev/null 2>&1 || true
+  "$root/scripts/wine-run" --kill "$build"
   sleep 1
 }
 

@@ -1,11 +1,11 @@
 # What the demo scripts share, sourced with the script's own arguments: BUILD_DIR (default
-# build/win64) and OUT_DIR (default build/demo) made absolute, Windows paths of our files, a fresh
+# build/win32) and OUT_DIR (default build/demo) made absolute, Windows paths of our files, a fresh
 # folder with the bundled sample pictures, and Wine on its private display.
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$(pwd)
-build=${1:-$root/build/win64}
+build=${1:-$root/build/win32}
 out=${2:-$root/build/demo}
-[ -d "$build" ] || cmake --preset win64 -B "$build" >/dev/null
+[ -d "$build" ] || cmake --preset win32 -B "$build" >/dev/null
 build=$(cd "$build" && pwd)
 mkdir -p "$out"
 out=$(cd "$out" && pwd)

@@ -29,7 +29,8 @@ std::string FreshProgramDir(const std::string& test_name,
   // A program that is not there would make every "nothing changed" check pass.
   for (const char* program : programs) {
     if (!CopyFileA(ProgramPath(program).c_str(), (dir + program).c_str(), FALSE))
-      ADD_FAILURE() << "cannot copy " << ProgramPath(program) << " (error " << GetLastError() << ")";
+      ADD_FAILURE() << "cannot copy " << ProgramPath(program) << " (error " << GetLastError()
+                    << ")";
   }
   return dir;
 }
