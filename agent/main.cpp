@@ -16,7 +16,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   return vistrel::RunProgram([] {
     // One agent per session: two would change the wallpaper twice as often.
     vistrel::InstanceClaim instance(vistrel::kAgentInstanceName);
-    if (!instance.IsFirst()) return 0;
+    if (!instance.IsFirst()) {
+      // Ending without a word would look like a start that failed: the running agent says
+      // that it runs, and how it stands.
+      if (HWND agent = FindWindowA(vistrel::kWindowClassName, vistrel::kAgentTitle))
+        PostMessageA(agent, vistrel::kAgentShowStateMessage, 0, 0);
+      return 0;
+    }
     // The runtime's own split of the command line, surrounding quotes removed.
     std::string argument = __argc > 1 && __argv[1] ? __argv[1] : "";
     vistrel::AgentOptions options;

@@ -25,6 +25,8 @@ constexpr const char kAgentTitle[] = "Vistrel Agent";
 constexpr unsigned kAgentReloadMessage = 101;
 constexpr unsigned kReloadKeepsLastIndex = 0;
 constexpr unsigned kReloadReadsLastIndex = 1;
+// Posted by a second start of the agent, which then ends: the running agent shows its state.
+constexpr unsigned kAgentShowStateMessage = 0x8000 + 1;  // WM_APP + 1
 
 // The captions of the boxes that report a problem.
 constexpr const char kErrorCaption[] = "Error";

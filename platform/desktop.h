@@ -1,5 +1,5 @@
-// The user's desktop as the programs change and watch it: the wallpaper, the screen-saver
-// setting, what the shell says of the user, and the pointer while a picture is being applied.
+// The user's desktop as the programs change and watch it: the wallpaper, a running screen
+// saver, what the shell says of the user, and the pointer while a picture is being applied.
 #pragma once
 
 #include <string>
@@ -15,8 +15,8 @@ class Desktop {
   virtual bool SetWallpaper(const std::string& bmp_path) = 0;
   bool RemoveWallpaper() { return SetWallpaper(std::string()); }
 
-  // Whether screen saving is enabled in the system settings (not whether one runs now).
-  virtual bool ScreenSavingEnabled() = 0;
+  // Whether a screen saver runs now (SPI_GETSCREENSAVERRUNNING).
+  virtual bool ScreenSaverRunning() = 0;
 
   // SHQueryUserNotificationState's answer, looked up at run time so that the programs still
   // start where it is missing; 0 where the system cannot tell.

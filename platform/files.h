@@ -9,6 +9,8 @@ namespace vistrel {
 
 // True when the path names something that exists and is not a directory.
 bool FileExists(const std::string& path);
+// Whether the path names a folder (with or without a trailing separator).
+bool DirectoryExists(const std::string& path);
 
 // The running program's own directory, ending with the path separator.
 std::string ProgramDirectory();

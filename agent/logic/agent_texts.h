@@ -10,6 +10,21 @@ constexpr const char kCountdownSeconds[] = " sec]";
 constexpr const char kPausedTooltip[] = "Vistrel Agent [Paused]";
 
 constexpr const char kNewWallpaperTitle[] = "New wallpaper:";
+// Balloons of what went wrong without the user asking.
+constexpr const char kSkippedTitle[] = "Picture skipped:";
+constexpr const char kNotChangedTitle[] = "Wallpaper not changed:";
+constexpr const char kNotWrittenText[] = "The wallpaper file cannot be written.";
+constexpr const char kRefusedText[] = "Windows did not take the wallpaper.";
+constexpr const char kBusyText[] = "Another change of the wallpaper took too long.";
+constexpr const char kTimedOutText[] = "The applier did not finish in time and was ended.";
+constexpr const char kFailedText[] = "The applier failed.";
+constexpr const char kCannotStart[] = "Cannot start \"";
+constexpr const char kCannotStartAfter[] = "\".";
+// The state balloon: at a start paused, and when the agent is started a second time.
+constexpr const char kStartedPausedText[] =
+    "Paused. A left click on this icon starts changing the wallpaper.";
+constexpr const char kAlreadyRunningTitle[] = "Already running:";
+constexpr const char kRunningText[] = "The next wallpaper comes in ";
 
 constexpr const char kCannotFind[] = "Cannot find \"";
 constexpr const char kCannotChangeWallpaper[] = "\" - cannot change wallpaper.";

@@ -6,6 +6,7 @@
 #include "agent/logic/agent_texts.h"
 #include "agent/logic/tray_text.h"
 #include "common/list_file.h"
+#include "common/shared_names.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 
@@ -129,9 +130,71 @@ void Rotation::Remember(std::int32_t index, const std::string& entry) {
   StoreHistory();
 }
 
-void Rotation::Launched(const std::string& viewer, const std::string& entry,
-                        const std::string& path) {
-  host_.Launch(viewer, "\"" + entry + "\"");
+namespace {
+
+// The applier's exit codes (the applier's own table); kTimedOut is the agent's own.
+constexpr std::uint32_t kExitChanged = 0;
+constexpr std::uint32_t kExitNoFile = 2;
+constexpr std::uint32_t kExitUnsupported = 3;
+constexpr std::uint32_t kExitDamaged = 4;
+constexpr std::uint32_t kExitNotWritten = 5;
+constexpr std::uint32_t kExitRefused = 6;
+constexpr std::uint32_t kExitBusy = 7;
+constexpr std::uint32_t kTimedOut = 0xFFFFFFFFu;
+
+bool PictureRefused(std::uint32_t code) {
+  return code == kExitNoFile || code == kExitUnsupported || code == kExitDamaged;
+}
+
+std::string NotChangedText(std::uint32_t code) {
+  switch (code) {
+    case kExitNotWritten: return kNotWrittenText;
+    case kExitRefused: return kRefusedText;
+    case kExitBusy: return kBusyText;
+    case kTimedOut: return kTimedOutText;
+    default: return kFailedText;
+  }
+}
+
+// The folder part of a path, separator kept; empty when there is none.
+std::string FolderOf(const std::string& path) {
+  const std::size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+bool Contains(const std::vector<std::string>& items, const std::string& item) {
+  return std::find(items.begin(), items.end(), item) != items.end();
+}
+
+}  // namespace
+
+bool RotationHost::DirectoryExists(const std::string& path) {
+  return vistrel::DirectoryExists(path);
+}
+
+void Rotation::Warn(const std::string& text, bool user) {
+  if (!user) {
+    Notice(kWarningCaption, text);
+    return;
+  }
+  // The box's own message loop runs ticks, hot keys and menu commands: none opens another.
+  if (warning_open_) return;
+  warning_open_ = true;
+  host_.ShowWarning(text);
+  warning_open_ = false;
+}
+
+void Rotation::Notice(const std::string& title, const std::string& text) {
+  if (title + text == last_notice_) return;
+  last_notice_ = title + text;
+  host_.ShowBalloon(title, text, kBalloonWarningIcon, kNoticeBalloonSeconds);
+}
+
+void Rotation::Changed(const std::string& entry, const std::string& path, std::int32_t index,
+                       bool previous) {
+  last_notice_.clear();
+  refused_in_a_row_ = 0;
+  if (!previous) Remember(index, entry);
   if (state.ShowBaloonOnChange) {
     std::string name =
         FileNamePart(path, [this](unsigned char byte) { return host_.IsLeadByte(byte); });
@@ -139,7 +202,73 @@ void Rotation::Launched(const std::string& viewer, const std::string& entry,
   }
 }
 
+void Rotation::Start(const std::string& viewer, const std::string& entry, const std::string& path,
+                     std::int32_t index, std::int64_t lines, bool user, bool previous) {
+  switch (host_.StartApplier(viewer, "\"" + entry + "\"")) {
+    case ApplierStart::kUnwatched: Changed(entry, path, index, previous); return;
+    case ApplierStart::kFailed: Warn(kCannotStart + viewer + kCannotStartAfter, user); return;
+    case ApplierStart::kWatched:
+      pending_ = {true, user, previous, index, entry, path, lines, host_.Milliseconds()};
+      return;
+  }
+}
+
+void Rotation::PollChange() {
+  if (!pending_.active) return;
+  std::uint32_t code = 0;
+  if (!host_.WatchedApplierEnded(code)) {
+    if (host_.Milliseconds() - pending_.started_ms < kApplierTimeoutMs) return;
+    host_.StopWatchedApplier();
+    code = kTimedOut;
+  }
+  pending_.active = false;
+  Finish(code);
+}
+
+void Rotation::Finish(std::uint32_t code) {
+  const Pending done = pending_;
+  if (code == kExitChanged) {
+    Changed(done.entry, done.path, done.index, done.previous);
+  } else if (PictureRefused(code)) {
+    // Named once: a picture that cannot be shown stays so until the list is edited.
+    if (!Contains(skipped_reported_, done.entry)) {
+      skipped_reported_.push_back(done.entry);
+      Notice(kSkippedTitle, FileNamePart(done.path, [this](unsigned char byte) {
+               return host_.IsLeadByte(byte);
+             }));
+    }
+    // The next entry instead, until every line of the list has been refused in a row.
+    if (!done.previous && ++refused_in_a_row_ < done.lines) {
+      ChangeNow(done.user);
+      if (pending_.active) return;
+    }
+  } else {
+    Notice(kNotChangedTitle, NotChangedText(code));
+  }
+  ServeQueued();
+}
+
+void Rotation::ServeQueued() {
+  while (!queued_.empty() && !pending_.active) {
+    if (!queued_.front()) {
+      queued_.erase(queued_.begin());
+      PreviousNow();
+      continue;
+    }
+    // Presses of Next in a row: the picture they lead to is shown, those before it passed over.
+    std::size_t nexts = 0;
+    while (nexts < queued_.size() && queued_[nexts]) ++nexts;
+    queued_.erase(queued_.begin(), queued_.begin() + static_cast<std::ptrdiff_t>(nexts));
+    state.ElapsedSeconds = 0;
+    ChangeNow(true, static_cast<std::int32_t>(nexts - 1));
+  }
+}
+
 bool Rotation::PreviousNow() {
+  if (pending_.active) {
+    if (queued_.size() < kMaxQueuedPresses) queued_.push_back(false);
+    return false;
+  }
   bool dropped = false;
   while (state.history.size() >= 2) {
     state.history.pop_back();
@@ -151,14 +280,15 @@ bool Rotation::PreviousNow() {
     const std::string viewer = state.ViewerProgram();
     if (!host_.FileExists(viewer)) {
       StoreHistory();
-      host_.ShowWarning(kCannotFind + viewer + kCannotChangeWallpaper);
+      Warn(kCannotFind + viewer + kCannotChangeWallpaper, true);
       return false;
     }
     state.ElapsedSeconds = 0;
     state.LastIndex = before.index;
     StoreHistory();
     if (state.RememberLast) settings_.WriteInteger(keys::kLastIndex, state.LastIndex);
-    Launched(viewer, before.entry, path);
+    const HistoryItem item = before;
+    Start(viewer, item.entry, path, item.index, 0, true, true);
     return true;
   }
   if (dropped) StoreHistory();
@@ -166,23 +296,50 @@ bool Rotation::PreviousNow() {
 }
 
 void Rotation::OnRotationTick() {
-  TickTries tries;
-  for (;;) {
-    bool screen_saving = host_.ScreenSavingEnabled();
-    if ((screen_saving || !state.DisableOnScreenSaver) &&
-        !ShellWantsQuiet(host_.UserNotificationState())) {
-      ++state.ElapsedSeconds;
-      host_.SetTooltip(CountdownText(state.SecondsLeft()));
-    }
-    if (state.ElapsedSeconds < state.IntervalSeconds()) return;
-    state.ElapsedSeconds = 0;
-    if (Change(tries) == ChangeResult::Done) return;
-  }
+  Tick(false);
 }
 
 void Rotation::NextNow() {
+  if (pending_.active) {
+    if (queued_.size() < kMaxQueuedPresses) queued_.push_back(true);
+    return;
+  }
   state.ElapsedSeconds = state.IntervalSeconds();
-  OnRotationTick();
+  Tick(true);
+}
+
+void Rotation::Tick(bool forced) {
+  PollChange();
+  // Held while a screen saver runs or nobody can see the desktop (when the box asks for it),
+  // and while a full-screen program or a presentation runs.
+  const bool away = host_.UserAway();
+  const bool hold = ShellWantsQuiet(host_.UserNotificationState()) ||
+                    (state.DisableOnScreenSaver && (away || host_.ScreenSaverRunning()));
+  // A countdown that has run out waits at zero for the change.
+  if (!hold && state.ElapsedSeconds < state.IntervalSeconds()) {
+    ++state.ElapsedSeconds;
+    host_.SetTooltip(CountdownText(state.SecondsLeft()));
+  }
+  if (state.ElapsedSeconds < state.IntervalSeconds()) return;
+  // Due: the change waits for a running one, and for the user's return.
+  if (pending_.active || (!forced && away)) return;
+  state.ElapsedSeconds = 0;
+  ChangeNow(forced);
+}
+
+bool Rotation::PictureExists(const std::string& path, TickTries& tries) {
+  // A folder that is gone (a drive unplugged, a share offline) answers for all its files.
+  const std::string folder = FolderOf(path);
+  if (!folder.empty() && !Contains(tries.present_folders, folder)) {
+    if (Contains(tries.missing_folders, folder)) return false;
+    if (!host_.DirectoryExists(folder)) {
+      tries.missing_folders.push_back(folder);
+      return false;
+    }
+    tries.present_folders.push_back(folder);
+  }
+  ++tries.file_checks;
+  return host_.FileExists(path);
 }
 
 std::int64_t Rotation::DrawRandom(std::int64_t count, TickTries& tries) {
@@ -199,92 +356,125 @@ std::int64_t Rotation::DrawRandom(std::int64_t count, TickTries& tries) {
     return index;
   }
   // A retry within the tick: the clock has hardly moved, so a new seed would draw the same
-  // lines again. Draw among the lines not tried yet, never the one shown before the tick.
-  std::vector<std::uint32_t> left;
-  for (std::uint32_t line = 1; line <= n; ++line)
-    if (!tries.tried[line - 1] && !(n >= 2 && std::int64_t{line} == tries.shown_before))
-      left.push_back(line);
-  if (left.empty()) return 0;
-  const auto pick = RandomBelow(state.seed, static_cast<std::uint32_t>(left.size()));
-  return left[pick];
+  // lines again. Draw among the lines not tried yet, never the one shown before the tick; the
+  // candidates are listed once per tick and drawn without putting back.
+  if (!tries.left_made) {
+    tries.left_made = true;
+    for (std::uint32_t line = 1; line <= n; ++line)
+      if (!tries.tried[line - 1] && !(n >= 2 && std::int64_t{line} == tries.shown_before))
+        tries.left.push_back(line);
+  }
+  if (tries.left.empty()) return 0;
+  const auto pick = RandomBelow(state.seed, static_cast<std::uint32_t>(tries.left.size()));
+  const std::uint32_t line = tries.left[pick];
+  tries.left[pick] = tries.left.back();
+  tries.left.pop_back();
+  return line;
 }
 
-std::int64_t Rotation::NextShuffled(const std::vector<std::string>& lines, std::int64_t count) {
-  const std::uint32_t check = ListCheck(lines);
+std::int64_t Rotation::NextShuffled(const std::vector<std::string>& lines, std::int64_t count,
+                                    TickTries& tries) {
   const auto n = static_cast<std::int32_t>(count);
-  if (check != state.shuffle_list || state.shuffle_position < 0 || state.shuffle_position >= n) {
-    // A new round, also for a changed list. Its first line is never the one just shown.
-    std::uint32_t seed = SeedFromClock(host_.UtcTimeOfDay());
-    while (n >= 2 && ShuffleOrder(seed, n).front() == state.LastIndex)
-      seed = seed * 134775813u + 1u;
+  if (tries.shuffle_order.empty()) {
+    const std::uint32_t check = ListCheck(lines);
+    if (check != state.shuffle_list || state.shuffle_position < 0 || state.shuffle_position >= n) {
+      // A new round, also for a changed list. Its first line is never the one just shown.
+      std::uint32_t seed = SeedFromClock(host_.UtcTimeOfDay());
+      while (n >= 2 && ShuffleOrder(seed, n).front() == state.LastIndex)
+        seed = seed * 134775813u + 1u;
+      state.shuffle_seed = seed;
+      state.shuffle_position = 0;
+      state.shuffle_list = check;
+    }
+    tries.shuffle_order = ShuffleOrder(state.shuffle_seed, n);
+  }
+  if (state.shuffle_position >= n) {
+    // The round ran out within this tick: the next one.
+    std::uint32_t seed = state.shuffle_seed * 134775813u + 1u;
     state.shuffle_seed = seed;
     state.shuffle_position = 0;
-    state.shuffle_list = check;
+    tries.shuffle_order = ShuffleOrder(seed, n);
   }
-  const std::int32_t index =
-      ShuffleOrder(state.shuffle_seed, n)[static_cast<std::size_t>(state.shuffle_position)];
+  const std::int32_t index = tries.shuffle_order[static_cast<std::size_t>(state.shuffle_position)];
   ++state.shuffle_position;
+  tries.shuffle_changed = true;
+  return index;
+}
+
+void Rotation::StoreShuffle() {
   // The round goes on where it stopped after a restart.
   settings_.WriteText(keys::kShuffleSeed, std::to_string(state.shuffle_seed));
   settings_.WriteInteger(keys::kShufflePosition, state.shuffle_position);
   settings_.WriteText(keys::kShuffleList, std::to_string(state.shuffle_list));
-  return index;
 }
 
-Rotation::ChangeResult Rotation::Change(TickTries& tries) {
+std::string Rotation::Choose(const std::vector<std::string>& lines, std::int64_t count,
+                             TickTries& tries, std::int32_t skip) {
+  if (count < 1) return std::string();
+  if (state.shuffle) {
+    std::int64_t index = 0;
+    for (std::int32_t i = 0; i <= skip; ++i) index = NextShuffled(lines, count, tries);
+    state.LastIndex = static_cast<std::int32_t>(index);
+    return lines[static_cast<std::size_t>(index - 1)];
+  }
+  if (state.RandomWallpaper) {
+    const std::int64_t index = DrawRandom(count, tries);
+    if (index < 1) return std::string();  // every line of the list tried in this tick
+    tries.tried[static_cast<std::size_t>(index - 1)] = true;
+    state.LastIndex = static_cast<std::int32_t>(index);
+    return lines[static_cast<std::size_t>(index - 1)];
+  }
+  // A negative index (a hand-edited file) would cost that many intervals without a change.
+  if (state.LastIndex < 0) state.LastIndex = 0;
+  if (skip > 0 && state.LastIndex <= count)
+    state.LastIndex = static_cast<std::int32_t>((state.LastIndex + skip) % count);
+  if (count > state.LastIndex)
+    ++state.LastIndex;
+  else
+    state.LastIndex = 1;
+  return state.LastIndex <= count ? lines[static_cast<std::size_t>(state.LastIndex - 1)]
+                                  : std::string();
+}
+
+void Rotation::ChangeNow(bool user, std::int32_t skip) {
   if (!host_.FileExists(state.ListPath)) {
     host_.CreateEmptyList(state.ListPath);
-    return ChangeResult::Done;
+    return;
   }
-  // Read in one go and closed at once: the list is never held open across a box or a launch.
+  // Read once per change, in one go and closed at once: the list is never held open across a
+  // box or a launch.
   std::vector<std::string> lines;
-  if (!host_.ReadList(state.ListPath, lines)) return ChangeResult::Done;
+  if (!host_.ReadList(state.ListPath, lines)) return;
   // Line numbers live in a 32-bit "LastIndex"; lines beyond that cannot be addressed.
   const std::int64_t count = std::min<std::int64_t>(static_cast<std::int64_t>(lines.size()),
                                                     std::numeric_limits<std::int32_t>::max());
-
-  std::string entry;
-  if (state.shuffle) {
-    if (count >= 1) {
-      const std::int64_t index = NextShuffled(lines, count);
-      state.LastIndex = static_cast<std::int32_t>(index);
-      entry = lines[static_cast<std::size_t>(index - 1)];
+  TickTries tries;
+  const std::uint32_t started_ms = host_.Milliseconds();
+  for (;;) {
+    const std::string entry = Choose(lines, count, tries, skip);
+    skip = 0;
+    if (entry.empty()) break;
+    const std::string path = entry.substr(1);
+    if (!PictureExists(path, tries)) {
+      // One try per line, and a bounded number of looks at the disk: a list whose files are
+      // all gone must not hold the agent; the next tick goes on from here.
+      if (++tries.missing_files >= count || tries.file_checks >= kMaxFileChecksPerTick) break;
+      if (tries.file_checks % 256 == 255 && host_.Milliseconds() - started_ms > kMaxFileCheckMs)
+        break;
+      continue;
     }
-  } else if (state.RandomWallpaper) {
-    if (count >= 1) {
-      const std::int64_t index = DrawRandom(count, tries);
-      if (index < 1) return ChangeResult::Done;  // every line of the list tried in this tick
-      tries.tried[static_cast<std::size_t>(index - 1)] = true;
-      state.LastIndex = static_cast<std::int32_t>(index);
-      entry = lines[static_cast<std::size_t>(index - 1)];
+    const std::string viewer = state.ViewerProgram();
+    if (!host_.FileExists(viewer)) {
+      Warn(kCannotFind + viewer + kCannotChangeWallpaper, user);
+      break;
     }
-  } else {
-    // A negative index (a hand-edited file) would cost that many intervals without a change.
-    if (state.LastIndex < 0) state.LastIndex = 0;
-    if (count > state.LastIndex)
-      ++state.LastIndex;
-    else
-      state.LastIndex = 1;
-    if (state.LastIndex <= count) entry = lines[static_cast<std::size_t>(state.LastIndex - 1)];
+    if (state.RememberLast) settings_.WriteInteger(keys::kLastIndex, state.LastIndex);
+    if (tries.shuffle_changed) StoreShuffle();
+    tries.shuffle_changed = false;
+    Start(viewer, entry, path, state.LastIndex, count, user, false);
+    return;
   }
-  if (entry.empty()) return ChangeResult::Done;
-
-  const std::string path = entry.substr(1);
-  if (!host_.FileExists(path)) {
-    // One try per line: a list whose files are all gone must not keep the tick going forever.
-    if (++tries.missing_files >= count) return ChangeResult::Done;
-    state.ElapsedSeconds = state.IntervalSeconds();
-    return ChangeResult::TryNext;
-  }
-  const std::string viewer = state.ViewerProgram();
-  if (!host_.FileExists(viewer)) {
-    host_.ShowWarning(kCannotFind + viewer + kCannotChangeWallpaper);
-    return ChangeResult::Done;
-  }
-  if (state.RememberLast) settings_.WriteInteger(keys::kLastIndex, state.LastIndex);
-  Remember(state.LastIndex, entry);
-  Launched(viewer, entry, path);
-  return ChangeResult::Done;
+  if (tries.shuffle_changed) StoreShuffle();
 }
 
 }  // namespace vistrel

@@ -1,5 +1,5 @@
 // The rotation: a one-second tick that counts down the interval, shows the time left, and at
-// the end picks the next list entry and starts the applier with it.
+// the end picks the next list entry, starts the applier with it and waits for its result.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +11,28 @@
 
 namespace vistrel {
 
-constexpr std::uint32_t kBalloonInfoIcon = 1;  // NIIF_INFO
+constexpr std::uint32_t kBalloonInfoIcon = 1;     // NIIF_INFO
+constexpr std::uint32_t kBalloonWarningIcon = 2;  // NIIF_WARNING
 constexpr int kChangeBalloonSeconds = 3;
+constexpr int kNoticeBalloonSeconds = 10;
+// How long an applier may take before it is ended and the change counted as failed.
+constexpr std::uint32_t kApplierTimeoutMs = 120000;
+// The most one change may look for picture files on disk, in files and in milliseconds; the
+// next tick goes on from there.
+constexpr std::int64_t kMaxFileChecksPerTick = 50000;
+constexpr std::uint32_t kMaxFileCheckMs = 250;
+// Presses of Next and Previous remembered while a change runs.
+constexpr std::size_t kMaxQueuedPresses = 1000;
+
+// Set to "1" for the applier the agent starts: it then shows no box and answers by exit code.
+constexpr const char kAgentApplyVariable[] = "VISTREL_AGENT_APPLY";
+
+// How a start of the applier went.
+enum class ApplierStart : std::uint8_t {
+  kWatched,    // it runs; its end comes through WatchedApplierEnded
+  kUnwatched,  // started, its end not watched (a program of the user's own): counted as done
+  kFailed,     // it could not be started
+};
 
 // What the rotation needs from the outside. The file operations default to the real files.
 class RotationHost {
@@ -24,16 +44,33 @@ class RotationHost {
                            std::uint32_t icon_flags, int seconds) = 0;
   // Starts file with the parameter string; the result is not looked at.
   virtual void Launch(const std::string& file, const std::string& parameters) = 0;
-  // A modal warning owned by the agent's window; ticks may arrive while it is open.
+  // Starts the applier; by default unwatched, through Launch.
+  virtual ApplierStart StartApplier(const std::string& file, const std::string& parameters) {
+    Launch(file, parameters);
+    return ApplierStart::kUnwatched;
+  }
+  // True once the watched applier has ended, with its exit code.
+  virtual bool WatchedApplierEnded(std::uint32_t& exit_code) {
+    exit_code = 0;
+    return true;
+  }
+  virtual void StopWatchedApplier() {}
+  // A steadily rising millisecond count (wrapping), for the applier's time limit.
+  virtual std::uint32_t Milliseconds() { return 0; }
+  // A modal warning owned by the agent's window, for what the user just asked for; ticks,
+  // hot keys and menu commands may arrive while it is open.
   virtual void ShowWarning(const std::string& text) = 0;
-  // Whether screen saving is enabled in the system settings (not whether one runs now).
-  virtual bool ScreenSavingEnabled() = 0;
+  // Whether a screen saver runs now.
+  virtual bool ScreenSaverRunning() = 0;
+  // Whether nobody can see the desktop: the session is locked or the display is off.
+  virtual bool UserAway() { return false; }
   virtual ClockTime UtcTimeOfDay() = 0;
   // What the shell reports of the user (SHQueryUserNotificationState); 0 where it cannot tell.
   virtual int UserNotificationState() { return 0; }
   virtual bool IsLeadByte(unsigned char) { return false; }
 
   virtual bool FileExists(const std::string& path);
+  virtual bool DirectoryExists(const std::string& path);
   // The whole list in one go, the file closed again on return; false on an input/output error.
   virtual bool ReadList(const std::string& path, std::vector<std::string>& lines);
   virtual bool CreateEmptyList(const std::string& path);
@@ -107,33 +144,79 @@ class Rotation {
 
   // The timer's tick: count a second, and change when the interval has run out.
   void OnRotationTick();
-  // Change at once, whatever the pause state and the screen-saver rule.
+  // Change at once, whatever the pause state and the screen-saver rule; while a change runs,
+  // the press is remembered and served when it ends.
   void NextNow();
   // Put back the wallpaper shown before the current one, whatever the pause state; the
-  // countdown starts again. False when there is none to go back to.
+  // countdown starts again. False when there is none to go back to; while a change runs, the
+  // press is remembered (false too).
   bool PreviousNow();
   // Reads the history file named by state.history_path.
   void LoadHistory();
+  // Whether an applier started for a change still runs; PollChange looks at it again.
+  bool ChangePending() const { return pending_.active; }
+  void PollChange();
 
  private:
-  enum class ChangeResult { Done, TryNext };
-  // What one tick has tried so far, so that a retry after a missing file never draws a line
-  // again.
+  // What one change has tried so far, so that a retry after a missing file never draws a line
+  // again, and what it worked out once for all its tries.
   struct TickTries {
     std::int64_t missing_files = 0;
-    bool drawn = false;             // the first random choice has been made
-    std::int32_t shown_before = 0;  // LastIndex when the tick began
-    std::vector<bool> tried;        // by line, from line 1
+    std::int64_t file_checks = 0;
+    bool drawn = false;               // the first random choice has been made
+    std::int32_t shown_before = 0;    // LastIndex when the tick began
+    std::vector<bool> tried;          // by line, from line 1
+    std::vector<std::uint32_t> left;  // random retries: the lines not tried yet
+    bool left_made = false;
+    std::vector<std::int32_t> shuffle_order;  // of the round in progress
+    bool shuffle_changed = false;             // the round's state is to be stored
+    std::vector<std::string> missing_folders;
+    std::vector<std::string> present_folders;
   };
-  ChangeResult Change(TickTries& tries);
+  // A change whose applier runs.
+  struct Pending {
+    bool active = false;
+    bool user = false;      // asked for by the user, not the timer
+    bool previous = false;  // a step back through the history
+    std::int32_t index = 0;
+    std::string entry;
+    std::string path;
+    std::int64_t lines = 0;  // in the list when it started
+    std::uint32_t started_ms = 0;
+  };
+
+  void Tick(bool forced);
+  // Reads the list once and tries its entries until one is started or the tick's work is done;
+  // skip: lines passed over first (presses of Next served at once).
+  void ChangeNow(bool user, std::int32_t skip = 0);
+  std::string Choose(const std::vector<std::string>& lines, std::int64_t count, TickTries& tries,
+                     std::int32_t skip);
+  bool PictureExists(const std::string& path, TickTries& tries);
+  void Start(const std::string& viewer, const std::string& entry, const std::string& path,
+             std::int32_t index, std::int64_t lines, bool user, bool previous);
+  void Finish(std::uint32_t exit_code);
+  void ServeQueued();
+  void Changed(const std::string& entry, const std::string& path, std::int32_t index,
+               bool previous);
+  // A problem: a box for what the user asked for (one at a time), else a balloon (not twice
+  // running for the same text).
+  void Warn(const std::string& text, bool user);
+  void Notice(const std::string& title, const std::string& text);
   void Remember(std::int32_t index, const std::string& entry);
   void StoreHistory();
-  void Launched(const std::string& viewer, const std::string& entry, const std::string& path);
   std::int64_t DrawRandom(std::int64_t count, TickTries& tries);
-  std::int64_t NextShuffled(const std::vector<std::string>& lines, std::int64_t count);
+  std::int64_t NextShuffled(const std::vector<std::string>& lines, std::int64_t count,
+                            TickTries& tries);
+  void StoreShuffle();
 
   RotationHost& host_;  // not owning
   Settings settings_;
+  Pending pending_;
+  std::vector<bool> queued_;  // presses made during a change, in order: true Next, false Previous
+  std::int64_t refused_in_a_row_ = 0;
+  bool warning_open_ = false;
+  std::string last_notice_;
+  std::vector<std::string> skipped_reported_;
 };
 
 }  // namespace vistrel

@@ -19,6 +19,19 @@ constexpr int kClientHeight = 99;
 // Where the window goes while the menu is open: wholly left of the screen.
 constexpr int kOffScreenLeft = -300;
 constexpr UINT kRotationPeriodMs = 1000;
+constexpr UINT kWatchPeriodMs = 100;
+constexpr UINT kSessionChangeMessage = 0x02B1;  // WM_WTSSESSION_CHANGE
+constexpr WPARAM kSessionLock = 7;              // WTS_SESSION_LOCK
+constexpr WPARAM kSessionUnlock = 8;            // WTS_SESSION_UNLOCK
+constexpr WPARAM kPowerSettingChange = 0x8013;  // PBT_POWERSETTINGCHANGE
+// GUID_CONSOLE_DISPLAY_STATE: 0 off, 1 on, 2 dimmed.
+constexpr GUID kConsoleDisplayState = {
+    0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
+struct PowerSetting {  // POWERBROADCAST_SETTING
+  GUID setting;
+  DWORD length;
+  UCHAR data[1];
+};
 
 TopLevelWindowArgs AgentWindowArgs() {
   TopLevelWindowArgs args;
@@ -63,6 +76,17 @@ AgentWindow::AgentWindow(AgentOptions options)
       if (message.wparam == kHotKeyNext) NextNow();
       if (message.wparam == kHotKeyPrevious) PreviousNow();
     }
+    if (message.message == kAgentShowStateMessage) ShowStateBalloon(kAlreadyRunningTitle);
+    if (message.message == kSessionChangeMessage) {
+      if (message.wparam == kSessionLock) session_locked_ = true;
+      if (message.wparam == kSessionUnlock) session_locked_ = false;
+    }
+    if (message.message == WM_POWERBROADCAST && message.wparam == kPowerSettingChange &&
+        message.lparam) {
+      const auto* setting = reinterpret_cast<const PowerSetting*>(message.lparam);
+      if (IsEqualGUID(setting->setting, kConsoleDisplayState) && setting->length >= 1)
+        display_off_ = setting->data[0] == 0;
+    }
     // At logoff or shutdown the process ends without its window being closed: the state that
     // closing stores is stored here too, or a resumed rotation starts paused at the next logon.
     if (message.message == WM_ENDSESSION && message.wparam)
@@ -78,8 +102,10 @@ AgentWindow::AgentWindow(AgentOptions options)
   // notification area while the handle is still valid); the references to them go first.
   window_.OnDestroy = [this] {
     UnregisterHotKeys();
+    UnregisterAwayNotifications();
     tray_ = nullptr;
     rotation_timer_ = nullptr;
+    watch_timer_ = nullptr;
     menu_ = nullptr;
   };
 
@@ -91,8 +117,15 @@ AgentWindow::AgentWindow(AgentOptions options)
   tray_->SetOnMouseDown(
       [this](TopLevelWindow* sender, const TrayMouseInfo& info) { OnMouseDown(sender, info); });
 
-  rotation_timer_ =
-      &window_.Make<Timer>(window_, kRotationPeriodMs, [this] { rotation_.OnRotationTick(); });
+  rotation_timer_ = &window_.Make<Timer>(window_, kRotationPeriodMs, [this] {
+    rotation_.OnRotationTick();
+    FollowChange();
+  });
+  // Runs whatever the pause state: a Next while paused is watched to its end too.
+  watch_timer_ = &window_.Make<Timer>(window_, kWatchPeriodMs, [this] {
+    rotation_.PollChange();
+    FollowChange();
+  });
 
   menu_ = &window_.Make<PopupMenu>(window_);
   PopupMenu& menu = *menu_;
@@ -109,9 +142,58 @@ AgentWindow::AgentWindow(AgentOptions options)
   rotation_.state.ListPath = options.list_path;
   rotation_.state.viewer_directory = options.program_directory;
   rotation_.state.history_path = options.history_path;
-  SetPaused(LoadSettings(settings_, rotation_.state), kAgentTitle);
+  const bool paused = LoadSettings(settings_, rotation_.state);
+  SetPaused(paused, kAgentTitle);
   rotation_.LoadHistory();
   RegisterHotKeys();
+  RegisterAwayNotifications();
+  // A first start is paused: without a word, pressing Agent would seem to do nothing.
+  if (paused) ShowStateBalloon(kAgentTitle);
+}
+
+void AgentWindow::RegisterAwayNotifications() {
+  // Windows XP and Vista on; looked up so that the agent still starts where they are missing.
+  using SessionFn = BOOL(WINAPI*)(HWND, DWORD);
+  if (HMODULE wts = LoadLibraryA("wtsapi32.dll")) {
+    auto do_register = reinterpret_cast<SessionFn>(
+        reinterpret_cast<void*>(GetProcAddress(wts, "WTSRegisterSessionNotification")));
+    session_notification_ = do_register && do_register(window_.Handle(), 0) != FALSE;
+  }
+  using PowerFn = void*(WINAPI*)(HANDLE, const GUID*, DWORD);
+  auto power = reinterpret_cast<PowerFn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("user32.dll"), "RegisterPowerSettingNotification")));
+  if (power) display_notification_ = power(window_.Handle(), &kConsoleDisplayState, 0);
+}
+
+void AgentWindow::UnregisterAwayNotifications() {
+  if (session_notification_) {
+    using SessionFn = BOOL(WINAPI*)(HWND);
+    if (HMODULE wts = GetModuleHandleA("wtsapi32.dll")) {
+      auto unregister = reinterpret_cast<SessionFn>(
+          reinterpret_cast<void*>(GetProcAddress(wts, "WTSUnRegisterSessionNotification")));
+      if (unregister) unregister(window_.Handle());
+    }
+    session_notification_ = false;
+  }
+  if (display_notification_) {
+    using PowerFn = BOOL(WINAPI*)(void*);
+    auto unregister = reinterpret_cast<PowerFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("user32.dll"), "UnregisterPowerSettingNotification")));
+    if (unregister) unregister(display_notification_);
+    display_notification_ = nullptr;
+  }
+}
+
+void AgentWindow::FollowChange() {
+  if (watch_timer_) watch_timer_->SetEnabled(rotation_.ChangePending());
+}
+
+void AgentWindow::ShowStateBalloon(const std::string& title) {
+  if (Paused())
+    ShowBalloon(title, kStartedPausedText, kBalloonInfoIcon, kNoticeBalloonSeconds);
+  else
+    ShowBalloon(title, kRunningText + CountdownText(rotation_.state.SecondsLeft()),
+                kBalloonInfoIcon, kNoticeBalloonSeconds);
 }
 
 void AgentWindow::RegisterHotKeys() {
@@ -183,10 +265,13 @@ void AgentWindow::TogglePause() {
 
 void AgentWindow::NextNow() {
   rotation_.NextNow();
+  FollowChange();
 }
 
 void AgentWindow::PreviousNow() {
-  if (!rotation_.PreviousNow()) return;
+  const bool went_back = rotation_.PreviousNow();
+  FollowChange();
+  if (!went_back) return;
   // The countdown starts again; the tooltip says so at once while the rotation runs.
   if (!Paused()) SetTooltip(CountdownText(rotation_.state.SecondsLeft()));
 }
@@ -238,12 +323,48 @@ void AgentWindow::Launch(const std::string& file, const std::string& parameters)
   services_.launcher->Launch(file, parameters);
 }
 
+ApplierStart AgentWindow::StartApplier(const std::string& file, const std::string& parameters) {
+  // Only our own applier reports through its exit code; a viewer of the user's own is started
+  // as before and trusted.
+  const std::size_t cut = file.find_last_of("\\/");
+  const std::string name = cut == std::string::npos ? file : file.substr(cut + 1);
+  if (lstrcmpiA(name.c_str(), kWindowProgram) != 0) {
+    Launch(file, parameters);
+    return ApplierStart::kUnwatched;
+  }
+  applier_ = services_.launcher->LaunchWatched(file, parameters, kAgentApplyVariable);
+  return applier_ ? ApplierStart::kWatched : ApplierStart::kFailed;
+}
+
+bool AgentWindow::WatchedApplierEnded(std::uint32_t& exit_code) {
+  if (!applier_) {
+    exit_code = 1;
+    return true;
+  }
+  if (!applier_->Ended(exit_code)) return false;
+  applier_.reset();
+  return true;
+}
+
+void AgentWindow::StopWatchedApplier() {
+  if (applier_) applier_->Stop();
+  applier_.reset();
+}
+
+std::uint32_t AgentWindow::Milliseconds() {
+  return GetTickCount();
+}
+
 void AgentWindow::ShowWarning(const std::string& text) {
   services_.message_boxes->Show(window_.Handle(), text, kWarningCaption, MB_OK | MB_ICONWARNING);
 }
 
-bool AgentWindow::ScreenSavingEnabled() {
-  return services_.desktop->ScreenSavingEnabled();
+bool AgentWindow::ScreenSaverRunning() {
+  return services_.desktop->ScreenSaverRunning();
+}
+
+bool AgentWindow::UserAway() {
+  return session_locked_ || display_off_;
 }
 
 ClockTime AgentWindow::UtcTimeOfDay() {

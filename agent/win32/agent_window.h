@@ -71,6 +71,8 @@ class AgentWindow : private RotationHost {
   PopupMenu::ItemId PauseItem() const { return pause_item_; }
   RotationState& State() { return rotation_.state; }
   bool Paused() const { return !rotation_timer_ || !rotation_timer_->Enabled(); }
+  // Whether the applier of a change still runs.
+  bool ChangePending() const { return rotation_.ChangePending(); }
 
   void ShowAbout();
   void OpenOptions();
@@ -88,8 +90,13 @@ class AgentWindow : private RotationHost {
   void ShowBalloon(const std::string& title, const std::string& text, std::uint32_t icon_flags,
                    int seconds) override;
   void Launch(const std::string& file, const std::string& parameters) override;
+  ApplierStart StartApplier(const std::string& file, const std::string& parameters) override;
+  bool WatchedApplierEnded(std::uint32_t& exit_code) override;
+  void StopWatchedApplier() override;
+  std::uint32_t Milliseconds() override;
   void ShowWarning(const std::string& text) override;
-  bool ScreenSavingEnabled() override;
+  bool ScreenSaverRunning() override;
+  bool UserAway() override;
   ClockTime UtcTimeOfDay() override;
   int UserNotificationState() override;
   bool IsLeadByte(unsigned char byte) override;
@@ -100,6 +107,13 @@ class AgentWindow : private RotationHost {
   void OpenMenuAtCursor();
   void RegisterHotKeys();
   void UnregisterHotKeys();
+  // Session lock and display state notifications, where the system has them.
+  void RegisterAwayNotifications();
+  void UnregisterAwayNotifications();
+  // The watch on a running applier follows the rotation after each of its steps.
+  void FollowChange();
+  // The state in a balloon: paused and how to resume, or the time to the next change.
+  void ShowStateBalloon(const std::string& title);
 
   AgentServices services_;
   Settings settings_;
@@ -107,6 +121,12 @@ class AgentWindow : private RotationHost {
   // Made by the window, which owns them; cleared when it frees them.
   TrayIcon* tray_ = nullptr;
   Timer* rotation_timer_ = nullptr;
+  Timer* watch_timer_ = nullptr;  // while an applier runs
+  std::unique_ptr<WatchedProgram> applier_;
+  bool session_locked_ = false;
+  bool display_off_ = false;
+  void* display_notification_ = nullptr;  // HPOWERNOTIFY
+  bool session_notification_ = false;
   PopupMenu* menu_ = nullptr;
   PopupMenu::ItemId pause_item_ = PopupMenu::kTopLevel;
   std::vector<std::string> hot_key_notes_;

@@ -14,10 +14,10 @@ class Win32Desktop : public Desktop {
     return SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, &path[0], SPIF_UPDATEINIFILE) != 0;
   }
 
-  bool ScreenSavingEnabled() override {
-    BOOL enabled = FALSE;
-    SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &enabled, 0);
-    return enabled != FALSE;
+  bool ScreenSaverRunning() override {
+    BOOL running = FALSE;
+    SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &running, 0);
+    return running != FALSE;
   }
 
   int UserNotificationState() override {

@@ -175,6 +175,98 @@ TEST_F(AgentE2E, MissingApplierShowsTheWarningAndStoresNoIndex) {
   ExitAgent();
 }
 
+// The message boxes up now, of the process (0: of any).
+std::size_t BoxesUp(DWORD process_id) {
+  return TopWindows(
+             process_id,
+             [](HWND window) { return IsWindowVisible(window) && ClassName(window) == "#32770"; })
+      .size();
+}
+
+TEST_F(AgentE2E, ThousandsOfNextsWithTheApplierGoneLeaveOneBoxAndTheAgentAlive) {
+  Prepare("next_storm");
+  test::WriteBytes(dir_ + "a.bmp", test::Bmp24(4, 4, 1));
+  test::WriteBytes(dir_ + "list.txt", "1" + dir_ + "a.bmp\r\n");
+  WriteSettings("ViewerPath=" + dir_ + "missing.exe\r\n");
+  Start();
+  for (int i = 0; i < 3000; ++i) Command(kCommandNext);
+  std::size_t most = 0;
+  int closed = 0;
+  // Every box that comes is closed; the presses made while one was up open no other.
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < 8000 && closed < 50) {
+    most = std::max(most, BoxesUp(agent_->Id()));
+    if (!TakeMessageBoxText(agent_->Id(), 1500).empty())
+      ++closed;
+    else if (closed > 0)
+      break;
+  }
+  EXPECT_EQ(most, 1u) << "never two boxes at once";
+  EXPECT_GE(closed, 1);
+  EXPECT_LT(closed, 50) << "the presses made while the box was up were not stored up";
+  EXPECT_EQ(agent_->Wait(0), STILL_ACTIVE);
+  ExitAgent();
+}
+
+// Pictures p0.bmp ... in the test's folder and a list naming them; LastIndex 0.
+std::vector<std::string> WritePictures(const std::string& dir, const std::vector<int>& widths,
+                                       const std::string& extra_lines_before = "") {
+  std::vector<std::string> pictures;
+  std::string list = extra_lines_before;
+  for (std::size_t i = 0; i < widths.size(); ++i) {
+    pictures.push_back(test::Bmp24(widths[i], widths[i] * 3 / 4, static_cast<unsigned>(i)));
+    const std::string name = dir + "p" + std::to_string(i) + ".bmp";
+    test::WriteBytes(name, pictures.back());
+    list += "1" + name + "\r\n";
+  }
+  test::WriteBytes(dir + "list.txt", list);
+  return pictures;
+}
+
+TEST_F(AgentE2E, ADamagedPictureIsSkippedWithoutABoxAndTheNextOneShows) {
+  Prepare("damaged", {"vistrel_agent.exe", "vistrel.exe"});
+  test::WriteBytes(dir_ + "broken.png", "\x89PNG\r\n\x1a\n not a picture");
+  const auto pictures = WritePictures(dir_, {8}, "1" + dir_ + "broken.png\r\n");
+  WriteSettings("LastIndex=0\r\nViewerPath=" + dir_ + "vistrel.exe\r\n");
+  Start();
+  Command(kCommandNext);
+  EXPECT_TRUE(WaitFor([&] { return FileBytes(dir_ + "vistrel_wlp.bmp") == pictures[0]; }, 30000));
+  EXPECT_TRUE(WaitFor([&] { return Setting(dir_, "LastIndex") == "2"; }, 10000));
+  EXPECT_EQ(BoxesUp(0), 0u) << "neither the applier nor the agent shows a box";
+  ExitAgent();
+}
+
+TEST_F(AgentE2E, ThreeQuickNextsShowTheThirdPictureWithoutAnError) {
+  Prepare("quick_nexts", {"vistrel_agent.exe", "vistrel.exe"});
+  const auto pictures = WritePictures(dir_, {1600, 1200, 1400, 1000});
+  WriteSettings("LastIndex=0\r\nViewerPath=" + dir_ + "vistrel.exe\r\n");
+  Start();
+  for (int i = 0; i < 3; ++i) {
+    Command(kCommandNext);
+    Sleep(150);
+  }
+  EXPECT_TRUE(WaitFor([&] { return FileBytes(dir_ + "vistrel_wlp.bmp") == pictures[2]; }, 30000));
+  Sleep(1000);  // nothing changes after it
+  EXPECT_EQ(FileBytes(dir_ + "vistrel_wlp.bmp"), pictures[2]);
+  EXPECT_EQ(Setting(dir_, "LastIndex"), "3");
+  EXPECT_EQ(BoxesUp(0), 0u);
+  ExitAgent();
+}
+
+TEST_F(AgentE2E, ALongListOfGoneFilesIsCrossedInOneChange) {
+  Prepare("long_list", {"vistrel_agent.exe", "vistrel.exe"});
+  std::string gone;
+  for (int i = 0; i < 20000; ++i) gone += "1" + dir_ + "gone" + std::to_string(i) + ".bmp\r\n";
+  const auto pictures = WritePictures(dir_, {8}, gone);
+  WriteSettings("LastIndex=0\r\nViewerPath=" + dir_ + "vistrel.exe\r\n");
+  Start();
+  const DWORD start = GetTickCount();
+  Command(kCommandNext);
+  EXPECT_TRUE(WaitFor([&] { return FileBytes(dir_ + "vistrel_wlp.bmp") == pictures[0]; }, 30000));
+  EXPECT_LT(GetTickCount() - start, 2000u) << "shown within 2 s";
+  ExitAgent();
+}
+
 TEST_F(AgentE2E, ArgumentNamesTheList) {
   Prepare("argument");
   Start("\"" + dir_ + "my list.txt\"");

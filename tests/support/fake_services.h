@@ -2,7 +2,9 @@
 // given one log write every call to it too, so a test sees the order across them.
 #pragma once
 
+#include <cstdint>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,7 +29,7 @@ class FakeDesktop : public Desktop {
     wallpapers.push_back(bmp_path);
     return wallpaper_ok;
   }
-  bool ScreenSavingEnabled() override { return screen_saving; }
+  bool ScreenSaverRunning() override { return screen_saver_running; }
   int UserNotificationState() override { return notification_state; }
   void ShowBusyCursor(bool busy) override { Log(busy ? "wait" : "arrow"); }
 
@@ -40,7 +42,7 @@ class FakeDesktop : public Desktop {
   }
 
   bool wallpaper_ok = true;
-  bool screen_saving = true;
+  bool screen_saver_running = false;
   int notification_state = 0;
 
  protected:
@@ -104,13 +106,39 @@ class FakeRegistry : public UserRegistry {
   CallLog* log_;  // not owning; may be null
 };
 
-// Keeps "FILE|PARAMETERS" per start.
+// Keeps "FILE|PARAMETERS" per start; a watched start ends at once with exit_code, unless running
+// is set, and its variable is kept too.
 class FakeLauncher : public Launcher {
  public:
   void Launch(const std::string& file, const std::string& parameters) override {
     launches.push_back(file + "|" + parameters);
   }
+  std::unique_ptr<WatchedProgram> LaunchWatched(const std::string& file,
+                                                const std::string& parameters,
+                                                const std::string& variable) override {
+    Launch(file, parameters);
+    variables.push_back(variable);
+    return std::make_unique<Watched>(*this);
+  }
   std::vector<std::string> launches;
+  std::vector<std::string> variables;
+  std::uint32_t exit_code = 0;
+  bool running = false;
+
+ private:
+  class Watched : public WatchedProgram {
+   public:
+    explicit Watched(FakeLauncher& owner) : owner_(owner) {}
+    bool Ended(std::uint32_t& code) override {
+      if (owner_.running) return false;
+      code = owner_.exit_code;
+      return true;
+    }
+    void Stop() override {}
+
+   private:
+    FakeLauncher& owner_;
+  };
 };
 
 struct ShownBox {

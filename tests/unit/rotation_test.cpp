@@ -70,9 +70,17 @@ class FakeHost : public RotationHost {
   std::vector<std::string> warnings;
   std::vector<std::string> existence_tests;
   std::set<std::string> existing;  // pretended files, besides the real ones
-  bool screen_saving = true;
+  bool screen_saver_running = false;
+  bool away = false;
   int notification_state = 0;
   bool read_fails = false;
+  int list_reads = 0;
+  // Watched appliers: each start runs until running is false, then ends with the next code.
+  bool watch = false;
+  bool running = false;
+  std::vector<std::uint32_t> exit_codes;
+  std::uint32_t ms = 0;
+  int stops = 0;
   ClockTime clock{12, 34, 56, 789};
   std::function<void()> on_launch;
   std::function<void()> on_warning;
@@ -90,14 +98,38 @@ class FakeHost : public RotationHost {
     warnings.push_back(text);
     if (on_warning) on_warning();
   }
-  bool ScreenSavingEnabled() override { return screen_saving; }
+  ApplierStart StartApplier(const std::string& file, const std::string& parameters) override {
+    if (!watch) return RotationHost::StartApplier(file, parameters);
+    launches.push_back(file + " " + parameters);
+    running = true;
+    return ApplierStart::kWatched;
+  }
+  bool WatchedApplierEnded(std::uint32_t& code) override {
+    if (running) return false;
+    code = 0;
+    if (!exit_codes.empty()) {
+      code = exit_codes.front();
+      exit_codes.erase(exit_codes.begin());
+    }
+    return true;
+  }
+  void StopWatchedApplier() override { ++stops; }
+  std::uint32_t Milliseconds() override { return ms; }
+  bool ScreenSaverRunning() override { return screen_saver_running; }
+  bool UserAway() override { return away; }
   ClockTime UtcTimeOfDay() override { return clock; }
   int UserNotificationState() override { return notification_state; }
   bool FileExists(const std::string& path) override {
     existence_tests.push_back(path);
     return existing.count(path) > 0 || RotationHost::FileExists(path);
   }
+  bool DirectoryExists(const std::string& path) override {
+    for (const std::string& file : existing)
+      if (file.rfind(path, 0) == 0) return true;
+    return RotationHost::DirectoryExists(path);
+  }
   bool ReadList(const std::string& path, std::vector<std::string>& lines) override {
+    ++list_reads;
     if (read_fails) return false;
     return RotationHost::ReadList(path, lines);
   }
@@ -168,27 +200,35 @@ TEST_F(RotationTest, CountsDownInTheTooltipAndChangesWhenTheIntervalRunsOut) {
   EXPECT_EQ(host_.tooltips.back(), "Vistrel Agent [5 min]") << "a new countdown";
 }
 
-TEST_F(RotationTest, ScreenSaverRuleStopsOnlyTheCounting) {
-  InitWithEntries("screen_saver", 1);
+TEST_F(RotationTest, TheScreenSaverRuleHoldsWhileASaverRunsOrNobodyCanSee) {
+  InitWithEntries("screen_saver", 2);
   State().Interval = 1;
-  host_.screen_saving = false;
-  for (int i = 0; i < 100; ++i) rotation_->OnRotationTick();
-  EXPECT_EQ(State().ElapsedSeconds, 0);
-  EXPECT_TRUE(host_.tooltips.empty()) << "the tooltip is not refreshed either";
-  EXPECT_TRUE(host_.launches.empty());
+  // Whether screen saving is switched on in the system no longer matters: the countdown runs.
+  for (int i = 0; i < 30; ++i) rotation_->OnRotationTick();
+  EXPECT_EQ(State().ElapsedSeconds, 30);
+  const std::size_t tooltips = host_.tooltips.size();
+  for (bool saver : {true, false}) {
+    host_.screen_saver_running = saver;
+    host_.away = !saver;  // locked, or the display off
+    for (int i = 0; i < 100; ++i) rotation_->OnRotationTick();
+    EXPECT_EQ(State().ElapsedSeconds, 30) << (saver ? "a screen saver runs" : "nobody can see");
+  }
+  EXPECT_EQ(host_.tooltips.size(), tooltips) << "the tooltip is not refreshed either";
 
+  // Unticked, the countdown runs on, but nothing is changed for nobody: the change waits.
   State().DisableOnScreenSaver = false;
+  for (int i = 0; i < 100; ++i) rotation_->OnRotationTick();
+  EXPECT_TRUE(host_.launches.empty());
+  EXPECT_EQ(State().ElapsedSeconds, 60) << "due, not counted beyond";
+  host_.away = false;
   rotation_->OnRotationTick();
-  EXPECT_EQ(State().ElapsedSeconds, 1);
-  State().DisableOnScreenSaver = true;
-  host_.screen_saving = true;
-  rotation_->OnRotationTick();
-  EXPECT_EQ(State().ElapsedSeconds, 2);
+  EXPECT_EQ(host_.launches, std::vector<std::string>{Launched(2)}) << "at the user's return";
 
   // "Next" changes at once even while the rule holds the countdown.
-  host_.screen_saving = false;
+  State().DisableOnScreenSaver = true;
+  host_.screen_saver_running = true;
   rotation_->NextNow();
-  EXPECT_EQ(host_.launches.size(), 1u);
+  EXPECT_EQ(host_.launches.size(), 2u);
   EXPECT_EQ(State().ElapsedSeconds, 0);
 }
 
@@ -475,9 +515,7 @@ TEST_F(RotationTest, MissingFilesAreSkippedWithinTheTickAndAllMissingEndsIt) {
   WriteList("1C:\\p\\1.jpg\r\n1C:\\p\\2.jpg\r\n1C:\\p\\3.jpg\r\n");
   rotation_->NextNow();  // LastIndex 1: line 2 is missing, so line 3
   EXPECT_EQ(host_.launches, std::vector<std::string>{Launched(3)});
-  EXPECT_EQ(host_.tooltips,
-            (std::vector<std::string>{"Vistrel Agent [Paused]", "Vistrel Agent [Paused]"}))
-      << "the retry counts once more, with a negative time left";
+  EXPECT_TRUE(host_.tooltips.empty()) << "a retry is not counted as a second";
   EXPECT_EQ(State().ElapsedSeconds, 0);
 
   host_.launches.clear();
@@ -488,7 +526,7 @@ TEST_F(RotationTest, MissingFilesAreSkippedWithinTheTickAndAllMissingEndsIt) {
   int image_tests = 0;
   for (const std::string& path : host_.existence_tests)
     image_tests += path.find(".jpg") != std::string::npos;
-  EXPECT_EQ(image_tests, 3) << "one try per line, then an interval without a change";
+  EXPECT_LE(image_tests, 3) << "at most one try per line, then an interval without a change";
   EXPECT_EQ(State().ElapsedSeconds, 0);
 
   host_.existence_tests.clear();
@@ -623,19 +661,131 @@ TEST_F(RotationTest, RandomModeWithEveryOtherFileGoneMakesNoChangeAndEnds) {
   EXPECT_LE(picture_tests, 3u) << "each line at most once";
 }
 
-TEST_F(RotationTest, TicksDuringTheWarningCountOnAndCanWarnAgain) {
+TEST_F(RotationTest, OneBoxAtATimeAndTheTimersProblemsGoToOneBalloon) {
   InitWithEntries("nested", 2);
   State().ViewerPath = "C:\\nowhere\\vistrel.exe";
   State().Interval = 1;
-  int depth = 0;
   host_.on_warning = [&] {
-    // A modal box runs the message loop: a full interval of ticks arrives meanwhile.
-    if (++depth > 1) return;
-    for (int i = 0; i < 60; ++i) rotation_->OnRotationTick();
+    // A modal box runs the message loop: presses of Next and an interval of ticks arrive.
+    for (int i = 0; i < 50; ++i) rotation_->NextNow();
+    for (int i = 0; i < 130; ++i) rotation_->OnRotationTick();
   };
   rotation_->NextNow();
-  EXPECT_EQ(host_.warnings.size(), 2u);
-  EXPECT_EQ(State().ElapsedSeconds, 0);
+  EXPECT_EQ(host_.warnings.size(), 1u) << "no box inside the box";
+  ASSERT_EQ(host_.balloons.size(), 1u) << "the ticks' changes say it once, in a balloon";
+  EXPECT_EQ(host_.balloons[0].Title, "Warning");
+  EXPECT_EQ(host_.balloons[0].Text,
+            "Cannot find \"C:\\nowhere\\vistrel.exe\" - cannot change wallpaper.");
+  EXPECT_EQ(host_.balloons[0].Flags, 2u);
+  host_.on_warning = nullptr;
+  for (int i = 0; i < 60; ++i) rotation_->OnRotationTick();
+  EXPECT_EQ(host_.balloons.size(), 1u) << "not again every interval";
+  EXPECT_TRUE(host_.launches.empty());
+}
+
+TEST_F(RotationTest, TheChangeIsRecordedWhenTheApplierSaysItIsDone) {
+  InitWithEntries("watched", 4);
+  State().history_path = dir_ + "history.txt";
+  host_.watch = true;
+  rotation_->NextNow();
+  ASSERT_EQ(host_.launches, std::vector<std::string>{Launched(2)});
+  for (int i = 0; i < 5; ++i) rotation_->PollChange();
+  EXPECT_TRUE(rotation_->ChangePending());
+  EXPECT_TRUE(host_.balloons.empty()) << "nothing said before the picture is shown";
+  EXPECT_TRUE(State().history.empty());
+  host_.running = false;
+  rotation_->PollChange();
+  EXPECT_FALSE(rotation_->ChangePending());
+  ASSERT_EQ(host_.balloons.size(), 1u);
+  EXPECT_EQ(host_.balloons[0].Title, "New wallpaper:");
+  EXPECT_EQ(State().history.size(), 1u);
+
+  // Damaged (4), then unsupported (3): each is skipped for the next entry, named once.
+  host_.exit_codes = {4, 3, 0};
+  host_.balloons.clear();
+  rotation_->NextNow();
+  for (int i = 0; i < 3; ++i) {
+    host_.running = false;
+    rotation_->PollChange();
+  }
+  EXPECT_EQ(host_.launches,
+            (std::vector<std::string>{Launched(2), Launched(3), Launched(4), Launched(1)}));
+  ASSERT_EQ(host_.balloons.size(), 3u);
+  EXPECT_EQ(host_.balloons[0].Title, "Picture skipped:");
+  EXPECT_EQ(host_.balloons[0].Text, "3.jpg");
+  EXPECT_EQ(host_.balloons[1].Text, "4.jpg");
+  EXPECT_EQ(host_.balloons[2].Title, "New wallpaper:");
+  EXPECT_EQ(State().history.back().index, 1);
+
+  // Not the picture's fault (the wallpaper file cannot be written): said, and no other tried.
+  host_.exit_codes = {5};
+  host_.balloons.clear();
+  rotation_->NextNow();
+  host_.running = false;
+  rotation_->PollChange();
+  EXPECT_EQ(host_.launches.size(), 5u);
+  ASSERT_EQ(host_.balloons.size(), 1u);
+  EXPECT_EQ(host_.balloons[0].Title, "Wallpaper not changed:");
+  EXPECT_EQ(State().history.back().index, 1);
+
+  // A list whose every picture is refused ends after one try each.
+  host_.exit_codes = {4, 4, 4, 4, 4, 4};
+  rotation_->NextNow();
+  for (int i = 0; i < 6; ++i) {
+    host_.running = false;
+    rotation_->PollChange();
+  }
+  EXPECT_EQ(host_.launches.size(), 9u);
+  EXPECT_FALSE(rotation_->ChangePending());
+}
+
+TEST_F(RotationTest, PressesOfNextDuringAChangeLeadToTheLastOneAndAHungApplierIsEnded) {
+  InitWithEntries("queued", 5);
+  host_.watch = true;
+  State().LastIndex = 0;
+  for (int i = 0; i < 3; ++i) rotation_->NextNow();
+  EXPECT_EQ(host_.launches, std::vector<std::string>{Launched(1)});
+  host_.running = false;
+  rotation_->PollChange();
+  EXPECT_EQ(host_.launches, (std::vector<std::string>{Launched(1), Launched(3)}))
+      << "the third press shows the third picture";
+  EXPECT_TRUE(rotation_->ChangePending());
+
+  host_.ms = kApplierTimeoutMs - 1;
+  rotation_->PollChange();
+  EXPECT_EQ(host_.stops, 0);
+  host_.ms = kApplierTimeoutMs;
+  rotation_->PollChange();
+  EXPECT_EQ(host_.stops, 1);
+  EXPECT_FALSE(rotation_->ChangePending());
+  EXPECT_EQ(host_.balloons.back().Title, "Wallpaper not changed:");
+}
+
+TEST_F(RotationTest, ATickReadsTheListOnceAndBoundsItsLooksAtTheDisk) {
+  Init("long_list");
+  // 100,000 lines on an unplugged drive, then one picture that is there.
+  std::string text;
+  for (int n = 0; n < 100000; ++n) text += "1X:\\gone\\" + std::to_string(n) + ".jpg\r\n";
+  host_.existing.insert("C:\\p\\last.jpg");
+  WriteList(text + "1C:\\p\\last.jpg\r\n");
+  rotation_->NextNow();
+  EXPECT_EQ(host_.list_reads, 1);
+  EXPECT_EQ(State().LastIndex, 100001) << "reached within one tick";
+  EXPECT_EQ(host_.launches.size(), 1u);
+
+  // The same many lines in a folder that is there, their files deleted: a bounded tick.
+  host_.existing.insert("C:\\p\\other.jpg");
+  text.clear();
+  for (int n = 0; n < 100000; ++n) text += "1C:\\p\\" + std::to_string(n) + ".jpg\r\n";
+  WriteList(text);
+  for (bool random : {false, true}) {
+    State().RandomWallpaper = random;
+    host_.existence_tests.clear();
+    host_.list_reads = 0;
+    rotation_->NextNow();
+    EXPECT_EQ(host_.list_reads, 1);
+    EXPECT_LE(host_.existence_tests.size(), std::size_t(kMaxFileChecksPerTick) + 2);
+  }
 }
 
 TEST_F(RotationTest, HugeIntervalDoesNotOverflow) {

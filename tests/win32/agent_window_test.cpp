@@ -112,7 +112,12 @@ class AgentWindowTest : public testing::Test {
   void Press(UINT what) {
     SendMessageA(Handle(), kTrayCallbackMessage, agent_->Tray()->Id(), what);
   }
-  void Command(AgentCommand command) { SendMessageA(Handle(), WM_COMMAND, command, 0); }
+  // Sent, then the messages pumped until the applier it may have started has been seen to end.
+  void Command(AgentCommand command) { Send(WM_COMMAND, command); }
+  void Send(UINT message, WPARAM wparam) {
+    SendMessageA(Handle(), message, wparam, 0);
+    EXPECT_TRUE(test::PumpUntil([&] { return !agent_->ChangePending(); }));
+  }
   std::string Tooltip() { return agent_->Tray()->Tooltip(); }
   std::string Stored(const char* key) {
     return ProfileReadString(dir_ + "vistrel.ini", "Settings", key, "<none>");
@@ -319,10 +324,10 @@ TEST_F(AgentWindowTest, HotKeysRunNextAndPreviousAndATakenOneIsNamedInTheAbout) 
             (std::vector<std::pair<UINT, UINT>>{{MOD_CONTROL | MOD_ALT | MOD_WIN, 'N'},
                                                 {MOD_CONTROL | MOD_ALT | MOD_WIN, 'P'}}));
   MakeListAndViewer();
-  SendMessageA(Handle(), WM_HOTKEY, kHotKeyNext, 0);
-  SendMessageA(Handle(), WM_HOTKEY, kHotKeyNext, 0);
+  Send(WM_HOTKEY, kHotKeyNext);
+  Send(WM_HOTKEY, kHotKeyNext);
   ASSERT_EQ(launches_.size(), 2u);
-  SendMessageA(Handle(), WM_HOTKEY, kHotKeyPrevious, 0);
+  Send(WM_HOTKEY, kHotKeyPrevious);
   ASSERT_EQ(launches_.size(), 3u);
   EXPECT_EQ(launches_[2], launches_[0]);
 
