@@ -63,6 +63,10 @@ std::unique_ptr<TDataStream> OpenWriteFileStream(const std::string& path) {
   return std::make_unique<FileStream>(FileHandle::Open(path, FileMode::Write));
 }
 
+std::unique_ptr<TDataStream> CreateTemporaryFileStream(const std::string& path, std::string& name) {
+  return std::make_unique<FileStream>(FileHandle::CreateTemporary(path, name));
+}
+
 std::unique_ptr<MemoryStream> CreateMemoryStream() {
   return std::make_unique<MemoryStream>();
 }

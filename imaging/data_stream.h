@@ -35,6 +35,9 @@ class TDataStream {
 std::unique_ptr<TDataStream> OpenReadFileStream(const std::string& path);
 // Opens or creates without truncating; every Write cuts the file where the write ended.
 std::unique_ptr<TDataStream> OpenWriteFileStream(const std::string& path);
+// A write stream on a new temporary file beside path (FileHandle::CreateTemporary); name gets the
+// file's path, empty when none could be made.
+std::unique_ptr<TDataStream> CreateTemporaryFileStream(const std::string& path, std::string& name);
 
 class MemoryStream : public TDataStream {
  public:

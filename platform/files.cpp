@@ -1,8 +1,14 @@
 #include "platform/files.h"
 
+#include <atomic>
 #include <utility>
 
 namespace vistrel {
+
+std::string NextTemporaryName(const std::string& path, unsigned long process_id) {
+  static std::atomic<unsigned long> count{0};
+  return path + "." + std::to_string(process_id) + "-" + std::to_string(++count) + ".tmp~";
+}
 
 FileHandle::FileHandle(FileHandle&& other) noexcept
     : native_(std::exchange(other.native_, kClosed)), mode_(other.mode_) {}

@@ -19,9 +19,10 @@ std::string ProgramDirectory();
 // reader never stops a writer from replacing the file. False when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::string& contents);
 
-// Replaces the file's contents through a temporary file beside it that is renamed over the
-// target, so a crash or a concurrent reader never sees half a file. Where the rename is refused
-// (another program holds the file open), it retries briefly and then rewrites the file in place.
+// Replaces the file's contents through a temporary file beside it (FileHandle::CreateTemporary)
+// that is renamed over the target, so a crash or a concurrent reader never sees half a file. Where
+// the rename is refused (another program holds the file open), it retries briefly and then rewrites
+// the file in place.
 bool ReplaceFileContents(const std::string& path, const std::string& contents);
 
 // Renames from over to, replacing it. Where the rename is refused for a moment (a reader holds
@@ -37,6 +38,10 @@ std::string LastFileErrorText();
 // Records the system's last error as the reason LastFileErrorText gives (for file writes made
 // elsewhere, such as the profile functions).
 void KeepFileError();
+
+// The temporary name CreateTemporary tries next for path: process_id and a count of this
+// process's calls make it its own.
+std::string NextTemporaryName(const std::string& path, unsigned long process_id);
 
 // Lets time pass before a retry.
 void WaitMilliseconds(unsigned milliseconds);
@@ -57,6 +62,11 @@ class FileHandle {
   // Read: the file must exist; others may read it too. Write: opened or created, never
   // truncated; others may read it.
   static FileHandle Open(const std::string& path, FileMode mode);
+  // A new, empty file for writing beside path, in the same folder, under a name no other writer
+  // uses: path, this process's id, a count and ".tmp~". A name that exists already is passed
+  // over, never opened, so another writer's file is never cut. name gets the path; empty, and the
+  // handle not open, when none could be made.
+  static FileHandle CreateTemporary(const std::string& path, std::string& name);
 
   bool IsOpen() const;
   FileMode Mode() const { return mode_; }

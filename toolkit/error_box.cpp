@@ -12,6 +12,8 @@ namespace vistrel {
 
 namespace {
 
+bool boxes_shown = true;
+
 std::string ModulePath(HMODULE module) {
   char path[MAX_PATH] = "";
   GetModuleFileNameA(module, path, sizeof path);
@@ -39,6 +41,7 @@ void ShowTopLevelError(const std::string& text) {
 
 // Access violations are not C++ exceptions; they reach the same box through the filter.
 LONG WINAPI UnhandledFilter(EXCEPTION_POINTERS* info) {
+  if (!boxes_shown) ExitProcess(1);
   const EXCEPTION_RECORD* record = info->ExceptionRecord;
   std::string message;
   if (record->ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record->NumberParameters >= 2) {
@@ -70,12 +73,11 @@ std::string TopLevelErrorText(const std::string& class_name, const void* address
                 ModulePath(nullptr).c_str(), address, message.c_str(), "");
 }
 
-int RunProgram(const std::function<int()>& body) {
-  SetUnhandledExceptionFilter(UnhandledFilter);
-  // C++ exceptions carry no code address; the body's entry stands for it.
+void ShowTopLevelReport(const std::exception_ptr& error) {
+  // C++ exceptions carry no code address; the program's entry stands for it.
   const void* address = reinterpret_cast<const void*>(&RunProgram);
   try {
-    return body();
+    std::rethrow_exception(error);
   } catch (const Exception& e) {
     ShowTopLevelError(TopLevelErrorText("Exception", address, e.Message()));
   } catch (const std::bad_alloc&) {
@@ -84,6 +86,16 @@ int RunProgram(const std::function<int()>& body) {
     ShowTopLevelError(TopLevelErrorText("Exception", address, e.what()));
   } catch (...) {
     ShowTopLevelError(TopLevelErrorText("Exception", address, "Unknown exception"));
+  }
+}
+
+int RunProgram(const std::function<int()>& body, bool show_boxes) {
+  boxes_shown = show_boxes;
+  SetUnhandledExceptionFilter(UnhandledFilter);
+  try {
+    return body();
+  } catch (...) {
+    if (boxes_shown) ShowTopLevelReport(std::current_exception());
   }
   return 1;
 }

@@ -6,18 +6,20 @@
 
 #include "app/logic/applier.h"
 #include "app/logic/image_files.h"
+#include "common/apply_result.h"
 #include "common/exception.h"
 #include "platform/files.h"
 
 namespace {
 
+// The applier's codes where the two meet; 1 is the usage here.
 enum ExitCode {
-  kOk = 0,
+  kOk = static_cast<int>(vistrel::ApplyResult::kApplyExitChanged),
   kUsage = 1,
-  kUnreadable = 2,
-  kUnsupported = 3,
-  kDamaged = 4,
-  kWriteFailed = 5
+  kUnreadable = static_cast<int>(vistrel::ApplyResult::kApplyExitNoSuchFile),
+  kUnsupported = static_cast<int>(vistrel::ApplyResult::kApplyExitUnsupported),
+  kDamaged = static_cast<int>(vistrel::ApplyResult::kApplyExitCannotShow),
+  kWriteFailed = static_cast<int>(vistrel::ApplyResult::kApplyExitCannotWrite),
 };
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "app/logic/applier.h"
 
+#include <new>
+
 #include "app/logic/image_files.h"
+#include "common/exception.h"
 #include "imaging/bmp_copy.h"
 #include "imaging/data_stream.h"
 #include "platform/files.h"
@@ -34,24 +37,41 @@ class BusyCursor {
   Desktop& desktop_;  // not owning
 };
 
+// Held from a successful Acquire to the end of the scope, also when an exception passes.
+class HeldLock {
+ public:
+  explicit HeldLock(ApplierLock& lock) : lock_(lock) {}
+  ~HeldLock() { lock_.Release(); }
+  HeldLock(const HeldLock&) = delete;
+  HeldLock& operator=(const HeldLock&) = delete;
+
+ private:
+  ApplierLock& lock_;  // not owning
+};
+
 }  // namespace
 
 std::string CannotWriteText(const std::string& path, const std::string& reason) {
   return "Cannot write \"" + path + "\": " + reason;
 }
 
+std::string ApplierBusyText(const std::string& path) {
+  return "Cannot apply \"" + path +
+         "\": another wallpaper was still being applied after a minute.\nThe wallpaper was not "
+         "changed.";
+}
+
 namespace {
 
 // Writes the file through a temporary one beside it that only a complete write renames over it.
+// The temporary file is new and this call's own: another writer's is never cut or renamed.
 template <class Fill>
 WallpaperWrite WriteThroughTemporary(const std::string& wallpaper_file, Fill fill) {
-  const std::string temp = wallpaper_file + ".tmp~";
+  std::string temp;
   WallpaperWrite result = WallpaperWrite::kWriteFailed;
   {
-    std::unique_ptr<TDataStream> stream = OpenWriteFileStream(temp);
-    // Only a temporary file left behind is cut: cutting a new, empty one would make some file
-    // systems (ext4) flush all of it when it is closed.
-    if (stream->Size() != 0) stream->SetSize(0);
+    std::unique_ptr<TDataStream> stream = CreateTemporaryFileStream(wallpaper_file, temp);
+    if (temp.empty()) return WallpaperWrite::kWriteFailed;
     result = fill(*stream);
   }
   if (result == WallpaperWrite::kWritten && RenameOver(temp, wallpaper_file)) return result;
@@ -93,33 +113,61 @@ WallpaperWrite WritePictureFile(const std::string& path, const std::string& wall
                                                     : WallpaperWrite::kWriteFailed;
 }
 
-void ApplyWallpaper(const std::string& path, char style_letter, const std::string& wallpaper_file,
-                    const ApplierServices& services) {
-  if (!FileExists(path)) return;
-  {
-    BusyCursor busy(services.desktop);
-    const WallpaperWrite written = WritePictureFile(path, wallpaper_file);
-    if (written == WallpaperWrite::kNoPicture) return;
-    if (written == WallpaperWrite::kWriteFailed) {
-      services.message_boxes.Show(
-          nullptr,
-          CannotWriteText(wallpaper_file, LastFileErrorText()) + "\nThe wallpaper was not changed.",
-          kErrorCaption, kBoxIconError);
-      return;
-    }
+namespace {
 
-    // A missing desktop key is left missing; the wallpaper is still set.
-    for (const StyleValues& style : kStyleValues) {
-      if (style.letter != style_letter) continue;
-      services.registry.WriteText(kDesktopKey, kWallpaperStyleValue, style.wallpaper_style,
-                                  MissingKey::Refuse);
-      services.registry.WriteText(kDesktopKey, kTileWallpaperValue, style.tile_wallpaper,
-                                  MissingKey::Refuse);
-    }
-    if (!services.desktop.SetWallpaper(wallpaper_file))
-      services.message_boxes.Show(nullptr, "Unable to set " + path + " as a wallpaper.",
-                                  kErrorCaption, kBoxIconError);
+// The part of an application that holds the lock; a box to show afterwards goes to box.
+ApplyResult ApplyHeld(const std::string& path, char style_letter, const std::string& wallpaper_file,
+                      const ApplierServices& services, std::string& box) {
+  WallpaperWrite written = WallpaperWrite::kNoPicture;
+  try {
+    written = WritePictureFile(path, wallpaper_file);
+  } catch (const Exception&) {
+    if (!services.quiet) throw;
+    return ApplyResult::kApplyExitCannotShow;
+  } catch (const std::bad_alloc&) {
+    if (!services.quiet) throw;
+    return ApplyResult::kApplyExitCannotShow;
   }
+  if (written == WallpaperWrite::kNoPicture) return ApplyResult::kApplyExitCannotShow;
+  if (written == WallpaperWrite::kWriteFailed) {
+    box = CannotWriteText(wallpaper_file, LastFileErrorText()) + "\nThe wallpaper was not changed.";
+    return ApplyResult::kApplyExitCannotWrite;
+  }
+
+  // A missing desktop key is left missing; the wallpaper is still set.
+  for (const StyleValues& style : kStyleValues) {
+    if (style.letter != style_letter) continue;
+    services.registry.WriteText(kDesktopKey, kWallpaperStyleValue, style.wallpaper_style,
+                                MissingKey::Refuse);
+    services.registry.WriteText(kDesktopKey, kTileWallpaperValue, style.tile_wallpaper,
+                                MissingKey::Refuse);
+  }
+  if (!services.desktop.SetWallpaper(wallpaper_file)) {
+    box = "Unable to set " + path + " as a wallpaper.";
+    return ApplyResult::kApplyExitRefused;
+  }
+  return ApplyResult::kApplyExitChanged;
+}
+
+}  // namespace
+
+ApplyResult ApplyWallpaper(const std::string& path, char style_letter,
+                           const std::string& wallpaper_file, const ApplierServices& services) {
+  if (!FileExists(path)) return ApplyResult::kApplyExitNoSuchFile;
+  if (!IsSupportedImage(path)) return ApplyResult::kApplyExitUnsupported;
+  BusyCursor busy(services.desktop);
+  std::string box;
+  ApplyResult result = ApplyResult::kApplyExitBusy;
+  if (services.lock.Acquire(kApplierWaitMs)) {
+    HeldLock held(services.lock);
+    result = ApplyHeld(path, style_letter, wallpaper_file, services, box);
+  } else {
+    box = ApplierBusyText(path);
+  }
+  // A box may stay open for long; the next applier need not wait for it.
+  if (!box.empty() && !services.quiet)
+    services.message_boxes.Show(nullptr, box, kErrorCaption, kBoxIconError);
+  return result;
 }
 
 }  // namespace vistrel

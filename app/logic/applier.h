@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/apply_result.h"
 #include "common/shared_names.h"
 #include "imaging/raster_bitmap.h"
 #include "platform/desktop.h"
@@ -19,11 +20,28 @@ constexpr const char kDesktopKey[] = "Control Panel\\Desktop";
 constexpr const char kWallpaperStyleValue[] = "WallpaperStyle";
 constexpr const char kTileWallpaperValue[] = "TileWallpaper";
 
+// How long an applier waits for another one on the same folder before it gives up.
+constexpr unsigned kApplierWaitMs = 60000;
+
+// Keeps the appliers of one data folder, in every process of the session, one at a time: two
+// that overlap would write the wallpaper file and the style values in turn with each other.
+class ApplierLock {
+ public:
+  virtual ~ApplierLock() = default;
+  // Waits up to timeout_ms. True once held, also when the holder ended without letting go.
+  virtual bool Acquire(unsigned timeout_ms) = 0;
+  virtual void Release() = 0;
+};
+
 // What applying needs of the system; nothing owned.
 struct ApplierServices {
   Desktop& desktop;
   UserRegistry& registry;
   MessageBoxes& message_boxes;  // the boxes have no owner
+  ApplierLock& lock;            // of the folder the wallpaper file is in
+  // The agent started the applier: nobody is there to read a box, so none is shown and the
+  // result alone tells what happened.
+  bool quiet = false;
 };
 
 // Writes the bitmap as the wallpaper BMP through a temporary file renamed over the target, so a
@@ -41,10 +59,17 @@ WallpaperWrite WritePictureFile(const std::string& path, const std::string& wall
 // "Cannot write \"<path>\": <reason>": a file the programs could not write, for a box.
 std::string CannotWriteText(const std::string& path, const std::string& reason);
 
-// Does nothing for a missing file, an extension without a reader or an empty picture; a reader's
-// Exception for a damaged file passes through with nothing changed. A wallpaper file that cannot
-// be written is reported in an error box, and the registry and the desktop stay as they were.
-void ApplyWallpaper(const std::string& path, char style_letter, const std::string& wallpaper_file,
-                    const ApplierServices& services);
+// The box when another applier held the folder for the whole wait.
+std::string ApplierBusyText(const std::string& path);
+
+// Changes nothing for a missing file, an extension without a reader or an empty picture. A
+// reader's Exception for a damaged file (or std::bad_alloc for a picture beyond the address
+// space) passes through with nothing changed, unless quiet: then it gives kApplyExitCannotShow.
+// A wallpaper file that cannot be written, a wait for another applier that runs out and a
+// wallpaper the system refuses are each reported in an error box (none when quiet); the first
+// two leave the registry and the desktop as they were. Holds the services' lock from the
+// decoding to the wallpaper call, and lets go of it before any box.
+ApplyResult ApplyWallpaper(const std::string& path, char style_letter,
+                           const std::string& wallpaper_file, const ApplierServices& services);
 
 }  // namespace vistrel

@@ -2,11 +2,13 @@
 // and an image path) it builds the same window hidden, applies that wallpaper and ends.
 #include <windows.h>
 
+#include <cstring>
 #include <memory>
 
 #include "app/logic/command_line.h"
 #include "app/logic/window_texts.h"
 #include "app/win32/main_window.h"
+#include "common/apply_result.h"
 #include "common/list_file.h"
 #include "common/settings.h"
 #include "common/shared_names.h"
@@ -38,27 +40,44 @@ void BringForwardWindowOf(const std::string& directory) {
   SetForegroundWindow(form);
 }
 
+// The agent sets the variable for the appliers it starts.
+bool StartedByAgent() {
+  char value[8] = "";
+  const DWORD n = GetEnvironmentVariableA(vistrel::kAgentApplyVariable, value, sizeof value);
+  return n > 0 && n < sizeof value && std::strcmp(value, vistrel::kAgentApplyValue) == 0;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  return vistrel::RunProgram([] {
-    vistrel::app::MainWindowOptions options;
-    options.argument = vistrel::FirstArgument(GetCommandLineA());
-    options.directory = vistrel::DataDirectory();
-    options.program_directory = vistrel::ProgramDirectory();
-    // One window per folder: two would each rewrite the list from their own rows. The
-    // command-line apply shows no window and is not counted.
-    std::unique_ptr<vistrel::InstanceClaim> instance;
-    if (options.argument.empty()) {
-      instance = std::make_unique<vistrel::InstanceClaim>(
-          vistrel::FolderInstanceName(kWindowInstancePrefix, options.directory));
-      if (!instance->IsFirst()) {
-        BringForwardWindowOf(options.directory);
-        return 0;
-      }
-    }
-    vistrel::ApplicationWindow application(vistrel::kApplicationCaptionBuilding);
-    vistrel::app::MainWindow window(application, std::move(options));
-    return vistrel::RunMessageLoop();
-  });
+  const std::string argument = vistrel::FirstArgument(GetCommandLineA());
+  // An applier the agent started has nobody to show a box to, not even the top-level one. A
+  // window that inherited the variable still shows its boxes.
+  const bool quiet = !argument.empty() && StartedByAgent();
+  return vistrel::RunProgram(
+      [&] {
+        vistrel::app::MainWindowOptions options;
+        options.argument = argument;
+        options.quiet = quiet;
+        options.directory = vistrel::DataDirectory();
+        options.program_directory = vistrel::ProgramDirectory();
+        // One window per folder: two would each rewrite the list from their own rows. The
+        // command-line apply shows no window and is not counted.
+        std::unique_ptr<vistrel::InstanceClaim> instance;
+        if (options.argument.empty()) {
+          instance = std::make_unique<vistrel::InstanceClaim>(
+              vistrel::FolderInstanceName(kWindowInstancePrefix, options.directory));
+          if (!instance->IsFirst()) {
+            BringForwardWindowOf(options.directory);
+            return 0;
+          }
+        }
+        vistrel::ApplicationWindow application(vistrel::kApplicationCaptionBuilding);
+        vistrel::app::MainWindow window(application, std::move(options));
+        const int code = vistrel::RunMessageLoop();
+        // The command-line apply ends with what it came to.
+        const std::optional<vistrel::ApplyResult> applied = window.CommandLineResult();
+        return applied ? static_cast<int>(*applied) : code;
+      },
+      !quiet);
 }

@@ -12,6 +12,7 @@
 #include "platform/paths.h"
 #include "platform/text_compare.h"
 #include "toolkit/application.h"
+#include "toolkit/error_box.h"
 #include "toolkit/window.h"
 
 namespace vistrel::app {
@@ -52,10 +53,6 @@ class Win32AgentLink : public AgentLink {
   }
 };
 
-ApplierServices ApplierOf(const WindowServices& services) {
-  return {*services.desktop, *services.registry, *services.message_boxes};
-}
-
 }  // namespace
 
 HWND FindAgentWindow() {
@@ -74,6 +71,8 @@ MainWindow::MainWindow(ApplicationWindow& application, MainWindowOptions options
       directory_(std::move(options.directory)),
       program_directory_(options.program_directory.empty() ? directory_
                                                            : std::move(options.program_directory)),
+      quiet_(options.quiet),
+      apply_lock_(directory_),
       settings_(directory_ + kSettingsFileName),
       list_(list_host_),
       form_(FormArgs()) {
@@ -99,12 +98,32 @@ void MainWindow::Construct() {
     // The window is never shown with an argument. The close requests are posted after the
     // application, not before: a box it shows runs the message loop, and a close waiting there
     // would end the program under the box before it could be read.
-    ApplyWallpaper(argument_.substr(1), argument_[0], directory_ + kWallpaperFileName,
-                   ApplierOf(services_));
+    ApplyArgument();
     application_.Close();
     form_.Close();
   } else {
     LoadWindowState();
+  }
+}
+
+ApplierServices MainWindow::Applier() {
+  return {*services_.desktop, *services_.registry, *services_.message_boxes, apply_lock_, false};
+}
+
+void MainWindow::ApplyArgument() {
+  ApplierServices applier = Applier();
+  applier.quiet = quiet_;
+  try {
+    applied_ =
+        ApplyWallpaper(argument_.substr(1), argument_[0], directory_ + kWallpaperFileName, applier);
+  } catch (const Exception&) {
+    // Only a user's apply lets the reader's refusal through: it gets the program's top-level
+    // box, and the program still ends with the code that says what happened.
+    ShowTopLevelReport(std::current_exception());
+    applied_ = ApplyResult::kApplyExitCannotShow;
+  } catch (const std::bad_alloc&) {
+    ShowTopLevelReport(std::current_exception());
+    applied_ = ApplyResult::kApplyExitCannotShow;
   }
 }
 
@@ -614,7 +633,7 @@ void MainWindow::ApplySelected() {
   const char letter = list_.SelectedLetter();
   if (FileExists(image)) {
     try {
-      ApplyWallpaper(image, letter, directory_ + kWallpaperFileName, ApplierOf(services_));
+      ApplyWallpaper(image, letter, directory_ + kWallpaperFileName, Applier());
     } catch (const Exception& error) {
       // A damaged picture is reported, and the window stays open with its unsaved settings.
       services_.message_boxes->Show(application_.Handle(), error.Message(), kErrorCaption,

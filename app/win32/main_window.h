@@ -6,11 +6,13 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/logic/applier.h"
 #include "app/logic/wallpaper_list.h"
+#include "app/win32/applier_mutex.h"
 #include "common/settings.h"
 #include "platform/desktop.h"
 #include "platform/launcher.h"
@@ -96,6 +98,8 @@ struct MainWindowOptions {
   std::string directory;
   // Where the program itself is (the agent is started from there); empty: as directory.
   std::string program_directory;
+  // The agent started the command-line apply: no box at all, only the result.
+  bool quiet = false;
   WindowServices services;
 };
 
@@ -109,6 +113,8 @@ class MainWindow {
   ~MainWindow();
 
   TopLevelWindow& Form() { return form_; }
+  // What the command-line apply came to; none without an argument.
+  std::optional<ApplyResult> CommandLineResult() const { return applied_; }
   const WallpaperList& List() const { return list_; }
   const std::string& ListPath() const { return list_path_; }
   int Opacity() const { return opacity_; }
@@ -178,12 +184,17 @@ class MainWindow {
   bool OnListKey(WPARAM key);
   void Construct();
   void TearDown();
+  void ApplyArgument();
+  ApplierServices Applier();
 
   ApplicationWindow& application_;  // not owning
   WindowServices services_;
   std::string argument_;
   std::string directory_;
   std::string program_directory_;
+  bool quiet_;
+  ApplierMutex apply_lock_;
+  std::optional<ApplyResult> applied_;
   Settings settings_;
   std::string list_path_;
   WallpaperListHost list_host_;

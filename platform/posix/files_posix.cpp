@@ -96,13 +96,26 @@ static bool WriteAll(int fd, const std::string& contents) {
   return true;
 }
 
-bool ReplaceFileContents(const std::string& path, const std::string& contents) {
-  std::string temp = path + ".tmp~";
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) {
+// Names taken by files of an earlier process that had the same id are passed over; this many
+// give up.
+constexpr int kTemporaryNameAttempts = 100;
+
+static int CreateTemporaryFile(const std::string& path, std::string& name) {
+  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+    name = NextTemporaryName(path, static_cast<unsigned long>(::getpid()));
+    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd >= 0) return fd;
     KeepError();
-    return false;
+    if (last_file_error != EEXIST) break;
   }
+  name.clear();
+  return -1;
+}
+
+bool ReplaceFileContents(const std::string& path, const std::string& contents) {
+  std::string temp;
+  int fd = CreateTemporaryFile(path, temp);
+  if (fd < 0) return false;
   bool ok = WriteAll(fd, contents) && ::fsync(fd) == 0;
   if (!ok) KeepError();
   ok = (::close(fd) == 0) && ok;
@@ -131,6 +144,13 @@ FileHandle FileHandle::Open(const std::string& path, FileMode mode) {
     struct stat st;
     if (::fstat(Fd(file.native_), &st) != 0 || S_ISDIR(st.st_mode)) file.Close();
   }
+  return file;
+}
+
+FileHandle FileHandle::CreateTemporary(const std::string& path, std::string& name) {
+  FileHandle file;
+  file.mode_ = FileMode::Write;
+  file.native_ = CreateTemporaryFile(path, name);
   return file;
 }
 

@@ -102,13 +102,7 @@ static bool WriteAll(HANDLE file, const std::string& contents) {
   return true;
 }
 
-static bool WriteFileAt(const std::string& path, const std::string& contents, DWORD disposition) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    KeepError();
-    return false;
-  }
+static bool WriteAndClose(HANDLE file, const std::string& contents) {
   bool ok = WriteAll(file, contents) && SetEndOfFile(file) && FlushFileBuffers(file);
   if (!ok) KeepError();
   bool closed = CloseHandle(file);
@@ -116,9 +110,38 @@ static bool WriteFileAt(const std::string& path, const std::string& contents, DW
   return closed && ok;
 }
 
+static bool WriteFileAt(const std::string& path, const std::string& contents, DWORD disposition) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    KeepError();
+    return false;
+  }
+  return WriteAndClose(file, contents);
+}
+
+// Names taken by files of an earlier process that had the same id are passed over; this many
+// give up.
+constexpr int kTemporaryNameAttempts = 100;
+
+static HANDLE CreateTemporaryFile(const std::string& path, std::string& name) {
+  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+    name = NextTemporaryName(path, GetCurrentProcessId());
+    HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) return file;
+    KeepError();
+    if (last_file_error != ERROR_FILE_EXISTS && last_file_error != ERROR_ALREADY_EXISTS) break;
+  }
+  name.clear();
+  return INVALID_HANDLE_VALUE;
+}
+
 bool ReplaceFileContents(const std::string& path, const std::string& contents) {
-  std::string temp = path + ".tmp~";
-  if (!WriteFileAt(temp, contents, CREATE_ALWAYS)) {
+  std::string temp;
+  HANDLE file = CreateTemporaryFile(path, temp);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  if (!WriteAndClose(file, contents)) {
     const DWORD kept = last_file_error;
     DeleteFileA(temp.c_str());
     last_file_error = kept;
@@ -157,6 +180,13 @@ FileHandle FileHandle::Open(const std::string& path, FileMode mode) {
         CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                     FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsOpen()) KeepError();
+  return file;
+}
+
+FileHandle FileHandle::CreateTemporary(const std::string& path, std::string& name) {
+  FileHandle file;
+  file.mode_ = FileMode::Write;
+  file.native_ = reinterpret_cast<std::intptr_t>(CreateTemporaryFile(path, name));
   return file;
 }
 

@@ -2,13 +2,50 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "common/apply_result.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/support/test_support.h"
 
 namespace vistrel::e2e {
 namespace {
+
+using Names = std::vector<std::string>;
+
+DWORD Code(ApplyResult result) {
+  return static_cast<DWORD>(result);
+}
+
+// Programs started while it lives see the variable the agent sets for its appliers.
+class AgentEnvironment {
+ public:
+  AgentEnvironment() { SetEnvironmentVariableA(kAgentApplyVariable, kAgentApplyValue); }
+  ~AgentEnvironment() { SetEnvironmentVariableA(kAgentApplyVariable, nullptr); }
+  AgentEnvironment(const AgentEnvironment&) = delete;
+  AgentEnvironment& operator=(const AgentEnvironment&) = delete;
+};
+
+// Waits for the process to end, closing every box it shows on the way; their texts go to boxes.
+DWORD WaitClosingBoxes(Process& process, std::string& boxes) {
+  WaitFor(
+      [&] {
+        boxes += TakeMessageBoxText(process.Id(), 100);
+        return process.Wait(0) != STILL_ACTIVE;
+      },
+      60000);
+  return process.Wait(0);
+}
+
+// The temporary files a write left in dir.
+Names TemporaryFiles(const std::string& dir) {
+  Names found;
+  for (const std::string& name : test::FileNamesIn(dir))
+    if (name.size() >= 5 && name.compare(name.size() - 5, 5, ".tmp~") == 0) found.push_back(name);
+  return found;
+}
 
 // The two style values under the desktop key, both checked and both shown.
 testing::AssertionResult DesktopStyleIs(const std::string& style, const std::string& tile) {
@@ -49,7 +86,7 @@ class ApplierE2E : public testing::Test {
   // and the desktop values SetUp wrote.
   void ExpectNothingChanged(const std::string& dir) {
     EXPECT_EQ(FileBytes(dir + "vistrel_wlp.bmp"), "previous wallpaper");
-    EXPECT_FALSE(Exists(dir + "vistrel_wlp.bmp.tmp~"));
+    EXPECT_EQ(TemporaryFiles(dir), Names{});
     EXPECT_TRUE(DesktopStyleIs("before-style", "before-tile"));
     EXPECT_EQ(ReadDesktopValue("Wallpaper"), "before.bmp");
   }
@@ -70,7 +107,7 @@ TEST_F(ApplierE2E, StretchWritesTheWallpaperFileAndStyleValues) {
   EXPECT_TRUE(DesktopStyleIs("2", "0"));
   std::string wallpaper = ReadDesktopValue("Wallpaper");
   EXPECT_NE(wallpaper.find("vistrel_wlp.bmp"), std::string::npos) << wallpaper;
-  EXPECT_FALSE(Exists(dir + "vistrel_wlp.bmp.tmp~"));
+  EXPECT_EQ(TemporaryFiles(dir), Names{});
 }
 
 TEST_F(ApplierE2E, TileAndOtherLetters) {
@@ -102,15 +139,18 @@ TEST_F(ApplierE2E, NothingChangesForMissingDamagedOrMisquotedFiles) {
   test::WriteBytes(dir + "damaged.bmp", test::Bmp24(3, 3, 3).substr(0, 30));
   test::WriteBytes(dir + "vistrel_wlp.bmp", "previous wallpaper");
 
-  const std::string arguments[] = {
-      "\"1" + dir + "missing.bmp\"",
-      "\"1" + dir + "damaged.bmp\"",
-      "3\"" + dir + "good.bmp\"",  // the quotes inside the argument stay in the path
-      "\"2" + dir + "\"",          // a folder is not a picture
-      "\"3\"",                     // a lone letter: empty path
+  const std::pair<std::string, ApplyResult> cases[] = {
+      {"\"1" + dir + "missing.bmp\"", ApplyResult::kApplyExitNoSuchFile},
+      {"\"1" + dir + "damaged.bmp\"", ApplyResult::kApplyExitCannotShow},
+      // The quotes inside the argument stay in the path.
+      {"3\"" + dir + "good.bmp\"", ApplyResult::kApplyExitNoSuchFile},
+      {"\"2" + dir + "\"", ApplyResult::kApplyExitNoSuchFile},  // a folder is not a picture
+      {"\"3\"", ApplyResult::kApplyExitNoSuchFile},             // a lone letter: empty path
+      {"\"1" + dir + "good.tiff\"", ApplyResult::kApplyExitUnsupported},
   };
-  for (const std::string& argument : arguments) {
-    EXPECT_EQ(Apply(dir, argument), 0u) << argument;
+  test::WriteBytes(dir + "good.tiff", test::Bmp24(3, 3, 3));
+  for (const auto& [argument, result] : cases) {
+    EXPECT_EQ(Apply(dir, argument), Code(result)) << argument;
     EXPECT_EQ(FileBytes(dir + "vistrel_wlp.bmp"), "previous wallpaper") << argument;
     EXPECT_TRUE(DesktopStyleIs("before-style", "before-tile")) << argument;
     EXPECT_EQ(ReadDesktopValue("Wallpaper"), "before.bmp") << argument;
@@ -175,7 +215,8 @@ TEST_F(ApplierE2E, PngIsTiled) {
   EXPECT_TRUE(DesktopStyleIs("0", "1"));
 }
 
-// A reader's refusal reaches the top-level box; the program ends with 1 and nothing changes.
+// A reader's refusal reaches the top-level box; the program ends with the code for a picture it
+// cannot show, and nothing changes.
 TEST_F(ApplierE2E, BrokenPngShowsTheTopLevelBoxAndChangesNothing) {
   std::string dir = FreshProgramDir("apply_png_broken", {"vistrel.exe"});
   test::WriteBytes(dir + "crc.png", test::ReadBytes(test::DataPath("png/pngsuite/xcsn0g01.png")));
@@ -188,7 +229,7 @@ TEST_F(ApplierE2E, BrokenPngShowsTheTopLevelBoxAndChangesNothing) {
   EXPECT_NE(text.find("vistrel.exe at "), std::string::npos) << text;
   EXPECT_NE(text.find("Cannot load image. CRC error found in PNG file."), std::string::npos)
       << text;
-  EXPECT_EQ(vistrel.Wait(20000), 1u);
+  EXPECT_EQ(vistrel.Wait(20000), Code(ApplyResult::kApplyExitCannotShow));
   ExpectNothingChanged(dir);
 }
 
@@ -231,13 +272,14 @@ TEST_F(ApplierE2E, RefusedPsdShowsTheReadersMessageAndChangesNothing) {
   EXPECT_NE(text.find("Color depth is invalid. Bits per sample must be 1,2,4,8 or 16."),
             std::string::npos)
       << text;
-  EXPECT_EQ(vistrel.Wait(20000), 1u);
+  EXPECT_EQ(vistrel.Wait(20000), Code(ApplyResult::kApplyExitCannotShow));
   EXPECT_EQ(FileBytes(dir + "vistrel_wlp.bmp"), "previous wallpaper");
   EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "before-tile");
 }
 
 // Pictures the readers cannot show must not become a blank wallpaper: the reader's message is
-// shown, the program ends with 1 and the wallpaper, its file and the style values stay.
+// shown, the program ends with the code for a picture it cannot show, and the wallpaper, its file
+// and the style values stay.
 TEST_F(ApplierE2E, GifAndPsdWithoutAPictureShowTheReadersMessageAndChangeNothing) {
   std::string dir = FreshProgramDir("apply_no_picture", {"vistrel.exe"});
   // A 2 x 2 GIF whose LZW data starts with code size 12.
@@ -264,9 +306,75 @@ TEST_F(ApplierE2E, GifAndPsdWithoutAPictureShowTheReadersMessageAndChangeNothing
     ASSERT_TRUE(vistrel.Started());
     std::string text = TakeMessageBoxText(vistrel.Id());
     EXPECT_NE(text.find(c.message), std::string::npos) << text;
-    EXPECT_EQ(vistrel.Wait(20000), 1u);
+    EXPECT_EQ(vistrel.Wait(20000), Code(ApplyResult::kApplyExitCannotShow));
     ExpectNothingChanged(dir);
   }
+}
+
+}  // namespace
+}  // namespace vistrel::e2e
+
+namespace vistrel::e2e {
+namespace {
+
+// Started by the agent, the applier has nobody to show a box to: the exit code alone tells.
+TEST_F(ApplierE2E, StartedByTheAgentItShowsNoBoxAndEndsWithTheCode) {
+  std::string dir = FreshProgramDir("apply_agent_quiet", {"vistrel.exe"});
+  test::WriteBytes(dir + "crc.png", test::ReadBytes(test::DataPath("png/pngsuite/xcsn0g01.png")));
+  test::WriteBytes(dir + "deep.psd",
+                   test::ReadBytes(test::DataPath("psd/oiio/pattern2-32-grayscale.psd")));
+  test::WriteBytes(dir + "cut.bmp", test::Bmp24(3, 3, 3).substr(0, 30));
+  test::WriteBytes(dir + "vistrel_wlp.bmp", "previous wallpaper");
+  const std::pair<const char*, ApplyResult> cases[] = {
+      {"crc.png", ApplyResult::kApplyExitCannotShow},
+      {"deep.psd", ApplyResult::kApplyExitCannotShow},
+      {"cut.bmp", ApplyResult::kApplyExitCannotShow},
+      {"missing.png", ApplyResult::kApplyExitNoSuchFile},
+  };
+  AgentEnvironment agent;
+  for (const auto& [file, result] : cases) {
+    SCOPED_TRACE(file);
+    Process vistrel("\"" + dir + "vistrel.exe\" \"3" + dir + file + "\"");
+    ASSERT_TRUE(vistrel.Started());
+    std::string boxes;
+    EXPECT_EQ(WaitClosingBoxes(vistrel, boxes), Code(result));
+    EXPECT_EQ(boxes, "");
+    ExpectNothingChanged(dir);
+  }
+}
+
+// The agent's appliers may overlap; they take turns, and the wallpaper file ends as one whole
+// picture with no temporary file left beside it. Six starts 50 ms apart on three large pictures
+// make the writes overlap here, whatever the machine's speed within reason.
+TEST_F(ApplierE2E, AppliersStartedTogetherLeaveOneWholePicture) {
+  std::string dir = FreshProgramDir("apply_together", {"vistrel.exe"});
+  constexpr int kWidth = 6000, kHeight = 4000;
+  constexpr unsigned kSeeds[] = {1, 2, 3};
+  for (unsigned seed : kSeeds)
+    test::WriteBytes(dir + std::to_string(seed) + ".png", test::Png24(kWidth, kHeight, seed));
+  std::vector<std::unique_ptr<Process>> appliers;
+  {
+    AgentEnvironment agent;
+    for (int i = 0; i < 6; ++i) {
+      appliers.push_back(std::make_unique<Process>("\"" + dir + "vistrel.exe\" \"1" + dir +
+                                                   std::to_string(kSeeds[i % 3]) + ".png\""));
+      Sleep(50);
+    }
+  }
+  for (std::unique_ptr<Process>& applier : appliers) {
+    std::string boxes;
+    EXPECT_EQ(WaitClosingBoxes(*applier, boxes), Code(ApplyResult::kApplyExitChanged));
+    EXPECT_EQ(boxes, "");
+  }
+  const std::string wallpaper = FileBytes(dir + "vistrel_wlp.bmp");
+  bool whole = false;
+  for (unsigned seed : kSeeds) {
+    const std::string picture = test::Bmp24(kWidth, kHeight, seed);
+    whole =
+        whole || (wallpaper.size() == picture.size() && BmpPixels(wallpaper) == BmpPixels(picture));
+  }
+  EXPECT_TRUE(whole) << "one applier's whole picture; " << wallpaper.size() << " bytes";
+  EXPECT_EQ(TemporaryFiles(dir), Names{});
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "agent/win32/agent_ids.h"
+#include "common/apply_result.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/support/test_support.h"
 
@@ -99,7 +100,7 @@ TEST(ProgramsE2E, AWallpaperFileThatCannotBeWrittenIsReportedAndTheBoxStays) {
   const std::string box = TakeMessageBoxText(applier.Id(), 20000);
   EXPECT_NE(box.find("Cannot write \"" + dir + "vistrel_wlp.bmp\""), std::string::npos) << box;
   EXPECT_NE(box.find("The wallpaper was not changed."), std::string::npos) << box;
-  EXPECT_EQ(applier.Wait(20000), 0u);
+  EXPECT_EQ(applier.Wait(20000), static_cast<DWORD>(ApplyResult::kApplyExitCannotWrite));
   EXPECT_EQ(ReadDesktopValue("TileWallpaper"), "before-tile") << "the registry untouched";
 }
 

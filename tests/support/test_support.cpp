@@ -1,10 +1,17 @@
 #include "tests/support/test_support.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace vistrel::test {
 
@@ -36,6 +43,23 @@ std::string ReadBytes(const std::string& path) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+unsigned long ProcessId() {
+#ifdef _WIN32
+  return GetCurrentProcessId();
+#else
+  return static_cast<unsigned long>(getpid());
+#endif
+}
+
+std::vector<std::string> FileNamesIn(const std::string& dir) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(dir, error))
+    if (entry.is_regular_file(error)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -60,6 +84,80 @@ std::string Bmp24(int width, int height, unsigned seed) {
   u16(1), u16(24), u32(0), u32(pixels), u32(2835), u32(2835), u32(0), u32(0);
   for (std::uint32_t i = 0; i < pixels; ++i) b += static_cast<char>((seed + i * 7) & 255);
   return b;
+}
+
+namespace {
+
+void AppendBigEndian(std::string& out, std::uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((v >> shift) & 255);
+}
+
+std::uint32_t Crc32(const std::string& bytes) {
+  static const auto table = [] {
+    std::vector<std::uint32_t> t(256);
+    for (std::uint32_t n = 0; n < 256; ++n) {
+      std::uint32_t c = n;
+      for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[n] = c;
+    }
+    return t;
+  }();
+  std::uint32_t c = 0xFFFFFFFFu;
+  for (unsigned char b : bytes) c = table[(c ^ b) & 255] ^ (c >> 8);
+  return c ^ 0xFFFFFFFFu;
+}
+
+void AppendChunk(std::string& png, const char* type, const std::string& data) {
+  AppendBigEndian(png, static_cast<std::uint32_t>(data.size()));
+  const std::string typed = type + data;
+  png += typed;
+  AppendBigEndian(png, Crc32(typed));
+}
+
+}  // namespace
+
+std::string Png24(int width, int height, unsigned seed) {
+  const std::string bmp = Bmp24(width, height, seed);
+  const std::size_t bmp_row = (static_cast<std::size_t>(width) * 24 + 31) / 32 * 4;
+  const std::size_t png_row = static_cast<std::size_t>(width) * 3;
+  // The filtered rows, top first; the BMP's are bottom first, blue before red.
+  std::string raw;
+  raw.reserve((png_row + 1) * static_cast<std::size_t>(height));
+  std::string rgb(png_row, '\0');
+  for (int y = 0; y < height; ++y) {
+    const char* bgr = bmp.data() + 54 + bmp_row * static_cast<std::size_t>(height - 1 - y);
+    for (std::size_t i = 0; i < png_row; i += 3)
+      rgb[i] = bgr[i + 2], rgb[i + 1] = bgr[i + 1], rgb[i + 2] = bgr[i];
+    raw += '\1';
+    for (std::size_t i = 0; i < png_row; ++i) {
+      const int left = i >= 3 ? static_cast<unsigned char>(rgb[i - 3]) : 0;
+      raw += static_cast<char>((static_cast<unsigned char>(rgb[i]) - left) & 255);
+    }
+  }
+  // zlib header, stored blocks of at most 65535 bytes, Adler-32.
+  std::string z = "\x78\x01";
+  std::size_t at = 0;
+  do {
+    const std::size_t n = std::min<std::size_t>(65535, raw.size() - at);
+    z += static_cast<char>(at + n == raw.size() ? 1 : 0);
+    z += static_cast<char>(n & 255), z += static_cast<char>(n >> 8);
+    z += static_cast<char>(~n & 255), z += static_cast<char>((~n >> 8) & 255);
+    z.append(raw, at, n);
+    at += n;
+  } while (at < raw.size());
+  std::uint32_t a = 1, b = 0;
+  for (unsigned char c : raw) a = (a + c) % 65521, b = (b + a) % 65521;
+  AppendBigEndian(z, b << 16 | a);
+
+  std::string png = "\x89PNG\r\n\x1a\n";
+  std::string header;
+  AppendBigEndian(header, static_cast<std::uint32_t>(width));
+  AppendBigEndian(header, static_cast<std::uint32_t>(height));
+  header += std::string("\x08\x02\x00\x00\x00", 5);
+  AppendChunk(png, "IHDR", header);
+  AppendChunk(png, "IDAT", z);
+  AppendChunk(png, "IEND", "");
+  return png;
 }
 
 }  // namespace vistrel::test

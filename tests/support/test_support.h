@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace vistrel::test {
 
@@ -16,10 +17,19 @@ std::string BuildDir();
 std::string FreshDir(const std::string& name);
 
 std::string ReadBytes(const std::string& path);
+// The names of the files in dir, sorted; none when it cannot be read.
+std::vector<std::string> FileNamesIn(const std::string& dir);
 void WriteBytes(const std::string& path, const std::string& bytes);
+
+// The running test program's process id.
+unsigned long ProcessId();
 
 // A bottom-up 24-bit BMP file written byte by byte from the file format (independent of our
 // writer), its pixel bytes a sequence started by seed.
 std::string Bmp24(int width, int height, unsigned seed);
+
+// The picture of Bmp24(width, height, seed) as an 8-bit RGB PNG file written byte by byte from the
+// format: rows with the Sub filter, the data in stored (uncompressed) deflate blocks.
+std::string Png24(int width, int height, unsigned seed);
 
 }  // namespace vistrel::test

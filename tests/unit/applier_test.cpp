@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
 #include "app/logic/applier.h"
+#include "common/exception.h"
+#include "imaging/data_stream.h"
 #include "platform/files.h"
 #include "tests/support/fake_services.h"
 #include "tests/support/test_support.h"
@@ -11,13 +14,32 @@
 namespace vistrel {
 namespace {
 
+// Logs "lock" (or "lock refused" when another applier is taken to hold it) and "unlock".
+class FakeLock : public ApplierLock {
+ public:
+  explicit FakeLock(test::CallLog* log) : log_(log) {}
+  bool Acquire(unsigned timeout_ms) override {
+    waited_ms = timeout_ms;
+    log_->push_back(free ? "lock" : "lock refused");
+    return free;
+  }
+  void Release() override { log_->push_back("unlock"); }
+
+  bool free = true;
+  unsigned waited_ms = 0;
+
+ private:
+  test::CallLog* log_;  // not owning
+};
+
 // The system as the applier sees it, every call in one log.
 struct FakeSystem {
   test::CallLog calls;
   test::FakeDesktop desktop{&calls};
   test::FakeRegistry registry{&calls};
   test::FakeMessageBoxes boxes{&calls};
-  ApplierServices Services() { return {desktop, registry, boxes}; }
+  FakeLock lock{&calls};
+  ApplierServices Services(bool quiet = false) { return {desktop, registry, boxes, lock, quiet}; }
 };
 
 using Calls = std::vector<std::string>;
@@ -27,11 +49,13 @@ TEST(Applier, StretchWritesTheBmpThenStyleThenWallpaper) {
   std::string image = dir + "Beach.BMP", wallpaper = dir + "vistrel_wlp.bmp";
   test::WriteBytes(image, test::Bmp24(5, 3, 1));
   FakeSystem system;
-  ApplyWallpaper(image, '3', wallpaper, system.Services());
-  EXPECT_EQ(system.calls, (Calls{"wait", "WallpaperStyle=2", "TileWallpaper=0",
-                                 "wallpaper " + wallpaper, "arrow"}));
+  EXPECT_EQ(ApplyWallpaper(image, '3', wallpaper, system.Services()),
+            ApplyResult::kApplyExitChanged);
+  EXPECT_EQ(system.calls, (Calls{"wait", "lock", "WallpaperStyle=2", "TileWallpaper=0",
+                                 "wallpaper " + wallpaper, "unlock", "arrow"}));
+  EXPECT_EQ(system.lock.waited_ms, kApplierWaitMs);
   EXPECT_EQ(test::ReadBytes(wallpaper), test::Bmp24(5, 3, 1));
-  EXPECT_FALSE(FileExists(wallpaper + ".tmp~"));
+  EXPECT_EQ(test::FileNamesIn(dir), (Calls{"Beach.BMP", "vistrel_wlp.bmp"})) << "no temporary";
 }
 
 TEST(Applier, EachLetterWritesItsStyleAndOthersWriteNone) {
@@ -51,9 +75,10 @@ TEST(Applier, EachLetterWritesItsStyleAndOthersWriteNone) {
   for (const auto& [letter, values] : cases) {
     FakeSystem system;
     ApplyWallpaper(image, letter, wallpaper, system.Services());
-    Calls expected{"wait"};
+    Calls expected{"wait", "lock"};
     expected.insert(expected.end(), values.begin(), values.end());
     expected.push_back("wallpaper " + wallpaper);
+    expected.push_back("unlock");
     expected.push_back("arrow");
     EXPECT_EQ(system.calls, expected) << "letter " << letter;
   }
@@ -66,13 +91,20 @@ TEST(Applier, NothingHappensForMissingUnsupportedOrEmptyPictures) {
   test::WriteBytes(dir + "photo.tiff", test::Bmp24(2, 2, 3));
   test::WriteBytes(dir + "broken.bmp", test::Bmp24(2, 2, 3).substr(0, 20));
   test::WriteBytes(dir + "sunset", test::Bmp24(2, 2, 3));
-  const std::string paths[] = {dir + "missing.bmp", dir, dir + "photo.tiff", dir + "broken.bmp",
-                               dir + "sunset",      ""};
-  for (const std::string& path : paths) {
+  const std::pair<std::string, ApplyResult> cases[] = {
+      {dir + "missing.bmp", ApplyResult::kApplyExitNoSuchFile},
+      {dir, ApplyResult::kApplyExitNoSuchFile},
+      {dir + "photo.tiff", ApplyResult::kApplyExitUnsupported},
+      {dir + "broken.bmp", ApplyResult::kApplyExitCannotShow},
+      {dir + "sunset", ApplyResult::kApplyExitUnsupported},
+      {"", ApplyResult::kApplyExitNoSuchFile},
+  };
+  for (const auto& [path, result] : cases) {
     FakeSystem system;
-    ApplyWallpaper(path, '2', wallpaper, system.Services());
+    EXPECT_EQ(ApplyWallpaper(path, '2', wallpaper, system.Services()), result) << path;
     for (const std::string& call : system.calls)
-      EXPECT_TRUE(call == "wait" || call == "arrow") << path << ": " << call;
+      EXPECT_TRUE(call == "wait" || call == "arrow" || call == "lock" || call == "unlock")
+          << path << ": " << call;
     EXPECT_EQ(test::ReadBytes(wallpaper), "previous") << path;
   }
 }
@@ -83,14 +115,16 @@ TEST(Applier, RefusedWallpaperShowsTheBoxAndKeepsTheStyle) {
   test::WriteBytes(image, test::Bmp24(3, 3, 4));
   FakeSystem system;
   system.desktop.wallpaper_ok = false;
-  ApplyWallpaper(image, '2', dir + "w.bmp", system.Services());
-  ASSERT_EQ(system.calls.size(), 6u);
-  EXPECT_EQ(system.calls[1], "WallpaperStyle=0");
-  EXPECT_EQ(system.calls[4], "box Error: Unable to set " + image + " as a wallpaper.");
+  EXPECT_EQ(ApplyWallpaper(image, '2', dir + "w.bmp", system.Services()),
+            ApplyResult::kApplyExitRefused);
+  // The box comes after the lock is let go: it may stay open for long.
+  EXPECT_EQ(
+      system.calls,
+      (Calls{"wait", "lock", "WallpaperStyle=0", "TileWallpaper=1", "wallpaper " + dir + "w.bmp",
+             "unlock", "box Error: Unable to set " + image + " as a wallpaper.", "arrow"}));
   ASSERT_EQ(system.boxes.shown.size(), 1u);
   EXPECT_EQ(system.boxes.shown[0].owner, nullptr) << "a box without owner";
   EXPECT_EQ(system.boxes.shown[0].style, 0x10u) << "MB_ICONERROR alone";
-  EXPECT_EQ(system.calls[5], "arrow");
 }
 
 TEST(Applier, AWallpaperFileThatCannotBeWrittenIsReportedAndChangesNothingElse) {
@@ -101,17 +135,18 @@ TEST(Applier, AWallpaperFileThatCannotBeWrittenIsReportedAndChangesNothingElse) 
   std::string wallpaper = test::FreshDir("apply_unwritable_wlp.bmp");
   wallpaper.pop_back();
   FakeSystem system;
-  ApplyWallpaper(image, '2', wallpaper, system.Services());
-  ASSERT_EQ(system.calls.size(), 3u) << "no registry value, no wallpaper call";
-  EXPECT_EQ(system.calls[0], "wait");
-  const std::string box = system.calls[1];
+  EXPECT_EQ(ApplyWallpaper(image, '2', wallpaper, system.Services()),
+            ApplyResult::kApplyExitCannotWrite);
+  ASSERT_EQ(system.calls.size(), 5u) << "no registry value, no wallpaper call";
+  EXPECT_EQ(system.calls[2], "unlock");
+  const std::string box = system.calls[3];
   EXPECT_EQ(box.rfind("box Error: Cannot write \"" + wallpaper + "\": ", 0), 0u) << box;
   EXPECT_NE(box.find("The wallpaper was not changed."), std::string::npos) << box;
   // The system's reason sits between the name and the last line.
   EXPECT_GT(box.size(), std::string("box Error: Cannot write \"" + wallpaper +
                                     "\": \nThe wallpaper was not changed.")
                             .size());
-  EXPECT_EQ(system.calls[2], "arrow");
+  EXPECT_EQ(system.calls[4], "arrow");
 }
 
 TEST(Applier, MissingDesktopKeyStillSetsTheWallpaper) {
@@ -120,7 +155,7 @@ TEST(Applier, MissingDesktopKeyStillSetsTheWallpaper) {
   FakeSystem system;
   system.registry.missing_keys.insert(kDesktopKey);
   ApplyWallpaper(dir + "a.bmp", '1', dir + "w.bmp", system.Services());
-  EXPECT_EQ(system.calls, (Calls{"wait", "wallpaper " + dir + "w.bmp", "arrow"}));
+  EXPECT_EQ(system.calls, (Calls{"wait", "lock", "wallpaper " + dir + "w.bmp", "unlock", "arrow"}));
 }
 
 TEST(Applier, SecondApplicationReplacesTheFirst) {
@@ -131,6 +166,114 @@ TEST(Applier, SecondApplicationReplacesTheFirst) {
   ApplyWallpaper(dir + "one.bmp", '1', dir + "w.bmp", system.Services());
   ApplyWallpaper(dir + "two.bmp", '1', dir + "w.bmp", system.Services());
   EXPECT_EQ(test::ReadBytes(dir + "w.bmp"), test::Bmp24(3, 2, 2));
+}
+
+// What each outcome gives, for the agent's applier (quiet: never a box) and for the user's.
+TEST(Applier, EachOutcomeHasItsResultAndTheQuietApplierShowsNoBox) {
+  std::string dir = test::FreshDir("apply_results");
+  test::WriteBytes(dir + "good.bmp", test::Bmp24(3, 2, 5));
+  test::WriteBytes(dir + "crc.png", test::ReadBytes(test::DataPath("png/pngsuite/xcsn0g01.png")));
+  std::string folder = test::FreshDir("apply_results_wlp.bmp");  // cannot be replaced
+  folder.pop_back();
+  const std::string wallpaper = dir + "vistrel_wlp.bmp";
+  struct Case {
+    const char* name;
+    std::string path, target;
+    void (*prepare)(FakeSystem&);
+    ApplyResult result;
+    const char* user_box;  // how the user's box begins; null: none
+    bool written;          // the wallpaper file was replaced
+  };
+  const Case cases[] = {
+      {"changed", dir + "good.bmp", wallpaper, nullptr, ApplyResult::kApplyExitChanged, nullptr,
+       true},
+      {"missing", dir + "none.bmp", wallpaper, nullptr, ApplyResult::kApplyExitNoSuchFile, nullptr,
+       false},
+      {"damaged", dir + "crc.png", wallpaper, nullptr, ApplyResult::kApplyExitCannotShow, nullptr,
+       false},
+      {"unwritable", dir + "good.bmp", folder, nullptr, ApplyResult::kApplyExitCannotWrite,
+       "Cannot write \"", false},
+      {"refused", dir + "good.bmp", wallpaper,
+       [](FakeSystem& s) { s.desktop.wallpaper_ok = false; }, ApplyResult::kApplyExitRefused,
+       "Unable to set ", true},
+      {"busy", dir + "good.bmp", wallpaper, [](FakeSystem& s) { s.lock.free = false; },
+       ApplyResult::kApplyExitBusy, "Cannot apply \"", false},
+  };
+  for (const Case& c : cases) {
+    for (bool quiet : {true, false}) {
+      SCOPED_TRACE(std::string(c.name) + (quiet ? " (quiet)" : " (user)"));
+      test::WriteBytes(wallpaper, "previous");
+      FakeSystem system;
+      if (c.prepare) c.prepare(system);
+      if (!quiet && c.result == ApplyResult::kApplyExitCannotShow) {
+        // The user's applier lets the reader's refusal through to the program's own report.
+        EXPECT_THROW(ApplyWallpaper(c.path, '2', c.target, system.Services()), Exception);
+      } else {
+        EXPECT_EQ(ApplyWallpaper(c.path, '2', c.target, system.Services(quiet)), c.result);
+      }
+      const std::size_t boxes = system.boxes.shown.size();
+      EXPECT_EQ(boxes, !quiet && c.user_box ? 1u : 0u);
+      if (boxes == 1) {
+        EXPECT_EQ(system.boxes.shown[0].text.rfind(c.user_box, 0), 0u)
+            << system.boxes.shown[0].text;
+      }
+      EXPECT_EQ(test::ReadBytes(wallpaper) != "previous", c.written);
+      EXPECT_EQ(std::count(system.calls.begin(), system.calls.end(), "lock"),
+                std::count(system.calls.begin(), system.calls.end(), "unlock"))
+          << "a lock held is let go on every path";
+      if (!c.written) {
+        EXPECT_TRUE(system.desktop.wallpapers.empty());
+        EXPECT_TRUE(system.registry.changes.empty());
+      }
+    }
+  }
+}
+
+// Names another writer may have beside the target: the fixed one of older copies and the ones
+// this process's id would give.
+std::vector<std::string> OtherWritersTemporaries(const std::string& target) {
+  std::vector<std::string> names{target + ".tmp~"};
+  for (int n = 0; n <= 8; ++n)
+    names.push_back(target + "." + std::to_string(test::ProcessId()) + "-" + std::to_string(n) +
+                    ".tmp~");
+  return names;
+}
+
+TEST(Applier, WritesLeaveAnotherWritersTemporaryFilesAlone) {
+  std::string dir = test::FreshDir("apply_other_temp");
+  test::WriteBytes(dir + "a.bmp", test::Bmp24(4, 3, 7));
+  const std::string wallpaper = dir + "w.bmp", list = dir + "list.txt";
+  std::vector<std::string> planted = OtherWritersTemporaries(wallpaper);
+  for (const std::string& name : OtherWritersTemporaries(list)) planted.push_back(name);
+  for (const std::string& name : planted) test::WriteBytes(name, "another writer's");
+  const auto before = test::FileNamesIn(dir);
+
+  FakeSystem system;
+  ApplyWallpaper(dir + "a.bmp", '1', wallpaper, system.Services());
+  ApplyWallpaper(dir + "a.bmp", '1', wallpaper, system.Services());
+  ASSERT_TRUE(ReplaceFileContents(list, "1a\r\n"));
+  ASSERT_TRUE(ReplaceFileContents(list, "1b\r\n"));
+
+  EXPECT_EQ(test::ReadBytes(wallpaper), test::Bmp24(4, 3, 7));
+  EXPECT_EQ(test::ReadBytes(list), "1b\r\n");
+  for (const std::string& name : planted) EXPECT_EQ(test::ReadBytes(name), "another writer's");
+  auto after = test::FileNamesIn(dir);
+  after.erase(std::remove(after.begin(), after.end(), "w.bmp"), after.end());
+  after.erase(std::remove(after.begin(), after.end(), "list.txt"), after.end());
+  EXPECT_EQ(after, before) << "nothing of ours left behind";
+
+  // Two writers to one target at the same time.
+  std::string first, second;
+  auto one = CreateTemporaryFileStream(wallpaper, first);
+  auto two = CreateTemporaryFileStream(wallpaper, second);
+  EXPECT_NE(first, second);
+  EXPECT_EQ(first.rfind(wallpaper, 0), 0u) << first << " beside the target";
+  EXPECT_EQ(second.rfind(wallpaper, 0), 0u) << second;
+  EXPECT_EQ(one->Write("1", 1), 1u);
+  EXPECT_EQ(two->Write("22", 2), 2u);
+  one.reset(), two.reset();
+  EXPECT_EQ(test::ReadBytes(first), "1");
+  EXPECT_EQ(test::ReadBytes(second), "22");
 }
 
 }  // namespace

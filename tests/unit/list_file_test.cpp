@@ -79,7 +79,7 @@ TEST(ListFile, RewriteLeavesNoTemporaryFileBehind) {
   std::string dir = test::FreshDir("list_temp");
   ASSERT_TRUE(WriteListFile(dir + "list.txt", {"1a"}));
   ASSERT_TRUE(WriteListFile(dir + "list.txt", {"1b"}));
-  EXPECT_FALSE(FileExists(dir + "list.txt.tmp~"));
+  EXPECT_EQ(test::FileNamesIn(dir), std::vector<std::string>{"list.txt"});
 }
 
 TEST(ListFile, EnsureCreatesAnEmptyFileOnlyWhenMissing) {
