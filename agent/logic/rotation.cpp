@@ -5,6 +5,7 @@
 
 #include "agent/logic/agent_texts.h"
 #include "agent/logic/tray_text.h"
+#include "common/apply_result.h"
 #include "common/list_file.h"
 #include "common/shared_names.h"
 #include "platform/files.h"
@@ -132,14 +133,17 @@ void Rotation::Remember(std::int32_t index, const std::string& entry) {
 
 namespace {
 
-// The applier's exit codes (the applier's own table); kTimedOut is the agent's own.
-constexpr std::uint32_t kExitChanged = 0;
-constexpr std::uint32_t kExitNoFile = 2;
-constexpr std::uint32_t kExitUnsupported = 3;
-constexpr std::uint32_t kExitDamaged = 4;
-constexpr std::uint32_t kExitNotWritten = 5;
-constexpr std::uint32_t kExitRefused = 6;
-constexpr std::uint32_t kExitBusy = 7;
+// The applier's exit codes; kTimedOut is the agent's own.
+constexpr std::uint32_t Code(ApplyResult result) {
+  return static_cast<std::uint32_t>(result);
+}
+constexpr std::uint32_t kExitChanged = Code(ApplyResult::kApplyExitChanged);
+constexpr std::uint32_t kExitNoFile = Code(ApplyResult::kApplyExitNoSuchFile);
+constexpr std::uint32_t kExitUnsupported = Code(ApplyResult::kApplyExitUnsupported);
+constexpr std::uint32_t kExitDamaged = Code(ApplyResult::kApplyExitCannotShow);
+constexpr std::uint32_t kExitNotWritten = Code(ApplyResult::kApplyExitCannotWrite);
+constexpr std::uint32_t kExitRefused = Code(ApplyResult::kApplyExitRefused);
+constexpr std::uint32_t kExitBusy = Code(ApplyResult::kApplyExitBusy);
 constexpr std::uint32_t kTimedOut = 0xFFFFFFFFu;
 
 bool PictureRefused(std::uint32_t code) {
@@ -177,11 +181,15 @@ void Rotation::Warn(const std::string& text, bool user) {
     Notice(kWarningCaption, text);
     return;
   }
-  // The box's own message loop runs ticks, hot keys and menu commands: none opens another.
+  // The box's own message loop runs ticks, hot keys and menu commands: none opens another. Nor
+  // do the presses still queued when it is closed: the same box again at once says nothing new.
   if (warning_open_) return;
+  if (text == last_warning_ && host_.Milliseconds() - warning_closed_ms_ < kRepeatWarningMs) return;
   warning_open_ = true;
   host_.ShowWarning(text);
   warning_open_ = false;
+  last_warning_ = text;
+  warning_closed_ms_ = host_.Milliseconds();
 }
 
 void Rotation::Notice(const std::string& title, const std::string& text) {

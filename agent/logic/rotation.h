@@ -23,9 +23,8 @@ constexpr std::int64_t kMaxFileChecksPerTick = 50000;
 constexpr std::uint32_t kMaxFileCheckMs = 250;
 // Presses of Next and Previous remembered while a change runs.
 constexpr std::size_t kMaxQueuedPresses = 1000;
-
-// Set to "1" for the applier the agent starts: it then shows no box and answers by exit code.
-constexpr const char kAgentApplyVariable[] = "VISTREL_AGENT_APPLY";
+// The same warning box is not shown again within this time after it was closed.
+constexpr std::uint32_t kRepeatWarningMs = 2000;
 
 // How a start of the applier went.
 enum class ApplierStart : std::uint8_t {
@@ -215,6 +214,8 @@ class Rotation {
   std::vector<bool> queued_;  // presses made during a change, in order: true Next, false Previous
   std::int64_t refused_in_a_row_ = 0;
   bool warning_open_ = false;
+  std::string last_warning_;
+  std::uint32_t warning_closed_ms_ = 0;
   std::string last_notice_;
   std::vector<std::string> skipped_reported_;
 };

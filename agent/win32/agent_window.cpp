@@ -5,6 +5,7 @@
 #include "agent/logic/agent_texts.h"
 #include "agent/logic/hot_keys.h"
 #include "agent/win32/agent_ids.h"
+#include "common/apply_result.h"
 #include "common/shared_names.h"
 #include "toolkit/application.h"
 
@@ -191,9 +192,14 @@ void AgentWindow::FollowChange() {
 void AgentWindow::ShowStateBalloon(const std::string& title) {
   if (Paused())
     ShowBalloon(title, kStartedPausedText, kBalloonInfoIcon, kNoticeBalloonSeconds);
-  else
-    ShowBalloon(title, kRunningText + CountdownText(rotation_.state.SecondsLeft()),
-                kBalloonInfoIcon, kNoticeBalloonSeconds);
+  else {
+    // The tooltip's "[12 min]" without its frame.
+    std::string left = CountdownText(rotation_.state.SecondsLeft());
+    const std::size_t prefix = sizeof kCountdownPrefix - 1;
+    if (left.size() > prefix + 1 && left.compare(0, prefix, kCountdownPrefix) == 0)
+      left = left.substr(prefix, left.size() - prefix - 1);
+    ShowBalloon(title, kRunningText + left + ".", kBalloonInfoIcon, kNoticeBalloonSeconds);
+  }
 }
 
 void AgentWindow::RegisterHotKeys() {

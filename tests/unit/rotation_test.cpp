@@ -680,6 +680,11 @@ TEST_F(RotationTest, OneBoxAtATimeAndTheTimersProblemsGoToOneBalloon) {
   host_.on_warning = nullptr;
   for (int i = 0; i < 60; ++i) rotation_->OnRotationTick();
   EXPECT_EQ(host_.balloons.size(), 1u) << "not again every interval";
+  rotation_->NextNow();
+  EXPECT_EQ(host_.warnings.size(), 1u) << "a press still queued when the box closed";
+  host_.ms = kRepeatWarningMs;
+  rotation_->NextNow();
+  EXPECT_EQ(host_.warnings.size(), 2u) << "a later press asks again";
   EXPECT_TRUE(host_.launches.empty());
 }
 

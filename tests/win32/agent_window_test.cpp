@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "agent/win32/agent_ids.h"
+#include "common/shared_names.h"
 #include "platform/profile.h"
 #include "tests/support/fake_services.h"
 #include "tests/support/test_support.h"
@@ -191,6 +192,21 @@ TEST_F(AgentWindowTest, NoSettingsFileStartsPausedWithTheInactiveIcon) {
   EXPECT_EQ(agent_->State().ListPath, dir_ + "list.txt");
   EXPECT_FALSE(test::PumpUntil([&] { return recorder_.Count(NIM_MODIFY) > 10; }, 1500))
       << "paused: no countdown";
+}
+
+TEST_F(AgentWindowTest, APausedStartAndASecondStartSayHowTheAgentStands) {
+  Start("state_paused");
+  EXPECT_STREQ(recorder_.Last().Data.szInfoTitle, "Vistrel Agent");
+  EXPECT_STREQ(recorder_.Last().Data.szInfo,
+               "Paused. A left click on this icon starts changing the wallpaper.");
+  agent_.reset();
+  const std::size_t calls = recorder_.calls.size();
+  Start("state_running", "Paused=0\r\nInterval=2\r\n");
+  for (std::size_t i = calls; i < recorder_.calls.size(); ++i)
+    EXPECT_STREQ(recorder_.calls[i].Data.szInfo, "") << "a running start says nothing";
+  Send(kAgentShowStateMessage, 0);  // what a second start posts before it ends
+  EXPECT_STREQ(recorder_.Last().Data.szInfoTitle, "Already running:");
+  EXPECT_STREQ(recorder_.Last().Data.szInfo, "The next wallpaper comes in 2 min.");
 }
 
 TEST_F(AgentWindowTest, NotPausedStartsTheCountdown) {
