@@ -16,9 +16,7 @@ class BenchHost : public vistrel::RotationHost {
  public:
   void SetTooltip(const std::string&) override {}
   void ShowBalloon(const std::string&, const std::string&, std::uint32_t, int) override {}
-  void Launch(const std::string&, const std::string& parameters) override {
-    launched = parameters;
-  }
+  void Launch(const std::string&, const std::string& parameters) override { launched = parameters; }
   void ShowWarning(const std::string&) override {}
   bool ScreenSaverRunning() override { return false; }
   vistrel::ClockTime UtcTimeOfDay() override { return {10, 20, 30, 400}; }
@@ -55,8 +53,8 @@ void Case(const std::string& dir, const char* name, const std::string& folder, b
   const double before = CpuMs();
   rotation.NextNow();
   const double cpu = CpuMs() - before;
-  std::printf("rotation tick  %-50s %8.1f ms CPU  %6ld file checks  %s\n", name, cpu,
-              host.checks, host.launched.empty() ? "no change" : "changed to the last line");
+  std::printf("rotation tick  %-50s %8.1f ms CPU  %6ld file checks  %s\n", name, cpu, host.checks,
+              host.launched.empty() ? "no change" : "changed to the last line");
 }
 
 }  // namespace
