@@ -1,5 +1,6 @@
 #include "toolkit/dialogs.h"
 
+#include <cderr.h>
 #include <objbase.h>
 
 #include "platform/paths.h"
@@ -13,6 +14,7 @@ OpenFileDialog::OpenFileDialog(const Window& owner) : owner_(owner) {}
 
 bool OpenFileDialog::Execute() {
   files_.clear();
+  buffer_too_small_ = false;
   std::vector<char> buffer(buffer_size > 2 ? buffer_size : 2, '\0');
   const std::string filter_text = FilterText(filter);
   OPENFILENAMEA dialog = {};
@@ -24,7 +26,10 @@ bool OpenFileDialog::Execute() {
   dialog.nMaxFile = static_cast<DWORD>(buffer.size());
   dialog.lpstrTitle = title.empty() ? nullptr : title.c_str();
   dialog.Flags = flags;
-  if (!GetOpenFileNameA(&dialog)) return false;
+  if (!GetOpenFileNameA(&dialog)) {
+    buffer_too_small_ = CommDlgExtendedError() == FNERR_BUFFERTOOSMALL;
+    return false;
+  }
   files_ = SplitOpenFileResult(buffer.data(), buffer.size());
   return !files_.empty();
 }

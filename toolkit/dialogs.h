@@ -31,10 +31,13 @@ class OpenFileDialog {
   // chosen files' full paths in the dialog's order.
   bool Execute();
   const std::vector<std::string>& Files() const { return files_; }
+  // After a false Execute: the choice did not fit in buffer_size.
+  bool BufferTooSmall() const { return buffer_too_small_; }
 
  private:
   const Window& owner_;  // not owning
   std::vector<std::string> files_;
+  bool buffer_too_small_ = false;
 };
 
 // The result of an open dialog that allows several files: one full path, or a folder followed

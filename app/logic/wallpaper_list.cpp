@@ -26,6 +26,8 @@ int WallpaperListHost::CompareText(const std::string& a, const std::string& b) {
 }
 
 bool WallpaperList::Load(const std::string& list_path) {
+  can_undo_ = false;
+  undo_rows_.clear();
   rows_.clear();
   rows_.push_back(ListRow{kNoWallpaperText, "", kIconNoWallpaper, false, 0});
   rewritten_ = false;
@@ -103,16 +105,40 @@ std::size_t WallpaperList::AddRow(const std::string& image, const std::string& s
   return at;
 }
 
+std::size_t WallpaperList::SelectedFileRows() const {
+  return static_cast<std::size_t>(std::count_if(rows_.begin(), rows_.end(), [](const ListRow& row) {
+    return row.selected && !row.IsNoWallpaper();
+  }));
+}
+
 bool WallpaperList::DeleteSelected() {
   if (FirstSelected() < 0) return false;
-  for (int first; (first = FirstSelected()) >= 0;) {
-    std::size_t i = static_cast<std::size_t>(first);
-    if (rows_[i].IsNoWallpaper())
-      rows_[i].selected = false;
-    else
-      rows_.erase(rows_.begin() + first);
-  }
+  // One pass: erasing row by row costs the square of the list.
+  for (ListRow& row : rows_)
+    if (row.IsNoWallpaper()) row.selected = false;
+  rows_.erase(
+      std::remove_if(rows_.begin(), rows_.end(), [](const ListRow& row) { return row.selected; }),
+      rows_.end());
   return true;
+}
+
+void WallpaperList::BeginEdit() {
+  undo_rows_ = rows_;
+  undo_order_ = order_;
+  can_undo_ = true;
+}
+
+bool WallpaperList::Undo() {
+  if (!can_undo_) return false;
+  std::swap(rows_, undo_rows_);
+  std::swap(order_, undo_order_);
+  return true;
+}
+
+std::size_t WallpaperList::CountDeadEntries() const {
+  return static_cast<std::size_t>(std::count_if(
+      rows_.begin(), rows_.end(),
+      [this](const ListRow& row) { return !row.IsNoWallpaper() && !host_.FileExists(row.image); }));
 }
 
 void WallpaperList::SetSelectedStyle(const std::string& style) {

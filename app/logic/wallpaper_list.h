@@ -81,10 +81,19 @@ class WallpaperList {
 
   // A new row with icon 0; where the list was sorted, it goes to its sorted place by Image text.
   std::size_t AddRow(const std::string& image, const std::string& style);
+  // The selected rows that name a file (all but "No Wallpaper").
+  std::size_t SelectedFileRows() const;
   // False (and nothing changed) when no row is selected. "No Wallpaper" is only unselected.
   bool DeleteSelected();
   void SetSelectedStyle(const std::string& style);
+  // The file rows whose file cannot be found, as RemoveDeadEntries would remove them.
+  std::size_t CountDeadEntries() const;
   void RemoveDeadEntries();
+  // Keeps the rows as they are before an edit, for Undo.
+  void BeginEdit();
+  // Puts back the rows kept by the last BeginEdit, keeping the current ones in their place (a
+  // second Undo redoes). False when there is nothing to put back.
+  bool Undo();
   // Sorts by the column's text (0 Image, 1 Style), toggling the direction on every call.
   void SortByColumn(int column);
 
@@ -107,6 +116,9 @@ class WallpaperList {
   WallpaperListHost& host_;  // not owning
   std::vector<ListRow> rows_;
   SortOrder order_ = SortOrder::None;
+  std::vector<ListRow> undo_rows_;
+  SortOrder undo_order_ = SortOrder::None;
+  bool can_undo_ = false;
   bool read_ = false;
   bool rewritten_ = false;  // saved since the last Load
 };

@@ -2,6 +2,8 @@
 // agent's title, the reload message, the box captions) is in common/shared_names.h.
 #pragma once
 
+#include <cstddef>
+
 #include "common/shared_names.h"
 
 namespace vistrel {
@@ -53,8 +55,25 @@ constexpr const char kMenuSelectAll[] = "Select All\tCtrl+A";
 constexpr const char kMenuRemoveDead[] = "Remove dead entries";
 
 constexpr const char kOpenFilter[] =
-    "Images (*.jpg, *.jpeg, *.gif, *.png, *.bmp)|*.jpg;*.jpeg;*.gif;*.png;*.bmp|"
+    "Images (*.jpg, *.jpeg, *.gif, *.png, *.bmp, *.psd)|*.jpg;*.jpeg;*.gif;*.png;*.bmp;*.psd|"
     "All files (*.*)|*.*";
+
+// Questions before an edit that removes more than one entry: the count goes between.
+constexpr const char kConfirmDeleteBefore[] = "Delete ";
+constexpr const char kConfirmDeleteAfter[] = " entries from the list?\nCtrl+Z brings them back.";
+constexpr const char kConfirmRemoveDeadBefore[] = "Remove ";
+constexpr const char kConfirmRemoveDeadAfter[] =
+    " entries whose files cannot be found?\nThe pictures of a drive that is not connected look "
+    "missing too.";
+// One box for many refused files: the first few are named, then how many more.
+constexpr std::size_t kRefusedNamesShown = 5;
+constexpr const char kRefusedMoreBefore[] = "... and ";
+constexpr const char kRefusedMoreAfter[] = " more.";
+constexpr const char kTooManyFilesChosen[] =
+    "Too many files were chosen at once for the dialog to pass them on. Nothing was added; "
+    "choose fewer at a time.";
+// The Add dialog's room for the chosen names: about 10,000 files at once.
+constexpr std::size_t kOpenDialogBufferSize = 1u << 20;
 
 // How long OK waits for the agent to take the reload message: a hung agent must not hang the
 // window.

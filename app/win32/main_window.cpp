@@ -150,7 +150,7 @@ void MainWindow::Build() {
   parts_.open_dialog->flags = OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST |
                               OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOVALIDATE |
                               OFN_EXPLORER | OFN_LONGNAMES | OFN_ENABLESIZING;
-  parts_.open_dialog->buffer_size = 65520;
+  parts_.open_dialog->buffer_size = kOpenDialogBufferSize;
   parts_.folder_dialog = &form_.Make<FolderDialog>(form_);
   parts_.folder_dialog->flags = BIF_RETURNONLYFSDIRS;
   parts_.images = &form_.Make<ImageList>(16, 16);
@@ -498,6 +498,11 @@ void MainWindow::ShowListNotRead() {
 
 bool MainWindow::OnListKey(WPARAM key) {
   if (!parts_.list_menu) return false;
+  if (key == 'Z' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_SHIFT) >= 0 &&
+      GetKeyState(VK_MENU) >= 0) {
+    UndoLastEdit();
+    return true;
+  }
   return parts_.list_menu->RunShortCut(static_cast<UINT>(key), GetKeyState(VK_CONTROL) < 0,
                                        GetKeyState(VK_SHIFT) < 0, GetKeyState(VK_MENU) < 0);
 }
@@ -535,14 +540,29 @@ void MainWindow::AddFiles() {
   bool chosen = false;
   if (services_.file_chooser) {
     chosen = services_.file_chooser->ChooseFiles(files);
-  } else if (parts_.open_dialog && parts_.open_dialog->Execute()) {
-    files = parts_.open_dialog->Files();
-    chosen = true;
+  } else if (parts_.open_dialog) {
+    chosen = parts_.open_dialog->Execute();
+    if (chosen) files = parts_.open_dialog->Files();
+    if (!chosen && parts_.open_dialog->BufferTooSmall())
+      services_.message_boxes->Show(application_.Handle(), kTooManyFilesChosen,
+                                    application_.Caption(), MB_OK | MB_ICONWARNING);
   }
   if (!chosen) return;
   ReadSelection();
-  // Not checked against the filter: the dialog also offers all files.
-  for (const std::string& file : files) list_.AddRow(file, kStyleTextCenter);
+  list_.BeginEdit();
+  // The dialog also offers all files: they are checked as drops are.
+  std::vector<std::string> refused;
+  bool added = false;
+  for (const std::string& file : files) {
+    if (!WallpaperList::AcceptsDroppedFile(file)) {
+      refused.push_back(file);
+      continue;
+    }
+    list_.AddRow(file, kStyleTextCenter);
+    added = true;
+  }
+  ShowRefused(refused);
+  if (!added) return;
   ShowRows();
   SaveList();
 }
@@ -568,7 +588,35 @@ void MainWindow::AddDirectory() {
     scratch.AddDirectory(mask, kPlainFiles);
     for (int i = 0; i < scratch.Count(); ++i) names.push_back(scratch.Item(i));
   }
+  list_.BeginEdit();
   AddFolderFiles(list_, folder, names);
+  ShowRows();
+  SaveList();
+}
+
+bool MainWindow::Confirm(const std::string& text) {
+  return services_.message_boxes->Show(application_.Handle(), text, application_.Caption(),
+                                       MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void MainWindow::ShowRefused(const std::vector<std::string>& refused) {
+  if (refused.empty()) return;
+  std::string text = kDroppedExtensionMessage;
+  if (refused.size() > 1) {
+    text += "\n";
+    for (std::size_t i = 0; i < refused.size() && i < kRefusedNamesShown; ++i)
+      text += "\n" + refused[i];
+    if (refused.size() > kRefusedNamesShown)
+      text += "\n" + std::string(kRefusedMoreBefore) +
+              std::to_string(refused.size() - kRefusedNamesShown) + kRefusedMoreAfter;
+  }
+  services_.message_boxes->Show(application_.Handle(), text, application_.Caption(),
+                                MB_OK | MB_SETFOREGROUND);
+}
+
+void MainWindow::UndoLastEdit() {
+  if (!EnsureListRead()) return;
+  if (!list_.Undo()) return;
   ShowRows();
   SaveList();
 }
@@ -576,6 +624,11 @@ void MainWindow::AddDirectory() {
 void MainWindow::DeleteSelected() {
   if (!EnsureListRead()) return;
   ReadSelection();
+  // Every edit is saved at once: a slip of the hand (Ctrl+A, Delete) must be asked about.
+  const std::size_t count = list_.SelectedFileRows();
+  if (count > 1 && !Confirm(kConfirmDeleteBefore + std::to_string(count) + kConfirmDeleteAfter))
+    return;
+  list_.BeginEdit();
   if (!list_.DeleteSelected()) return;
   ShowRows();
   SaveList();
@@ -584,6 +637,7 @@ void MainWindow::DeleteSelected() {
 void MainWindow::SetSelectedStyle(const std::string& style) {
   if (!EnsureListRead()) return;
   ReadSelection();
+  list_.BeginEdit();
   list_.SetSelectedStyle(style);
   ShowRows();
   SaveList();
@@ -598,6 +652,12 @@ void MainWindow::SelectAll() {
 void MainWindow::RemoveDeadEntries() {
   if (!EnsureListRead()) return;
   ReadSelection();
+  // An unplugged drive makes all its entries look dead.
+  const std::size_t dead = list_.CountDeadEntries();
+  if (dead > 0 &&
+      !Confirm(kConfirmRemoveDeadBefore + std::to_string(dead) + kConfirmRemoveDeadAfter))
+    return;
+  list_.BeginEdit();
   list_.RemoveDeadEntries();
   ShowRows();
   SaveList();
@@ -606,10 +666,9 @@ void MainWindow::RemoveDeadEntries() {
 void MainWindow::DropFiles(const std::vector<std::string>& paths) {
   if (!EnsureListRead()) return;
   ReadSelection();
+  list_.BeginEdit();
   const DropResult drop = AddDroppedFiles(list_, paths);
-  for (std::size_t i = 0; i < drop.refused.size(); ++i)
-    services_.message_boxes->Show(application_.Handle(), kDroppedExtensionMessage,
-                                  application_.Caption(), MB_OK | MB_SETFOREGROUND);
+  ShowRefused(drop.refused);
   if (!drop.added) return;
   ShowRows();
   SaveList();
@@ -618,6 +677,7 @@ void MainWindow::DropFiles(const std::vector<std::string>& paths) {
 void MainWindow::SortByColumn(int column) {
   if (!EnsureListRead()) return;
   ReadSelection();
+  list_.BeginEdit();
   list_.SortByColumn(column);
   if (parts_.wallpaper_view)
     parts_.wallpaper_view->SetSortStyle(list_.Order() == SortOrder::Descending

@@ -151,6 +151,8 @@ class MainWindow {
   void SelectAll();
   void RemoveDeadEntries();
   void DropFiles(const std::vector<std::string>& paths);
+  // Ctrl+Z: the list as it was before the last edit, saved.
+  void UndoLastEdit();
   void SortByColumn(int column);
   void ApplySelected();
   // Enables and checks the menu's items for the selection; runs before the menu opens.
@@ -182,6 +184,10 @@ class MainWindow {
   bool EnsureListRead();
   void ShowListNotRead();
   bool OnListKey(WPARAM key);
+  // A Yes/No question owned by the application window; true for Yes.
+  bool Confirm(const std::string& text);
+  // One box for the files that were not taken, naming the first few.
+  void ShowRefused(const std::vector<std::string>& refused);
   void Construct();
   void TearDown();
   void ApplyArgument();

@@ -148,7 +148,7 @@ struct ShownBox {
   unsigned style;
 };
 
-// Logs "box CAPTION: TEXT"; every box answers OK.
+// Logs "box CAPTION: TEXT"; a Yes/No question answers yes_no_answer, every other box OK.
 class FakeMessageBoxes : public MessageBoxes {
  public:
   explicit FakeMessageBoxes(CallLog* log = nullptr) : log_(log) {}
@@ -156,9 +156,13 @@ class FakeMessageBoxes : public MessageBoxes {
            unsigned style) override {
     shown.push_back({owner, text, caption, style});
     if (log_) log_->push_back("box " + caption + ": " + text);
-    return kAnswerOk;
+    return (style & 0xF) == kYesNo ? yes_no_answer : kAnswerOk;
   }
-  static constexpr int kAnswerOk = 1;  // IDOK
+  static constexpr int kAnswerOk = 1;    // IDOK
+  static constexpr int kAnswerYes = 6;   // IDYES
+  static constexpr int kAnswerNo = 7;    // IDNO
+  static constexpr unsigned kYesNo = 4;  // MB_YESNO
+  int yes_no_answer = kAnswerYes;
   std::vector<ShownBox> shown;
 
  private:

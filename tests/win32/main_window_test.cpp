@@ -869,13 +869,62 @@ TEST_F(MainWindowTest, DroppedFilesOfEveryKindTheApplierReadsInAnyCase) {
   EXPECT_EQ(ListLines(),
             (Lines{"1C:\\PHOTO.JPG", "1C:\\photo.jpeg", "1C:\\b.bmp", "1C:\\c.psd", "1C:\\d.png"}));
   EXPECT_EQ(View().ItemText(1, 1), "") << "no style until the list is reloaded";
-  ASSERT_EQ(boxes_.size(), 2u) << "notes.txt and readme";
-  for (const test::ShownBox& box : boxes_) {
-    EXPECT_EQ(box.owner, application_->Handle());
-    EXPECT_EQ(box.text, "Dropped file doesn't seem to have correct extension, sorry.");
-    EXPECT_EQ(box.caption, "Vistrel");
-    EXPECT_EQ(box.style, static_cast<UINT>(MB_OK | MB_SETFOREGROUND));
-  }
+  ASSERT_EQ(boxes_.size(), 1u) << "one box for notes.txt and readme";
+  EXPECT_EQ(boxes_[0].owner, application_->Handle());
+  EXPECT_EQ(boxes_[0].text,
+            "Dropped file doesn't seem to have correct extension, sorry.\n\nC:\\notes.txt\n"
+            "C:\\readme");
+  EXPECT_EQ(boxes_[0].caption, "Vistrel");
+  EXPECT_EQ(boxes_[0].style, static_cast<UINT>(MB_OK | MB_SETFOREGROUND));
+
+  // Hundreds refused at once, and files chosen under "All files": still one box each.
+  Lines refused;
+  for (int i = 0; i < 300; ++i) refused.push_back("C:\\n" + std::to_string(i) + ".txt");
+  SendMessageA(ListHandle(), WM_DROPFILES, reinterpret_cast<WPARAM>(BuildDrop(refused)), 0);
+  ASSERT_EQ(boxes_.size(), 2u);
+  EXPECT_NE(boxes_[1].text.find("C:\\n4.txt\n... and 295 more."), std::string::npos)
+      << boxes_[1].text;
+  chosen_files_ = {"C:\\notes.txt", "C:\\e.gif"};
+  Command(kCommandAdd);
+  EXPECT_EQ(ListLines().back(), "1C:\\e.gif");
+  ASSERT_EQ(boxes_.size(), 3u);
+  EXPECT_EQ(boxes_[2].text, "Dropped file doesn't seem to have correct extension, sorry.");
+}
+
+TEST_F(MainWindowTest, RemovingSeveralEntriesAsksFirstAndCtrlZPutsThemBack) {
+  const std::string lines = "1C:\\a.jpg\r\n2C:\\b.jpg\r\n3C:\\c.jpg\r\n";
+  Prepare("undo", "", lines.c_str());
+  Open();
+  message_boxes_.yes_no_answer = test::FakeMessageBoxes::kAnswerNo;
+  Command(kCommandSelectAll);
+  Command(kCommandDelete);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].text, "Delete 3 entries from the list?\nCtrl+Z brings them back.");
+  EXPECT_EQ(boxes_[0].style, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
+  EXPECT_EQ(test::ReadBytes(dir_ + "list.txt"), lines) << "No: byte for byte";
+  Command(kCommandRemoveDead);  // all three are gone from this machine
+  ASSERT_EQ(boxes_.size(), 2u);
+  EXPECT_EQ(boxes_[1].text.rfind("Remove 3 entries whose files cannot be found?", 0), 0u);
+  EXPECT_EQ(test::ReadBytes(dir_ + "list.txt"), lines);
+
+  message_boxes_.yes_no_answer = test::FakeMessageBoxes::kAnswerYes;
+  Command(kCommandSelectAll);
+  Command(kCommandDelete);
+  EXPECT_TRUE(ListLines().empty());
+  BYTE keys[256] = {};
+  keys[VK_CONTROL] = 0x80;
+  SetKeyboardState(keys);
+  Key('Z');
+  EXPECT_EQ(ListLines(), (Lines{"1C:\\a.jpg", "2C:\\b.jpg", "3C:\\c.jpg"})) << "saved at once";
+  EXPECT_EQ(ViewImages(), (Lines{"No Wallpaper", "C:\\a.jpg", "C:\\b.jpg", "C:\\c.jpg"}));
+  Key('Z');
+  EXPECT_TRUE(ListLines().empty()) << "a second Ctrl+Z redoes";
+  keys[VK_CONTROL] = 0;
+  SetKeyboardState(keys);
+  SelectOnly({});
+  Key('Z');
+  EXPECT_TRUE(ListLines().empty()) << "without Ctrl: nothing";
+  EXPECT_EQ(boxes_.size(), 3u) << "asked once more, for the delete answered Yes; not for Ctrl+Z";
 }
 
 TEST_F(MainWindowTest, ColumnClicksSortBothWaysAndLaterRowsKeepTheOrder) {
