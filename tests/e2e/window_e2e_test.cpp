@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/win32/main_window.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/support/test_support.h"
 #include "tests/tools/list_row_bounds.h"
@@ -167,6 +168,33 @@ TEST(WindowE2E, DoubleClickOnARowAppliesIt) {
   EXPECT_NE(ReadDesktopValue("Wallpaper").find("vistrel_wlp.bmp"), std::string::npos);
   EXPECT_EQ(window.Wait(0), static_cast<DWORD>(STILL_ACTIVE)) << "the window stays open";
   CloseWindowOf(window, form);
+}
+
+TEST(WindowE2E, SelectAllThenDeleteAsksAndNoKeepsTheListByteForByte) {
+  std::string dir = FreshProgramDir("window_delete_all", {"vistrel.exe"});
+  const std::string lines = "1" + dir + "a.bmp\r\n2" + dir + "b.bmp\r\n3" + dir + "c.bmp\r\n";
+  test::WriteBytes(dir + "list.txt", lines);
+  Process window("\"" + dir + "vistrel.exe\"", dir);
+  HWND form = WaitForConfigurationWindow(window);
+  ASSERT_NE(form, nullptr);
+  PostMessageA(form, WM_COMMAND, app::kCommandSelectAll, 0);
+  PostMessageA(form, WM_COMMAND, app::kCommandDelete, 0);
+  HWND box = nullptr;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        const auto boxes = TopWindows(
+            window.Id(), [](HWND w) { return IsWindowVisible(w) && ClassName(w) == "#32770"; });
+        box = boxes.empty() ? nullptr : boxes[0];
+        return box != nullptr;
+      },
+      20000));
+  EXPECT_NE(Child(box, "Static", "Delete 3 entries from the list?\nCtrl+Z brings them back."),
+            nullptr);
+  PostMessageA(box, WM_COMMAND, IDNO, 0);
+  EXPECT_TRUE(WaitFor([&] { return !IsWindow(box); }, 10000));
+  EXPECT_EQ(FileBytes(dir + "list.txt"), lines);
+  CloseWindowOf(window, form);
+  EXPECT_EQ(FileBytes(dir + "list.txt"), lines);
 }
 
 TEST(WindowE2E, TheAgentButtonStartsTheAgentAndTurnsDisabled) {
