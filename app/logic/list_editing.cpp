@@ -1,6 +1,8 @@
 #include "app/logic/list_editing.h"
 
 #include <algorithm>
+#include <unordered_set>
+#include <utility>
 
 #include "common/list_file.h"
 #include "platform/paths.h"
@@ -16,24 +18,27 @@ std::vector<std::string> FolderImageMasks(const std::string& folder) {
 
 void AddFolderFiles(WallpaperList& list, const std::string& folder,
                     const std::vector<std::string>& names) {
-  std::vector<std::string> added;
+  // A name two masks both listed is added once; a set, as a folder may hold thousands.
+  std::unordered_set<std::string> seen;
+  std::vector<std::pair<std::string, std::string>> rows;
   for (const std::string& name : names) {
-    if (std::find(added.begin(), added.end(), name) != added.end()) continue;
-    added.push_back(name);
-    list.AddRow(JoinPath(folder, name), kStyleTextCenter);
+    if (!seen.insert(name).second) continue;
+    rows.emplace_back(JoinPath(folder, name), kStyleTextCenter);
   }
+  list.AddRows(rows);
 }
 
 DropResult AddDroppedFiles(WallpaperList& list, const std::vector<std::string>& paths) {
   DropResult result;
+  std::vector<std::pair<std::string, std::string>> rows;
   for (const std::string& path : paths) {
-    if (WallpaperList::AcceptsDroppedFile(path)) {
-      list.AddRow(path, std::string());
-      result.added = true;
-    } else {
+    if (WallpaperList::AcceptsDroppedFile(path))
+      rows.emplace_back(path, std::string());
+    else
       result.refused.push_back(path);
-    }
   }
+  result.added = !rows.empty();
+  list.AddRows(rows);
   return result;
 }
 

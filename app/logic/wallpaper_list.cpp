@@ -91,7 +91,16 @@ int WallpaperList::FirstSelected() const {
 
 std::size_t WallpaperList::AddRow(const std::string& image, const std::string& style) {
   std::size_t at = rows_.size();
-  if (order_ != SortOrder::None) {
+  const bool ascending = order_ == SortOrder::Ascending;
+  if (order_ != SortOrder::None && image_sorted_) {
+    // Before the first row the new one goes before: in Image order, found by halves.
+    const auto place = std::upper_bound(rows_.begin(), rows_.end(), image,
+                                        [&](const std::string& text, const ListRow& row) {
+                                          const int c = host_.CompareText(text, row.image);
+                                          return ascending ? c < 0 : c > 0;
+                                        });
+    at = static_cast<std::size_t>(place - rows_.begin());
+  } else if (order_ != SortOrder::None) {
     for (std::size_t i = 0; i < rows_.size(); ++i) {
       int c = host_.CompareText(image, rows_[i].image);
       if (order_ == SortOrder::Ascending ? c < 0 : c > 0) {
@@ -122,9 +131,30 @@ bool WallpaperList::DeleteSelected() {
   return true;
 }
 
+void WallpaperList::AddRows(
+    const std::vector<std::pair<std::string, std::string>>& images_and_styles) {
+  if (order_ == SortOrder::None || !image_sorted_) {
+    for (const auto& [image, style] : images_and_styles) AddRow(image, style);
+    return;
+  }
+  // Sorted, then merged: a stable merge puts each new row after the rows it equals, where one
+  // AddRow after another would.
+  const bool ascending = order_ == SortOrder::Ascending;
+  auto goes_before = [&](const ListRow& a, const ListRow& b) {
+    const int c = host_.CompareText(a.image, b.image);
+    return ascending ? c < 0 : c > 0;
+  };
+  const auto old_size = static_cast<std::ptrdiff_t>(rows_.size());
+  for (const auto& [image, style] : images_and_styles)
+    rows_.push_back(ListRow{image, style, kIconPicture, false, 0});
+  std::stable_sort(rows_.begin() + old_size, rows_.end(), goes_before);
+  std::inplace_merge(rows_.begin(), rows_.begin() + old_size, rows_.end(), goes_before);
+}
+
 void WallpaperList::BeginEdit() {
   undo_rows_ = rows_;
   undo_order_ = order_;
+  undo_image_sorted_ = image_sorted_;
   can_undo_ = true;
 }
 
@@ -132,6 +162,7 @@ bool WallpaperList::Undo() {
   if (!can_undo_) return false;
   std::swap(rows_, undo_rows_);
   std::swap(order_, undo_order_);
+  std::swap(image_sorted_, undo_image_sorted_);
   return true;
 }
 
@@ -156,6 +187,7 @@ void WallpaperList::RemoveDeadEntries() {
 
 void WallpaperList::SortByColumn(int column) {
   order_ = order_ == SortOrder::Ascending ? SortOrder::Descending : SortOrder::Ascending;
+  image_sorted_ = column == 0;
   const bool ascending = order_ == SortOrder::Ascending;
   std::stable_sort(rows_.begin(), rows_.end(), [&](const ListRow& a, const ListRow& b) {
     const std::string& ta = column == 0 ? a.image : a.style;

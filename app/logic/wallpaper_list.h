@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vistrel {
@@ -81,6 +82,9 @@ class WallpaperList {
 
   // A new row with icon 0; where the list was sorted, it goes to its sorted place by Image text.
   std::size_t AddRow(const std::string& image, const std::string& style);
+  // The same for many rows at once, in the given order, each where AddRow would put it, in
+  // O(n + m log m) where the list is sorted by Image.
+  void AddRows(const std::vector<std::pair<std::string, std::string>>& images_and_styles);
   // The selected rows that name a file (all but "No Wallpaper").
   std::size_t SelectedFileRows() const;
   // False (and nothing changed) when no row is selected. "No Wallpaper" is only unselected.
@@ -116,8 +120,11 @@ class WallpaperList {
   WallpaperListHost& host_;  // not owning
   std::vector<ListRow> rows_;
   SortOrder order_ = SortOrder::None;
+  // The rows are in Image order for order_: a new row's place is found by halves.
+  bool image_sorted_ = false;
   std::vector<ListRow> undo_rows_;
   SortOrder undo_order_ = SortOrder::None;
+  bool undo_image_sorted_ = false;
   bool can_undo_ = false;
   bool read_ = false;
   bool rewritten_ = false;  // saved since the last Load

@@ -552,17 +552,16 @@ void MainWindow::AddFiles() {
   list_.BeginEdit();
   // The dialog also offers all files: they are checked as drops are.
   std::vector<std::string> refused;
-  bool added = false;
+  std::vector<std::pair<std::string, std::string>> rows;
   for (const std::string& file : files) {
-    if (!WallpaperList::AcceptsDroppedFile(file)) {
+    if (WallpaperList::AcceptsDroppedFile(file))
+      rows.emplace_back(file, kStyleTextCenter);
+    else
       refused.push_back(file);
-      continue;
-    }
-    list_.AddRow(file, kStyleTextCenter);
-    added = true;
   }
+  list_.AddRows(rows);
   ShowRefused(refused);
-  if (!added) return;
+  if (rows.empty()) return;
   ShowRows();
   SaveList();
 }

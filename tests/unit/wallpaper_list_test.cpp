@@ -205,6 +205,34 @@ TEST(WallpaperList, SortingByStyleMovesNoWallpaperAndTogglesDirection) {
             (Lines{"C:\\a.jpg", "C:\\b.jpg", "C:\\bb.jpg", "C:\\c.jpg", "No Wallpaper"}));
 }
 
+TEST(WallpaperList, ManyRowsAtOnceLandWhereOneAfterAnotherWouldAndUndoSwaps) {
+  const std::vector<std::pair<std::string, std::string>> added = {{"C:\\m.jpg", "Center"},
+                                                                  {"C:\\B.jpg", "Center"},
+                                                                  {"C:\\m.jpg", "Tile"},
+                                                                  {"C:\\a.jpg", "Center"},
+                                                                  {"C:\\z.jpg", "Center"}};
+  // Sorted by Image both ways, by Style, and not sorted: the batch matches AddRow by AddRow.
+  for (int sorts : {0, 1, 2, -1}) {
+    SCOPED_TRACE(sorts);
+    ListFixture one("wl_batch_one"), many("wl_batch_many");
+    for (ListFixture* f : {&one, &many}) {
+      f->Fill({{"C:\\k.jpg", "Tile"}, {"C:\\m.jpg", ""}, {"C:\\c.jpg", "Stretch"}});
+      if (sorts == -1) f->list.SortByColumn(1);
+      for (int i = 0; i < sorts; ++i) f->list.SortByColumn(0);
+    }
+    for (const auto& [image, style] : added) one.list.AddRow(image, style);
+    many.list.BeginEdit();
+    many.list.AddRows(added);
+    EXPECT_EQ(many.Images(), one.Images());
+    EXPECT_EQ(many.list.FileLines(), one.list.FileLines());
+    const auto before = many.list.FileLines();
+    EXPECT_TRUE(many.list.Undo());
+    EXPECT_EQ(many.list.Rows().size(), 4u);
+    EXPECT_TRUE(many.list.Undo());
+    EXPECT_EQ(many.list.FileLines(), before);
+  }
+}
+
 TEST(WallpaperList, RemoveDeadEntriesKeepsExistingAndNoWallpaper) {
   ListFixture f("wl_remove_dead");
   f.Fill(
