@@ -46,6 +46,7 @@ ListView::ListView(ControlParent parent, const ControlArgs& args) {
   DWORD style = WS_TABSTOP | LVS_REPORT | LVS_SHAREIMAGELISTS;
   if (!args.multi_select) style |= LVS_SINGLESEL;
   if (args.show_selection_always) style |= LVS_SHOWSELALWAYS;
+  if (args.owner_data) style |= LVS_OWNERDATA;
   Create(WC_LISTVIEWA, style, WS_EX_CLIENTEDGE, parent, args);
   DWORD extended = 0;
   if (args.row_select) extended |= LVS_EX_FULLROWSELECT;
@@ -108,6 +109,20 @@ int ListView::InsertItem(int index, const std::string& text, int image) {
   item.iImage = image;
   return static_cast<int>(
       SendMessageA(Handle(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+void ListView::SetItemCount(int count) {
+  SendMessageA(Handle(), LVM_SETITEMCOUNT, static_cast<WPARAM>(count), 0);
+}
+
+std::vector<int> ListView::SelectedItems() const {
+  std::vector<int> items;
+  for (int item = -1;;) {
+    item = static_cast<int>(
+        SendMessageA(Handle(), LVM_GETNEXTITEM, static_cast<WPARAM>(item), LVNI_SELECTED));
+    if (item < 0 || (!items.empty() && item <= items.back())) return items;
+    items.push_back(item);
+  }
 }
 
 void ListView::DeleteItem(int index) {
@@ -217,6 +232,17 @@ bool ListView::OnNotify(NMHDR& header, LRESULT& result) {
         event();
       }
       return true;
+    case LVN_GETDISPINFOA: {
+      auto& info = reinterpret_cast<NMLVDISPINFOA&>(header).item;
+      if (!OnGetItem) return true;
+      std::string text;
+      int image = info.iImage;
+      OnGetItem(info.iItem, info.iSubItem, text, image);
+      if ((info.mask & LVIF_TEXT) && info.pszText && info.cchTextMax > 0)
+        lstrcpynA(info.pszText, text.c_str(), info.cchTextMax);
+      if (info.mask & LVIF_IMAGE) info.iImage = image;
+      return true;
+    }
     case LVN_COLUMNCLICK:
       if (OnColumnClick) {
         std::function<void(int)> event = OnColumnClick;

@@ -49,6 +49,10 @@ class ListView : public Control {
   void SetSmallImages(const ImageList& images);
 
   int Count() const;
+  // Owner data: how many rows there are; all are shown anew.
+  void SetItemCount(int count);
+  // The selected rows, in order.
+  std::vector<int> SelectedItems() const;
   // Inserts a row (its first column's text and icon) and returns where it went: with a sorted
   // style the control places it by its text.
   int InsertItem(int index, const std::string& text, int image);
@@ -82,6 +86,8 @@ class ListView : public Control {
   std::function<void(const std::vector<std::string>& paths)> OnDropFiles;
   // A key pressed in the list; true when it was used (the list then ignores it).
   std::function<bool(WPARAM key)> OnKeyDown;
+  // Owner data: a row's text in a column and, for column 0, its icon.
+  std::function<void(int item, int column, std::string& text, int& image)> OnGetItem;
 
  protected:
   bool OnNotify(NMHDR& header, LRESULT& result) override;

@@ -229,6 +229,7 @@ void MainWindow::BuildList() {
   args.show_selection_always = true;
   args.row_select = true;
   args.info_tips = true;
+  args.owner_data = true;
   parts_.wallpaper_view = &form_.Make<ListView>(form_, args);
   ListView& view = *parts_.wallpaper_view;
   view.AddColumn(kColumnImage, defaults::kColumnWidth0);
@@ -242,6 +243,13 @@ void MainWindow::BuildList() {
     if (parts_.list_menu) parts_.list_menu->Popup(at.x, at.y, TPM_LEFTALIGN | TPM_RIGHTBUTTON);
   };
   view.OnKeyDown = [this](WPARAM key) { return OnListKey(key); };
+  view.OnGetItem = [this](int item, int column, std::string& text, int& image) {
+    const std::vector<ListRow>& rows = list_.Rows();
+    if (item < 0 || static_cast<std::size_t>(item) >= rows.size()) return;
+    const ListRow& row = rows[static_cast<std::size_t>(item)];
+    text = column == 0 ? row.image : row.style;
+    image = row.icon;
+  };
 }
 
 void MainWindow::BuildSettingsPanel() {
@@ -450,24 +458,20 @@ void MainWindow::ShowRows() {
   const std::vector<ListRow>& rows = list_.Rows();
   const int count = static_cast<int>(rows.size());
   view.SetRedraw(false);
-  while (view.Count() > count) view.DeleteItem(view.Count() - 1);
-  // With a sorted style the control places new rows itself; every row is rewritten below.
-  while (view.Count() < count) view.InsertItem(view.Count(), std::string(), kIconPicture);
-  for (int i = 0; i < count; ++i) {
-    const ListRow& row = rows[static_cast<std::size_t>(i)];
-    if (view.ItemText(i, 0) != row.image) view.SetItemText(i, 0, row.image);
-    if (view.ItemText(i, 1) != row.style) view.SetItemText(i, 1, row.style);
-    if (view.ItemImage(i) != row.icon) view.SetItemImage(i, row.icon);
-    if (view.Selected(i) != row.selected) view.SetSelected(i, row.selected);
-  }
+  // The control asks the model for what it shows; only the count and the selection are its own.
+  view.SetItemCount(count);
+  view.SetSelected(-1, false);
+  for (int i = 0; i < count; ++i)
+    if (rows[static_cast<std::size_t>(i)].selected) view.SetSelected(i, true);
   view.SetRedraw(true);
 }
 
 void MainWindow::ReadSelection() {
   if (!parts_.wallpaper_view) return;
   const std::size_t count = list_.Rows().size();
-  for (std::size_t i = 0; i < count; ++i)
-    list_.Select(i, parts_.wallpaper_view->Selected(static_cast<int>(i)));
+  for (std::size_t i = 0; i < count; ++i) list_.Select(i, false);
+  for (int item : parts_.wallpaper_view->SelectedItems())
+    if (static_cast<std::size_t>(item) < count) list_.Select(static_cast<std::size_t>(item), true);
 }
 
 void MainWindow::SaveList() {

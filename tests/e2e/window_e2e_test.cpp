@@ -197,6 +197,25 @@ TEST(WindowE2E, SelectAllThenDeleteAsksAndNoKeepsTheListByteForByte) {
   EXPECT_EQ(FileBytes(dir + "list.txt"), lines);
 }
 
+TEST(WindowE2E, AListOf100000EntriesOpensWhole) {
+  std::string dir = FreshProgramDir("window_long_list", {"vistrel.exe"});
+  std::string text;
+  for (int i = 0; i < 100000; ++i) text += "1" + dir + "gone\\" + std::to_string(i) + ".jpg\r\n";
+  test::WriteBytes(dir + "list.txt", text);
+  Process window("\"" + dir + "vistrel.exe\"", dir);
+  HWND form = WaitForConfigurationWindow(window);
+  ASSERT_NE(form, nullptr);
+  HWND list = Child(form, WC_LISTVIEWA);
+  ASSERT_NE(list, nullptr);
+  DWORD_PTR count = 0;
+  EXPECT_TRUE(SendMessageTimeoutA(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 60000, &count));
+  EXPECT_EQ(count, 100001u) << "No Wallpaper and every line";
+  RECT last = {};
+  EXPECT_TRUE(test::ListRowBounds(list, 100000, last)) << "the last row is there to be shown";
+  CloseWindowOf(window, form);
+  EXPECT_EQ(FileBytes(dir + "list.txt"), text) << "opening and closing rewrite nothing";
+}
+
 TEST(WindowE2E, TheAgentButtonStartsTheAgentAndTurnsDisabled) {
   AgentCloser closer;
   std::string dir = ProgramsDirWithoutAgent("window_agent_button");
