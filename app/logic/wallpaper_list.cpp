@@ -166,10 +166,11 @@ bool WallpaperList::Undo() {
   return true;
 }
 
-std::size_t WallpaperList::CountDeadEntries() const {
-  return static_cast<std::size_t>(std::count_if(
-      rows_.begin(), rows_.end(),
-      [this](const ListRow& row) { return !row.IsNoWallpaper() && !host_.FileExists(row.image); }));
+std::vector<std::size_t> WallpaperList::DeadRows() const {
+  std::vector<std::size_t> dead;
+  for (std::size_t i = 0; i < rows_.size(); ++i)
+    if (!rows_[i].IsNoWallpaper() && !host_.FileExists(rows_[i].image)) dead.push_back(i);
+  return dead;
 }
 
 void WallpaperList::SetSelectedStyle(const std::string& style) {
@@ -177,12 +178,16 @@ void WallpaperList::SetSelectedStyle(const std::string& style) {
     if (row.selected && !row.IsNoWallpaper()) row.style = style;
 }
 
-void WallpaperList::RemoveDeadEntries() {
-  rows_.erase(std::remove_if(rows_.begin(), rows_.end(),
-                             [this](const ListRow& row) {
-                               return !row.IsNoWallpaper() && !host_.FileExists(row.image);
-                             }),
-              rows_.end());
+void WallpaperList::RemoveRows(const std::vector<std::size_t>& rows) {
+  std::size_t next = 0, kept = 0;
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    const bool remove = next < rows.size() && rows[next] == i;
+    if (remove) ++next;
+    if (remove && !rows_[i].IsNoWallpaper()) continue;
+    if (kept != i) rows_[kept] = std::move(rows_[i]);
+    ++kept;
+  }
+  rows_.resize(kept);
 }
 
 void WallpaperList::SortByColumn(int column) {

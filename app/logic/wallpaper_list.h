@@ -90,9 +90,11 @@ class WallpaperList {
   // False (and nothing changed) when no row is selected. "No Wallpaper" is only unselected.
   bool DeleteSelected();
   void SetSelectedStyle(const std::string& style);
-  // The file rows whose file cannot be found, as RemoveDeadEntries would remove them.
-  std::size_t CountDeadEntries() const;
-  void RemoveDeadEntries();
+  // The file rows whose file cannot be found, in order: what RemoveDeadEntries removes.
+  std::vector<std::size_t> DeadRows() const;
+  void RemoveDeadEntries() { RemoveRows(DeadRows()); }
+  // Removes the rows at these ascending indices ("No Wallpaper" is never removed).
+  void RemoveRows(const std::vector<std::size_t>& rows);
   // Keeps the rows as they are before an edit, for Undo.
   void BeginEdit();
   // Puts back the rows kept by the last BeginEdit, keeping the current ones in their place (a

@@ -656,12 +656,13 @@ void MainWindow::RemoveDeadEntries() {
   if (!EnsureListRead()) return;
   ReadSelection();
   // An unplugged drive makes all its entries look dead.
-  const std::size_t dead = list_.CountDeadEntries();
-  if (dead > 0 &&
-      !Confirm(kConfirmRemoveDeadBefore + std::to_string(dead) + kConfirmRemoveDeadAfter))
+  // Each file is looked for once: on a slow share that is most of the work.
+  const std::vector<std::size_t> dead = list_.DeadRows();
+  if (!dead.empty() &&
+      !Confirm(kConfirmRemoveDeadBefore + std::to_string(dead.size()) + kConfirmRemoveDeadAfter))
     return;
   list_.BeginEdit();
-  list_.RemoveDeadEntries();
+  list_.RemoveRows(dead);
   ShowRows();
   SaveList();
 }
