@@ -1,5 +1,6 @@
 #include "app/win32/main_window.h"
 
+#include <algorithm>
 #include <new>
 
 #include "app/logic/list_editing.h"
@@ -460,9 +461,13 @@ void MainWindow::ShowRows() {
   view.SetRedraw(false);
   // The control asks the model for what it shows; only the count and the selection are its own.
   view.SetItemCount(count);
-  view.SetSelected(-1, false);
-  for (int i = 0; i < count; ++i)
-    if (rows[static_cast<std::size_t>(i)].selected) view.SetSelected(i, true);
+  // All or none in one message (Select All, a fresh list); otherwise row by row.
+  const bool all =
+      std::all_of(rows.begin(), rows.end(), [](const ListRow& row) { return row.selected; });
+  view.SetSelected(-1, all);
+  if (!all)
+    for (int i = 0; i < count; ++i)
+      if (rows[static_cast<std::size_t>(i)].selected) view.SetSelected(i, true);
   view.SetRedraw(true);
 }
 
