@@ -9,10 +9,12 @@
 #include "common/shared_names.h"
 #include "platform/files.h"
 #include "toolkit/application.h"
+#include "toolkit/dll_search.h"
 #include "toolkit/error_box.h"
 #include "toolkit/instance.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  vistrel::RestrictDllSearch();
   return vistrel::RunProgram([] {
     // One agent per session: two would change the wallpaper twice as often.
     vistrel::InstanceClaim instance(vistrel::kAgentInstanceName);

@@ -2,6 +2,7 @@
 // handle with the read/write/seek operations that byte streams are built on.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -45,6 +46,22 @@ std::string NextTemporaryName(const std::string& path, unsigned long process_id)
 
 // Lets time pass before a retry.
 void WaitMilliseconds(unsigned milliseconds);
+
+// The open target of an in-place rewrite: the system's file, or a test's.
+class RewriteTarget {
+ public:
+  virtual ~RewriteTarget() = default;
+  virtual bool Size(std::uint64_t& size) = 0;
+  // Moves the end of the file; growing it claims the room on the disk, or fails.
+  virtual bool Resize(std::uint64_t size) = 0;
+  virtual bool WriteAt(std::uint64_t offset, const char* data, std::size_t count) = 0;
+  virtual bool Flush() = 0;
+};
+
+// Overwrites the target with contents, the fallback of ReplaceFileContents when the rename is
+// refused. A file that must grow is grown first and written only once the disk has given the
+// room, so a full disk leaves the old contents whole instead of new bytes over old ones.
+bool RewriteInPlace(RewriteTarget& target, const std::string& contents);
 
 enum class FileMode : std::uint8_t { Read, Write };
 

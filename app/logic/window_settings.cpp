@@ -1,5 +1,8 @@
 #include "app/logic/window_settings.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace vistrel {
 
 int CentredOrigin(int screen_size, int window_size) {
@@ -53,6 +56,65 @@ bool SaveWindowSettings(const Settings& settings, const WindowSettings& v, int l
   ok = settings.WriteBool(keys::kDisableOnScreenSaver, v.disable_on_screensaver) && ok;
   if (last_index >= 0) ok = settings.WriteInteger(keys::kLastIndex, last_index) && ok;
   return ok;
+}
+
+namespace {
+
+using Wide = std::int64_t;  // coordinates plus sizes from a file overflow an int
+
+Wide Overlap(Wide a_low, Wide a_high, Wide b_low, Wide b_high) {
+  return std::max<Wide>(0, std::min(a_high, b_high) - std::max(a_low, b_low));
+}
+
+// How far apart two ranges are; 0 when they meet.
+Wide Gap(Wide a_low, Wide a_high, Wide b_low, Wide b_high) {
+  return std::max<Wide>({0, b_low - a_high, a_low - b_high});
+}
+
+Wide Fit(Wide size, Wide minimum, Wide room) {
+  return std::min(std::max(size, minimum), room);
+}
+
+}  // namespace
+
+ScreenRect PlaceOnWorkArea(int left, int top, int width, int height,
+                           const std::vector<ScreenRect>& work_areas) {
+  const Wide w = std::max<Wide>(width, kMinimumWidth), h = std::max<Wide>(height, kMinimumHeight);
+  const Wide right = Wide{left} + w, bottom = Wide{top} + h;
+  const ScreenRect* best = nullptr;
+  Wide best_overlap = -1, best_gap = 0;
+  for (const ScreenRect& area : work_areas) {
+    const Wide overlap =
+        Overlap(left, right, area.left, area.right) * Overlap(top, bottom, area.top, area.bottom);
+    const Wide dx = Gap(left, right, area.left, area.right);
+    const Wide dy = Gap(top, bottom, area.top, area.bottom);
+    const Wide gap = dx + dy;
+    if (overlap > best_overlap || (overlap == 0 && best_overlap == 0 && gap < best_gap)) {
+      best = &area;
+      best_overlap = overlap;
+      best_gap = gap;
+    }
+  }
+  if (!best)
+    return {left, top, static_cast<int>(std::min<Wide>(right, INT32_MAX)),
+            static_cast<int>(std::min<Wide>(bottom, INT32_MAX))};
+  const ScreenRect& area = *best;
+  const Wide fitted_w = Fit(w, kMinimumWidth, Wide{area.right} - area.left);
+  const Wide fitted_h = Fit(h, kMinimumHeight, Wide{area.bottom} - area.top);
+  const Wide x = std::max<Wide>(area.left, std::min<Wide>(left, area.right - fitted_w));
+  const Wide y = std::max<Wide>(area.top, std::min<Wide>(top, area.bottom - fitted_h));
+  return {static_cast<int>(x), static_cast<int>(y), static_cast<int>(x + fitted_w),
+          static_cast<int>(y + fitted_h)};
+}
+
+bool IsValidInterval(const std::string& text) {
+  if (text.empty() || text.size() > 9) return false;
+  long minutes = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    minutes = minutes * 10 + (c - '0');
+  }
+  return minutes >= 1 && minutes <= kMaximumIntervalMinutes;
 }
 
 }  // namespace vistrel

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "common/settings.h"
 
@@ -33,11 +34,41 @@ WindowSettings LoadWindowSettings(const Settings& settings, int screen_width, in
 bool SaveWindowSettings(const Settings& settings, const WindowSettings& values, int last_index);
 
 // Only the low 8 bits are the opacity; 255 there is fully opaque.
-inline int OpacityAlpha(int opacity) {
-  return opacity & 0xFF;
-}
 inline bool IsOpaque(int opacity) {
-  return OpacityAlpha(opacity) == 255;
+  return (opacity & 0xFF) == 255;
 }
+
+// The least alpha a hand-edited "Opacity" gives: a quarter. Lower, the window is hard to find on
+// a busy desktop, and at 0 it is invisible and clicks pass through it, with no control in the
+// window to undo the setting.
+constexpr int kMinimumAlpha = 64;
+
+// The alpha of the low 8 bits, never below kMinimumAlpha.
+inline int OpacityAlpha(int opacity) {
+  const int alpha = opacity & 0xFF;
+  return alpha < kMinimumAlpha ? kMinimumAlpha : alpha;
+}
+
+// The smallest outer size that still shows the settings panel whole and a few rows of the list.
+constexpr int kMinimumWidth = 420;
+constexpr int kMinimumHeight = 250;
+
+// Screen coordinates, right and bottom outside.
+struct ScreenRect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// Where a window stored at left, top with the given outer size opens: on the work area it
+// overlaps most, or the nearest one when it overlaps none (a monitor that is gone), with its size
+// between the minimum and that work area and the whole window inside it. Without work areas only
+// the minimum applies.
+ScreenRect PlaceOnWorkArea(int left, int top, int width, int height,
+                           const std::vector<ScreenRect>& work_areas);
+
+// The longest interval the box takes: a year. The agent counts it in seconds.
+constexpr long kMaximumIntervalMinutes = 525600;
+
+// A positive whole number of minutes, digits only, no more than kMaximumIntervalMinutes.
+bool IsValidInterval(const std::string& text);
 
 }  // namespace vistrel

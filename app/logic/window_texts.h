@@ -43,6 +43,10 @@ constexpr const char kRunValueName[] = "Vistrel Agent";
 constexpr const char kCannotWriteRunBefore[] =
     "Cannot change \"Start with Windows\" (HKEY_CURRENT_USER\\";
 constexpr const char kOtherSettingsSaved[] = "\nThe other settings were saved.";
+// OK refuses an interval the agent could not count down.
+constexpr const char kIntervalRefused[] =
+    "The \"Interval:\" box must hold a whole number of minutes, from 1 to 525600 (a year).\n"
+    "The settings were not saved.";
 constexpr const char kOkButton[] = "OK";
 constexpr const char kCancelButton[] = "Cancel";
 

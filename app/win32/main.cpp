@@ -15,6 +15,7 @@
 #include "platform/files.h"
 #include "toolkit/application.h"
 #include "toolkit/application_window.h"
+#include "toolkit/dll_search.h"
 #include "toolkit/error_box.h"
 #include "toolkit/instance.h"
 #include "toolkit/window.h"
@@ -23,21 +24,26 @@ namespace {
 
 constexpr char kWindowInstancePrefix[] = "Vistrel.Window.";
 constexpr DWORD kFindFirstWindowMs = 5000;
+constexpr DWORD kPollMs = 100;
 
 // The first window on the folder comes forward, restored when the program was minimized. It
-// may still be loading its settings, so it is waited for a little.
-void BringForwardWindowOf(const std::string& directory) {
+// may still be loading its settings, or the first program may be ending with its window already
+// gone, so this waits a little for either. False once the first has let its claim go: then this
+// start opens the window. True when there is nothing more to do.
+bool BringForwardWindowOf(const std::string& directory, vistrel::InstanceClaim& instance) {
   const std::string caption =
       vistrel::kMainCaptionOpen + directory + vistrel::kListFileName + vistrel::kMainCaptionClose;
   const DWORD start = GetTickCount();
   HWND form = nullptr;
   while (!(form = FindWindowA(vistrel::kWindowClassName, caption.c_str()))) {
-    if (GetTickCount() - start > kFindFirstWindowMs) return;
-    Sleep(100);
+    if (instance.WaitForRelease(kPollMs)) return false;
+    // A first program that neither shows a window nor ends is left alone.
+    if (GetTickCount() - start > kFindFirstWindowMs) return true;
   }
   HWND application = GetWindow(form, GW_OWNER);
   if (application && IsIconic(application)) PostMessageA(application, WM_SYSCOMMAND, SC_RESTORE, 0);
   SetForegroundWindow(form);
+  return true;
 }
 
 // The agent sets the variable for the appliers it starts.
@@ -50,6 +56,7 @@ bool StartedByAgent() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  vistrel::RestrictDllSearch();
   const std::string argument = vistrel::FirstArgument(GetCommandLineA());
   // An applier the agent started has nobody to show a box to, not even the top-level one. A
   // window that inherited the variable still shows its boxes.
@@ -67,10 +74,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         if (options.argument.empty()) {
           instance = std::make_unique<vistrel::InstanceClaim>(
               vistrel::FolderInstanceName(kWindowInstancePrefix, options.directory));
-          if (!instance->IsFirst()) {
-            BringForwardWindowOf(options.directory);
-            return 0;
-          }
+          if (!instance->IsFirst() && BringForwardWindowOf(options.directory, *instance)) return 0;
         }
         vistrel::ApplicationWindow application(vistrel::kApplicationCaptionBuilding);
         vistrel::app::MainWindow window(application, std::move(options));

@@ -42,6 +42,22 @@ TopLevelWindowArgs FormArgs() {
   return args;
 }
 
+BOOL CALLBACK AddWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM param) {
+  MONITORINFO info = {};
+  info.cbSize = sizeof info;
+  if (GetMonitorInfoA(monitor, &info))
+    reinterpret_cast<std::vector<ScreenRect>*>(param)->push_back(
+        {info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom});
+  return TRUE;
+}
+
+// Every monitor's work area (the screen without the taskbar and other docked bars).
+std::vector<ScreenRect> WorkAreas() {
+  std::vector<ScreenRect> areas;
+  EnumDisplayMonitors(nullptr, nullptr, AddWorkArea, reinterpret_cast<LPARAM>(&areas));
+  return areas;
+}
+
 using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
 
 class Win32AgentLink : public AgentLink {
@@ -328,9 +344,11 @@ void MainWindow::LoadWindowState() {
       services_.registry->ReadText(kRunKey, kRunValueName, run_command) &&
       CompareTextIgnoreCase(run_command, AgentRunCommand()) == 0);
   ApplyOpacity(v.opacity);
-  SetWindowPos(form_.Handle(), nullptr, 0, 0, v.width, v.height,
+  // A hand-edited size or a monitor that has gone since must not open the window out of reach.
+  const ScreenRect place = PlaceOnWorkArea(v.left, v.top, v.width, v.height, WorkAreas());
+  SetWindowPos(form_.Handle(), nullptr, 0, 0, place.right - place.left, place.bottom - place.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  form_.MoveTo(v.left, v.top);
+  form_.MoveTo(place.left, place.top);
   parts_.wallpaper_view->SetColumnWidth(0, v.column_width0);
   parts_.wallpaper_view->SetColumnWidth(1, v.column_width1);
   application_.ShowOwned(form_);
@@ -366,6 +384,13 @@ void MainWindow::ApplyOpacity(int opacity) {
 
 void MainWindow::SaveSettings() {
   if (argument_.empty()) {
+    // The agent would count "0.5" or "abc" as its default without a word.
+    if (!IsValidInterval(parts_.interval_box->Text())) {
+      services_.message_boxes->Show(form_.Handle(), kIntervalRefused, kWarningCaption,
+                                    MB_OK | MB_ICONWARNING);
+      parts_.interval_box->Focus();
+      return;
+    }
     ReadSelection();
     WindowSettings v;
     const RECT bounds = form_.Bounds();

@@ -31,7 +31,15 @@ class Win32DataDirectoryHost : public DataDirectoryHost {
   }
   bool FileExists(const std::string& path) override { return vistrel::FileExists(path); }
   bool CopyNewFile(const std::string& from, const std::string& to) override {
-    return CopyFileA(from.c_str(), to.c_str(), TRUE) != 0;
+    if (!CopyFileA(from.c_str(), to.c_str(), TRUE)) return false;
+    // The copy takes the original's attributes, and a read-only copy would refuse every later
+    // write of the settings and the list.
+    const DWORD attributes = GetFileAttributesA(to.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+      const DWORD writable = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+      return SetFileAttributesA(to.c_str(), writable ? writable : FILE_ATTRIBUTE_NORMAL) != 0;
+    }
+    return true;
   }
 };
 

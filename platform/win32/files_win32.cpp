@@ -91,15 +91,19 @@ bool ReadWholeFile(const std::string& path, std::string& contents) {
   return ok;
 }
 
-static bool WriteAll(HANDLE file, const std::string& contents) {
+static bool WriteAll(HANDLE file, const char* data, std::size_t size) {
   std::size_t done = 0;
-  while (done < contents.size()) {
+  while (done < size) {
     DWORD n = 0;
-    DWORD want = static_cast<DWORD>(std::min<std::size_t>(contents.size() - done, 1u << 30));
-    if (!WriteFile(file, contents.data() + done, want, &n, nullptr) || n == 0) return false;
+    DWORD want = static_cast<DWORD>(std::min<std::size_t>(size - done, 1u << 30));
+    if (!WriteFile(file, data + done, want, &n, nullptr) || n == 0) return false;
     done += n;
   }
   return true;
+}
+
+static bool WriteAll(HANDLE file, const std::string& contents) {
+  return WriteAll(file, contents.data(), contents.size());
 }
 
 static bool WriteAndClose(HANDLE file, const std::string& contents) {
@@ -110,14 +114,49 @@ static bool WriteAndClose(HANDLE file, const std::string& contents) {
   return closed && ok;
 }
 
-static bool WriteFileAt(const std::string& path, const std::string& contents, DWORD disposition) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+namespace {
+class Win32RewriteTarget : public RewriteTarget {
+ public:
+  explicit Win32RewriteTarget(HANDLE file) : file_(file) {}
+  bool Size(std::uint64_t& size) override {
+    LARGE_INTEGER found;
+    if (!GetFileSizeEx(file_, &found)) return false;
+    size = static_cast<std::uint64_t>(found.QuadPart);
+    return true;
+  }
+  bool Resize(std::uint64_t size) override { return MoveTo(size) && SetEndOfFile(file_); }
+  bool WriteAt(std::uint64_t offset, const char* data, std::size_t count) override {
+    return MoveTo(offset) && WriteAll(file_, data, count);
+  }
+  bool Flush() override { return FlushFileBuffers(file_) != 0; }
+
+ private:
+  bool MoveTo(std::uint64_t offset) {
+    LARGE_INTEGER distance;
+    distance.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(file_, distance, nullptr, FILE_BEGIN) != 0;
+  }
+  HANDLE file_;  // not owning
+};
+}  // namespace
+
+static bool RewriteFileAt(const std::string& path, const std::string& contents) {
+  UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
     KeepError();
     return false;
   }
-  return WriteAndClose(file, contents);
+  Win32RewriteTarget target(file.Get());
+  if (!RewriteInPlace(target, contents)) {
+    KeepError();
+    return false;
+  }
+  if (!CloseHandle(file.Release())) {
+    KeepError();
+    return false;
+  }
+  return true;
 }
 
 // Names taken by files of an earlier process that had the same id are passed over; this many
@@ -150,7 +189,7 @@ bool ReplaceFileContents(const std::string& path, const std::string& contents) {
   if (RenameOver(temp, path)) return true;
   DeleteFileA(temp.c_str());
   // Still refused: rewriting in place is better than losing the new contents.
-  return WriteFileAt(path, contents, OPEN_ALWAYS);
+  return RewriteFileAt(path, contents);
 }
 
 bool RenameOver(const std::string& from, const std::string& to) {

@@ -130,8 +130,15 @@ std::string UserDir() {
 }
 
 void ClearUserDir() {
-  for (const char* name : {"vistrel.ini", "list.txt", "vistrel_wlp.bmp"})
+  for (const char* name : {"vistrel.ini", "list.txt", "vistrel_wlp.bmp"}) {
+    SetFileAttributesA((UserDir() + name).c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileA((UserDir() + name).c_str());
+  }
+}
+
+bool ReadOnly(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
 TEST(ProgramsE2E, AReadOnlyProgramFolderKeepsTheFilesInTheUsersFolder) {
@@ -148,7 +155,11 @@ TEST(ProgramsE2E, AReadOnlyProgramFolderKeepsTheFilesInTheUsersFolder) {
   EXPECT_EQ(WindowText(form), "[" + user + "list.txt]");
   EXPECT_EQ(FileBytes(user + "list.txt"), FileBytes(dir + "list.txt")) << "taken along";
   EXPECT_EQ(Setting(user, "Interval"), "15") << "the settings taken along";
+  ASSERT_TRUE(ReadOnly(dir + "vistrel.ini") && ReadOnly(dir + "list.txt")) << "the fixture's";
+  EXPECT_FALSE(ReadOnly(user + "vistrel.ini")) << "the copies can be written";
+  EXPECT_FALSE(ReadOnly(user + "list.txt"));
   PostMessageA(Child(form, "Button", "OK"), BM_CLICK, 0, 0);
+  EXPECT_EQ(TakeMessageBoxText(window.Id(), 1000), "") << "no \"Cannot write\" box";
   EXPECT_EQ(window.Wait(20000), 0u);
   EXPECT_EQ(Setting(user, "StartHidden"), "0") << "OK wrote to the user's folder";
 
@@ -247,6 +258,41 @@ TEST(ProgramsE2E, TheAgentStartedElsewhereFindsTheApplierBesideIt) {
   EXPECT_TRUE(WaitFor([&] { return FileBytes(dir + "vistrel_wlp.bmp") == picture; }, 30000))
       << "the default \"vistrel.exe\" found beside the agent";
   EXPECT_EQ(TakeMessageBoxText(agent.Id(), 500), "") << "no \"Cannot find\" warning";
+}
+
+// The claim a window program holds on its folder, under the name every copy uses.
+std::string WindowClaimName(const std::string& dir) {
+  std::string name = "Vistrel.Window.";
+  for (char c : dir) name += c == '\\' ? '|' : (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
+  return name;
+}
+
+TEST(ProgramsE2E, AStartRightAfterAWindowClosedOpensTheWindow) {
+  std::string dir = FreshProgramDir("restart_after_ok", {"vistrel.exe"});
+  for (DWORD pause : {0u, 1000u}) {
+    Process first(Quoted(dir + "vistrel.exe"), dir);
+    HWND form = WaitForConfigurationWindow(first);
+    ASSERT_NE(form, nullptr);
+    PostMessageA(Child(form, "Button", "OK"), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([form] { return !IsWindow(form); }, 20000));
+    Sleep(pause);
+    Process second(Quoted(dir + "vistrel.exe"), dir);
+    HWND again = WaitForConfigurationWindow(second);
+    EXPECT_NE(again, nullptr) << "started " << pause << " ms after OK";
+    EXPECT_EQ(first.Wait(20000), 0u);
+    if (again) CloseForm(second, again);
+  }
+  // A program still ending, its window gone and the folder's claim still held: a second.
+  HANDLE claim = CreateMutexA(nullptr, TRUE, WindowClaimName(dir).c_str());
+  ASSERT_NE(claim, nullptr);
+  ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  Process second(Quoted(dir + "vistrel.exe"), dir);
+  Sleep(1000);
+  ReleaseMutex(claim);
+  CloseHandle(claim);
+  HWND again = WaitForConfigurationWindow(second);
+  EXPECT_NE(again, nullptr) << "opened once the claim was let go";
+  if (again) CloseForm(second, again);
 }
 
 TEST(ProgramsE2E, ASecondStartLeavesOneWindowAndOneAgent) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "app/logic/window_settings.h"
 #include "tests/support/test_support.h"
 
@@ -60,8 +62,57 @@ TEST(WindowSettings, SaveWritesEveryKeyInOrderThenLastIndex) {
   std::string folder = test::FreshDir("ws_unwritable_vistrel.ini");
   folder.pop_back();
   EXPECT_FALSE(SaveWindowSettings(Settings(folder), v, 2));
-  EXPECT_FALSE(IsOpaque(128));
-  EXPECT_EQ(OpacityAlpha(384), 128);
+}
+
+TEST(WindowSettings, OpacityKeepsTheLowEightBitsAboveAFloor) {
+  struct Case {
+    int stored, alpha;
+    bool opaque;
+  };
+  for (const Case& c : {Case{128, 128, false}, Case{384, 128, false}, Case{511, 255, true},
+                        Case{255, 255, true}, Case{0, kMinimumAlpha, false},
+                        Case{256, kMinimumAlpha, false}, Case{512, kMinimumAlpha, false},
+                        Case{63, kMinimumAlpha, false}, Case{64, 64, false}, Case{-1, 255, true}}) {
+    EXPECT_EQ(OpacityAlpha(c.stored), c.alpha) << c.stored;
+    EXPECT_EQ(IsOpaque(c.stored), c.opaque) << c.stored;
+  }
+}
+
+TEST(WindowSettings, APlaceIsKeptOnAWorkArea) {
+  // A 1024 by 768 monitor with a taskbar below, and one at its right.
+  const std::vector<ScreenRect> areas = {{0, 0, 1024, 738}, {1024, 0, 2304, 1024}};
+  struct Case {
+    int left, top, width, height;
+    ScreenRect placed;
+    const char* what;
+  };
+  for (const Case& c : {
+           Case{281, 184, 462, 400, {281, 184, 743, 584}, "on screen: as stored"},
+           Case{1500, 100, 500, 400, {1500, 100, 2000, 500}, "on the second monitor"},
+           Case{3000, 2000, 462, 400, {1842, 624, 2304, 1024}, "a monitor gone: the nearest"},
+           Case{-5000, 300, 462, 400, {0, 300, 462, 700}, "gone to the left"},
+           Case{700, 500, 462, 400, {562, 338, 1024, 738}, "mostly on the first"},
+           Case{10, 10, 0, 0, {10, 10, 10 + kMinimumWidth, 10 + kMinimumHeight}, "size 0"},
+           Case{0, 0, 2000000000, 2000000000, {1024, 0, 2304, 1024}, "huge: the work area"},
+           Case{2147483000, -2147483000, 462, 400, {1842, 0, 2304, 400}, "at the int limits"},
+       }) {
+    const ScreenRect r = PlaceOnWorkArea(c.left, c.top, c.width, c.height, areas);
+    EXPECT_EQ(std::vector<int>({r.left, r.top, r.right, r.bottom}),
+              std::vector<int>({c.placed.left, c.placed.top, c.placed.right, c.placed.bottom}))
+        << c.what;
+  }
+  // A work area smaller than the minimum: the window fits the area, not the minimum.
+  const ScreenRect small = PlaceOnWorkArea(0, 0, 462, 400, {{0, 0, 320, 200}});
+  EXPECT_EQ(small.right - small.left, 320);
+  EXPECT_EQ(small.bottom - small.top, 200);
+}
+
+TEST(WindowSettings, AnIntervalIsAPositiveWholeNumberOfMinutes) {
+  for (const char* good : {"1", "5", "45", "05", "1440", "525600"})
+    EXPECT_TRUE(IsValidInterval(good)) << good;
+  for (const char* bad : {"", "0", "00", "0.5", "abc", "-5", "5 ", " 5", "1e3", "525601",
+                          "99999999999", "4294967301"})
+    EXPECT_FALSE(IsValidInterval(bad)) << bad;
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/logic/applier.h"
+#include "app/logic/window_settings.h"
 #include "app/logic/window_texts.h"
 #include "common/list_file.h"
 #include "platform/profile.h"
@@ -548,7 +549,7 @@ TEST_F(MainWindowTest, StartWithWindowsFollowsTheRunValueNotTheSettingsFile) {
 TEST_F(MainWindowTest, OkWritesEveryKeyInOrderAndEndsTheProgram) {
   Prepare("ok_order");
   Open();
-  window_->IntervalBox()->SetText("abc");
+  window_->IntervalBox()->SetText("45");
   SendMessageA(window_->RandomRadio()->Handle(), BM_CLICK, 0, 0);
   SendMessageA(window_->RememberLastCheck()->Handle(), BM_CLICK, 0, 0);
   EXPECT_TRUE(window_->RandomRadio()->Checked());
@@ -558,9 +559,56 @@ TEST_F(MainWindowTest, OkWritesEveryKeyInOrderAndEndsTheProgram) {
   EXPECT_EQ(
       ProfileLines(dir_ + "vistrel.ini"),
       (Lines{"Left=281", "Top=184", "Width=462", "Height=400", "ColumnWidth0=400",
-             "ColumnWidth1=50", "StartHidden=0", "Opacity=255", "Interval=abc", "RememberLast=1",
+             "ColumnWidth1=50", "StartHidden=0", "Opacity=255", "Interval=45", "RememberLast=1",
              "ShowBaloonOnChange=1", "RandomWallpaper=1", "DisableOnScreenSaver=1"}));
   EXPECT_TRUE(PumpUntil([] { return quit_seen; })) << "the program ends";
+}
+
+TEST_F(MainWindowTest, OkRefusesAnIntervalThatIsNotWholeMinutes) {
+  Prepare("interval_refused", "Interval=abc\r\n");
+  Open();
+  EXPECT_EQ(window_->IntervalBox()->Text(), "abc") << "shown as stored";
+  for (const char* typed : {"abc", "0.5", "0", ""}) {
+    window_->IntervalBox()->SetText(typed);
+    boxes_.clear();
+    window_->OkButton()->Click();
+    Pump(50);
+    ASSERT_EQ(boxes_.size(), 1u) << typed;
+    EXPECT_EQ(boxes_[0].text, kIntervalRefused) << typed;
+    EXPECT_NE(boxes_[0].text.find("\"Interval:\""), std::string::npos) << "names the box";
+    EXPECT_EQ(boxes_[0].caption, kWarningCaption);
+    EXPECT_EQ(boxes_[0].style, static_cast<unsigned>(MB_OK | MB_ICONWARNING));
+    EXPECT_TRUE(IsWindow(Form())) << typed << ": the window stays";
+    EXPECT_EQ(Stored("StartHidden"), "<none>") << typed << ": nothing saved";
+  }
+  window_->IntervalBox()->SetText("30");
+  window_->OkButton()->Click();
+  ASSERT_TRUE(PumpUntilClosed());
+  EXPECT_EQ(Stored("Interval"), "30");
+}
+
+TEST_F(MainWindowTest, AStoredPlaceOffTheMonitorsOrAnOddSizeOpensOnTheWorkArea) {
+  MONITORINFO info = {};
+  info.cbSize = sizeof info;
+  ASSERT_TRUE(GetMonitorInfoA(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &info));
+  const RECT work = info.rcWork;
+  struct Case {
+    const char* ini;
+    int width, height;  // 0: the work area's
+  };
+  for (const Case& c : {Case{"Left=5000\r\nTop=-3000\r\n", 462, 400},
+                        Case{"Width=0\r\nHeight=0\r\n", kMinimumWidth, kMinimumHeight},
+                        Case{"Width=999999\r\nHeight=2000000000\r\nLeft=-10\r\n", 0, 0}}) {
+    Prepare("place", c.ini);
+    Open();
+    const RECT r = window_->Form().Bounds();
+    EXPECT_EQ(r.right - r.left, c.width ? c.width : work.right - work.left) << c.ini;
+    EXPECT_EQ(r.bottom - r.top, c.height ? c.height : work.bottom - work.top) << c.ini;
+    EXPECT_TRUE(r.left >= work.left && r.top >= work.top && r.right <= work.right &&
+                r.bottom <= work.bottom)
+        << c.ini << ": " << r.left << "," << r.top << " " << r.right << "," << r.bottom;
+    window_.reset();
+  }
 }
 
 TEST_F(MainWindowTest, EnterIsOkAndEscapeIsCancel) {
@@ -640,13 +688,15 @@ TEST_F(MainWindowTest, TabMovesThroughTheControlsAndEnterPressesTheFocusedButton
   EXPECT_FALSE(GetFileAttributesA((dir_ + "vistrel.ini").c_str()) != INVALID_FILE_ATTRIBUTES);
 }
 
-TEST_F(MainWindowTest, OpacityUsesTheLowEightBitsAndIsWrittenBackAsStored) {
+TEST_F(MainWindowTest, OpacityUsesTheLowEightBitsAboveAFloorAndIsWrittenBackAsStored) {
   struct Case {
     const char* stored;
     bool layered;
+    int alpha;
   };
   for (const Case& c :
-       {Case{"128", true}, Case{"255", false}, Case{"511", false}, Case{"256", true}}) {
+       {Case{"128", true, 128}, Case{"255", false, 255}, Case{"511", false, 255},
+        Case{"384", true, 128}, Case{"256", true, kMinimumAlpha}, Case{"0", true, kMinimumAlpha}}) {
     Prepare(std::string("opacity_") + c.stored, std::string("Opacity=") + c.stored + "\r\n");
     Open();
     bool layered = (GetWindowLongA(Form(), GWL_EXSTYLE) & WS_EX_LAYERED) != 0;
@@ -656,7 +706,7 @@ TEST_F(MainWindowTest, OpacityUsesTheLowEightBitsAndIsWrittenBackAsStored) {
       BYTE alpha = 0;
       DWORD flags = 0;
       ASSERT_TRUE(GetLayeredWindowAttributes(Form(), &key, &alpha, &flags)) << c.stored;
-      EXPECT_EQ(alpha, std::stoi(c.stored) & 255) << c.stored;
+      EXPECT_EQ(alpha, c.alpha) << c.stored;
       EXPECT_EQ(flags, static_cast<DWORD>(LWA_ALPHA)) << c.stored;
     }
     window_->OkButton()->Click();
