@@ -4,6 +4,7 @@
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <utility>
 #include <vector>
@@ -15,6 +16,7 @@
 // clang-format on
 
 #include "imaging/bounded_input.h"
+#include "imaging/exif_orientation.h"
 
 namespace vistrel {
 
@@ -186,16 +188,44 @@ std::uint64_t OutputBytesPerPixel(const jpeg_decompress_struct& cinfo, bool raw_
   return 3;
 }
 
+// The APP1 segments libjpeg kept, and the orientation the first EXIF one among them gives.
+struct SavedExif {
+  std::uint64_t saved_bytes = 0;
+  TExifOrientation orientation = TExifOrientation::kNormal;
+};
+
+SavedExif ReadSavedExif(const jpeg_decompress_struct& cinfo) {
+  SavedExif exif;
+  bool found = false;
+  for (jpeg_saved_marker_ptr m = cinfo.marker_list; m != nullptr; m = m->next) {
+    exif.saved_bytes += m->data_length;
+    static constexpr char kSignature[] = "Exif\0";  // and the zero that ends the literal
+    if (found || m->marker != JPEG_APP0 + 1 || m->data_length < sizeof kSignature ||
+        std::memcmp(m->data, kSignature, sizeof kSignature) != 0)
+      continue;
+    found = true;  // only the first EXIF segment counts, broken or not
+    exif.orientation = ParseExifOrientation(m->data, m->data_length);
+  }
+  return exif;
+}
+
 // data_left: the bytes after the headers, where the entropy-coded data lies.
 bool WithinLimits(const jpeg_decompress_struct& cinfo, bool multiple_scans, bool raw_cmyk,
-                  std::uint64_t file_bytes, std::uint64_t data_left) {
+                  const SavedExif& exif, std::uint64_t file_bytes, std::uint64_t data_left) {
   if (!cinfo.arith_code && LargestComponentBlocks(cinfo) / kMinJpegBlocksPerByte > data_left)
     return false;
   MemoryBudget budget;
   std::uint32_t row = 0;
   const std::uint64_t bytes = OutputBytesPerPixel(cinfo, raw_cmyk);
   if (!DibRowSize(cinfo.image_width, static_cast<std::uint32_t>(8 * bytes), row)) return false;
-  budget.Add(row, cinfo.image_height).Add(file_bytes);
+  // A quarter turn runs after libjpeg's memory is gone, with the decoded bitmap and its turned
+  // copy held at once.
+  if (SwapsSides(exif.orientation)) {
+    MemoryBudget turn;
+    if (!turn.Add(row, cinfo.image_height).Add(row, cinfo.image_height).Add(file_bytes).Fits())
+      return false;
+  }
+  budget.Add(row, cinfo.image_height).Add(file_bytes).Add(exif.saved_bytes);
   // libjpeg's own rows: a band of MCU rows of every component, and one converted row.
   budget.Add(std::uint64_t{cinfo.image_width} * 4, 2 * 4 * DCTSIZE * 4);
   if (multiple_scans) {
@@ -232,6 +262,7 @@ struct JpegDecode {
   bool inverted_cmyk = false;   // Adobe files store 255 for no ink
   JSAMPLE* cmyk_row = nullptr;  // not owned: one row of four components
   JDIMENSION rows_made = 0;     // the most rows any pass has written
+  TExifOrientation orientation = TExifOrientation::kNormal;
   J_DCT_METHOD kept_dct_method = JDCT_ISLOW;
   boolean kept_two_pass_quantize = FALSE;
   J_DITHER_MODE kept_dither_mode = JDITHER_NONE;
@@ -276,14 +307,19 @@ struct JpegDecode {
     jpeg_create_decompress(&d.cinfo);
     if (d.picture) d.cinfo.progress = &d.progress.pub;
     d.cinfo.src = &d.source.pub;
+    // Every APP1 segment is kept whole (a segment holds at most 64 KiB): together no more than
+    // the file, and counted in the budget below.
+    jpeg_save_markers(&d.cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&d.cinfo, TRUE);
     d.multiple_scans = jpeg_has_multiple_scans(&d.cinfo) != FALSE;
+    const SavedExif exif = ReadSavedExif(d.cinfo);
+    d.orientation = exif.orientation;
     const std::int64_t size = d.input.Size();
     const std::int64_t consumed =
         d.input.Position() - static_cast<std::int64_t>(d.source.pub.bytes_in_buffer);
     const std::uint64_t left = size > consumed ? static_cast<std::uint64_t>(size - consumed) : 0;
     const bool raw_cmyk = d.picture != nullptr && d.picture->cmyk_hook_ != nullptr;
-    if (!WithinLimits(d.cinfo, d.multiple_scans, raw_cmyk, static_cast<std::uint64_t>(size),
+    if (!WithinLimits(d.cinfo, d.multiple_scans, raw_cmyk, exif, static_cast<std::uint64_t>(size),
                       left)) {
       Fail(&d.cinfo, JERR_IMAGE_TOO_BIG);
     }
@@ -485,6 +521,7 @@ void TJpegPicture::ReadHeaderFrom(TDataStream& source) {
     data_.width = static_cast<std::int32_t>(header->cinfo.image_width);
     data_.height = static_cast<std::int32_t>(header->cinfo.image_height);
     data_.grayscale = header->cinfo.jpeg_color_space == JCS_GRAYSCALE;
+    data_.orientation = header->orientation;
     is_progressive_ = header->multiple_scans;
   }
 }
@@ -518,11 +555,13 @@ TRasterBitmap TJpegPicture::DecodeFile(const std::string& path) {
 }
 
 std::int32_t TJpegPicture::Width() const {
-  return bitmap_ ? bitmap_->Width() : ScaledSize(data_.width, scale_shift_);
+  if (bitmap_) return bitmap_->Width();
+  return ScaledSize(SwapsSides(data_.orientation) ? data_.height : data_.width, scale_shift_);
 }
 
 std::int32_t TJpegPicture::Height() const {
-  return bitmap_ ? bitmap_->Height() : ScaledSize(data_.height, scale_shift_);
+  if (bitmap_) return bitmap_->Height();
+  return ScaledSize(SwapsSides(data_.orientation) ? data_.width : data_.height, scale_shift_);
 }
 
 TRasterBitmap* TJpegPicture::Bitmap() {
@@ -555,8 +594,9 @@ TRasterBitmap* TJpegPicture::Decode() {
                                                          : TRasterFormat::rf24Bit;
   std::vector<JSAMPLE> cmyk_row(decode->convert_cmyk ? std::size_t{c.image_width} * 4 : 0);
   decode->cmyk_row = cmyk_row.data();
-  bitmap_ =
-      std::make_unique<TRasterBitmap>(TRasterBitmap::CreateDibBitmap(Width(), Height(), format));
+  // Rows are decoded as stored and turned upright afterwards.
+  bitmap_ = std::make_unique<TRasterBitmap>(TRasterBitmap::CreateDibBitmap(
+      ScaledSize(data_.width, scale_shift_), ScaledSize(data_.height, scale_shift_), format));
   decode->bitmap = bitmap_.get();
   // Whatever a hook throws is dropped: the caller still gets the bitmap as far as it got.
   try {
@@ -570,14 +610,18 @@ TRasterBitmap* TJpegPicture::Decode() {
     bitmap_.reset();
     decoded_nothing_ = true;
   }
+  decode_failed_ = decode->error.failed || !decode->finished || decode->source.ran_out ||
+                   decode->error.hit_marker || decode->rows_made == 0;
+  const bool palette_set = decode->palette_set;
+  // libjpeg's memory goes before a quarter turn takes its second bitmap.
+  decode.reset();
+  if (bitmap_) OrientBitmap(*bitmap_, data_.orientation);
   try {
     if (progress_hook_) progress_hook_(*this, ProgressRect{0, 0, Width(), Height()});
-    if (decode->palette_set) RaiseOnChange();
+    if (palette_set) RaiseOnChange();
     if (cmyk && cmyk_hook_ && bitmap_) cmyk_hook_(*bitmap_);
   } catch (...) {
   }
-  decode_failed_ = decode->error.failed || !decode->finished || decode->source.ran_out ||
-                   decode->error.hit_marker || decode->rows_made == 0;
   return bitmap_.get();
 }
 

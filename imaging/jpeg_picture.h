@@ -9,6 +9,7 @@
 
 #include "imaging/checked_math.h"
 #include "imaging/data_stream.h"
+#include "imaging/exif_orientation.h"
 #include "imaging/memory_budget.h"
 #include "imaging/raster_bitmap.h"
 
@@ -57,6 +58,7 @@ struct TJpegData {
   std::int32_t height = 0;  // 0 when no header could be read
   std::int32_t width = 0;
   bool grayscale = false;
+  TExifOrientation orientation = TExifOrientation::kNormal;  // of the first APP1 EXIF segment
 };
 
 class TJpegPicture {
@@ -78,7 +80,8 @@ class TJpegPicture {
   // DecodeFailed tells how the decode went).
   TRasterBitmap DecodeFile(const std::string& path);
 
-  // The decoded bitmap's size, or before decoding the header's size scaled by ScaleShift.
+  // The decoded bitmap's size, or before decoding the header's size scaled by ScaleShift. Both
+  // are the upright size: the sides are swapped for an EXIF orientation of a quarter turn.
   std::int32_t Width() const;
   std::int32_t Height() const;
   bool IsEmpty() const { return Width() == 0 || Height() == 0; }
@@ -88,6 +91,8 @@ class TJpegPicture {
   // A damaged file still gives the bitmap as far as it was decoded, with DecodeFailed set. CMYK
   // and YCCK files come out as rf24Bit colours, unless a CmykHook is set. The picture owns the
   // bitmap. Memory that cannot be found ends in an empty picture, never in std::bad_alloc.
+  // The bitmap comes out as the file's EXIF orientation says it is seen (rows are decoded as
+  // stored and turned at the end, so hooks called during the decode see the stored layout).
   TRasterBitmap* Bitmap();
 
   void Clear();

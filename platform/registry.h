@@ -1,5 +1,5 @@
-// Text values under HKEY_CURRENT_USER: the desktop's style values and the programs started at
-// logon.
+// Values under HKEY_CURRENT_USER: the desktop's style values and wallpaper import quality, and
+// the programs started at logon.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +9,9 @@ namespace vistrel {
 
 // What a write does where the key is missing.
 enum class MissingKey : std::uint8_t { Refuse, Create };
+
+// What a read of a DWORD value found.
+enum class DwordValue : std::uint8_t { kMissing, kOtherType, kFound };
 
 class UserRegistry {
  public:
@@ -23,6 +26,16 @@ class UserRegistry {
   // else the system's reason.
   virtual std::string WriteText(const std::string& key, const std::string& name,
                                 const std::string& value, MissingKey missing) = 0;
+
+  // kMissing when the key or the value is not there; kOtherType for a value that is not a
+  // 4-byte REG_DWORD (or cannot be read); value is set only for kFound.
+  virtual DwordValue ReadDword(const std::string& key, const std::string& name,
+                               std::uint32_t& value) = 0;
+
+  // Writes a REG_DWORD value; the key is opened as for WriteText. Empty on success, else the
+  // system's reason.
+  virtual std::string WriteDword(const std::string& key, const std::string& name,
+                                 std::uint32_t value, MissingKey missing) = 0;
 
   // Empty on success, also when the key or the value was not there; else the system's reason.
   virtual std::string DeleteValue(const std::string& key, const std::string& name) = 0;

@@ -142,6 +142,12 @@ ApplyResult ApplyHeld(const std::string& path, char style_letter, const std::str
     services.registry.WriteText(kDesktopKey, kTileWallpaperValue, style.tile_wallpaper,
                                 MissingKey::Refuse);
   }
+  std::uint32_t quality = 0;
+  if (services.registry.ReadDword(kDesktopKey, kJpegImportQualityValue, quality) ==
+      DwordValue::kMissing) {
+    services.registry.WriteDword(kDesktopKey, kJpegImportQualityValue, kJpegImportQuality,
+                                 MissingKey::Refuse);
+  }
   if (!services.desktop.SetWallpaper(wallpaper_file)) {
     box = "Unable to set " + path + " as a wallpaper.";
     return ApplyResult::kApplyExitRefused;

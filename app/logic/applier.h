@@ -19,6 +19,11 @@ namespace vistrel {
 constexpr const char kDesktopKey[] = "Control Panel\\Desktop";
 constexpr const char kWallpaperStyleValue[] = "WallpaperStyle";
 constexpr const char kTileWallpaperValue[] = "TileWallpaper";
+// Windows 8 and later store the wallpaper again as a JPEG of this quality (85 when the value is
+// missing). The applier sets it to 100 where it is missing, so the picture loses nothing more; a
+// value that is there, of any type, is the user's and stays.
+constexpr const char kJpegImportQualityValue[] = "JPEGImportQuality";
+constexpr std::uint32_t kJpegImportQuality = 100;
 
 // How long an applier waits for another one on the same folder before it gives up.
 constexpr unsigned kApplierWaitMs = 60000;

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "platform/files.h"
@@ -43,17 +44,32 @@ class Win32Registry : public UserRegistry {
 
   std::string WriteText(const std::string& key_name, const std::string& name,
                         const std::string& value, MissingKey missing) override {
+    return Write(key_name, name, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>(value.size() + 1), missing);
+  }
+
+  DwordValue ReadDword(const std::string& key_name, const std::string& name,
+                       std::uint32_t& value) override {
     UniqueKey key;
-    LONG result = missing == MissingKey::Create
-                      ? RegCreateKeyExA(HKEY_CURRENT_USER, key_name.c_str(), 0, nullptr, 0,
-                                        KEY_SET_VALUE, nullptr, key.Receive(), nullptr)
-                      : RegOpenKeyExA(HKEY_CURRENT_USER, key_name.c_str(), 0, kExistingKeyAccess,
-                                      key.Receive());
-    if (result == ERROR_SUCCESS)
-      result = RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ,
-                              reinterpret_cast<const BYTE*>(value.c_str()),
-                              static_cast<DWORD>(value.size() + 1));
-    return Reason(result);
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key_name.c_str(), 0, KEY_QUERY_VALUE, key.Receive()) !=
+        ERROR_SUCCESS)
+      return DwordValue::kMissing;
+    DWORD type = 0, data = 0, size = sizeof data;
+    const LONG result = RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type,
+                                         reinterpret_cast<BYTE*>(&data), &size);
+    if (result == ERROR_FILE_NOT_FOUND) return DwordValue::kMissing;
+    // A longer value of another type answers ERROR_MORE_DATA: there all the same.
+    if (result != ERROR_SUCCESS || type != REG_DWORD || size != sizeof data)
+      return DwordValue::kOtherType;
+    value = data;
+    return DwordValue::kFound;
+  }
+
+  std::string WriteDword(const std::string& key_name, const std::string& name, std::uint32_t value,
+                         MissingKey missing) override {
+    const DWORD data = value;
+    return Write(key_name, name, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data,
+                 missing);
   }
 
   std::string DeleteValue(const std::string& key_name, const std::string& name) override {
@@ -62,6 +78,20 @@ class Win32Registry : public UserRegistry {
         RegOpenKeyExA(HKEY_CURRENT_USER, key_name.c_str(), 0, KEY_SET_VALUE, key.Receive());
     if (result == ERROR_SUCCESS) result = RegDeleteValueA(key.Get(), name.c_str());
     if (result == ERROR_FILE_NOT_FOUND) return std::string();
+    return Reason(result);
+  }
+
+ private:
+  static std::string Write(const std::string& key_name, const std::string& name, DWORD type,
+                           const BYTE* data, DWORD size, MissingKey missing) {
+    UniqueKey key;
+    LONG result = missing == MissingKey::Create
+                      ? RegCreateKeyExA(HKEY_CURRENT_USER, key_name.c_str(), 0, nullptr, 0,
+                                        KEY_SET_VALUE, nullptr, key.Receive(), nullptr)
+                      : RegOpenKeyExA(HKEY_CURRENT_USER, key_name.c_str(), 0, kExistingKeyAccess,
+                                      key.Receive());
+    if (result == ERROR_SUCCESS)
+      result = RegSetValueExA(key.Get(), name.c_str(), 0, type, data, size);
     return Reason(result);
   }
 };

@@ -1,10 +1,18 @@
 // vistrel.exe with one argument, as the agent starts it, observed from outside.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
+
+// clang-format off
+// jpeglib.h needs FILE and size_t declared before it.
+#include <cstdio>
+#include <jpeglib.h>
+// clang-format on
 
 #include "common/apply_result.h"
 #include "tests/e2e/e2e_support.h"
@@ -375,6 +383,75 @@ TEST_F(ApplierE2E, AppliersStartedTogetherLeaveOneWholePicture) {
   }
   EXPECT_TRUE(whole) << "one applier's whole picture; " << wallpaper.size() << " bytes";
   EXPECT_EQ(TemporaryFiles(dir), Names{});
+}
+
+}  // namespace
+}  // namespace vistrel::e2e
+
+namespace vistrel::e2e {
+namespace {
+
+// A 24-bit grey JPEG, width x height, its top half dark and its bottom half light: whole blocks
+// of one level each, which compression keeps far apart.
+std::string SplitJpeg(int width, int height) {
+  jpeg_compress_struct cinfo{};
+  jpeg_error_mgr error{};
+  cinfo.err = jpeg_std_error(&error);
+  jpeg_create_compress(&cinfo);
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&cinfo, &out, &size);
+  cinfo.image_width = static_cast<JDIMENSION>(width);
+  cinfo.image_height = static_cast<JDIMENSION>(height);
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, 90, TRUE);
+  jpeg_start_compress(&cinfo, TRUE);
+  std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * 3);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    const JSAMPLE level = cinfo.next_scanline < cinfo.image_height / 2 ? 30 : 220;
+    std::fill(row.begin(), row.end(), level);
+    JSAMPROW rows[] = {row.data()};
+    jpeg_write_scanlines(&cinfo, rows, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  std::string jpeg(reinterpret_cast<const char*>(out), size);
+  jpeg_destroy_compress(&cinfo);
+  std::free(out);
+  return jpeg;
+}
+
+TEST_F(ApplierE2E, APhotoTurnedByItsExifBecomesAnUprightWallpaper) {
+  std::string dir = FreshProgramDir("apply_jpeg_upright", {"vistrel.exe"});
+  constexpr int kWidth = 64, kHeight = 32;
+  test::WriteBytes(dir + "portrait.jpg",
+                   test::WithApp1(SplitJpeg(kWidth, kHeight),
+                                  test::ExifBlock(true, {test::ExifEntry{0x0112, 3, 1, 6}})));
+  std::string bmp = AppliedWallpaper(dir, '1', "portrait.jpg");
+  ASSERT_EQ(bmp.size(), 54u + kHeight * 3 * kWidth) << "24-bit rows of 96 bytes, no padding";
+  ASSERT_EQ(Le32(bmp, 18), std::uint32_t{kHeight}) << "the sides swapped";
+  ASSERT_EQ(Le32(bmp, 22), std::uint32_t{kWidth});
+  // Turned a quarter clockwise, the stored top (dark) is the right half.
+  int wrong = 0;
+  for (int y = 0; y < kWidth; ++y)
+    for (int x = 0; x < kHeight; ++x)
+      for (int c = 0; c < 3; ++c) {
+        const auto level = static_cast<unsigned char>(bmp[54 + (y * kHeight + x) * 3 + c]);
+        wrong += (x < kHeight / 2) != (level > 128);
+      }
+  EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(ApplierE2E, ImportQualityIsSetToTheBestWhereMissingAndAUsersValueStays) {
+  std::string dir = DirWithPictures("apply_quality", test::Bmp24(4, 4, 1), test::Bmp24(6, 2, 2));
+  DeleteDesktopValue("JPEGImportQuality");
+  EXPECT_EQ(Apply(dir, "\"0" + dir + "a.bmp\""), 0u);
+  EXPECT_EQ(ReadDesktopDword("JPEGImportQuality"), "dword:100");
+
+  WriteDesktopDword("JPEGImportQuality", 70);
+  EXPECT_EQ(Apply(dir, "\"2" + dir + "b.bmp\""), 0u);
+  EXPECT_EQ(ReadDesktopDword("JPEGImportQuality"), "dword:70");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -94,6 +95,40 @@ void WriteDesktopValue(const std::string& name, const std::string& value) {
     return;
   RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                  static_cast<DWORD>(value.size() + 1));
+  RegCloseKey(key);
+}
+
+std::string ReadDesktopDword(const std::string& name) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_READ, &key) !=
+      ERROR_SUCCESS)
+    return "<no key>";
+  DWORD type = 0, data = 0, size = sizeof data;
+  LONG result =
+      RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
+  RegCloseKey(key);
+  if (result == ERROR_FILE_NOT_FOUND) return "<missing>";
+  if (result != ERROR_SUCCESS || type != REG_DWORD || size != sizeof data)
+    return "type " + std::to_string(type);
+  return "dword:" + std::to_string(data);
+}
+
+void WriteDesktopDword(const std::string& name, DWORD value) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_SET_VALUE, &key) !=
+      ERROR_SUCCESS)
+    return;
+  RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                 sizeof value);
+  RegCloseKey(key);
+}
+
+void DeleteDesktopValue(const std::string& name) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_SET_VALUE, &key) !=
+      ERROR_SUCCESS)
+    return;
+  RegDeleteValueA(key, name.c_str());
   RegCloseKey(key);
 }
 

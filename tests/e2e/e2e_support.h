@@ -45,6 +45,10 @@ DWORD RunToEnd(const std::string& command_line, DWORD timeout_ms = 60000);
 // HKEY_CURRENT_USER\Control Panel\Desktop values.
 std::string ReadDesktopValue(const std::string& name);
 void WriteDesktopValue(const std::string& name, const std::string& value);
+// "dword:N" for a REG_DWORD, "type T" for another type, "<missing>" or "<no key>".
+std::string ReadDesktopDword(const std::string& name);
+void WriteDesktopDword(const std::string& name, DWORD value);
+void DeleteDesktopValue(const std::string& name);
 
 // The top-level windows of the process (0: of any process) that match.
 std::vector<HWND> TopWindows(DWORD process_id, const std::function<bool(HWND)>& match);

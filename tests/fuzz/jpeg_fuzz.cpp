@@ -1,6 +1,7 @@
 // Feeds the input to the JPEG reader as a file and decodes it. The last byte, read as its
 // difference from the end-of-image code, picks the settings, so an intact file decodes with the
-// defaults and mutations of that byte reach the other decoder paths. Nothing may escape: an
+// defaults and mutations of that byte reach the other decoder paths. The seeds with EXIF
+// orientations bring the EXIF parser and every turn of the bitmap in. Nothing may escape: an
 // exception, a crash or a sanitizer report is a finding.
 #include <cstdint>
 #include <cstdlib>
@@ -41,6 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!picture.DecodeFailed() || picture.Bitmap() != nullptr) std::abort();
     return 0;
   }
+  // The upright size known before decoding is the decoded bitmap's, turned or not.
   if (bitmap->Width() != width || bitmap->Height() != height) std::abort();
   vistrel::fuzz::ReadEveryRow(*bitmap);
   if (picture.Bitmap() != bitmap) std::abort();

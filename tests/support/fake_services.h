@@ -54,7 +54,8 @@ class FakeDesktop : public Desktop {
   CallLog* log_;  // not owning; may be null
 };
 
-// Values by key + "\" + name. Logs "NAME=VALUE" and "delete NAME" for the changes made.
+// Values by key + "\" + name. Logs "NAME=VALUE" ("NAME=dword:VALUE" for a DWORD) and
+// "delete NAME" for the changes made. A name is in values or dwords, never both.
 class FakeRegistry : public UserRegistry {
  public:
   explicit FakeRegistry(CallLog* log = nullptr) : log_(log) {}
@@ -75,12 +76,32 @@ class FakeRegistry : public UserRegistry {
     if (missing == MissingKey::Refuse && missing_keys.count(key))
       return "The system cannot find the file specified.";
     values[Path(key, name)] = value;
+    dwords.erase(Path(key, name));
     Log(name + "=" + value);
+    return std::string();
+  }
+  DwordValue ReadDword(const std::string& key, const std::string& name,
+                       std::uint32_t& value) override {
+    if (values.count(Path(key, name))) return DwordValue::kOtherType;
+    auto found = dwords.find(Path(key, name));
+    if (found == dwords.end()) return DwordValue::kMissing;
+    value = found->second;
+    return DwordValue::kFound;
+  }
+  std::string WriteDword(const std::string& key, const std::string& name, std::uint32_t value,
+                         MissingKey missing) override {
+    if (!failure.empty()) return failure;
+    if (missing == MissingKey::Refuse && missing_keys.count(key))
+      return "The system cannot find the file specified.";
+    dwords[Path(key, name)] = value;
+    values.erase(Path(key, name));
+    Log(name + "=dword:" + std::to_string(value));
     return std::string();
   }
   std::string DeleteValue(const std::string& key, const std::string& name) override {
     if (!failure.empty()) return failure;
     values.erase(Path(key, name));
+    dwords.erase(Path(key, name));
     Log("delete " + name);
     return std::string();
   }
@@ -91,6 +112,7 @@ class FakeRegistry : public UserRegistry {
   }
 
   std::map<std::string, std::string> values;
+  std::map<std::string, std::uint32_t> dwords;
   // Keys that a write refusing to create them does not find.
   std::set<std::string> missing_keys;
   // Not empty: every write and delete fails with this reason and changes nothing.

@@ -160,4 +160,38 @@ std::string Png24(int width, int height, unsigned seed) {
   return png;
 }
 
+std::string ExifBlock(bool big_endian, const std::vector<ExifEntry>& entries,
+                      std::uint32_t next_ifd, std::uint32_t ifd_offset) {
+  std::string tiff;
+  auto put = [&tiff, big_endian](std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+      const int shift = 8 * (big_endian ? bytes - 1 - i : i);
+      tiff += static_cast<char>(v >> shift & 0xFF);
+    }
+  };
+  tiff += big_endian ? "MM" : "II";
+  put(42, 2);
+  put(ifd_offset, 4);
+  put(static_cast<std::uint32_t>(entries.size()), 2);
+  for (const ExifEntry& e : entries) {
+    put(e.tag, 2);
+    put(e.type, 2);
+    put(e.count, 4);
+    if (e.type == 3) {
+      put(e.value, 2);
+      put(0, 2);
+    } else {
+      put(e.value, 4);
+    }
+  }
+  put(next_ifd, 4);
+  return std::string("Exif\0\0", 6) + tiff;
+}
+
+std::string WithApp1(const std::string& jpeg, const std::string& payload) {
+  const std::size_t length = payload.size() + 2;
+  return jpeg.substr(0, 2) + "\xFF\xE1" + static_cast<char>(length >> 8 & 0xFF) +
+         static_cast<char>(length & 0xFF) + payload + jpeg.substr(2);
+}
+
 }  // namespace vistrel::test

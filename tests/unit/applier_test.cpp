@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "app/logic/applier.h"
@@ -51,8 +53,9 @@ TEST(Applier, StretchWritesTheBmpThenStyleThenWallpaper) {
   FakeSystem system;
   EXPECT_EQ(ApplyWallpaper(image, '3', wallpaper, system.Services()),
             ApplyResult::kApplyExitChanged);
-  EXPECT_EQ(system.calls, (Calls{"wait", "lock", "WallpaperStyle=2", "TileWallpaper=0",
-                                 "wallpaper " + wallpaper, "unlock", "arrow"}));
+  EXPECT_EQ(system.calls,
+            (Calls{"wait", "lock", "WallpaperStyle=2", "TileWallpaper=0",
+                   "JPEGImportQuality=dword:100", "wallpaper " + wallpaper, "unlock", "arrow"}));
   EXPECT_EQ(system.lock.waited_ms, kApplierWaitMs);
   EXPECT_EQ(test::ReadBytes(wallpaper), test::Bmp24(5, 3, 1));
   EXPECT_EQ(test::FileNamesIn(dir), (Calls{"Beach.BMP", "vistrel_wlp.bmp"})) << "no temporary";
@@ -77,6 +80,7 @@ TEST(Applier, EachLetterWritesItsStyleAndOthersWriteNone) {
     ApplyWallpaper(image, letter, wallpaper, system.Services());
     Calls expected{"wait", "lock"};
     expected.insert(expected.end(), values.begin(), values.end());
+    expected.push_back("JPEGImportQuality=dword:100");
     expected.push_back("wallpaper " + wallpaper);
     expected.push_back("unlock");
     expected.push_back("arrow");
@@ -118,10 +122,10 @@ TEST(Applier, RefusedWallpaperShowsTheBoxAndKeepsTheStyle) {
   EXPECT_EQ(ApplyWallpaper(image, '2', dir + "w.bmp", system.Services()),
             ApplyResult::kApplyExitRefused);
   // The box comes after the lock is let go: it may stay open for long.
-  EXPECT_EQ(
-      system.calls,
-      (Calls{"wait", "lock", "WallpaperStyle=0", "TileWallpaper=1", "wallpaper " + dir + "w.bmp",
-             "unlock", "box Error: Unable to set " + image + " as a wallpaper.", "arrow"}));
+  EXPECT_EQ(system.calls,
+            (Calls{"wait", "lock", "WallpaperStyle=0", "TileWallpaper=1",
+                   "JPEGImportQuality=dword:100", "wallpaper " + dir + "w.bmp", "unlock",
+                   "box Error: Unable to set " + image + " as a wallpaper.", "arrow"}));
   ASSERT_EQ(system.boxes.shown.size(), 1u);
   EXPECT_EQ(system.boxes.shown[0].owner, nullptr) << "a box without owner";
   EXPECT_EQ(system.boxes.shown[0].style, 0x10u) << "MB_ICONERROR alone";
@@ -156,6 +160,35 @@ TEST(Applier, MissingDesktopKeyStillSetsTheWallpaper) {
   system.registry.missing_keys.insert(kDesktopKey);
   ApplyWallpaper(dir + "a.bmp", '1', dir + "w.bmp", system.Services());
   EXPECT_EQ(system.calls, (Calls{"wait", "lock", "wallpaper " + dir + "w.bmp", "unlock", "arrow"}));
+  EXPECT_TRUE(system.registry.dwords.empty()) << "the key is not made for the import quality";
+}
+
+// Windows stores the wallpaper again as a JPEG of this quality: 100 where the user chose none.
+TEST(Applier, ImportQualityIsSetWhereMissingAndAUsersValueStays) {
+  std::string dir = test::FreshDir("apply_quality");
+  test::WriteBytes(dir + "a.bmp", test::Bmp24(3, 3, 4));
+  const std::string path = test::FakeRegistry::Path(kDesktopKey, kJpegImportQualityValue);
+  using Dwords = std::map<std::string, std::uint32_t>;
+  using Texts = std::map<std::string, std::string>;
+  const struct {
+    const char* name;
+    Dwords dwords_before, dwords_after;
+    Texts texts_before;
+  } cases[] = {
+      {"missing", {}, {{path, 100}}, {}},
+      {"the user's DWORD", {{path, 70}}, {{path, 70}}, {}},
+      {"the user's text", {}, {}, {{path, "90"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeSystem system;
+    system.registry.dwords = c.dwords_before;
+    system.registry.values = c.texts_before;
+    EXPECT_EQ(ApplyWallpaper(dir + "a.bmp", '0', dir + "w.bmp", system.Services()),
+              ApplyResult::kApplyExitChanged);
+    EXPECT_EQ(system.registry.dwords, c.dwords_after);
+    EXPECT_EQ(system.registry.values, c.texts_before);
+  }
 }
 
 TEST(Applier, SecondApplicationReplacesTheFirst) {
