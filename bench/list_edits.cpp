@@ -1,7 +1,5 @@
 // The configuration window's list model on 100,000 rows: the edits a user makes, timed natively
 // (CPU). The file checks of remove-dead are faked: every other file is gone.
-#include <sys/resource.h>
-
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -10,6 +8,7 @@
 
 #include "app/logic/list_editing.h"
 #include "app/logic/wallpaper_list.h"
+#include "bench/cpu_time.h"
 #include "platform/files.h"
 
 namespace {
@@ -20,13 +19,6 @@ class BenchHost : public vistrel::WallpaperListHost {
     return path.size() > 6 && (path[path.size() - 5] - '0') % 2 == 0;
   }
 };
-
-double CpuMs() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_utime.tv_sec * 1e3 + usage.ru_utime.tv_usec / 1e3 + usage.ru_stime.tv_sec * 1e3 +
-         usage.ru_stime.tv_usec / 1e3;
-}
 
 void Time(const char* name, const std::function<void()>& edit) {
   const double before = CpuMs();

@@ -1,13 +1,12 @@
 // The agent's change over a long list whose pictures are gone: CPU time of one change, natively,
 // with the real file checks. `make bench` prints one line per case.
-#include <sys/resource.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "agent/logic/rotation.h"
+#include "bench/cpu_time.h"
 #include "platform/files.h"
 
 namespace {
@@ -27,13 +26,6 @@ class BenchHost : public vistrel::RotationHost {
   std::string launched;
   long checks = 0;
 };
-
-double CpuMs() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_utime.tv_sec * 1e3 + usage.ru_utime.tv_usec / 1e3 + usage.ru_stime.tv_sec * 1e3 +
-         usage.ru_stime.tv_usec / 1e3;
-}
 
 void Case(const std::string& dir, const char* name, const std::string& folder, bool random,
           bool last_exists) {

@@ -85,6 +85,15 @@ class AgentE2E : public testing::Test {
 
   void Command(AgentCommand command) { PostMessageA(window_, WM_COMMAND, command, 0); }
 
+  // One picture in the list, and a ViewerPath that names no file.
+  void StartWithoutApplier(const std::string& name) {
+    Prepare(name);
+    test::WriteBytes(dir_ + "a.bmp", test::Bmp24(4, 4, 1));
+    test::WriteBytes(dir_ + "list.txt", "1" + dir_ + "a.bmp\r\n");
+    WriteSettings("ViewerPath=" + dir_ + "missing.exe\r\n");
+    Start();
+  }
+
   // The window and icon exist before the settings are read, so a test that changes the
   // settings file or the icon waits until start-up is over. Only the main loop takes posted
   // messages: "Next" without a list file there creates an empty one and changes nothing else.
@@ -163,11 +172,7 @@ TEST_F(AgentE2E, TaskbarRecreationBringsTheIconBack) {
 }
 
 TEST_F(AgentE2E, MissingApplierShowsTheWarningAndStoresNoIndex) {
-  Prepare("no_viewer");
-  test::WriteBytes(dir_ + "a.bmp", test::Bmp24(4, 4, 1));
-  test::WriteBytes(dir_ + "list.txt", "1" + dir_ + "a.bmp\r\n");
-  WriteSettings("ViewerPath=" + dir_ + "missing.exe\r\n");
-  Start();
+  StartWithoutApplier("no_viewer");
   Command(kCommandNext);
   EXPECT_EQ(TakeMessageBoxText(agent_->Id()),
             "Cannot find \"" + dir_ + "missing.exe\" - cannot change wallpaper.");
@@ -184,11 +189,7 @@ std::size_t BoxesUp(DWORD process_id) {
 }
 
 TEST_F(AgentE2E, ThousandsOfNextsWithTheApplierGoneLeaveOneBoxAndTheAgentAlive) {
-  Prepare("next_storm");
-  test::WriteBytes(dir_ + "a.bmp", test::Bmp24(4, 4, 1));
-  test::WriteBytes(dir_ + "list.txt", "1" + dir_ + "a.bmp\r\n");
-  WriteSettings("ViewerPath=" + dir_ + "missing.exe\r\n");
-  Start();
+  StartWithoutApplier("next_storm");
   for (int i = 0; i < 3000; ++i) Command(kCommandNext);
   std::size_t most = 0;
   int closed = 0;
