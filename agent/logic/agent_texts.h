@@ -5,8 +5,9 @@
 namespace vistrel {
 
 constexpr const char kCountdownPrefix[] = "Vistrel Agent [";
-constexpr const char kCountdownMinutes[] = " min]";
-constexpr const char kCountdownSeconds[] = " sec]";
+constexpr const char kCountdownMinutes[] = " min";
+constexpr const char kCountdownSeconds[] = " sec";
+constexpr const char kCountdownClose[] = "]";
 constexpr const char kPausedTooltip[] = "Vistrel Agent [Paused]";
 
 constexpr const char kNewWallpaperTitle[] = "New wallpaper:";

@@ -33,16 +33,21 @@ std::string RotationState::ViewerProgram() const {
   return viewer_directory.empty() ? ViewerPath : ResolveBesideProgram(ViewerPath, viewer_directory);
 }
 
-std::string CountdownText(std::int64_t seconds_left) {
+std::string TimeLeftText(std::int64_t seconds_left) {
   if (seconds_left >= 60) {
     std::int64_t minutes = seconds_left / 60;
     std::int64_t rest = seconds_left % 60;
     // To the nearest minute, an exact half to the even neighbour.
     if (rest > 30 || (rest == 30 && minutes % 2 == 1)) ++minutes;
-    return kCountdownPrefix + std::to_string(minutes) + kCountdownMinutes;
+    return std::to_string(minutes) + kCountdownMinutes;
   }
-  if (seconds_left >= 1) return kCountdownPrefix + std::to_string(seconds_left) + kCountdownSeconds;
-  return kPausedTooltip;
+  if (seconds_left >= 1) return std::to_string(seconds_left) + kCountdownSeconds;
+  return std::string();
+}
+
+std::string CountdownText(std::int64_t seconds_left) {
+  const std::string left = TimeLeftText(seconds_left);
+  return left.empty() ? std::string(kPausedTooltip) : kCountdownPrefix + left + kCountdownClose;
 }
 
 std::uint32_t SeedFromClock(const ClockTime& time) {
@@ -160,16 +165,6 @@ std::string NotChangedText(std::uint32_t code) {
   }
 }
 
-// The folder part of a path, separator kept; empty when there is none.
-std::string FolderOf(const std::string& path) {
-  const std::size_t cut = path.find_last_of("\\/");
-  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
-bool Contains(const std::vector<std::string>& items, const std::string& item) {
-  return std::find(items.begin(), items.end(), item) != items.end();
-}
-
 }  // namespace
 
 bool RotationHost::DirectoryExists(const std::string& path) {
@@ -203,11 +198,8 @@ void Rotation::Changed(const std::string& entry, const std::string& path, std::i
   last_notice_.clear();
   refused_in_a_row_ = 0;
   if (!previous) Remember(index, entry);
-  if (state.ShowBaloonOnChange) {
-    std::string name =
-        FileNamePart(path, [this](unsigned char byte) { return host_.IsLeadByte(byte); });
-    host_.ShowBalloon(kNewWallpaperTitle, name, kBalloonInfoIcon, kChangeBalloonSeconds);
-  }
+  if (state.ShowBaloonOnChange)
+    host_.ShowBalloon(kNewWallpaperTitle, NameOf(path), kBalloonInfoIcon, kChangeBalloonSeconds);
 }
 
 void Rotation::Start(const std::string& viewer, const std::string& entry, const std::string& path,
@@ -239,12 +231,7 @@ void Rotation::Finish(std::uint32_t code) {
     Changed(done.entry, done.path, done.index, done.previous);
   } else if (PictureRefused(code)) {
     // Named once: a picture that cannot be shown stays so until the list is edited.
-    if (!Contains(skipped_reported_, done.entry)) {
-      skipped_reported_.push_back(done.entry);
-      Notice(kSkippedTitle, FileNamePart(done.path, [this](unsigned char byte) {
-               return host_.IsLeadByte(byte);
-             }));
-    }
+    if (skipped_reported_.insert(done.entry).second) Notice(kSkippedTitle, NameOf(done.path));
     // The next entry instead, until every line of the list has been refused in a row.
     if (!done.previous && ++refused_in_a_row_ < done.lines) {
       ChangeNow(done.user);
@@ -335,16 +322,20 @@ void Rotation::Tick(bool forced) {
   ChangeNow(forced);
 }
 
+std::string Rotation::NameOf(const std::string& path) {
+  return FileNamePart(path, [this](unsigned char byte) { return host_.IsLeadByte(byte); });
+}
+
 bool Rotation::PictureExists(const std::string& path, TickTries& tries) {
   // A folder that is gone (a drive unplugged, a share offline) answers for all its files.
-  const std::string folder = FolderOf(path);
-  if (!folder.empty() && !Contains(tries.present_folders, folder)) {
-    if (Contains(tries.missing_folders, folder)) return false;
+  const std::string folder = path.substr(0, path.size() - NameOf(path).size());
+  if (!folder.empty() && !tries.present_folders.count(folder)) {
+    if (tries.missing_folders.count(folder)) return false;
     if (!host_.DirectoryExists(folder)) {
-      tries.missing_folders.push_back(folder);
+      tries.missing_folders.insert(folder);
       return false;
     }
-    tries.present_folders.push_back(folder);
+    tries.present_folders.insert(folder);
   }
   ++tries.file_checks;
   return host_.FileExists(path);

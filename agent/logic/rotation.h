@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -119,8 +120,10 @@ struct RotationState {
 // the screen-saver rule.
 bool ShellWantsQuiet(int user_notification_state);
 
-// The tooltip for the seconds left: whole minutes (halves to even) from 60 on, seconds below,
-// "Paused" at 0 and below.
+// The seconds left as the tooltip says them: "12 min" (halves to even) from 60 on, "59 sec"
+// below, empty at 0 and below.
+std::string TimeLeftText(std::int64_t seconds_left);
+// The tooltip for the seconds left: "Vistrel Agent [12 min]", "Paused" at 0 and below.
 std::string CountdownText(std::int64_t seconds_left);
 
 // The milliseconds since UTC midnight.
@@ -169,8 +172,8 @@ class Rotation {
     bool left_made = false;
     std::vector<std::int32_t> shuffle_order;  // of the round in progress
     bool shuffle_changed = false;             // the round's state is to be stored
-    std::vector<std::string> missing_folders;
-    std::vector<std::string> present_folders;
+    std::set<std::string> missing_folders;
+    std::set<std::string> present_folders;
   };
   // A change whose applier runs.
   struct Pending {
@@ -191,6 +194,8 @@ class Rotation {
   std::string Choose(const std::vector<std::string>& lines, std::int64_t count, TickTries& tries,
                      std::int32_t skip);
   bool PictureExists(const std::string& path, TickTries& tries);
+  // The file name part, as the balloons show it.
+  std::string NameOf(const std::string& path);
   void Start(const std::string& viewer, const std::string& entry, const std::string& path,
              std::int32_t index, std::int64_t lines, bool user, bool previous);
   void Finish(std::uint32_t exit_code);
@@ -217,7 +222,7 @@ class Rotation {
   std::string last_warning_;
   std::uint32_t warning_closed_ms_ = 0;
   std::string last_notice_;
-  std::vector<std::string> skipped_reported_;
+  std::set<std::string> skipped_reported_;
 };
 
 }  // namespace vistrel

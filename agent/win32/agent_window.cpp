@@ -1,9 +1,12 @@
 #include "agent/win32/agent_window.h"
 
+#include <algorithm>
+
 #include "agent/logic/about_text.h"
 #include "agent/logic/agent_settings.h"
 #include "agent/logic/agent_texts.h"
 #include "agent/logic/hot_keys.h"
+#include "agent/logic/tray_text.h"
 #include "agent/win32/agent_ids.h"
 #include "common/apply_result.h"
 #include "common/shared_names.h"
@@ -192,14 +195,11 @@ void AgentWindow::FollowChange() {
 void AgentWindow::ShowStateBalloon(const std::string& title) {
   if (Paused())
     ShowBalloon(title, kStartedPausedText, kBalloonInfoIcon, kNoticeBalloonSeconds);
-  else {
-    // The tooltip's "[12 min]" without its frame.
-    std::string left = CountdownText(rotation_.state.SecondsLeft());
-    const std::size_t prefix = sizeof kCountdownPrefix - 1;
-    if (left.size() > prefix + 1 && left.compare(0, prefix, kCountdownPrefix) == 0)
-      left = left.substr(prefix, left.size() - prefix - 1);
-    ShowBalloon(title, kRunningText + left + ".", kBalloonInfoIcon, kNoticeBalloonSeconds);
-  }
+  else  // a countdown that has run out waits for its change: a second at most
+    ShowBalloon(
+        title,
+        kRunningText + TimeLeftText(std::max<std::int64_t>(rotation_.state.SecondsLeft(), 1)) + ".",
+        kBalloonInfoIcon, kNoticeBalloonSeconds);
 }
 
 void AgentWindow::RegisterHotKeys() {
@@ -332,8 +332,8 @@ void AgentWindow::Launch(const std::string& file, const std::string& parameters)
 ApplierStart AgentWindow::StartApplier(const std::string& file, const std::string& parameters) {
   // Only our own applier reports through its exit code; a viewer of the user's own is started
   // as before and trusted.
-  const std::size_t cut = file.find_last_of("\\/");
-  const std::string name = cut == std::string::npos ? file : file.substr(cut + 1);
+  const std::string name =
+      FileNamePart(file, [](unsigned char byte) { return IsDBCSLeadByte(byte) != 0; });
   if (lstrcmpiA(name.c_str(), kWindowProgram) != 0) {
     Launch(file, parameters);
     return ApplierStart::kUnwatched;
