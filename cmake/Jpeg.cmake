@@ -22,7 +22,7 @@ if(NOT (WIN32 AND CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX))
 endif()
 
 # The source is fetched by the dependency step (`make deps`: scripts/install-deps.sh, which runs
-# scripts/fetch-jpeg-source.sh), never here: configuring reaches no network and changes no system
+# scripts/fetch-source.sh), never here: configuring reaches no network and changes no system
 # file. The environment's VISTREL_DEPS_DIR, which that step also reads, sets the default.
 if(DEFINED ENV{VISTREL_DEPS_DIR} AND NOT "$ENV{VISTREL_DEPS_DIR}" STREQUAL "")
   set(default_deps_dir "$ENV{VISTREL_DEPS_DIR}")
@@ -35,7 +35,7 @@ set(jpeg_cache "${VISTREL_DEPS_DIR}/libjpeg-turbo")
 set(jpeg_source "${jpeg_cache}/source")
 if(NOT EXISTS "${jpeg_cache}/complete" OR NOT EXISTS "${jpeg_source}/jpeglib.h")
   message(FATAL_ERROR "libjpeg-turbo's source is not in ${jpeg_cache}: run `make deps` (or "
-                      "scripts/fetch-jpeg-source.sh ${VISTREL_DEPS_DIR}) and configure again.")
+                      "scripts/fetch-source.sh libjpeg-turbo jpeglib.h ${VISTREL_DEPS_DIR}) and configure again.")
 endif()
 
 include(ExternalProject)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need from Debian's own packages, then fetches the third-party
-# source the cross builds compile (scripts/fetch-jpeg-source.sh) and sets up the Wine that runs the
+# sources the cross builds compile (scripts/fetch-source.sh) and sets up the Wine that runs the
 # Windows tests (scripts/setup-wine.sh); VISTREL_DEPS_DIR overrides where both are kept, build/deps
 # by default. `make deps` runs it, and every make command that builds runs that
 # first; configuring a build never fetches anything. Idempotent: when everything is present it only
@@ -14,6 +14,7 @@ packages=(
   googletest libgtest-dev
   debootstrap xvfb xauth x11-utils
   libpng-dev libgif-dev libjpeg62-turbo-dev libjpeg-turbo-progs
+  liblcms2-dev libwebp-dev webp libvips-tools
   libspng-dev libstb-dev
   python3 python3-pil python3-numpy imagemagick
   dpkg-dev util-linux
@@ -53,6 +54,9 @@ if [ ${#missing[@]} -gt 0 ] || [ $need_src -eq 1 ]; then
   fi
 fi
 
-bash "$(dirname "$0")/fetch-jpeg-source.sh"
+# The libraries the Windows builds compile from Debian's source: a package and a file it holds.
+for source in "libjpeg-turbo jpeglib.h" "lcms2 include/lcms2.h" "libwebp src/webp/decode.h"; do
+  bash "$(dirname "$0")/fetch-source.sh" $source
+done
 # Wine 10 for the Windows tests, in a Debian 13 tree of its own (scripts/setup-wine.sh).
 exec bash "$(dirname "$0")/setup-wine.sh"
