@@ -1,5 +1,9 @@
 // vistrel_agent.exe: the tray agent. Its optional first argument is the list to rotate.
+// clang-format off
+// shellapi.h needs the types of windows.h declared before it.
 #include <windows.h>
+#include <shellapi.h>
+// clang-format on
 
 #include <cstdlib>
 
@@ -8,6 +12,7 @@
 #include "common/settings.h"
 #include "common/shared_names.h"
 #include "platform/files.h"
+#include "platform/win32/wide.h"
 #include "toolkit/application.h"
 #include "toolkit/dll_search.h"
 #include "toolkit/error_box.h"
@@ -25,8 +30,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         PostMessageA(agent, vistrel::kAgentShowStateMessage, 0, 0);
       return 0;
     }
-    // The runtime's own split of the command line, surrounding quotes removed.
-    std::string argument = __argc > 1 && __argv[1] ? __argv[1] : "";
+    // The system's split of the command line, surrounding quotes removed, in UTF-16 so that a
+    // list in a folder of any name arrives whole.
+    std::string argument;
+    int count = 0;
+    if (LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count)) {
+      if (count > 1 && arguments[1]) argument = vistrel::Narrow(arguments[1]);
+      LocalFree(arguments);
+    }
     vistrel::AgentOptions options;
     options.list_path = vistrel::AgentListPath(argument);
     options.settings_path = vistrel::SettingsFilePath();

@@ -1,7 +1,9 @@
 #include "common/list_file.h"
 
 #include "common/settings.h"
+#include "platform/code_page.h"
 #include "platform/files.h"
+#include "platform/utf8.h"
 
 namespace vistrel {
 
@@ -68,11 +70,25 @@ std::vector<std::string> SplitListLines(const std::string& text) {
   return lines;
 }
 
+std::string DecodeListText(const std::string& bytes) {
+  const std::size_t mark = sizeof kUtf8ByteOrderMark - 1;
+  if (bytes.compare(0, mark, kUtf8ByteOrderMark) == 0) return bytes.substr(mark);
+  const std::string read = bytes.substr(0, bytes.find('\x1a'));
+  if (!IsAscii(read) && IsValidUtf8(read)) return bytes;
+  return AnsiToUtf8(bytes);
+}
+
+std::string EncodeListText(const std::string& text) {
+  std::string ansi;
+  if (Utf8ToAnsi(text, ansi)) return ansi;
+  return kUtf8ByteOrderMark + text;
+}
+
 bool ReadListFile(const std::string& path, std::vector<std::string>& lines) {
-  std::string text;
+  std::string bytes;
   lines.clear();
-  if (!ReadWholeFile(path, text)) return false;
-  lines = SplitListLines(text);
+  if (!ReadWholeFile(path, bytes)) return false;
+  lines = SplitListLines(DecodeListText(bytes));
   return true;
 }
 
@@ -83,7 +99,7 @@ std::string FormatListLines(const std::vector<std::string>& lines) {
 }
 
 bool WriteListFile(const std::string& path, const std::vector<std::string>& lines) {
-  return ReplaceFileContents(path, FormatListLines(lines));
+  return ReplaceFileContents(path, EncodeListText(FormatListLines(lines)));
 }
 
 bool EnsureListFile(const std::string& path) {

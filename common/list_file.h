@@ -56,13 +56,25 @@ struct ListEntry {
 // without a line end still counts.
 std::vector<std::string> SplitListLines(const std::string& text);
 
+// The list file's bytes as UTF-8 text: after a UTF-8 byte order mark, UTF-8; text that is all
+// well-formed UTF-8 with some non-ASCII bytes (as a modern Notepad saves it), UTF-8 too; anything
+// else, the ANSI code page. Only the text before the first Ctrl-Z counts, as only it is read.
+std::string DecodeListText(const std::string& bytes);
+
+// The bytes to store for UTF-8 list text: in the ANSI code page when every character fits into it,
+// byte for byte what a copy that knows only that code page reads; otherwise UTF-8 after its byte
+// order mark.
+std::string EncodeListText(const std::string& text);
+
+constexpr const char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
+
 // Reads the list file in one go (others may replace it meanwhile). False when it cannot be read.
 bool ReadListFile(const std::string& path, std::vector<std::string>& lines);
 
-// The text of a list: every line followed by CR LF.
+// The text of a list: every line followed by CR LF (UTF-8, as the lines are).
 std::string FormatListLines(const std::vector<std::string>& lines);
 
-// Rewrites the whole list through a temporary file renamed over it.
+// Rewrites the whole list through a temporary file renamed over it, encoded by EncodeListText.
 bool WriteListFile(const std::string& path, const std::vector<std::string>& lines);
 
 // Creates an empty list file when none exists (a directory of that name counts as missing).

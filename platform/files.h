@@ -13,6 +13,11 @@ bool FileExists(const std::string& path);
 // Whether the path names a folder (with or without a trailing separator).
 bool DirectoryExists(const std::string& path);
 
+// Whether the system refuses the path for its length (a name longer than the file system takes,
+// or a system without the long form of paths), so that it is reported as such rather than as a
+// missing file.
+bool PathTooLong(const std::string& path);
+
 // The running program's own directory, ending with the path separator.
 std::string ProgramDirectory();
 

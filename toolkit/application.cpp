@@ -30,14 +30,14 @@ int RunMessageLoop() {
   int code = 0;
   for (;;) {
     if (deferred_error) std::rethrow_exception(std::exchange(deferred_error, nullptr));
-    BOOL got = GetMessageA(&message, nullptr, 0, 0);
+    BOOL got = GetMessageW(&message, nullptr, 0, 0);
     if (got == 0) {
       code = static_cast<int>(message.wParam);
       break;
     }
     if (got == -1) break;
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
   if (deferred_error) std::rethrow_exception(std::exchange(deferred_error, nullptr));
   return code;

@@ -62,7 +62,7 @@ ApplicationWindow::ApplicationWindow(const std::string& caption)
 
 void ApplicationWindow::Own(TopLevelWindow& window) {
   // The owner of a top-level window is kept where GWLP_HWNDPARENT points.
-  SetWindowLongPtrA(window.Handle(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(Handle()));
+  SetWindowLongPtrW(window.Handle(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(Handle()));
 }
 
 void ApplicationWindow::Minimize() {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/exception.h"
+#include "platform/win32/wide.h"
 #include "toolkit/application.h"
 
 namespace vistrel {
@@ -55,12 +56,12 @@ void SetBoundsInParent(HWND window, int left, int top, int width, int height) {
 // An item of a list box or a combo box's list (CB_ERR and LB_ERR are both -1); empty when
 // there is none.
 std::string ItemText(HWND box, UINT length_message, UINT text_message, int index) {
-  LRESULT length = SendMessageA(box, length_message, static_cast<WPARAM>(index), 0);
+  LRESULT length = SendMessageW(box, length_message, static_cast<WPARAM>(index), 0);
   if (length < 0) return std::string();
-  std::vector<char> text(static_cast<std::size_t>(length) + 1, '\0');
-  SendMessageA(box, text_message, static_cast<WPARAM>(index),
+  std::vector<wchar_t> text(static_cast<std::size_t>(length) + 1, L'\0');
+  SendMessageW(box, text_message, static_cast<WPARAM>(index),
                reinterpret_cast<LPARAM>(text.data()));
-  return text.data();
+  return Narrow(text.data());
 }
 
 bool ControlKeyDown() {
@@ -102,10 +103,10 @@ Control::~Control() {
 void Control::Create(const char* class_name, DWORD style, DWORD ex_style, ControlParent parent,
                      const ControlArgs& args) {
   if (args.visible) style |= WS_VISIBLE;
-  HWND created = CreateWindowExA(ex_style, class_name, args.text.c_str(), WS_CHILD | style,
-                                 args.left, args.top, args.width, args.height, parent.handle,
-                                 nullptr, GetModuleHandleA(nullptr), nullptr);
-  if (!created) VISTREL_CHECK_FAILED("CreateWindowExA");
+  HWND created = CreateWindowExW(ex_style, Widen(class_name).c_str(), Widen(args.text).c_str(),
+                                 WS_CHILD | style, args.left, args.top, args.width, args.height,
+                                 parent.handle, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!created) VISTREL_CHECK_FAILED("CreateWindowExW");
   SetHandle(created);
   if (!SetWindowSubclass(created, &Control::SubclassProc, kControlSubclassId,
                          reinterpret_cast<DWORD_PTR>(this))) {
@@ -145,7 +146,7 @@ std::string Control::Text() const {
 }
 
 void Control::SetText(const std::string& text) {
-  SetWindowTextA(Handle(), text.c_str());
+  SetWindowTextW(Handle(), Widen(text).c_str());
   Refit();
 }
 
@@ -168,7 +169,8 @@ SIZE Control::TextSize(const std::string& text) const {
   HGDIOBJ old = SelectObject(dc, GetFont());
   TEXTMETRICA metrics = {};
   GetTextMetricsA(dc, &metrics);
-  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  const std::wstring wide = Widen(text);
+  GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
   if (size.cy < metrics.tmHeight) size.cy = metrics.tmHeight;
   SelectObject(dc, old);
   ReleaseDC(Handle(), dc);
@@ -518,7 +520,7 @@ void ComboBox::Refit() {
 
 int ComboBox::AddItem(const std::string& text) {
   return static_cast<int>(
-      SendMessageA(Handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
+      SendMessageW(Handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(text).c_str())));
 }
 
 int ComboBox::Count() const {
@@ -565,7 +567,22 @@ std::string ListBox::Item(int index) const {
 }
 
 void ListBox::AddDirectory(const std::string& mask, UINT attributes) {
-  SendMessageA(Handle(), LB_DIR, attributes, reinterpret_cast<LPARAM>(mask.c_str()));
+  const std::wstring wide = Widen(mask);
+  if (wide.size() < MAX_PATH) {
+    SendMessageW(Handle(), LB_DIR, attributes, reinterpret_cast<LPARAM>(wide.c_str()));
+    return;
+  }
+  // LB_DIR takes no longer mask: the same listing of plain files, in the order the system finds
+  // them, through the long form.
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(FilePath(mask).c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  const DWORD left_out = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  do {
+    if (!(found.dwFileAttributes & left_out))
+      SendMessageW(Handle(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(found.cFileName));
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
 }
 
 }  // namespace vistrel

@@ -5,6 +5,7 @@
 
 #include "platform/paths.h"
 #include "platform/win32/unique_handle.h"
+#include "platform/win32/wide.h"
 
 namespace vistrel {
 
@@ -15,22 +16,26 @@ OpenFileDialog::OpenFileDialog(const Window& owner) : owner_(owner) {}
 bool OpenFileDialog::Execute() {
   files_.clear();
   buffer_too_small_ = false;
-  std::vector<char> buffer(buffer_size > 2 ? buffer_size : 2, '\0');
-  const std::string filter_text = FilterText(filter);
-  OPENFILENAMEA dialog = {};
+  // buffer_size counts characters: the names arrive in UTF-16.
+  std::vector<wchar_t> buffer(buffer_size > 2 ? buffer_size : 2, L'\0');
+  const std::wstring filter_text = Widen(FilterText(filter));
+  const std::wstring title_text = Widen(title);
+  OPENFILENAMEW dialog = {};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = owner_.Handle();
   dialog.lpstrFilter = filter_text.c_str();
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = buffer.data();
   dialog.nMaxFile = static_cast<DWORD>(buffer.size());
-  dialog.lpstrTitle = title.empty() ? nullptr : title.c_str();
+  dialog.lpstrTitle = title.empty() ? nullptr : title_text.c_str();
   dialog.Flags = flags;
-  if (!GetOpenFileNameA(&dialog)) {
+  if (!GetOpenFileNameW(&dialog)) {
     buffer_too_small_ = CommDlgExtendedError() == FNERR_BUFFERTOOSMALL;
     return false;
   }
-  files_ = SplitOpenFileResult(buffer.data(), buffer.size());
+  // The zeros between the names stay zeros in UTF-8.
+  const std::string result = Narrow(buffer.data(), buffer.size());
+  files_ = SplitOpenFileResult(result.data(), result.size());
   return !files_.empty();
 }
 
@@ -55,7 +60,7 @@ std::string FilterText(const std::string& filter) {
   for (char& c : text)
     if (c == '|') c = '\0';
   text.push_back('\0');
-  // c_str adds the second zero byte.
+  // c_str adds the second zero (also after Widen).
   return text;
 }
 
@@ -76,21 +81,39 @@ struct ComScope {
 
 FolderDialog::FolderDialog(const Window& owner) : owner_(owner) {}
 
+// SHGetPathFromIDListW stops at MAX_PATH characters; Windows Vista on has a form that takes
+// the buffer's size, looked up as the headers are Windows XP's.
+std::string PathOfItemList(LPCITEMIDLIST items) {
+  using PathFromIdListEx = BOOL(WINAPI*)(LPCITEMIDLIST, PWSTR, DWORD, int);
+  HMODULE shell = GetModuleHandleW(L"shell32.dll");
+  auto long_form = shell ? reinterpret_cast<PathFromIdListEx>(reinterpret_cast<void*>(
+                               GetProcAddress(shell, "SHGetPathFromIDListEx")))
+                         : nullptr;
+  if (long_form) {
+    std::vector<wchar_t> path(32768, L'\0');
+    if (long_form(items, path.data(), static_cast<DWORD>(path.size()), 0))
+      return Narrow(path.data());
+    return std::string();
+  }
+  wchar_t path[MAX_PATH] = L"";
+  if (!SHGetPathFromIDListW(items, path)) return std::string();
+  return Narrow(path);
+}
+
 bool FolderDialog::Execute() {
   folder_.clear();
   ComScope com;
-  char display_name[MAX_PATH] = "";
-  BROWSEINFOA browse = {};
+  wchar_t display_name[MAX_PATH] = L"";
+  const std::wstring title_text = Widen(title);
+  BROWSEINFOW browse = {};
   browse.hwndOwner = owner_.Handle();
   browse.pszDisplayName = display_name;
-  browse.lpszTitle = title.empty() ? nullptr : title.c_str();
+  browse.lpszTitle = title.empty() ? nullptr : title_text.c_str();
   browse.ulFlags = flags;
-  UniqueItemList chosen(SHBrowseForFolderA(&browse));
+  UniqueItemList chosen(SHBrowseForFolderW(&browse));
   if (!chosen) return false;
-  char path[MAX_PATH] = "";
-  if (!SHGetPathFromIDListA(chosen.Get(), path) || path[0] == '\0') return false;
-  folder_ = path;
-  return true;
+  folder_ = PathOfItemList(chosen.Get());
+  return !folder_.empty();
 }
 
 }  // namespace vistrel

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "common/exception.h"
+#include "platform/win32/wide.h"
 
 namespace vistrel {
 
@@ -15,9 +16,7 @@ namespace {
 bool boxes_shown = true;
 
 std::string ModulePath(HMODULE module) {
-  char path[MAX_PATH] = "";
-  GetModuleFileNameA(module, path, sizeof path);
-  return path;
+  return ModuleFileName(module);
 }
 
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -36,7 +35,7 @@ void ShowTopLevelError(const std::string& text) {
   MSG pending;
   while (PeekMessageA(&pending, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
   }
-  MessageBoxA(nullptr, text.c_str(), nullptr, MB_TASKMODAL | MB_ICONERROR);
+  MessageBoxW(nullptr, Widen(text).c_str(), nullptr, MB_TASKMODAL | MB_ICONERROR);
 }
 
 // Access violations are not C++ exceptions; they reach the same box through the filter.

@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
+#include "platform/win32/wide.h"
+
 namespace vistrel {
 
 InstanceClaim::InstanceClaim(const std::string& name) {
-  mutex_.Reset(CreateMutexA(nullptr, TRUE, name.c_str()));
+  mutex_.Reset(CreateMutexW(nullptr, TRUE, Widen(name).c_str()));
   // A name that cannot be had at all must not keep the program from starting.
   first_ = !(mutex_ && GetLastError() == ERROR_ALREADY_EXISTS);
   owned_ = mutex_ && first_;

@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include "common/exception.h"
+#include "platform/win32/wide.h"
 
 namespace vistrel {
 
@@ -47,7 +48,7 @@ ListView::ListView(ControlParent parent, const ControlArgs& args) {
   if (!args.multi_select) style |= LVS_SINGLESEL;
   if (args.show_selection_always) style |= LVS_SHOWSELALWAYS;
   if (args.owner_data) style |= LVS_OWNERDATA;
-  Create(WC_LISTVIEWA, style, WS_EX_CLIENTEDGE, parent, args);
+  Create("SysListView32", style, WS_EX_CLIENTEDGE, parent, args);
   DWORD extended = 0;
   if (args.row_select) extended |= LVS_EX_FULLROWSELECT;
   if (args.info_tips) extended |= LVS_EX_INFOTIP;
@@ -55,15 +56,15 @@ ListView::ListView(ControlParent parent, const ControlArgs& args) {
 }
 
 int ListView::AddColumn(const std::string& caption, int width) {
-  std::string text = caption;
-  LVCOLUMNA column = {};
+  std::wstring text = Widen(caption) + L'\0';
+  LVCOLUMNW column = {};
   column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
   column.fmt = LVCFMT_LEFT;
   column.cx = width;
   column.pszText = &text[0];
   int index = ColumnCount();
   column.iSubItem = index;
-  return static_cast<int>(SendMessageA(Handle(), LVM_INSERTCOLUMNA, static_cast<WPARAM>(index),
+  return static_cast<int>(SendMessageA(Handle(), LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
                                        reinterpret_cast<LPARAM>(&column)));
 }
 
@@ -73,14 +74,14 @@ int ListView::ColumnCount() const {
 }
 
 std::string ListView::ColumnCaption(int column) const {
-  char text[256] = "";
-  LVCOLUMNA info = {};
+  wchar_t text[256] = L"";
+  LVCOLUMNW info = {};
   info.mask = LVCF_TEXT;
   info.pszText = text;
-  info.cchTextMax = sizeof text;
-  SendMessageA(Handle(), LVM_GETCOLUMNA, static_cast<WPARAM>(column),
+  info.cchTextMax = sizeof text / sizeof *text;
+  SendMessageW(Handle(), LVM_GETCOLUMNW, static_cast<WPARAM>(column),
                reinterpret_cast<LPARAM>(&info));
-  return text;
+  return Narrow(text);
 }
 
 int ListView::ColumnWidth(int column) const {
@@ -101,14 +102,14 @@ int ListView::Count() const {
 }
 
 int ListView::InsertItem(int index, const std::string& text, int image) {
-  std::string copy = text;
-  LVITEMA item = {};
+  std::wstring copy = Widen(text) + L'\0';
+  LVITEMW item = {};
   item.mask = LVIF_TEXT | LVIF_IMAGE;
   item.iItem = index;
   item.pszText = &copy[0];
   item.iImage = image;
   return static_cast<int>(
-      SendMessageA(Handle(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+      SendMessageW(Handle(), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
 }
 
 void ListView::SetItemCount(int count) {
@@ -132,27 +133,25 @@ void ListView::DeleteItem(int index) {
 std::string ListView::ItemText(int item, int column) const {
   // The control copies at most the buffer's size; grow it until the text fits.
   for (std::size_t size = 256;; size *= 2) {
-    std::string text(size, '\0');
-    LVITEMA info = {};
+    std::wstring text(size, L'\0');
+    LVITEMW info = {};
     info.iSubItem = column;
     info.pszText = &text[0];
     info.cchTextMax = static_cast<int>(size);
-    LRESULT length = SendMessageA(Handle(), LVM_GETITEMTEXTA, static_cast<WPARAM>(item),
+    LRESULT length = SendMessageW(Handle(), LVM_GETITEMTEXTW, static_cast<WPARAM>(item),
                                   reinterpret_cast<LPARAM>(&info));
     if (length < 0) return std::string();
-    if (static_cast<std::size_t>(length) + 1 < size || size >= (1u << 24)) {
-      text.resize(static_cast<std::size_t>(length));
-      return text;
-    }
+    if (static_cast<std::size_t>(length) + 1 < size || size >= (1u << 24))
+      return Narrow(text.data(), static_cast<std::size_t>(length));
   }
 }
 
 void ListView::SetItemText(int item, int column, const std::string& text) {
-  std::string copy = text;
-  LVITEMA info = {};
+  std::wstring copy = Widen(text) + L'\0';
+  LVITEMW info = {};
   info.iSubItem = column;
   info.pszText = &copy[0];
-  SendMessageA(Handle(), LVM_SETITEMTEXTA, static_cast<WPARAM>(item),
+  SendMessageW(Handle(), LVM_SETITEMTEXTW, static_cast<WPARAM>(item),
                reinterpret_cast<LPARAM>(&info));
 }
 
@@ -232,14 +231,15 @@ bool ListView::OnNotify(NMHDR& header, LRESULT& result) {
         event();
       }
       return true;
-    case LVN_GETDISPINFOA: {
-      auto& info = reinterpret_cast<NMLVDISPINFOA&>(header).item;
+    case LVN_GETDISPINFOW: {
+      // The view asks in UTF-16: its parent is a Unicode window.
+      auto& info = reinterpret_cast<NMLVDISPINFOW&>(header).item;
       if (!OnGetItem) return true;
       std::string text;
       int image = info.iImage;
       OnGetItem(info.iItem, info.iSubItem, text, image);
       if ((info.mask & LVIF_TEXT) && info.pszText && info.cchTextMax > 0)
-        lstrcpynA(info.pszText, text.c_str(), info.cchTextMax);
+        lstrcpynW(info.pszText, Widen(text).c_str(), info.cchTextMax);
       if (info.mask & LVIF_IMAGE) info.iImage = image;
       return true;
     }
@@ -272,12 +272,12 @@ void ListView::DropFiles(HDROP drop_handle) {
   std::vector<std::string> paths;
   {
     UniqueDrop drop(drop_handle);
-    UINT count = DragQueryFileA(drop.Get(), 0xFFFFFFFF, nullptr, 0);
+    UINT count = DragQueryFileW(drop.Get(), 0xFFFFFFFF, nullptr, 0);
     for (UINT i = 0; i < count; ++i) {
-      UINT length = DragQueryFileA(drop.Get(), i, nullptr, 0);
-      std::vector<char> path(static_cast<std::size_t>(length) + 1, '\0');
-      DragQueryFileA(drop.Get(), i, path.data(), length + 1);
-      paths.emplace_back(path.data());
+      UINT length = DragQueryFileW(drop.Get(), i, nullptr, 0);
+      std::vector<wchar_t> path(static_cast<std::size_t>(length) + 1, L'\0');
+      DragQueryFileW(drop.Get(), i, path.data(), length + 1);
+      paths.push_back(Narrow(path.data()));
     }
   }
   if (OnDropFiles) {

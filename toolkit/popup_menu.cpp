@@ -1,6 +1,7 @@
 #include "toolkit/popup_menu.h"
 
 #include "common/exception.h"
+#include "platform/win32/wide.h"
 
 namespace vistrel {
 
@@ -51,13 +52,13 @@ const PopupMenu::Item* PopupMenu::Find(ItemId item) const {
 PopupMenu::ItemId PopupMenu::Insert(Item item, UINT type, UINT state) {
   UniqueMenu submenu(item.submenu);
   item.position = static_cast<UINT>(GetMenuItemCount(item.menu));
-  MENUITEMINFOA info = {};
+  MENUITEMINFOW info = {};
   info.cbSize = sizeof info;
   info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID;
   info.fType = type;
   info.fState = state;
   info.wID = item.command_id;
-  std::string text = item.caption;
+  std::wstring text = Widen(item.caption) + L'\0';
   if (!(type & MFT_SEPARATOR)) {
     info.fMask |= MIIM_STRING;
     info.dwTypeData = &text[0];
@@ -66,8 +67,8 @@ PopupMenu::ItemId PopupMenu::Insert(Item item, UINT type, UINT state) {
     info.fMask |= MIIM_SUBMENU;
     info.hSubMenu = submenu.Get();
   }
-  if (!InsertMenuItemA(item.menu, item.position, TRUE, &info))
-    VISTREL_CHECK_FAILED("InsertMenuItemA");
+  if (!InsertMenuItemW(item.menu, item.position, TRUE, &info))
+    VISTREL_CHECK_FAILED("InsertMenuItemW");
   // Inserted: the menu that holds it destroys it.
   submenu.Release();
   items_.push_back(std::move(item));
@@ -104,9 +105,9 @@ PopupMenu::ItemId PopupMenu::AddSubmenu(const std::string& caption, ItemId paren
 std::string PopupMenu::Caption(ItemId item) const {
   const Item* found = Find(item);
   if (!found) return std::string();
-  char text[512] = "";
-  GetMenuStringA(found->menu, found->position, text, sizeof text, MF_BYPOSITION);
-  return text;
+  wchar_t text[512] = L"";
+  GetMenuStringW(found->menu, found->position, text, sizeof text / sizeof *text, MF_BYPOSITION);
+  return Narrow(text);
 }
 
 UINT PopupMenu::CommandId(ItemId item) const {

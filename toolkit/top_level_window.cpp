@@ -1,5 +1,6 @@
 #include "toolkit/top_level_window.h"
 
+#include "platform/win32/wide.h"
 #include "toolkit/application.h"
 
 namespace vistrel {
@@ -36,7 +37,7 @@ std::string TopLevelWindow::Caption() const {
 }
 
 void TopLevelWindow::SetCaption(const std::string& caption) {
-  SetWindowTextA(Handle(), caption.c_str());
+  SetWindowTextW(Handle(), Widen(caption).c_str());
 }
 
 void TopLevelWindow::Show() {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/exception.h"
+#include "platform/win32/wide.h"
 #include "toolkit/application.h"
 
 namespace vistrel {
@@ -12,24 +13,26 @@ namespace {
 void RegisterWindowClassOnce(WNDPROC procedure) {
   static bool registered = false;
   if (registered) return;
-  WNDCLASSA window_class = {};
+  // A Unicode class: captions and every text its windows are sent arrive whole.
+  static const std::wstring class_name = Widen(kWindowClassName);
+  WNDCLASSW window_class = {};
   window_class.lpfnWndProc = procedure;
-  window_class.hInstance = GetModuleHandleA(nullptr);
-  window_class.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  window_class.hInstance = GetModuleHandleW(nullptr);
+  window_class.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  window_class.lpszClassName = kWindowClassName;
-  if (!RegisterClassA(&window_class) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-    VISTREL_CHECK_FAILED("RegisterClassA");
+  window_class.lpszClassName = class_name.c_str();
+  if (!RegisterClassW(&window_class) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+    VISTREL_CHECK_FAILED("RegisterClassW");
   registered = true;
 }
 
 }  // namespace
 
 std::string WindowText(HWND window) {
-  int length = GetWindowTextLengthA(window);
-  std::vector<char> text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
-  GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
-  return text.data();
+  int length = GetWindowTextLengthW(window);
+  std::vector<wchar_t> text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
+  GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
+  return Narrow(text.data());
 }
 
 Window::~Window() {
@@ -53,11 +56,11 @@ void Window::RemoveMessageHook(HookId id) {
 }
 
 LRESULT WindowObject::Send(UINT message, WPARAM wparam, LPARAM lparam) const {
-  return SendMessageA(handle_, message, wparam, lparam);
+  return SendMessageW(handle_, message, wparam, lparam);
 }
 
 void WindowObject::Post(UINT message, WPARAM wparam, LPARAM lparam) const {
-  PostMessageA(handle_, message, wparam, lparam);
+  PostMessageW(handle_, message, wparam, lparam);
 }
 
 void Window::Destroy() {
@@ -66,14 +69,15 @@ void Window::Destroy() {
 
 void Window::CreateHandle(const CreateArgs& args) {
   RegisterWindowClassOnce(&Window::WindowProc);
-  HWND created = CreateWindowExA(args.ex_style, kWindowClassName, args.text.c_str(), args.style,
-                                 args.left, args.top, args.width, args.height, args.parent, nullptr,
-                                 GetModuleHandleA(nullptr), this);
-  if (!created) VISTREL_CHECK_FAILED("CreateWindowExA");
+  HWND created =
+      CreateWindowExW(args.ex_style, Widen(kWindowClassName).c_str(), Widen(args.text).c_str(),
+                      args.style, args.left, args.top, args.width, args.height, args.parent,
+                      nullptr, GetModuleHandleW(nullptr), this);
+  if (!created) VISTREL_CHECK_FAILED("CreateWindowExW");
 }
 
 LRESULT Window::HandleMessage(WindowMessage& message) {
-  return DefWindowProcA(Handle(), message.message, message.wparam, message.lparam);
+  return DefWindowProcW(Handle(), message.message, message.wparam, message.lparam);
 }
 
 LRESULT Window::Dispatch(WindowMessage& message) {
@@ -99,14 +103,14 @@ LRESULT Window::Dispatch(WindowMessage& message) {
 LRESULT CALLBACK Window::WindowProc(HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
   Window* window = nullptr;
   if (message == WM_NCCREATE) {
-    window = static_cast<Window*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);
-    SetWindowLongPtrA(handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+    window = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    SetWindowLongPtrW(handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
     window->SetHandle(handle);
   } else {
-    window = reinterpret_cast<Window*>(GetWindowLongPtrA(handle, GWLP_USERDATA));
+    window = reinterpret_cast<Window*>(GetWindowLongPtrW(handle, GWLP_USERDATA));
   }
   // Messages that come before WM_NCCREATE (WM_GETMINMAXINFO) have no object yet.
-  if (!window) return DefWindowProcA(handle, message, wparam, lparam);
+  if (!window) return DefWindowProcW(handle, message, wparam, lparam);
 
   LRESULT result = 0;
   try {
@@ -116,7 +120,7 @@ LRESULT CALLBACK Window::WindowProc(HWND handle, UINT message, WPARAM wparam, LP
     DeferException(std::current_exception());
   }
   if (message == WM_NCDESTROY) {
-    SetWindowLongPtrA(handle, GWLP_USERDATA, 0);
+    SetWindowLongPtrW(handle, GWLP_USERDATA, 0);
     window->SetHandle(nullptr);
   }
   return result;

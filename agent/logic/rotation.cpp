@@ -323,7 +323,7 @@ void Rotation::Tick(bool forced) {
 }
 
 std::string Rotation::NameOf(const std::string& path) {
-  return FileNamePart(path, [this](unsigned char byte) { return host_.IsLeadByte(byte); });
+  return FileNamePart(path);
 }
 
 bool Rotation::PictureExists(const std::string& path, TickTries& tries) {

@@ -67,7 +67,6 @@ class RotationHost {
   virtual ClockTime UtcTimeOfDay() = 0;
   // What the shell reports of the user (SHQueryUserNotificationState); 0 where it cannot tell.
   virtual int UserNotificationState() { return 0; }
-  virtual bool IsLeadByte(unsigned char) { return false; }
 
   virtual bool FileExists(const std::string& path);
   virtual bool DirectoryExists(const std::string& path);

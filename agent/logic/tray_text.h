@@ -2,28 +2,24 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <string>
 
 namespace vistrel {
 
-// Field sizes of the tray icon record, terminator included.
+// Field sizes of the tray icon record in UTF-16 units, terminator included.
 constexpr std::size_t kTooltipFieldSize = 128;
 constexpr std::size_t kBalloonTextFieldSize = 256;
 constexpr std::size_t kBalloonTitleFieldSize = 64;
 
 constexpr const char kCutMark[] = "...";
 
-// Tells whether a byte starts a two-byte character of the system's ANSI code page.
-using LeadByteTest = std::function<bool(unsigned char)>;
-
-// The text as it fits into a field of field_size bytes with its terminator. A longer text keeps
-// its beginning and ends in "..." so that the cut shows; a two-byte character is never split.
-std::string CutToField(const std::string& text, std::size_t field_size,
-                       const LeadByteTest& is_lead_byte);
+// The UTF-8 text as it fits into a field of field_size UTF-16 units with its terminator. A longer
+// text keeps its beginning and ends in "..." so that the cut shows; a character is never split
+// (neither its UTF-8 bytes nor the two units of one beyond U+FFFF).
+std::string CutToField(const std::string& text, std::size_t field_size);
 
 // The file-name part of a path: the text after the last "\" or ":", or the whole path when it
-// has neither. A trail byte of a two-byte character is not a separator.
-std::string FileNamePart(const std::string& path, const LeadByteTest& is_lead_byte = {});
+// has neither. No byte of a UTF-8 sequence is either.
+std::string FileNamePart(const std::string& path);
 
 }  // namespace vistrel

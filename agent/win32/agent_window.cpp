@@ -10,6 +10,7 @@
 #include "agent/win32/agent_ids.h"
 #include "common/apply_result.h"
 #include "common/shared_names.h"
+#include "platform/win32/wide.h"
 #include "toolkit/application.h"
 
 namespace vistrel {
@@ -332,9 +333,8 @@ void AgentWindow::Launch(const std::string& file, const std::string& parameters)
 ApplierStart AgentWindow::StartApplier(const std::string& file, const std::string& parameters) {
   // Only our own applier reports through its exit code; a viewer of the user's own is started
   // as before and trusted.
-  const std::string name =
-      FileNamePart(file, [](unsigned char byte) { return IsDBCSLeadByte(byte) != 0; });
-  if (lstrcmpiA(name.c_str(), kWindowProgram) != 0) {
+  const std::string name = FileNamePart(file);
+  if (lstrcmpiW(Widen(name).c_str(), Widen(kWindowProgram).c_str()) != 0) {
     Launch(file, parameters);
     return ApplierStart::kUnwatched;
   }
@@ -379,10 +379,6 @@ ClockTime AgentWindow::UtcTimeOfDay() {
 
 int AgentWindow::UserNotificationState() {
   return services_.desktop->UserNotificationState();
-}
-
-bool AgentWindow::IsLeadByte(unsigned char byte) {
-  return IsDBCSLeadByte(byte) != 0;
 }
 
 }  // namespace vistrel

@@ -99,7 +99,6 @@ class AgentWindow : private RotationHost {
   bool UserAway() override;
   ClockTime UtcTimeOfDay() override;
   int UserNotificationState() override;
-  bool IsLeadByte(unsigned char byte) override;
 
   // The running state's tooltip is given: the caption at start-up, the countdown on resuming.
   void SetPaused(bool paused, const std::string& running_tooltip);

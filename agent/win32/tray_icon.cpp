@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "agent/logic/tray_text.h"
 #include "agent/win32/agent_ids.h"
+#include "platform/win32/wide.h"
 #include "toolkit/application.h"
 
 namespace vistrel {
@@ -22,17 +24,19 @@ UINT TaskbarCreatedMessage() {
   return message;
 }
 
+// The text has been cut to the field by CutToField already; this only guards the field.
 template <std::size_t N>
-void CopyField(char (&field)[N], const std::string& text) {
-  std::size_t length = std::min(text.size(), N - 1);
-  std::memcpy(field, text.data(), length);
-  field[length] = '\0';
+void CopyField(wchar_t (&field)[N], const std::string& text) {
+  const std::wstring wide = Widen(text);
+  std::size_t length = std::min(wide.size(), N - 1);
+  std::memcpy(field, wide.data(), length * sizeof(wchar_t));
+  field[length] = L'\0';
 }
 
 }  // namespace
 
-BOOL SystemShellNotify(DWORD message, NOTIFYICONDATAA* data) {
-  return Shell_NotifyIconA(message, data);
+BOOL SystemShellNotify(DWORD message, NOTIFYICONDATAW* data) {
+  return Shell_NotifyIconW(message, data);
 }
 
 TrayIcon::TrayIcon(Window& owner, ShellNotify notify, TrayIconFunctions icons)
@@ -68,7 +72,7 @@ BOOL TrayIcon::Notify(DWORD message) {
 }
 
 std::string TrayIcon::FitField(const std::string& text, std::size_t field_size) const {
-  return CutToField(text, field_size, [](unsigned char byte) { return IsDBCSLeadByte(byte) != 0; });
+  return CutToField(text, field_size);
 }
 
 void TrayIcon::Add() {
@@ -79,7 +83,7 @@ void TrayIcon::Add() {
   data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   data_.uCallbackMessage = kTrayCallbackMessage;
   data_.hIcon = icon_.get();
-  CopyField(data_.szTip, FitField(tooltip_, sizeof data_.szTip));
+  CopyField(data_.szTip, FitField(tooltip_, std::size(data_.szTip)));
   Notify(NIM_ADD);
 }
 
@@ -117,7 +121,7 @@ HICON TrayIcon::LoadIconResource(const char* name) {
 void TrayIcon::SetTooltip(const std::string& text) {
   tooltip_ = text;
   if (!active_) return;
-  CopyField(data_.szTip, FitField(tooltip_, sizeof data_.szTip));
+  CopyField(data_.szTip, FitField(tooltip_, std::size(data_.szTip)));
   data_.uFlags = NIF_TIP;
   Notify(NIM_MODIFY);
 }
@@ -128,18 +132,18 @@ void TrayIcon::ShowBalloon(DWORD icon_flags, int seconds) {
   data_.uFlags = NIF_INFO;
   data_.dwInfoFlags = icon_flags;
   data_.uTimeout = display_time_;
-  CopyField(data_.szInfoTitle, FitField(BalloonTitle, sizeof data_.szInfoTitle));
-  CopyField(data_.szInfo, FitField(BalloonText, sizeof data_.szInfo));
+  CopyField(data_.szInfoTitle, FitField(BalloonTitle, std::size(data_.szInfoTitle)));
+  CopyField(data_.szInfo, FitField(BalloonText, std::size(data_.szInfo)));
   Notify(NIM_MODIFY);
   // Later modifications carry NIF_INFO too; empty texts there mean "no balloon".
-  data_.szInfoTitle[0] = '\0';
-  data_.szInfo[0] = '\0';
+  data_.szInfoTitle[0] = L'\0';
+  data_.szInfo[0] = L'\0';
 }
 
 void TrayIcon::HideBalloon() {
   data_.uFlags = NIF_INFO;
-  data_.szInfoTitle[0] = '\0';
-  data_.szInfo[0] = '\0';
+  data_.szInfoTitle[0] = L'\0';
+  data_.szInfo[0] = L'\0';
   Notify(NIM_MODIFY);
 }
 

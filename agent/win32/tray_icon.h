@@ -18,13 +18,14 @@
 
 namespace vistrel {
 
-// The record with the balloon fields and without the later ones: 488 bytes in the 32-bit
-// layout the programs ship in. The 64-bit build (tests only) uses the same fields' own size.
+// The UTF-16 record with the balloon fields and without the later ones: 936 bytes in the 32-bit
+// layout the programs ship in (the ANSI record's 488 with its texts twice as wide). The 64-bit
+// build (tests only) uses the same fields' own size.
 #ifdef _WIN64
-constexpr DWORD kTrayIconDataSize = NOTIFYICONDATAA_V2_SIZE;
+constexpr DWORD kTrayIconDataSize = NOTIFYICONDATAW_V2_SIZE;
 #else
-constexpr DWORD kTrayIconDataSize = 488;
-static_assert(NOTIFYICONDATAA_V2_SIZE == kTrayIconDataSize, "32-bit record with balloon fields");
+constexpr DWORD kTrayIconDataSize = 936;
+static_assert(NOTIFYICONDATAW_V2_SIZE == kTrayIconDataSize, "32-bit record with balloon fields");
 #endif
 
 struct TrayMouseInfo {
@@ -33,9 +34,9 @@ struct TrayMouseInfo {
   std::int16_t Y = 0;
 };
 
-// Shell_NotifyIconA, or a stand-in for tests.
-using ShellNotify = std::function<BOOL(DWORD message, NOTIFYICONDATAA* data)>;
-BOOL SystemShellNotify(DWORD message, NOTIFYICONDATAA* data);
+// Shell_NotifyIconW, or a stand-in for tests.
+using ShellNotify = std::function<BOOL(DWORD message, NOTIFYICONDATAW* data)>;
+BOOL SystemShellNotify(DWORD message, NOTIFYICONDATAW* data);
 
 // How the tray makes its own copy of a loaded icon and destroys the icons it owns: CopyIcon and
 // DestroyIcon, or stand-ins that count them for tests.
@@ -86,7 +87,7 @@ class TrayIcon {
   void SetOnMouseDown(MouseHandler handler);
 
   // The record as last given to the shell.
-  const NOTIFYICONDATAA& Data() const { return data_; }
+  const NOTIFYICONDATAW& Data() const { return data_; }
 
  private:
   void Add();
@@ -97,7 +98,7 @@ class TrayIcon {
   Window& owner_;  // not owning
   ShellNotify notify_;
   std::function<HICON(HICON)> copy_icon_;
-  NOTIFYICONDATAA data_ = {};
+  NOTIFYICONDATAW data_ = {};
   bool active_ = false;
   std::unique_ptr<std::remove_pointer_t<HICON>, std::function<void(HICON)>> icon_;
   std::string tooltip_;

@@ -157,9 +157,17 @@ ApplyResult ApplyHeld(const std::string& path, char style_letter, const std::str
 
 }  // namespace
 
+std::string PathTooLongText(const std::string& path) {
+  return "Cannot open " + path + ": the path is longer than this system accepts.";
+}
+
 ApplyResult ApplyWallpaper(const std::string& path, char style_letter,
                            const std::string& wallpaper_file, const ApplierServices& services) {
-  if (!FileExists(path)) return ApplyResult::kApplyExitNoSuchFile;
+  if (!FileExists(path)) {
+    if (PathTooLong(path) && !services.quiet)
+      services.message_boxes.Show(nullptr, PathTooLongText(path), kErrorCaption, kBoxIconError);
+    return ApplyResult::kApplyExitNoSuchFile;
+  }
   if (!IsSupportedImage(path)) return ApplyResult::kApplyExitUnsupported;
   BusyCursor busy(services.desktop);
   std::string box;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/win32/wide.h"
 #include "toolkit/instance.h"
 
 namespace vistrel::app {
@@ -14,7 +15,7 @@ ApplierMutex::ApplierMutex(const std::string& folder)
     : name_(FolderInstanceName(kApplierInstancePrefix, folder)) {}
 
 bool ApplierMutex::Acquire(unsigned timeout_ms) {
-  if (!mutex_) mutex_.Reset(CreateMutexA(nullptr, FALSE, name_.c_str()));
+  if (!mutex_) mutex_.Reset(CreateMutexW(nullptr, FALSE, Widen(name_).c_str()));
   if (!mutex_) return true;
   switch (WaitForSingleObject(mutex_.Get(), timeout_ms)) {
     case WAIT_OBJECT_0:

@@ -13,6 +13,7 @@
 #include "common/settings.h"
 #include "common/shared_names.h"
 #include "platform/files.h"
+#include "platform/win32/wide.h"
 #include "toolkit/application.h"
 #include "toolkit/application_window.h"
 #include "toolkit/dll_search.h"
@@ -35,7 +36,9 @@ bool BringForwardWindowOf(const std::string& directory, vistrel::InstanceClaim& 
       vistrel::kMainCaptionOpen + directory + vistrel::kListFileName + vistrel::kMainCaptionClose;
   const DWORD start = GetTickCount();
   HWND form = nullptr;
-  while (!(form = FindWindowA(vistrel::kWindowClassName, caption.c_str()))) {
+  const std::wstring class_name = vistrel::Widen(vistrel::kWindowClassName);
+  const std::wstring wide_caption = vistrel::Widen(caption);
+  while (!(form = FindWindowW(class_name.c_str(), wide_caption.c_str()))) {
     if (instance.WaitForRelease(kPollMs)) return false;
     // A first program that neither shows a window nor ends is left alone.
     if (GetTickCount() - start > kFindFirstWindowMs) return true;
@@ -57,7 +60,8 @@ bool StartedByAgent() {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   vistrel::RestrictDllSearch();
-  const std::string argument = vistrel::FirstArgument(GetCommandLineA());
+  // The command line in UTF-16 keeps a name that the ANSI code page cannot spell.
+  const std::string argument = vistrel::FirstArgument(vistrel::Narrow(GetCommandLineW()));
   // An applier the agent started has nobody to show a box to, not even the top-level one. A
   // window that inherited the variable still shows its boxes.
   const bool quiet = !argument.empty() && StartedByAgent();

@@ -743,9 +743,9 @@ void MainWindow::ApplySelected() {
     services_.desktop->RemoveWallpaper();
     return;
   }
-  services_.message_boxes->Show(application_.Handle(),
-                                kFileNotFoundBefore + image + kFileNotFoundAfter, kErrorCaption,
-                                MB_OK | MB_ICONERROR);
+  const std::string text = PathTooLong(image) ? PathTooLongText(image)
+                                              : kFileNotFoundBefore + image + kFileNotFoundAfter;
+  services_.message_boxes->Show(application_.Handle(), text, kErrorCaption, MB_OK | MB_ICONERROR);
 }
 
 }  // namespace vistrel::app

@@ -51,6 +51,11 @@ bool DirectoryExists(const std::string& path) {
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool PathTooLong(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) != 0 && errno == ENAMETOOLONG;
+}
+
 std::string ProgramDirectory() {
   char buffer[PATH_MAX];
   ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/desktop.h"
+#include "platform/win32/wide.h"
 
 namespace vistrel {
 
@@ -10,8 +11,9 @@ class Win32Desktop : public Desktop {
  public:
   bool SetWallpaper(const std::string& bmp_path) override {
     // The call takes a writable buffer, though it only reads it.
-    std::string path = bmp_path;
-    return SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, &path[0], SPIF_UPDATEINIFILE) != 0;
+    std::wstring path = Widen(bmp_path);
+    path.push_back(L'\0');
+    return SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, &path[0], SPIF_UPDATEINIFILE) != 0;
   }
 
   bool ScreenSaverRunning() override {

@@ -4,6 +4,7 @@
 
 #include "platform/files.h"
 #include "platform/win32/unique_handle.h"
+#include "platform/win32/wide.h"
 
 namespace vistrel {
 
@@ -21,11 +22,11 @@ void KeepError() {
 }  // namespace
 
 std::string LastFileErrorText() {
-  char* text = nullptr;
-  DWORD n = FormatMessageA(
+  wchar_t* text = nullptr;
+  DWORD n = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, last_file_error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string result = n && text ? std::string(text, n) : std::string();
+      nullptr, last_file_error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string result = n && text ? Narrow(text, n) : std::string();
   if (text) LocalFree(text);
   while (!result.empty() &&
          (result.back() == '\n' || result.back() == '\r' || result.back() == ' '))
@@ -43,32 +44,29 @@ void WaitMilliseconds(unsigned milliseconds) {
 }
 
 bool FileExists(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
+  DWORD attributes = GetFileAttributesW(FilePath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool DirectoryExists(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
+  DWORD attributes = GetFileAttributesW(FilePath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool PathTooLong(const std::string& path) {
+  if (GetFileAttributesW(FilePath(path).c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+  const DWORD error = GetLastError();
+  return error == ERROR_FILENAME_EXCED_RANGE;
+}
+
 std::string ProgramDirectory() {
-  std::string path(MAX_PATH, '\0');
-  for (;;) {
-    DWORD n = GetModuleFileNameA(nullptr, &path[0], static_cast<DWORD>(path.size()));
-    if (n == 0) return std::string();
-    if (n < path.size()) {
-      path.resize(n);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
+  const std::string path = ModuleFileName(nullptr);
   return path.substr(0, path.rfind('\\') + 1);
 }
 
 bool ReadWholeFile(const std::string& path, std::string& contents) {
   contents.clear();
-  UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ,
+  UniqueFile file(CreateFileW(FilePath(path).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
@@ -141,8 +139,8 @@ class Win32RewriteTarget : public RewriteTarget {
 }  // namespace
 
 static bool RewriteFileAt(const std::string& path, const std::string& contents) {
-  UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueFile file(CreateFileW(FilePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     KeepError();
     return false;
@@ -166,8 +164,8 @@ constexpr int kTemporaryNameAttempts = 100;
 static HANDLE CreateTemporaryFile(const std::string& path, std::string& name) {
   for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
     name = NextTemporaryName(path, GetCurrentProcessId());
-    HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(FilePath(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) return file;
     KeepError();
     if (last_file_error != ERROR_FILE_EXISTS && last_file_error != ERROR_ALREADY_EXISTS) break;
@@ -182,12 +180,12 @@ bool ReplaceFileContents(const std::string& path, const std::string& contents) {
   if (file == INVALID_HANDLE_VALUE) return false;
   if (!WriteAndClose(file, contents)) {
     const DWORD kept = last_file_error;
-    DeleteFileA(temp.c_str());
+    DeleteFileW(FilePath(temp).c_str());
     last_file_error = kept;
     return false;
   }
   if (RenameOver(temp, path)) return true;
-  DeleteFileA(temp.c_str());
+  DeleteFileW(FilePath(temp).c_str());
   // Still refused: rewriting in place is better than losing the new contents.
   return RewriteFileAt(path, contents);
 }
@@ -195,7 +193,8 @@ bool ReplaceFileContents(const std::string& path, const std::string& contents) {
 bool RenameOver(const std::string& from, const std::string& to) {
   // A reader that holds the file without FILE_SHARE_DELETE makes the rename fail for a moment.
   for (int attempt = 0; attempt < 10; ++attempt) {
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (MoveFileExW(FilePath(from).c_str(), FilePath(to).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
       return true;
     KeepError();
     Sleep(50);
@@ -204,7 +203,7 @@ bool RenameOver(const std::string& from, const std::string& to) {
 }
 
 bool DeleteFileAt(const std::string& path) {
-  return DeleteFileA(path.c_str()) != 0;
+  return DeleteFileW(FilePath(path).c_str()) != 0;
 }
 
 FileHandle FileHandle::Open(const std::string& path, FileMode mode) {
@@ -212,11 +211,11 @@ FileHandle FileHandle::Open(const std::string& path, FileMode mode) {
   file.mode_ = mode;
   if (mode == FileMode::Read)
     file.native_ = reinterpret_cast<std::intptr_t>(
-        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+        CreateFileW(FilePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                     FILE_ATTRIBUTE_NORMAL, nullptr));
   else
     file.native_ = reinterpret_cast<std::intptr_t>(
-        CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+        CreateFileW(FilePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                     FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsOpen()) KeepError();
   return file;

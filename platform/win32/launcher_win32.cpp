@@ -5,6 +5,7 @@
 // clang-format on
 
 #include "platform/launcher.h"
+#include "platform/win32/wide.h"
 
 namespace vistrel {
 
@@ -34,8 +35,9 @@ class WatchedProcess : public WatchedProgram {
 class ShellLauncher : public Launcher {
  public:
   void Launch(const std::string& file, const std::string& parameters) override {
-    ShellExecuteA(nullptr, nullptr, file.c_str(), parameters.empty() ? nullptr : parameters.c_str(),
-                  nullptr, SW_SHOWNORMAL);
+    const std::wstring wide_file = Widen(file), wide_parameters = Widen(parameters);
+    ShellExecuteW(nullptr, nullptr, wide_file.c_str(),
+                  parameters.empty() ? nullptr : wide_parameters.c_str(), nullptr, SW_SHOWNORMAL);
   }
 
   std::unique_ptr<WatchedProgram> LaunchWatched(const std::string& file,
@@ -44,13 +46,14 @@ class ShellLauncher : public Launcher {
     // The child takes a copy of the environment when it starts; the agent's own goes back at
     // once, so that programs it starts later (the configuration window) do not inherit it.
     SetEnvironmentVariableA(variable.c_str(), "1");
-    SHELLEXECUTEINFOA info = {};
+    const std::wstring wide_file = Widen(file), wide_parameters = Widen(parameters);
+    SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.lpFile = file.c_str();
-    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
+    info.lpFile = wide_file.c_str();
+    info.lpParameters = parameters.empty() ? nullptr : wide_parameters.c_str();
     info.nShow = SW_SHOWNORMAL;
-    const bool started = ShellExecuteExA(&info) != FALSE;
+    const bool started = ShellExecuteExW(&info) != FALSE;
     SetEnvironmentVariableA(variable.c_str(), nullptr);
     if (!started || !info.hProcess) return nullptr;
     return std::make_unique<WatchedProcess>(info.hProcess);

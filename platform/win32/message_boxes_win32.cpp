@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/message_boxes.h"
+#include "platform/win32/wide.h"
 
 namespace vistrel {
 
@@ -15,7 +16,8 @@ class Win32MessageBoxes : public MessageBoxes {
  public:
   int Show(void* owner, const std::string& text, const std::string& caption,
            unsigned style) override {
-    return MessageBoxA(static_cast<HWND>(owner), text.c_str(), caption.c_str(), style);
+    return MessageBoxW(static_cast<HWND>(owner), Widen(text).c_str(), Widen(caption).c_str(),
+                       style);
   }
 };
 

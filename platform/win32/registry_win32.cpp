@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/win32/unique_handle.h"
+#include "platform/win32/wide.h"
 
 namespace vistrel {
 
@@ -26,36 +27,37 @@ class Win32Registry : public UserRegistry {
  public:
   bool ReadText(const std::string& key_name, const std::string& name, std::string& value) override {
     UniqueKey key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, key_name.c_str(), 0, KEY_QUERY_VALUE, key.Receive()) !=
-        ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, Widen(key_name).c_str(), 0, KEY_QUERY_VALUE,
+                      key.Receive()) != ERROR_SUCCESS)
       return false;
     DWORD type = 0, size = 0;
-    if (RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) !=
+    if (RegQueryValueExW(key.Get(), Widen(name).c_str(), nullptr, &type, nullptr, &size) !=
             ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ))
       return false;
-    std::vector<char> data(size + 1, '\0');
-    if (RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type,
+    std::vector<wchar_t> data(size / sizeof(wchar_t) + 1, L'\0');
+    if (RegQueryValueExW(key.Get(), Widen(name).c_str(), nullptr, &type,
                          reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
       return false;
-    value = data.data();  // the data need not end in a zero byte
+    value = Narrow(data.data());  // the data need not end in a zero character
     return true;
   }
 
   std::string WriteText(const std::string& key_name, const std::string& name,
                         const std::string& value, MissingKey missing) override {
-    return Write(key_name, name, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>(value.size() + 1), missing);
+    const std::wstring wide = Widen(value);
+    return Write(key_name, name, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
+                 static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)), missing);
   }
 
   DwordValue ReadDword(const std::string& key_name, const std::string& name,
                        std::uint32_t& value) override {
     UniqueKey key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, key_name.c_str(), 0, KEY_QUERY_VALUE, key.Receive()) !=
-        ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, Widen(key_name).c_str(), 0, KEY_QUERY_VALUE,
+                      key.Receive()) != ERROR_SUCCESS)
       return DwordValue::kMissing;
     DWORD type = 0, data = 0, size = sizeof data;
-    const LONG result = RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type,
+    const LONG result = RegQueryValueExW(key.Get(), Widen(name).c_str(), nullptr, &type,
                                          reinterpret_cast<BYTE*>(&data), &size);
     if (result == ERROR_FILE_NOT_FOUND) return DwordValue::kMissing;
     // A longer value of another type answers ERROR_MORE_DATA: there all the same.
@@ -75,8 +77,8 @@ class Win32Registry : public UserRegistry {
   std::string DeleteValue(const std::string& key_name, const std::string& name) override {
     UniqueKey key;
     LONG result =
-        RegOpenKeyExA(HKEY_CURRENT_USER, key_name.c_str(), 0, KEY_SET_VALUE, key.Receive());
-    if (result == ERROR_SUCCESS) result = RegDeleteValueA(key.Get(), name.c_str());
+        RegOpenKeyExW(HKEY_CURRENT_USER, Widen(key_name).c_str(), 0, KEY_SET_VALUE, key.Receive());
+    if (result == ERROR_SUCCESS) result = RegDeleteValueW(key.Get(), Widen(name).c_str());
     if (result == ERROR_FILE_NOT_FOUND) return std::string();
     return Reason(result);
   }
@@ -86,12 +88,12 @@ class Win32Registry : public UserRegistry {
                            const BYTE* data, DWORD size, MissingKey missing) {
     UniqueKey key;
     LONG result = missing == MissingKey::Create
-                      ? RegCreateKeyExA(HKEY_CURRENT_USER, key_name.c_str(), 0, nullptr, 0,
+                      ? RegCreateKeyExW(HKEY_CURRENT_USER, Widen(key_name).c_str(), 0, nullptr, 0,
                                         KEY_SET_VALUE, nullptr, key.Receive(), nullptr)
-                      : RegOpenKeyExA(HKEY_CURRENT_USER, key_name.c_str(), 0, kExistingKeyAccess,
-                                      key.Receive());
+                      : RegOpenKeyExW(HKEY_CURRENT_USER, Widen(key_name).c_str(), 0,
+                                      kExistingKeyAccess, key.Receive());
     if (result == ERROR_SUCCESS)
-      result = RegSetValueExA(key.Get(), name.c_str(), 0, type, data, size);
+      result = RegSetValueExW(key.Get(), Widen(name).c_str(), 0, type, data, size);
     return Reason(result);
   }
 };

@@ -1,12 +1,15 @@
 #include <windows.h>
 
 #include "platform/text_compare.h"
+#include "platform/win32/wide.h"
 
 namespace vistrel {
 
 int CompareTextIgnoreCase(const std::string& a, const std::string& b) {
-  int result = CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(),
-                              static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()));
+  const std::wstring wide_a = Widen(a), wide_b = Widen(b);
+  int result = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, wide_a.data(),
+                              static_cast<int>(wide_a.size()), wide_b.data(),
+                              static_cast<int>(wide_b.size()));
   return result == 0 ? 0 : result - CSTR_EQUAL;
 }
 

@@ -1,4 +1,4 @@
-// The tray's texts: cut to the notification fields, never inside a two-byte character.
+// The tray's texts: cut to the notification fields, never inside a character.
 #include <gtest/gtest.h>
 
 #include "agent/logic/tray_text.h"
@@ -7,28 +7,31 @@ namespace vistrel {
 namespace {
 
 TEST(TrayText, LongTextsAreCutToTheFieldWithAMark) {
-  auto no_dbcs = [](unsigned char) { return false; };
-  EXPECT_EQ(CutToField("Vistrel Agent [5 min]", kTooltipFieldSize, no_dbcs),
-            "Vistrel Agent [5 min]");
+  EXPECT_EQ(CutToField("Vistrel Agent [5 min]", kTooltipFieldSize), "Vistrel Agent [5 min]");
   std::string exact(127, 'a');
-  EXPECT_EQ(CutToField(exact, kTooltipFieldSize, no_dbcs), exact) << "127 characters fit";
-  std::string cut = CutToField(exact + "b", kTooltipFieldSize, no_dbcs);
-  EXPECT_EQ(cut.size(), 127u);
+  EXPECT_EQ(CutToField(exact, kTooltipFieldSize), exact) << "127 characters fit";
+  std::string cut = CutToField(exact + "b", kTooltipFieldSize);
   EXPECT_EQ(cut, std::string(124, 'a') + "...");
-  EXPECT_EQ(CutToField(std::string(300, 'x'), kBalloonTextFieldSize, no_dbcs).size(), 255u);
-  EXPECT_EQ(CutToField(std::string(300, 'x'), kBalloonTitleFieldSize, no_dbcs).size(), 63u);
-  EXPECT_EQ(CutToField(std::string("ab\0cd", 5), kTooltipFieldSize, no_dbcs), "ab");
+  EXPECT_EQ(CutToField(std::string(300, 'x'), kBalloonTextFieldSize).size(), 255u);
+  EXPECT_EQ(CutToField(std::string(300, 'x'), kBalloonTitleFieldSize).size(), 63u);
+  EXPECT_EQ(CutToField(std::string("ab\0cd", 5), kTooltipFieldSize), "ab");
 }
 
-TEST(TrayText, TwoByteCharactersAreNeverSplit) {
-  // Lead bytes 0x81 to 0x9F, as in code page 932; the trail byte 0x81 must not count as one.
-  auto lead = [](unsigned char c) { return c >= 0x81 && c <= 0x9F; };
-  std::string text(1, 'a');
-  for (int i = 0; i < 80; ++i) text += "\x81\x81";
-  std::string cut = CutToField(text, kTooltipFieldSize, lead);
-  EXPECT_EQ(cut.size(), 126u) << "1 + 61 pairs + the mark; the 62nd pair would split";
-  EXPECT_EQ(cut.substr(cut.size() - 3), "...");
-  EXPECT_EQ(cut.substr(0, 123), text.substr(0, 123));
+// The fields hold UTF-16 units: a character of two or three UTF-8 bytes takes one, an emoji two.
+TEST(TrayText, FieldsCountUtf16UnitsAndNeverSplitACharacter) {
+  const std::string kyo = "\xE4\xBA\xAC";          // one unit, three bytes
+  const std::string sunrise = "\xF0\x9F\x8C\x85";  // two units, four bytes
+  std::string japanese;
+  for (int i = 0; i < 127; ++i) japanese += kyo;
+  EXPECT_EQ(CutToField(japanese, kTooltipFieldSize), japanese) << "127 units fit";
+  EXPECT_EQ(CutToField(japanese + kyo, kTooltipFieldSize), japanese.substr(0, 124 * 3) + "...");
+  // 'a' and 62 emoji take 125 units: room for the mark would need 124, so the 62nd goes.
+  std::string emoji = "a";
+  for (int i = 0; i < 70; ++i) emoji += sunrise;
+  EXPECT_EQ(CutToField(emoji, kTooltipFieldSize), emoji.substr(0, 1 + 61 * 4) + "...");
+  std::string exact_emoji;
+  for (int i = 0; i < 63; ++i) exact_emoji += sunrise;
+  EXPECT_EQ(CutToField(exact_emoji + "b", kTooltipFieldSize), exact_emoji + "b") << "127 units";
 }
 
 TEST(TrayText, FileNamePartAfterTheLastBackslashOrColon) {
@@ -36,10 +39,8 @@ TEST(TrayText, FileNamePartAfterTheLastBackslashOrColon) {
   EXPECT_EQ(FileNamePart("C:a.jpg"), "a.jpg");
   EXPECT_EQ(FileNamePart("a.jpg"), "a.jpg");
   EXPECT_EQ(FileNamePart("C:\\pics\\"), "");
-  // 0x95 0x5C is one two-byte character in code page 932, its trail byte looking like "\".
-  auto lead = [](unsigned char c) { return c >= 0x81 && c <= 0x9F; };
-  EXPECT_EQ(FileNamePart("C:\\d\\\x95\x5C.jpg", lead), "\x95\x5C.jpg");
-  EXPECT_EQ(FileNamePart("C:\\d\\\x95\x5C.jpg"), ".jpg") << "without the code page's rules";
+  EXPECT_EQ(FileNamePart("C:\\\xD0\x94\\\xF0\x9F\x8C\x85 sunrise.bmp"),
+            "\xF0\x9F\x8C\x85 sunrise.bmp");
 }
 
 }  // namespace

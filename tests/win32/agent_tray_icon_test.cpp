@@ -48,16 +48,16 @@ TEST_F(TrayIconTest, AddingFillsTheRecordAndDeletingUsesTheSameIdentity) {
   const NotifyCall& add = recorder_.Last();
   EXPECT_EQ(add.Message, static_cast<DWORD>(NIM_ADD));
 #ifdef _WIN64
-  EXPECT_EQ(add.Data.cbSize, offsetof(NOTIFYICONDATAA, guidItem));
+  EXPECT_EQ(add.Data.cbSize, offsetof(NOTIFYICONDATAW, guidItem));
 #else
-  EXPECT_EQ(add.Data.cbSize, 488u);
+  EXPECT_EQ(add.Data.cbSize, 936u);
 #endif
   EXPECT_EQ(add.Data.hWnd, owner_.Handle());
   EXPECT_EQ(add.Data.uID, icon_->Id());
   EXPECT_EQ(add.Data.uFlags, 7u);
   EXPECT_EQ(add.Data.uCallbackMessage, 0x0800u);
   EXPECT_EQ(add.Data.hIcon, icon_->Icon());
-  EXPECT_STREQ(add.Data.szTip, "Vistrel Agent");
+  EXPECT_STREQ(add.Data.szTip, L"Vistrel Agent");
 
   icon_->SetActive(false);
   EXPECT_EQ(recorder_.Last().Message, static_cast<DWORD>(NIM_DELETE));
@@ -82,7 +82,7 @@ TEST_F(TrayIconTest, WithoutAnIconActivatingSendsNothingUntilAnIconArrives) {
   ASSERT_EQ(recorder_.calls.size(), 2u);
   EXPECT_EQ(recorder_.calls[0].Message, static_cast<DWORD>(NIM_MODIFY));
   EXPECT_EQ(recorder_.calls[0].Data.uFlags, 0x12u) << "NIF_ICON | NIF_INFO";
-  EXPECT_STREQ(recorder_.calls[0].Data.szInfo, "") << "closes a balloon rather than showing one";
+  EXPECT_STREQ(recorder_.calls[0].Data.szInfo, L"") << "closes a balloon rather than showing one";
   EXPECT_EQ(recorder_.calls[1].Message, static_cast<DWORD>(NIM_ADD));
   EXPECT_EQ(recorder_.calls[1].Data.uFlags, 7u);
   EXPECT_EQ(recorder_.calls[1].Data.hIcon, loaded);
@@ -111,10 +111,10 @@ TEST_F(TrayIconTest, TooltipIsSentWhenActiveAndCutToItsField) {
   icon_->SetTooltip("Vistrel Agent [5 min]");
   EXPECT_EQ(recorder_.Last().Message, static_cast<DWORD>(NIM_MODIFY));
   EXPECT_EQ(recorder_.Last().Data.uFlags, static_cast<UINT>(NIF_TIP));
-  EXPECT_STREQ(recorder_.Last().Data.szTip, "Vistrel Agent [5 min]");
+  EXPECT_STREQ(recorder_.Last().Data.szTip, L"Vistrel Agent [5 min]");
 
   icon_->SetTooltip(std::string(200, 'x'));
-  EXPECT_EQ(std::string(recorder_.Last().Data.szTip), std::string(124, 'x') + "...");
+  EXPECT_EQ(Narrow(recorder_.Last().Data.szTip), std::string(124, 'x') + "...");
   EXPECT_EQ(icon_->Tooltip(), std::string(200, 'x')) << "the full text is kept";
 
   icon_->SetActive(false);
@@ -122,7 +122,7 @@ TEST_F(TrayIconTest, TooltipIsSentWhenActiveAndCutToItsField) {
   icon_->SetTooltip("later");
   EXPECT_EQ(recorder_.calls.size(), calls);
   icon_->SetActive(true);
-  EXPECT_STREQ(recorder_.Last().Data.szTip, "later");
+  EXPECT_STREQ(recorder_.Last().Data.szTip, L"later");
 }
 
 TEST_F(TrayIconTest, BalloonClampsItsTimeAndEmptiesTheRecordAfterwards) {
@@ -135,10 +135,10 @@ TEST_F(TrayIconTest, BalloonClampsItsTimeAndEmptiesTheRecordAfterwards) {
   EXPECT_EQ(shown.Data.uFlags, static_cast<UINT>(NIF_INFO));
   EXPECT_EQ(shown.Data.dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
   EXPECT_EQ(shown.Data.uTimeout, 3000u);
-  EXPECT_STREQ(shown.Data.szInfoTitle, "New wallpaper:");
-  EXPECT_STREQ(shown.Data.szInfo, "a.jpg");
-  EXPECT_STREQ(icon_->Data().szInfo, "");
-  EXPECT_STREQ(icon_->Data().szInfoTitle, "");
+  EXPECT_STREQ(shown.Data.szInfoTitle, L"New wallpaper:");
+  EXPECT_STREQ(shown.Data.szInfo, L"a.jpg");
+  EXPECT_STREQ(icon_->Data().szInfo, L"");
+  EXPECT_STREQ(icon_->Data().szInfoTitle, L"");
 
   icon_->ShowBalloon(NIIF_INFO, 0);
   EXPECT_EQ(recorder_.Last().Data.uTimeout, 1000u);
@@ -149,13 +149,13 @@ TEST_F(TrayIconTest, BalloonClampsItsTimeAndEmptiesTheRecordAfterwards) {
   icon_->BalloonText = std::string(300, 'n');
   icon_->BalloonTitle = std::string(100, 't');
   icon_->ShowBalloon(NIIF_INFO, 3);
-  EXPECT_EQ(std::string(recorder_.Last().Data.szInfo).size(), 255u);
-  EXPECT_EQ(std::string(recorder_.Last().Data.szInfoTitle).size(), 63u);
+  EXPECT_EQ(Narrow(recorder_.Last().Data.szInfo).size(), 255u);
+  EXPECT_EQ(Narrow(recorder_.Last().Data.szInfoTitle).size(), 63u);
 
   icon_->HideBalloon();
   EXPECT_EQ(recorder_.Last().Data.uFlags, static_cast<UINT>(NIF_INFO));
-  EXPECT_STREQ(recorder_.Last().Data.szInfo, "");
-  EXPECT_STREQ(recorder_.Last().Data.szInfoTitle, "");
+  EXPECT_STREQ(recorder_.Last().Data.szInfo, L"");
+  EXPECT_STREQ(recorder_.Last().Data.szInfoTitle, L"");
 }
 
 TEST_F(TrayIconTest, AutoHideRemovesAShownBalloonAfterItsTimeAndRepeatsUntilHidden) {
@@ -171,7 +171,7 @@ TEST_F(TrayIconTest, AutoHideRemovesAShownBalloonAfterItsTimeAndRepeatsUntilHidd
   EXPECT_EQ(recorder_.calls.size(), after_show) << "not before the display time";
   ASSERT_TRUE(PumpUntil([&] { return recorder_.calls.size() > after_show; }, 3000));
   EXPECT_EQ(recorder_.Last().Data.uFlags, static_cast<UINT>(NIF_INFO));
-  EXPECT_STREQ(recorder_.Last().Data.szInfo, "");
+  EXPECT_STREQ(recorder_.Last().Data.szInfo, L"");
   // No notification came back: the hide is asked for again.
   ASSERT_TRUE(PumpUntil([&] { return recorder_.calls.size() > after_show + 1; }, 3000));
   Callback(icon_->Id(), NIN_BALLOONHIDE);
@@ -199,7 +199,7 @@ TEST_F(TrayIconTest, TaskbarRecreationAddsActiveIconsAgain) {
   ASSERT_EQ(recorder_.calls.size(), 2u);
   EXPECT_EQ(recorder_.calls[0].Message, static_cast<DWORD>(NIM_DELETE));
   EXPECT_EQ(recorder_.calls[1].Message, static_cast<DWORD>(NIM_ADD));
-  EXPECT_STREQ(recorder_.calls[1].Data.szTip, "Vistrel Agent [3 min]");
+  EXPECT_STREQ(recorder_.calls[1].Data.szTip, L"Vistrel Agent [3 min]");
   EXPECT_EQ(recorder_.calls[1].Data.uCallbackMessage, kTrayCallbackMessage);
 
   icon_->SetActive(false);

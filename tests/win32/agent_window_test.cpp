@@ -176,7 +176,7 @@ TEST_F(AgentWindowTest, NoSettingsFileStartsPausedWithTheInactiveIcon) {
   ASSERT_GE(recorder_.calls.size(), 2u);
   const NotifyCall& add = recorder_.calls[0];
   EXPECT_EQ(add.Message, static_cast<DWORD>(NIM_ADD)) << "shown first as built";
-  EXPECT_STREQ(add.Data.szTip, "Vistrel Agent");
+  EXPECT_STREQ(add.Data.szTip, L"Vistrel Agent");
   ASSERT_NE(add.Data.hIcon, nullptr);
   EXPECT_NE(add.Data.hIcon, agent_->Tray()->Icon());
   ICONINFO replaced = {};
@@ -186,7 +186,7 @@ TEST_F(AgentWindowTest, NoSettingsFileStartsPausedWithTheInactiveIcon) {
   EXPECT_FALSE(agent_->RotationTimer()->Enabled());
   EXPECT_TRUE(agent_->Menu()->Checked(agent_->PauseItem()));
   EXPECT_EQ(Tooltip(), "Vistrel Agent [Paused]");
-  EXPECT_STREQ(recorder_.Last().Data.szTip, "Vistrel Agent [Paused]");
+  EXPECT_STREQ(recorder_.Last().Data.szTip, L"Vistrel Agent [Paused]");
   EXPECT_TRUE(LooksGrey(AverageColour(agent_->Tray()->Icon()))) << "INACTIVE";
   EXPECT_EQ(agent_->State().Interval, 5);
   EXPECT_EQ(agent_->State().ListPath, dir_ + "list.txt");
@@ -196,17 +196,17 @@ TEST_F(AgentWindowTest, NoSettingsFileStartsPausedWithTheInactiveIcon) {
 
 TEST_F(AgentWindowTest, APausedStartAndASecondStartSayHowTheAgentStands) {
   Start("state_paused");
-  EXPECT_STREQ(recorder_.Last().Data.szInfoTitle, "Vistrel Agent");
+  EXPECT_STREQ(recorder_.Last().Data.szInfoTitle, L"Vistrel Agent");
   EXPECT_STREQ(recorder_.Last().Data.szInfo,
-               "Paused. A left click on this icon starts changing the wallpaper.");
+               L"Paused. A left click on this icon starts changing the wallpaper.");
   agent_.reset();
   const std::size_t calls = recorder_.calls.size();
   Start("state_running", "Paused=0\r\nInterval=2\r\n");
   for (std::size_t i = calls; i < recorder_.calls.size(); ++i)
-    EXPECT_STREQ(recorder_.calls[i].Data.szInfo, "") << "a running start says nothing";
+    EXPECT_STREQ(recorder_.calls[i].Data.szInfo, L"") << "a running start says nothing";
   Send(kAgentShowStateMessage, 0);  // what a second start posts before it ends
-  EXPECT_STREQ(recorder_.Last().Data.szInfoTitle, "Already running:");
-  EXPECT_STREQ(recorder_.Last().Data.szInfo, "The next wallpaper comes in 2 min.");
+  EXPECT_STREQ(recorder_.Last().Data.szInfoTitle, L"Already running:");
+  EXPECT_STREQ(recorder_.Last().Data.szInfo, L"The next wallpaper comes in 2 min.");
 }
 
 TEST_F(AgentWindowTest, NotPausedStartsTheCountdown) {
@@ -296,8 +296,8 @@ TEST_F(AgentWindowTest, NextWhilePausedChangesAtOnceAndStaysPaused) {
   EXPECT_EQ(Stored("LastIndex"), "2");
   const NotifyCall& balloon = recorder_.Last();
   EXPECT_EQ(balloon.Data.uFlags, static_cast<UINT>(NIF_INFO));
-  EXPECT_STREQ(balloon.Data.szInfoTitle, "New wallpaper:");
-  EXPECT_STREQ(balloon.Data.szInfo, "two.bmp");
+  EXPECT_STREQ(balloon.Data.szInfoTitle, L"New wallpaper:");
+  EXPECT_STREQ(balloon.Data.szInfo, L"two.bmp");
   EXPECT_EQ(balloon.Data.uTimeout, 3000u);
   EXPECT_EQ(balloon.Data.dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "agent/win32/tray_icon.h"
+#include "platform/win32/wide.h"
 #include "toolkit/top_level_window.h"
 
 namespace vistrel::test {
@@ -84,15 +85,15 @@ inline bool TakeQuitMessage() {
 // Records what would have gone to Shell_NotifyIconA.
 struct NotifyCall {
   DWORD Message;
-  NOTIFYICONDATAA Data;
+  NOTIFYICONDATAW Data;
 };
 
 struct NotifyRecorder {
   std::vector<NotifyCall> calls;
   bool fail_modify = false;
 
-  std::function<BOOL(DWORD, NOTIFYICONDATAA*)> Function() {
-    return [this](DWORD message, NOTIFYICONDATAA* data) {
+  std::function<BOOL(DWORD, NOTIFYICONDATAW*)> Function() {
+    return [this](DWORD message, NOTIFYICONDATAW* data) {
       calls.push_back({message, *data});
       return (message == NIM_MODIFY && fail_modify) ? FALSE : TRUE;
     };
