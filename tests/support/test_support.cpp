@@ -37,8 +37,24 @@ std::string FreshDir(const std::string& name) {
 #endif
 }
 
+#ifdef _WIN32
+// Paths are UTF-8, as in the programs.
+static std::wstring NativePath(const std::string& path) {
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0)
+    MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), &wide[0], n);
+  return wide;
+}
+#else
+static const std::string& NativePath(const std::string& path) {
+  return path;
+}
+#endif
+
 std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(NativePath(path), std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
@@ -61,7 +77,7 @@ std::vector<std::string> FileNamesIn(const std::string& dir) {
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(NativePath(path), std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }

@@ -113,6 +113,22 @@ TEST(Applier, NothingHappensForMissingUnsupportedOrEmptyPictures) {
   }
 }
 
+// A name longer than any file system takes: the system refuses the path for its length, and the
+// user is told so rather than nothing, as for a missing file.
+TEST(Applier, APathTheSystemRefusesForItsLengthIsReported) {
+  const std::string path = test::FreshDir("apply_too_long") + std::string(300, 'n') + ".bmp";
+  FakeSystem system;
+  EXPECT_EQ(ApplyWallpaper(path, '1', path + ".wlp", system.Services()),
+            ApplyResult::kApplyExitNoSuchFile);
+  ASSERT_EQ(system.boxes.shown.size(), 1u);
+  EXPECT_EQ(system.boxes.shown[0].text,
+            "Cannot open " + path + ": the path is longer than this system accepts.");
+  EXPECT_EQ(system.boxes.shown[0].caption, "Error");
+  FakeSystem quiet;
+  ApplyWallpaper(path, '1', path + ".wlp", quiet.Services(true));
+  EXPECT_TRUE(quiet.boxes.shown.empty()) << "the agent's applier shows nothing";
+}
+
 TEST(Applier, RefusedWallpaperShowsTheBoxAndKeepsTheStyle) {
   std::string dir = test::FreshDir("apply_refused");
   std::string image = dir + "a.bmp";

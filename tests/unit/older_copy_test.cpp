@@ -106,6 +106,35 @@ TEST(OlderCopy, ReadsAListWithFitAndFillWithoutLosingAnEntry) {
   EXPECT_TRUE(OldApplierWritesStyle(lines[2][0]));
 }
 
+// A list with a name beyond the ANSI code page is written in UTF-8 after its byte order mark. The
+// older copy reads the bytes as ANSI: its ASCII lines work as before, a line with such a name
+// names no file (the older window greys it, the older agent passes over it), and the mark's
+// bytes ride on the first line, which stays a row of its own that names no file either.
+TEST(OlderCopy, ReadsTheAsciiLinesOfAListWrittenInUtf8) {
+  const std::string path = test::FreshDir("older_utf8") + "list.txt";
+  const std::string tokyo = "C:\\\xE6\x9D\xB1\xE4\xBA\xAC.jpg";
+  ASSERT_TRUE(WriteListFile(path, {"1C:\\Pictures\\a.jpg", "2" + tokyo, "3C:\\Pictures\\b.bmp"}));
+  const std::string text = test::ReadBytes(path);
+  ASSERT_EQ(text.compare(0, 3, "\xEF\xBB\xBF"), 0);
+
+  const std::vector<OldRow> rows = OldLoadRows(text);
+  ASSERT_EQ(rows.size(), 3u) << "one row per line, the mark adding none";
+  EXPECT_EQ(rows[0].image,
+            "\xBB\xBF"
+            "1C:\\Pictures\\a.jpg")
+      << "a row naming no file";
+  EXPECT_EQ(rows[0].style, "");
+  EXPECT_EQ(rows[1].image, tokyo) << "the bytes, which are no name in its code page";
+  EXPECT_EQ(rows[1].style, "Tile");
+  EXPECT_EQ(rows[2].image, "C:\\Pictures\\b.bmp") << "ASCII lines as before";
+  EXPECT_EQ(rows[2].style, "Stretch");
+
+  const std::vector<std::string> lines = OldSplitListLines(text);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_FALSE(OldApplierWritesStyle(lines[0][0])) << "were its first line ever passed on";
+  EXPECT_EQ(lines[2], "3C:\\Pictures\\b.bmp");
+}
+
 // The older agent's and window's reading of "RandomWallpaper": a boolean through the profile's
 // integer reading, true when not 0 (agent/logic/agent_settings.cpp and
 // app/logic/window_settings.cpp as released in 1.0.0). Settings::ReadBool is unchanged since.

@@ -21,6 +21,7 @@
 #include "app/logic/window_texts.h"
 #include "common/list_file.h"
 #include "platform/profile.h"
+#include "platform/win32/wide.h"
 #include "tests/support/fake_services.h"
 #include "tests/support/test_support.h"
 #include "tests/win32/window_test_support.h"
@@ -1144,6 +1145,73 @@ TEST_F(MainWindowTest, DoubleClickAppliesRemovesOrReports) {
   EXPECT_EQ(test::ReadBytes(dir_ + "list.txt"),
             "3" + dir_ + "p.bmp\r\n1C:\\gone.jpg\r\n2" + dir_ + "broken.bmp\r\n")
       << "applying never rewrites the list";
+}
+
+// ---- Names in any language
+
+// Spelled in bytes: the folder "Дмитрий" and pictures that code page 1252 cannot all spell.
+const std::string kCyrillicFolder = "\xD0\x94\xD0\xBC\xD0\xB8\xD1\x82\xD1\x80\xD0\xB8\xD0\xB9";
+const std::string kTokyoNight = "\xE6\x9D\xB1\xE4\xBA\xAC\xE3\x81\xAE\xE5\xA4\x9C.jpg";
+const std::string kUnicodePng = "\xC3\x9Cn\xC3\xAF\x63\xC3\xB8\x64\xC3\xA9.png";
+const std::string kSunriseBmp = "\xF0\x9F\x8C\x85 sunrise.bmp";
+
+// A drop in UTF-16, as the shell of today builds it.
+HGLOBAL BuildWideDrop(const Lines& paths) {
+  std::wstring names;
+  for (const std::string& path : paths) names += Widen(path) + L'\0';
+  names += L'\0';
+  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = TRUE;
+  std::memcpy(drop + 1, names.data(), names.size() * sizeof(wchar_t));
+  GlobalUnlock(memory);
+  return memory;
+}
+
+TEST_F(MainWindowTest, NamesInAnyLanguageAreDroppedAddedAppliedAndStoredExactly) {
+  Prepare("names");
+  const std::string folder = dir_ + kCyrillicFolder;
+  ASSERT_TRUE(CreateDirectoryW(Widen(folder).c_str(), nullptr));
+  const std::string tokyo = folder + "\\" + kTokyoNight, unicode = folder + "\\" + kUnicodePng,
+                    sunrise = folder + "\\" + kSunriseBmp;
+  test::WriteBytes(tokyo, test::ReadBytes(test::DataPath("jpeg/libjpeg-turbo/testorig.jpg")));
+  test::WriteBytes(unicode, test::ReadBytes(test::DataPath("png/pngsuite/basn2c08.png")));
+  const std::string picture = test::Bmp24(4, 3, 7);
+  test::WriteBytes(sunrise, picture);
+  Open();
+
+  SendMessageW(ListHandle(), WM_DROPFILES, reinterpret_cast<WPARAM>(BuildWideDrop({tokyo})), 0);
+  chosen_files_ = {unicode};
+  Command(kCommandAdd);
+  chosen_folder_ = folder;
+  Command(kCommandAddDirectory);
+  const Lines rows = {"No Wallpaper", tokyo, unicode, sunrise, tokyo, unicode};
+  EXPECT_EQ(ViewImages(), rows) << "bmp, jpg, then png from the folder";
+  EXPECT_EQ(test::ReadBytes(dir_ + "list.txt"), std::string("\xEF\xBB\xBF") + "1" + tokyo +
+                                                    "\r\n1" + unicode + "\r\n1" + sunrise +
+                                                    "\r\n1" + tokyo + "\r\n1" + unicode + "\r\n")
+      << "UTF-8 after its mark: the code page cannot hold these names";
+  EXPECT_EQ(View().ItemImage(3), 0);
+
+  for (int row : {1, 2, 3}) {
+    SelectOnly({row});
+    Notify(NM_DBLCLK);
+  }
+  EXPECT_EQ(boxes_.size(), 0u) << (boxes_.empty() ? "" : boxes_[0].text);
+  EXPECT_EQ(desktop_->wallpapers.size(), 3u) << "each applied";
+  EXPECT_EQ(test::ReadBytes(dir_ + "vistrel_wlp.bmp"), picture);
+}
+
+TEST_F(MainWindowTest, AWesternListStaysInTheCodePageByteForByteAfterAnEdit) {
+  // "C:\Ünïcødé.png" and "C:\café\ß.jpg" in code page 1252.
+  const std::string western = "1C:\\\xDCn\xEF\x63\xF8\x64\xE9.png\r\n2C:\\caf\xE9\\\xDF.jpg\r\n";
+  Prepare("western", "", western.c_str());
+  Open();
+  EXPECT_EQ(View().ItemText(1, 0), "C:\\" + kUnicodePng);
+  chosen_files_ = {"C:\\x.bmp"};
+  Command(kCommandAdd);
+  EXPECT_EQ(test::ReadBytes(dir_ + "list.txt"), western + "1C:\\x.bmp\r\n");
 }
 
 // ---- The agent
