@@ -53,10 +53,21 @@ bool DirectoryExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// No Windows file system takes a name of more characters (NTFS, FAT's long names, UDF).
+constexpr std::size_t kLongestName = 255;
+
 bool PathTooLong(const std::string& path) {
-  if (GetFileAttributesW(FilePath(path).c_str()) != INVALID_FILE_ATTRIBUTES) return false;
-  const DWORD error = GetLastError();
-  return error == ERROR_FILENAME_EXCED_RANGE;
+  const std::wstring wide = FilePath(path);
+  if (GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+  // A system without the long form refuses the whole path; any system refuses a name that long
+  // (with "invalid name" or "not found", as it finds).
+  if (GetLastError() == ERROR_FILENAME_EXCED_RANGE) return true;
+  std::size_t name = 0;
+  for (wchar_t c : wide) {
+    name = c == L'\\' || c == L'/' ? 0 : name + 1;
+    if (name > kLongestName) return true;
+  }
+  return false;
 }
 
 std::string ProgramDirectory() {

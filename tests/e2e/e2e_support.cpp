@@ -1,6 +1,7 @@
 #include "tests/e2e/e2e_support.h"
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/win32/wide.h"
 #include "tests/support/test_support.h"
 
 namespace vistrel::e2e {
@@ -29,7 +31,7 @@ std::string FreshProgramDir(const std::string& test_name,
   std::string dir = Backslashes(test::FreshDir("e2e_" + test_name));
   // A program that is not there would make every "nothing changed" check pass.
   for (const char* program : programs) {
-    if (!CopyFileA(ProgramPath(program).c_str(), (dir + program).c_str(), FALSE))
+    if (!CopyFileW(Widen(ProgramPath(program)).c_str(), Widen(dir + program).c_str(), FALSE))
       ADD_FAILURE() << "cannot copy " << ProgramPath(program) << " (error " << GetLastError()
                     << ")";
   }
@@ -37,12 +39,13 @@ std::string FreshProgramDir(const std::string& test_name,
 }
 
 Process::Process(const std::string& command_line, const std::string& directory) {
-  STARTUPINFOA startup = {};
+  // UTF-8 in, UTF-16 to the system: names of any language reach the program whole.
+  STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
-  std::vector<char> line(command_line.begin(), command_line.end());
-  line.push_back('\0');
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      directory.empty() ? nullptr : directory.c_str(), &startup, &info_))
+  std::wstring line = Widen(command_line) + L'\0';
+  const std::wstring folder = Widen(directory);
+  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                      directory.empty() ? nullptr : folder.c_str(), &startup, &info_))
     info_ = {};
 }
 
@@ -74,18 +77,20 @@ DWORD RunToEnd(const std::string& command_line, DWORD timeout_ms) {
 }
 
 std::string ReadDesktopValue(const std::string& name) {
-  char buffer[1024] = "";
-  DWORD size = sizeof buffer - 1;
+  wchar_t buffer[1024] = L"";
+  DWORD size = sizeof buffer - sizeof *buffer;
   DWORD type = 0;
   HKEY key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_READ, &key) !=
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_READ, &key) !=
       ERROR_SUCCESS)
     return "<no key>";
-  LONG result =
-      RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+  LONG result = RegQueryValueExW(key, Widen(name).c_str(), nullptr, &type,
+                                 reinterpret_cast<BYTE*>(buffer), &size);
   RegCloseKey(key);
   if (result != ERROR_SUCCESS) return "<missing>";
-  return std::string(buffer, size > 0 && buffer[size - 1] == '\0' ? size - 1 : size);
+  std::size_t length = size / sizeof *buffer;
+  if (length > 0 && buffer[length - 1] == L'\0') --length;
+  return Narrow(buffer, length);
 }
 
 void WriteDesktopValue(const std::string& name, const std::string& value) {
@@ -156,9 +161,9 @@ std::vector<HWND> TopWindows(DWORD process_id, const std::function<bool(HWND)>& 
 }
 
 std::string WindowText(HWND window) {
-  char text[1024] = "";
-  GetWindowTextA(window, text, sizeof text);
-  return text;
+  wchar_t text[1024] = L"";
+  GetWindowTextW(window, text, 1024);
+  return Narrow(text);
 }
 
 std::string ClassName(HWND window) {
@@ -229,10 +234,10 @@ BOOL CALLBACK CollectText(HWND child, LPARAM param) {
   char class_name[64] = "";
   GetClassNameA(child, class_name, sizeof class_name);
   if (std::string(class_name) == "Static") {
-    char text[4096] = "";
-    GetWindowTextA(child, text, sizeof text);
+    wchar_t text[4096] = L"";
+    GetWindowTextW(child, text, 4096);
     auto* out = reinterpret_cast<std::string*>(param);
-    if (text[0]) *out += text;
+    if (text[0]) *out += Narrow(text);
   }
   return TRUE;
 }
@@ -256,12 +261,12 @@ std::string TakeMessageBoxText(DWORD process_id, DWORD timeout_ms) {
 }
 
 std::string FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(std::filesystem::path(FilePath(path)), std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 bool Exists(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
+  DWORD attributes = GetFileAttributesW(FilePath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 

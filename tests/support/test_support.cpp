@@ -37,21 +37,19 @@ std::string FreshDir(const std::string& name) {
 #endif
 }
 
-#ifdef _WIN32
 // Paths are UTF-8, as in the programs.
-static std::wstring NativePath(const std::string& path) {
+static fs::path NativePath(const std::string& path) {
+#ifdef _WIN32
   const int n =
       MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
   if (n > 0)
     MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), &wide[0], n);
-  return wide;
-}
+  return fs::path(wide);
 #else
-static const std::string& NativePath(const std::string& path) {
-  return path;
-}
+  return fs::path(path);
 #endif
+}
 
 std::string ReadBytes(const std::string& path) {
   std::ifstream in(NativePath(path), std::ios::binary);
