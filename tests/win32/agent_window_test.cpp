@@ -302,6 +302,22 @@ TEST_F(AgentWindowTest, NextWhilePausedChangesAtOnceAndStaysPaused) {
   EXPECT_EQ(balloon.Data.dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
 }
 
+// The line reaches the applier whole and the balloon names the file as it is, in any language.
+TEST_F(AgentWindowTest, NamesInAnyLanguageReachTheApplierAndTheBalloonWhole) {
+  Start("names");
+  const std::string name = "\xF0\x9F\x8C\x85 \xE6\x9D\xB1\xE4\xBA\xAC.bmp";  // sunrise, Tokyo
+  test::WriteBytes(dir_ + name, "x");
+  test::WriteBytes(dir_ + "list.txt",
+                   "\xEF\xBB\xBF"
+                   "2" +
+                       dir_ + name + "\r\n");
+  test::WriteBytes(dir_ + "vistrel.exe", "x");
+  agent_->State().ViewerPath = dir_ + "vistrel.exe";
+  Command(kCommandNext);
+  ASSERT_EQ(launches_, std::vector<std::string>{dir_ + "vistrel.exe|\"2" + dir_ + name + "\""});
+  EXPECT_STREQ(recorder_.Last().Data.szInfo, L"\U0001F305 \u6771\u4EAC.bmp");
+}
+
 TEST_F(AgentWindowTest, PreviousPutsBackThePictureBeforeAndSurvivesARestart) {
   Start("previous");
   MakeListAndViewer();
