@@ -130,7 +130,8 @@ TEST(NamesE2E, TheAgentInAFolderOfAnyNameRotatesPicturesOfAnyName) {
   test::WriteBytes(dir + "list.txt", kUtf8ByteOrderMark + lines);
   // No ViewerPath: the applier beside the agent, in the same folder.
   test::WriteBytes(dir + "vistrel.ini", "[Settings]\r\nLastIndex=0\r\n");
-  Process agent(Quoted(dir + "vistrel_agent.exe"), dir);
+  // The list named on the command line as well: the argument arrives whole.
+  Process agent(Quoted(dir + "vistrel_agent.exe") + " " + Quoted(dir + "list.txt"), dir);
   HWND window = nullptr;
   ASSERT_TRUE(WaitFor(
       [&] {

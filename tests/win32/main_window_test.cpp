@@ -20,6 +20,7 @@
 #include "app/logic/window_settings.h"
 #include "app/logic/window_texts.h"
 #include "common/list_file.h"
+#include "platform/files.h"
 #include "platform/profile.h"
 #include "platform/win32/wide.h"
 #include "tests/support/fake_services.h"
@@ -1200,6 +1201,27 @@ TEST_F(MainWindowTest, NamesInAnyLanguageAreDroppedAddedAppliedAndStoredExactly)
   }
   EXPECT_EQ(boxes_.size(), 0u) << (boxes_.empty() ? "" : boxes_[0].text);
   EXPECT_EQ(desktop_->wallpapers.size(), 3u) << "each applied";
+  EXPECT_EQ(test::ReadBytes(dir_ + "vistrel_wlp.bmp"), picture);
+}
+
+TEST_F(MainWindowTest, AFolderUnderALongPathIsListedAndItsPictureApplied) {
+  Prepare("long_path");
+  std::string folder = dir_;
+  while (folder.size() < 300) {
+    folder += std::string(50, 'f') + "\\";
+    ASSERT_TRUE(CreateDirectoryW(FilePath(folder).c_str(), nullptr) ||
+                GetLastError() == ERROR_ALREADY_EXISTS);
+  }
+  folder.pop_back();
+  const std::string picture = test::Bmp24(3, 5, 9);
+  ASSERT_TRUE(ReplaceFileContents(folder + "\\b.bmp", picture));
+  Open();
+  chosen_folder_ = folder;
+  Command(kCommandAddDirectory);
+  EXPECT_EQ(ListLines(), Lines{"1" + folder + "\\b.bmp"});
+  SelectOnly({1});
+  Notify(NM_DBLCLK);
+  EXPECT_TRUE(boxes_.empty());
   EXPECT_EQ(test::ReadBytes(dir_ + "vistrel_wlp.bmp"), picture);
 }
 
