@@ -29,6 +29,15 @@ std::string FreshDir(const std::string& name) {
   fs::path dir = fs::path(VISTREL_TEST_TMP_DIR) / name;
   std::error_code ignored;
   fs::remove_all(dir, ignored);
+#ifdef _WIN32
+  // What a test left under a path beyond MAX_PATH goes only in the long form.
+  if (fs::exists(dir, ignored)) {
+    std::wstring whole = fs::absolute(dir, ignored).wstring();
+    for (wchar_t& c : whole)
+      if (c == L'/') c = L'\\';
+    fs::remove_all(fs::path(L"\\\\?\\" + whole), ignored);
+  }
+#endif
   fs::create_directories(dir);
 #ifdef _WIN32
   return dir.string() + "\\";

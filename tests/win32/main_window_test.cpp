@@ -1205,7 +1205,7 @@ TEST_F(MainWindowTest, NamesInAnyLanguageAreDroppedAddedAppliedAndStoredExactly)
 }
 
 TEST_F(MainWindowTest, AFolderUnderALongPathIsListedAndItsPictureApplied) {
-  Prepare("long_path");
+  Prepare("long_path", "", "");
   std::string folder = dir_;
   while (folder.size() < 300) {
     folder += std::string(50, 'f') + "\\";
