@@ -102,6 +102,10 @@ bool WriteListFile(const std::string& path, const std::vector<std::string>& line
   return ReplaceFileContents(path, EncodeListText(FormatListLines(lines)));
 }
 
+std::string PathTooLongText(const std::string& path) {
+  return "Cannot open " + path + ": the path is longer than this system accepts.";
+}
+
 bool EnsureListFile(const std::string& path) {
   if (FileExists(path)) return true;
   return ReplaceFileContents(path, std::string());

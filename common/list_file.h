@@ -77,6 +77,9 @@ std::string FormatListLines(const std::vector<std::string>& lines);
 // Rewrites the whole list through a temporary file renamed over it, encoded by EncodeListText.
 bool WriteListFile(const std::string& path, const std::vector<std::string>& lines);
 
+// What the programs say of a picture whose path the system refuses for its length.
+std::string PathTooLongText(const std::string& path);
+
 // Creates an empty list file when none exists (a directory of that name counts as missing).
 bool EnsureListFile(const std::string& path);
 

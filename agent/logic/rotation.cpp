@@ -167,6 +167,10 @@ std::string NotChangedText(std::uint32_t code) {
 
 }  // namespace
 
+bool RotationHost::PathTooLong(const std::string& path) {
+  return vistrel::PathTooLong(path);
+}
+
 bool RotationHost::DirectoryExists(const std::string& path) {
   return vistrel::DirectoryExists(path);
 }
@@ -455,6 +459,12 @@ void Rotation::ChangeNow(bool user, std::int32_t skip) {
     if (entry.empty()) break;
     const std::string path = entry.substr(1);
     if (!PictureExists(path, tries)) {
+      // A path the system refuses for its length is said as such, not passed over as missing.
+      // Shorter ones are not asked about: a missing file costs one look at the disk.
+      if (path.size() >= kShortestLongPath && !tries.too_long_told && host_.PathTooLong(path)) {
+        tries.too_long_told = true;
+        Warn(PathTooLongText(path), user);
+      }
       // One try per line, and a bounded number of looks at the disk: a list whose files are
       // all gone must not hold the agent; the next tick goes on from here.
       if (++tries.missing_files >= count || tries.file_checks >= kMaxFileChecksPerTick) break;

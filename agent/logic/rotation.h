@@ -22,6 +22,9 @@ constexpr std::uint32_t kApplierTimeoutMs = 120000;
 // next tick goes on from there.
 constexpr std::int64_t kMaxFileChecksPerTick = 50000;
 constexpr std::uint32_t kMaxFileCheckMs = 250;
+// Bytes of the shortest path that can be too long for a system: 248 UTF-16 units (a folder's
+// limit) take at least as many UTF-8 bytes.
+constexpr std::size_t kShortestLongPath = 248;
 // Presses of Next and Previous remembered while a change runs.
 constexpr std::size_t kMaxQueuedPresses = 1000;
 // The same warning box is not shown again within this time after it was closed.
@@ -70,6 +73,7 @@ class RotationHost {
 
   virtual bool FileExists(const std::string& path);
   virtual bool DirectoryExists(const std::string& path);
+  virtual bool PathTooLong(const std::string& path);
   // The whole list in one go, the file closed again on return; false on an input/output error.
   virtual bool ReadList(const std::string& path, std::vector<std::string>& lines);
   virtual bool CreateEmptyList(const std::string& path);
@@ -173,6 +177,7 @@ class Rotation {
     bool shuffle_changed = false;             // the round's state is to be stored
     std::set<std::string> missing_folders;
     std::set<std::string> present_folders;
+    bool too_long_told = false;  // one word of it per change is enough
   };
   // A change whose applier runs.
   struct Pending {

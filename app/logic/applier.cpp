@@ -4,6 +4,7 @@
 
 #include "app/logic/image_files.h"
 #include "common/exception.h"
+#include "common/list_file.h"
 #include "imaging/bmp_copy.h"
 #include "imaging/data_stream.h"
 #include "platform/files.h"
@@ -156,10 +157,6 @@ ApplyResult ApplyHeld(const std::string& path, char style_letter, const std::str
 }
 
 }  // namespace
-
-std::string PathTooLongText(const std::string& path) {
-  return "Cannot open " + path + ": the path is longer than this system accepts.";
-}
 
 ApplyResult ApplyWallpaper(const std::string& path, char style_letter,
                            const std::string& wallpaper_file, const ApplierServices& services) {

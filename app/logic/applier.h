@@ -70,9 +70,6 @@ std::string ApplierBusyText(const std::string& path);
 // Changes nothing for a missing file, an extension without a reader or an empty picture. A
 // reader's Exception for a damaged file (or std::bad_alloc for a picture beyond the address
 // space) passes through with nothing changed, unless quiet: then it gives kApplyExitCannotShow.
-// What the user is told of a picture whose path the system refuses for its length.
-std::string PathTooLongText(const std::string& path);
-
 // A wallpaper file that cannot be written, a wait for another applier that runs out and a
 // wallpaper the system refuses are each reported in an error box (none when quiet); the first
 // two leave the registry and the desktop as they were. Holds the services' lock from the

@@ -13,6 +13,7 @@
 #include "agent/logic/agent_settings.h"
 #include "agent/logic/agent_texts.h"
 #include "agent/logic/rotation.h"
+#include "common/list_file.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "tests/support/test_support.h"
@@ -123,6 +124,8 @@ class FakeHost : public RotationHost {
     existence_tests.push_back(path);
     return existing.count(path) > 0 || RotationHost::FileExists(path);
   }
+  bool PathTooLong(const std::string& path) override { return too_long.count(path) > 0; }
+  std::set<std::string> too_long;  // paths the pretended system refuses
   bool DirectoryExists(const std::string& path) override {
     for (const std::string& file : existing)
       if (file.rfind(path, 0) == 0) return true;
@@ -587,6 +590,19 @@ TEST_F(RotationTest, MissingEmptyOrUnreadableListIsAnIntervalWithoutAChange) {
   State().ListPath = dir_;
   rotation_->NextNow();
   EXPECT_TRUE(host_.launches.empty());
+}
+
+TEST_F(RotationTest, APathTheSystemRefusesForItsLengthIsSaidOnceAndPassedOver) {
+  Init("too_long");
+  const std::string long1 = "C:\\" + std::string(300, 'a') + ".jpg";
+  const std::string long2 = "C:\\" + std::string(300, 'b') + ".jpg";
+  host_.too_long = {long1, long2};
+  host_.existing.insert("C:\\p\\3.jpg");
+  WriteList("1" + long1 + "\r\n1" + long2 + "\r\n1C:\\p\\3.jpg\r\n");
+  State().LastIndex = 0;
+  rotation_->NextNow();
+  EXPECT_EQ(host_.warnings, std::vector<std::string>{PathTooLongText(long1)}) << "one box";
+  EXPECT_EQ(host_.launches, std::vector<std::string>{Launched(3)});
 }
 
 TEST_F(RotationTest, MissingApplierWarnsAndStoresNothing) {
