@@ -16,6 +16,12 @@ WallpaperOrder OrderFromStored(int stored) {
   return stored != 0 ? WallpaperOrder::woRandom : WallpaperOrder::woSequential;
 }
 
+MonitorMode MonitorModeFromStored(int stored) {
+  if (stored == static_cast<int>(MonitorMode::kEachMonitor)) return MonitorMode::kEachMonitor;
+  if (stored == static_cast<int>(MonitorMode::kSpan)) return MonitorMode::kSpan;
+  return MonitorMode::kOnePicture;
+}
+
 std::string SettingsFilePath() {
   return DataDirectory() + kSettingsFileName;
 }

@@ -31,12 +31,22 @@ constexpr const char kColumnWidth1[] = "ColumnWidth1";
 constexpr const char kShuffleSeed[] = "ShuffleSeed";
 constexpr const char kShufflePosition[] = "ShufflePosition";
 constexpr const char kShuffleList[] = "ShuffleList";
+// Several monitors: how the desktop is covered, and whether portrait pictures seek portrait
+// monitors when each has its own.
+constexpr const char kMonitorMode[] = "MonitorMode";
+constexpr const char kPortraitOnPortrait[] = "PortraitOnPortrait";
 }  // namespace keys
 
 // "RandomWallpaper": 0 in list order, 1 at random, 2 shuffled. A copy that reads it as a
 // boolean takes 2 as random.
 enum class WallpaperOrder : int { woSequential = 0, woRandom = 1, woShuffle = 2 };
 WallpaperOrder OrderFromStored(int stored);
+
+// "MonitorMode": 0 one picture that Windows lays out on every monitor, 1 a picture of its own on
+// each monitor, 2 one picture across all of them. Anything else reads as 0, the behaviour of a
+// copy that knows no such key.
+enum class MonitorMode : int { kOnePicture = 0, kEachMonitor = 1, kSpan = 2 };
+MonitorMode MonitorModeFromStored(int stored);
 
 // Each program's defaults; where the two differ (RememberLast) both are given.
 namespace defaults {
@@ -56,6 +66,8 @@ constexpr int kWidth = 462;
 constexpr int kHeight = 400;
 constexpr int kColumnWidth0 = 400;
 constexpr int kColumnWidth1 = 50;
+constexpr int kMonitorMode = 0;
+constexpr bool kPortraitOnPortrait = true;
 }  // namespace defaults
 
 // Where vistrel.ini, list.txt and the wallpaper file live: the program's folder, or the user's
