@@ -438,6 +438,9 @@ TEST(ColorProfileReference, ColoursMatchPillowImageCms) {
       rgb_psd,
       test::DataPath("psd/oiio/pattern2-8-cmyk.psd"),
       test::DataPath("psd/oiio/pattern2-8-grayscale.psd"),
+      test::DataPath("psd/psd-tools/colormodes/4x4_8bit_cmyk.psd"),
+      test::DataPath("psd/psd-tools/colormodes/4x4_8bit_grayscale.psd"),
+      test::DataPath("psd/psd-tools/gray0.psd"),
   };
   for (const std::string& path : files) {
     SCOPED_TRACE(path);
