@@ -40,7 +40,7 @@ class ColorTransform {
  public:
   // Null when lcms2 refuses the profile, when it is not a device profile of the layout's colour
   // space, when its transform would need more than memory_limit, and when it describes sRGB
-  // itself (the values as stored are then within half a level of what it would give). Never
+  // itself (the values as stored are then within a level of what it would give). Never
   // throws: a profile there is no memory for is not used either.
   static std::unique_ptr<ColorTransform> Create(const std::vector<std::uint8_t>& profile,
                                                 PixelLayout layout,

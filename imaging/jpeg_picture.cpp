@@ -515,7 +515,7 @@ std::unique_ptr<ColorTransform> ProfileTransform(const jpeg_decompress_struct& c
   }
   if (c.quantize_colors) {
     return ColorTransform::Create(
-        profile, c.out_color_components == 1 ? PixelLayout::kGray : PixelLayout::kBgr);
+        profile, c.out_color_space == JCS_GRAYSCALE ? PixelLayout::kGray : PixelLayout::kBgr);
   }
   if (c.out_color_space == JCS_EXT_BGR) return ColorTransform::Create(profile, PixelLayout::kBgr);
   return nullptr;

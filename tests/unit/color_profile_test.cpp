@@ -320,7 +320,7 @@ TEST(ColorProfileInReaders, JpegSegmentsInAnyOrderOrIgnored) {
 // A profile of sRGB itself, as most cameras and editors embed, changes nothing: the corpus files
 // with one decode as without it.
 TEST(ColorProfileInReaders, SrgbProfilesLeaveThePictureAsStored) {
-  for (const char* name : {"jpeg/pillow/flower2.jpg", "jpeg/pillow/ultrahdr.jpg"}) {
+  for (const char* name : {"jpeg/pillow/flower2.jpg", "jpeg/pillow/pil_sample_rgb.jpg"}) {
     SCOPED_TRACE(name);
     const std::string file = test::ReadBytes(test::DataPath(name));
     std::string profile;
@@ -397,7 +397,7 @@ Rendering PillowSrgb(const std::string& path) {
     r.width = 0;
   if (pipe != nullptr) pclose(pipe);
   r.alpha = alpha != 0;
-  r.pixels = test::ReadBytes(out);
+  if (r.width > 0) r.pixels = test::ReadBytes(out);
   return r;
 }
 
@@ -438,13 +438,11 @@ TEST(ColorProfileReference, ColoursMatchPillowImageCms) {
       rgb_psd,
       test::DataPath("psd/oiio/pattern2-8-cmyk.psd"),
       test::DataPath("psd/oiio/pattern2-8-grayscale.psd"),
-      test::DataPath("psd/psd-tools/colormodes/4x4_8bit_cmyk.psd"),
-      test::DataPath("psd/psd-tools/colormodes/4x4_8bit_grayscale.psd"),
-      test::DataPath("psd/psd-tools/gray0.psd"),
   };
   for (const std::string& path : files) {
     SCOPED_TRACE(path);
     const Rendering ref = PillowSrgb(path);
+    ASSERT_GT(ref.width, 0) << "Pillow cannot render it";
     const std::size_t pixels = static_cast<std::size_t>(ref.width) * ref.height;
     ASSERT_EQ(ref.pixels.size(), pixels * (ref.alpha ? 4 : 3));
     auto ours = Decode(test::ReadBytes(path), FormatOf(path));
@@ -458,7 +456,9 @@ TEST(ColorProfileReference, ColoursMatchPillowImageCms) {
       for (int c = 0; c < 3; ++c)
         worst =
             std::max(worst, std::abs(got[c] - static_cast<std::uint8_t>(ref.pixels[3 * i + c])));
-      if (ref.alpha) ASSERT_EQ(got[3], static_cast<std::uint8_t>(ref.pixels[3 * pixels + i]));
+      if (ref.alpha) {
+        ASSERT_EQ(got[3], static_cast<std::uint8_t>(ref.pixels[3 * pixels + i]));
+      }
     }
     EXPECT_LE(worst, kTolerance);
   }

@@ -626,8 +626,8 @@ TEST(PsdCorpus, CompositeMatchesTheReferenceDecoders) {
       {"webtoon-errors/file-reserved-nonzero.psd", "webtoon-errors/original.psd"},
   };
   // Files whose colour profile (resource 1039) is not sRGB's come out through it, unlike the
-  // references' raw values: they must load (color_profile_test.cpp compares the 8-bit ones with
-  // Pillow's ImageCms).
+  // references' raw values: they must load (color_profile_test.cpp compares the two that Pillow
+  // reads, pattern2-8-*, with its ImageCms).
   const std::set<std::string> by_profile = {
       "oiio-images/psd_rgb_16_rle.psd",  // Adobe RGB (1998)
       "oiio/pattern2-16-cmyk.psd",       // U.S. Web Coated (SWOP) v2

@@ -3,7 +3,8 @@
   make_files.py CORPUS_DIR
 from two public-domain and CC0 pictures of the team corpus (CORPUS_DIR, ../shared/corpus) and two
 profiles of Debian's icc-profiles-free package (zlib licence, LICENSE.txt beside this script):
-compatibleWithAdobeRGB1998.icc (Adobe RGB (1998) primaries and gamma) and Gray.icc. Pillow writes
+compatibleWithAdobeRGB1998.icc (Adobe RGB (1998) primaries and gamma) and Gray-CIE_L.icc (grey
+with the L* curve). Pillow writes
 the files; ImageMagick the 16-bit interlaced PNG, whose iCCP chunk it copies."""
 import os
 import subprocess
@@ -23,7 +24,7 @@ def profile(name):
 
 def main(corpus):
     adobe = profile("compatibleWithAdobeRGB1998.icc")
-    gray = profile("Gray.icc")
+    gray = profile("Gray-CIE_L.icc")
     out = lambda name: os.path.join(HERE, name)
     # Tiffany's "Hibiscus and Parrots" (public domain): a vivid picture, its values taken as Adobe RGB.
     hibiscus = Image.open(os.path.join(corpus, "jpeg/wuffs/hibiscus.regular.jpeg")).convert("RGB")
