@@ -187,6 +187,21 @@ void TPNGGraphic::ReadChunkData() {
   if (ChunkCrc != LoadU32BE(stored)) Raise(kMsgCrcError);
 }
 
+// An ancillary chunk that was passed over unchecked before it was used: one the stream cannot
+// hold is left to be skipped (false), and a wrong CRC makes it unused, not an error.
+bool TPNGGraphic::ReadChunkDataQuietly() {
+  if (stream_ended_ || std::uint64_t{ChunkLength} + 4 > input_->Left()) return false;
+  ChunkData.resize(ChunkLength);
+  std::uint8_t stored[4];
+  if ((ChunkLength > 0 && !input_->Read(ChunkData.data(), ChunkLength)) || !input_->Read(stored, 4))
+    return false;
+  std::uint32_t crc = ChunkCrc;
+  if (ChunkLength > 0) crc = static_cast<std::uint32_t>(crc32(crc, ChunkData.data(), ChunkLength));
+  if (crc == LoadU32BE(stored)) return true;
+  ChunkData.clear();
+  return true;  // consumed; an empty chunk makes no profile
+}
+
 bool TPNGGraphic::IsChunk(const char* name) const {
   for (int i = 0; i < 4; ++i)
     if ((ChunkType[i] & 0xDF) != (static_cast<std::uint8_t>(name[i]) & 0xDF)) return false;
@@ -437,8 +452,8 @@ void TPNGGraphic::ReadChunks() {
     } else if (IsChunk("tRNS")) {
       ReadChunkData();
       ReadTransparency();
-    } else if (IsChunk("iCCP") && profile_fits_ && !color_ && !image_decoded_) {
-      ReadChunkData();
+    } else if (IsChunk("iCCP") && profile_fits_ && !color_ && !image_decoded_ &&
+               ReadChunkDataQuietly()) {
       ReadColorProfile();
     } else {
       handled = false;
@@ -501,9 +516,9 @@ void TPNGGraphic::ReadTransparency() {
 // iCCP: a keyword, its zero, the compression method (0, deflate) and the zlib stream of the
 // profile. A profile that is damaged, too large or not for this image's colours is ignored.
 void TPNGGraphic::ReadColorProfile() {
-  const auto keyword_end = std::find(
-      ChunkData.begin(), ChunkData.begin() + std::min(ChunkData.size(), kMaxKeywordBytes), 0);
-  if (keyword_end == ChunkData.end() || keyword_end == ChunkData.begin() ||
+  const auto keyword_limit = ChunkData.begin() + std::min(ChunkData.size(), kMaxKeywordBytes);
+  const auto keyword_end = std::find(ChunkData.begin(), keyword_limit, 0);
+  if (keyword_end == keyword_limit || keyword_end == ChunkData.begin() ||
       ChunkData.end() - keyword_end < 2 || keyword_end[1] != 0)
     return;
   const std::uint8_t* packed = &keyword_end[2];

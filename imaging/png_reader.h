@@ -59,6 +59,7 @@ class TPNGGraphic : public TImageReader {
  private:
   bool ReadChunkHeader();
   void ReadChunkData();
+  bool ReadChunkDataQuietly();
   bool IsChunk(const char* name) const;
   void SkipChunk();
   int ConfigureDepth(std::uint8_t color_type, std::uint8_t bit_depth);

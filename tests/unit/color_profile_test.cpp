@@ -349,6 +349,14 @@ TEST(ColorProfileInReaders, BrokenPngProfilesAreIgnored) {
     EXPECT_TRUE(
         SameBitmap(Decode(WithIccp(file, &damaged[i]), Format::kPng).get(), as_stored.get()));
   }
+  // A chunk whose CRC is wrong was never checked before it was used: still no error.
+  std::string bad_crc = file;
+  const std::size_t at = bad_crc.find("iCCP");
+  ASSERT_NE(at, std::string::npos);
+  const std::size_t length =
+      static_cast<std::uint8_t>(bad_crc[at - 2]) << 8 | static_cast<std::uint8_t>(bad_crc[at - 1]);
+  bad_crc[at + 4 + length] ^= 0x55;
+  EXPECT_TRUE(SameBitmap(Decode(bad_crc, Format::kPng).get(), as_stored.get()));
   // The same chunk as the file's, made here, is used.
   const std::string remade = name + std::string(1, '\0') + Deflated(adobe);
   EXPECT_TRUE(SameBitmap(Decode(WithIccp(file, &remade), Format::kPng).get(),
