@@ -272,7 +272,7 @@ struct JpegDecode {
   bool convert_cmyk = false;          // four components become blue, green, red through cmyk_row
   bool inverted_cmyk = false;         // Adobe files store 255 for no ink
   JSAMPLE* cmyk_row = nullptr;        // not owned: one row of four components
-  std::vector<std::uint8_t> profile;  // the file's ICC profile, kept while decoding
+  std::vector<std::uint8_t> profile;  // the file's ICC profile, until its transform is made
   std::unique_ptr<ColorTransform> color;  // from the profile to sRGB, for every row made
   JDIMENSION rows_made = 0;               // the most rows any pass has written
   TExifOrientation orientation = TExifOrientation::kNormal;
@@ -644,6 +644,7 @@ TRasterBitmap* TJpegPicture::Decode() {
   std::vector<JSAMPLE> cmyk_row(decode->convert_cmyk ? std::size_t{c.image_width} * 4 : 0);
   decode->cmyk_row = cmyk_row.data();
   decode->color = ProfileTransform(c, decode->profile, decode->convert_cmyk, decode->inverted_cmyk);
+  std::vector<std::uint8_t>().swap(decode->profile);  // the transform keeps what it needs
   // Rows are decoded as stored and turned upright afterwards.
   bitmap_ = std::make_unique<TRasterBitmap>(TRasterBitmap::CreateDibBitmap(
       ScaledSize(data_.width, scale_shift_), ScaledSize(data_.height, scale_shift_), format));

@@ -151,11 +151,6 @@ std::unique_ptr<TRasterBitmap> Decode(const std::string& bytes, Format format) {
   return std::move(reader->Bitmap);
 }
 
-Format FormatOf(const std::string& name) {
-  const std::string ext = name.substr(name.rfind('.'));
-  return ext == ".jpg" ? Format::kJpeg : ext == ".png" ? Format::kPng : Format::kPsd;
-}
-
 // Byte for byte: size, format, colour table and pixels.
 ::testing::AssertionResult SameBitmap(TRasterBitmap* a, TRasterBitmap* b) {
   if (!a || !b) return ::testing::AssertionFailure() << "no bitmap";
@@ -168,23 +163,6 @@ Format FormatOf(const std::string& name) {
   if (std::memcmp(a->PixelMemory(), b->PixelMemory(), a->PixelMemorySize()) != 0)
     return ::testing::AssertionFailure() << "different pixels";
   return ::testing::AssertionSuccess();
-}
-
-// Pixel (x, y) as red, green, blue, alpha (255 without alpha), through the colour table.
-void PixelAt(TRasterBitmap& b, int x, int y, int out[4]) {
-  const std::uint8_t* row = b.ScanLine(y);
-  std::uint32_t rgb = 0;
-  out[3] = 255;
-  switch (b.GetFormat()) {
-    case TRasterFormat::rf1Bit: rgb = b.PaletteEntry((row[x / 8] >> (7 - x % 8)) & 1); break;
-    case TRasterFormat::rf4Bit: rgb = b.PaletteEntry((row[x / 2] >> (x % 2 ? 0 : 4)) & 15); break;
-    case TRasterFormat::rf8Bit: rgb = b.PaletteEntry(row[x]); break;
-    case TRasterFormat::rf24Bit:
-      rgb = row[3 * x + 2] << 16 | row[3 * x + 1] << 8 | row[3 * x];
-      break;
-    default: rgb = row[4 * x + 2] << 16 | row[4 * x + 1] << 8 | row[4 * x]; out[3] = row[4 * x + 3];
-  }
-  out[0] = rgb >> 16 & 0xFF, out[1] = rgb >> 8 & 0xFF, out[2] = rgb & 0xFF;
 }
 
 // ---- The profile itself -----------------------------------------------------------------------
@@ -378,6 +356,28 @@ TEST(ColorProfileInReaders, PsdResource1039) {
 }
 
 #ifndef _WIN32
+Format FormatOf(const std::string& name) {
+  const std::string ext = name.substr(name.rfind('.'));
+  return ext == ".jpg" ? Format::kJpeg : ext == ".png" ? Format::kPng : Format::kPsd;
+}
+
+// Pixel (x, y) as red, green, blue, alpha (255 without alpha), through the colour table.
+void PixelAt(TRasterBitmap& b, int x, int y, int out[4]) {
+  const std::uint8_t* row = b.ScanLine(y);
+  std::uint32_t rgb = 0;
+  out[3] = 255;
+  switch (b.GetFormat()) {
+    case TRasterFormat::rf1Bit: rgb = b.PaletteEntry((row[x / 8] >> (7 - x % 8)) & 1); break;
+    case TRasterFormat::rf4Bit: rgb = b.PaletteEntry((row[x / 2] >> (x % 2 ? 0 : 4)) & 15); break;
+    case TRasterFormat::rf8Bit: rgb = b.PaletteEntry(row[x]); break;
+    case TRasterFormat::rf24Bit:
+      rgb = row[3 * x + 2] << 16 | row[3 * x + 1] << 8 | row[3 * x];
+      break;
+    default: rgb = row[4 * x + 2] << 16 | row[4 * x + 1] << 8 | row[4 * x]; out[3] = row[4 * x + 3];
+  }
+  out[0] = rgb >> 16 & 0xFF, out[1] = rgb >> 8 & 0xFF, out[2] = rgb & 0xFF;
+}
+
 // Pillow's ImageCms rendering of the file into sRGB (relative colorimetric, lcms2's own sRGB),
 // red, green, blue per pixel, then the alpha plane when the picture has one.
 struct Rendering {
