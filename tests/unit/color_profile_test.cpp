@@ -16,6 +16,7 @@
 #include "imaging/jpeg_picture.h"
 #include "imaging/png_reader.h"
 #include "imaging/psd_reader.h"
+#include "tests/support/damage_sweep.h"
 #include "tests/support/test_support.h"
 
 namespace vistrel {
@@ -260,6 +261,18 @@ TEST(ColorProfile, AlphaIsLeftAsItIs) {
   EXPECT_EQ(pixels[7], 77);
   EXPECT_EQ(pixels[11], 255);
   EXPECT_NE(pixels[1], 200);  // Adobe RGB's green is more saturated than sRGB's can be
+}
+
+// Damaged copies of a real profile: lcms2 takes or refuses each, and what it takes converts.
+TEST(ColorProfile, DamagedProfilesAreTakenOrRefusedCleanly) {
+  test::DamageSweep sweep;
+  sweep.one_flip_per_byte = true;
+  test::SweepDamage(AdobeProfile(), sweep, [](const std::string& bytes, const test::Damage&) {
+    auto transform = ColorTransform::Create(Bytes(bytes.begin(), bytes.end()), PixelLayout::kBgra);
+    std::uint8_t pixels[] = {0, 0, 0, 9, 255, 255, 255, 9, 10, 200, 30, 9};
+    if (transform) transform->Convert(pixels, pixels, 3);
+    EXPECT_EQ(pixels[3] + pixels[7] + pixels[11], 27);
+  });
 }
 
 // ---- In the readers ----------------------------------------------------------------------------
