@@ -322,9 +322,9 @@ std::unique_ptr<ColorTransform> ColorTransform::Make(const std::vector<std::uint
   if (maybe_srgb &&
       DescribesSrgb(context, embedded.get(), srgb.get(), info.space == cmsSigGrayData))
     return nullptr;
-  // lcms2's defaults already make 8-bit transforms fast: matrix-shaper profiles become three
-  // tables and a fixed-point matrix, others a prelinearised lookup grid. Its one-pixel cache
-  // stays: switched off, a 24-megapixel picture took longer.
+  // lcms2's defaults suit 8-bit pixels (its own tables for curves and matrices, a
+  // prelinearised grid for lookup-table and CMYK profiles). Its one-pixel cache stays: switched
+  // off, a 24-megapixel picture took longer.
   state->transform.reset(cmsCreateTransformTHR(context, embedded.get(), info.input, srgb.get(),
                                                info.output, INTENT_RELATIVE_COLORIMETRIC, 0));
   if (state->transform && (layout == PixelLayout::kBgr || layout == PixelLayout::kBgra)) {
@@ -336,7 +336,7 @@ std::unique_ptr<ColorTransform> ColorTransform::Make(const std::vector<std::uint
   srgb.reset();
   if (!state->transform || state->account.failed) return nullptr;
   state->in_bytes = info.in_bytes;
-  return std::unique_ptr<ColorTransform>(new ColorTransform(std::move(state), layout));
+  return std::make_unique<ColorTransform>(std::move(state), layout);
 }
 
 void ColorTransform::Convert(const std::uint8_t* in, std::uint8_t* out, std::uint32_t count) const {

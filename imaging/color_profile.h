@@ -45,6 +45,9 @@ class ColorTransform {
   static std::unique_ptr<ColorTransform> Create(const std::vector<std::uint8_t>& profile,
                                                 PixelLayout layout,
                                                 std::uint64_t memory_limit = kColorTransformMemory);
+  struct State;  // lcms2's context and transform, or our tables
+  // Made by Create only.
+  ColorTransform(std::unique_ptr<State> state, PixelLayout layout);
   ~ColorTransform();
   ColorTransform(const ColorTransform&) = delete;
   ColorTransform& operator=(const ColorTransform&) = delete;
@@ -63,10 +66,8 @@ class ColorTransform {
   std::uint64_t PeakMemory() const;
 
  private:
-  struct State;
   static std::unique_ptr<ColorTransform> Make(const std::vector<std::uint8_t>& profile,
                                               PixelLayout layout, std::uint64_t memory_limit);
-  ColorTransform(std::unique_ptr<State> state, PixelLayout layout);
 
   std::unique_ptr<State> state_;
   PixelLayout layout_;

@@ -85,10 +85,10 @@ def third_party(build):
     rule = "=" * 72 + "\n"
     parts = [
         "Third-party software in Vistrel\n",
-        "vistrel.exe contains libjpeg-turbo, Little CMS and zlib; both programs contain the MinGW-w64 C runtime "
-        "and its\nwinpthreads library, and the GCC runtime libraries (libstdc++, libgcc), which "
-        "their licence's\nruntime library exception lets us ship without a notice. Their notices "
-        "follow.\n",
+        "vistrel.exe contains libjpeg-turbo, Little CMS and zlib; both programs contain the "
+        "MinGW-w64 C\nruntime and its winpthreads library, and the GCC runtime libraries "
+        "(libstdc++, libgcc), which\ntheir licence's runtime library exception lets us ship "
+        "without a notice. Their notices follow.\n",
         rule + f"libjpeg-turbo ({jpeg_version})\n" + rule,
         "This software is based in part on the work of the Independent JPEG Group.\n",
         "libjpeg-turbo is covered by three compatible BSD-style licences: the IJG licence (the "
