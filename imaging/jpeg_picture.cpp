@@ -16,6 +16,7 @@
 // clang-format on
 
 #include "imaging/bounded_input.h"
+#include "imaging/color_profile.h"
 #include "imaging/exif_orientation.h"
 
 namespace vistrel {
@@ -209,12 +210,22 @@ SavedExif ReadSavedExif(const jpeg_decompress_struct& cinfo) {
   return exif;
 }
 
-// data_left: the bytes after the headers, where the entropy-coded data lies.
+// The ICC profile of the APP2 segments libjpeg kept; empty when there is none or it is broken.
+std::vector<std::uint8_t> ReadSavedProfile(const jpeg_decompress_struct& cinfo) {
+  std::vector<SegmentPayload> segments;
+  for (jpeg_saved_marker_ptr m = cinfo.marker_list; m != nullptr; m = m->next) {
+    if (m->marker == JPEG_APP0 + 2) segments.push_back({m->data, m->data_length});
+  }
+  return JoinIccSegments(segments);
+}
+
+// data_left: the bytes after the headers, where the entropy-coded data lies. Leaves in budget
+// what the decode holds.
 bool WithinLimits(const jpeg_decompress_struct& cinfo, bool multiple_scans, bool raw_cmyk,
-                  const SavedExif& exif, std::uint64_t file_bytes, std::uint64_t data_left) {
+                  const SavedExif& exif, std::uint64_t file_bytes, std::uint64_t data_left,
+                  MemoryBudget& budget) {
   if (!cinfo.arith_code && LargestComponentBlocks(cinfo) / kMinJpegBlocksPerByte > data_left)
     return false;
-  MemoryBudget budget;
   std::uint32_t row = 0;
   const std::uint64_t bytes = OutputBytesPerPixel(cinfo, raw_cmyk);
   if (!DibRowSize(cinfo.image_width, static_cast<std::uint32_t>(8 * bytes), row)) return false;
@@ -258,10 +269,12 @@ struct JpegDecode {
   bool multiple_scans = false;
   bool palette_set = false;
   bool finished = false;
-  bool convert_cmyk = false;    // four components become blue, green, red through cmyk_row
-  bool inverted_cmyk = false;   // Adobe files store 255 for no ink
-  JSAMPLE* cmyk_row = nullptr;  // not owned: one row of four components
-  JDIMENSION rows_made = 0;     // the most rows any pass has written
+  bool convert_cmyk = false;          // four components become blue, green, red through cmyk_row
+  bool inverted_cmyk = false;         // Adobe files store 255 for no ink
+  JSAMPLE* cmyk_row = nullptr;        // not owned: one row of four components
+  std::vector<std::uint8_t> profile;  // the file's ICC profile, until its transform is made
+  std::unique_ptr<ColorTransform> color;  // from the profile to sRGB, for every row made
+  JDIMENSION rows_made = 0;               // the most rows any pass has written
   TExifOrientation orientation = TExifOrientation::kNormal;
   J_DCT_METHOD kept_dct_method = JDCT_ISLOW;
   boolean kept_two_pass_quantize = FALSE;
@@ -307,9 +320,11 @@ struct JpegDecode {
     jpeg_create_decompress(&d.cinfo);
     if (d.picture) d.cinfo.progress = &d.progress.pub;
     d.cinfo.src = &d.source.pub;
-    // Every APP1 segment is kept whole (a segment holds at most 64 KiB): together no more than
-    // the file, and counted in the budget below.
+    // Every APP1 segment is kept whole (a segment holds at most 64 KiB), and for a decode every
+    // APP2 segment (the colour profile): together no more than the file, and counted in the
+    // budget below.
     jpeg_save_markers(&d.cinfo, JPEG_APP0 + 1, 0xFFFF);
+    if (d.picture) jpeg_save_markers(&d.cinfo, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&d.cinfo, TRUE);
     d.multiple_scans = jpeg_has_multiple_scans(&d.cinfo) != FALSE;
     const SavedExif exif = ReadSavedExif(d.cinfo);
@@ -319,9 +334,15 @@ struct JpegDecode {
         d.input.Position() - static_cast<std::int64_t>(d.source.pub.bytes_in_buffer);
     const std::uint64_t left = size > consumed ? static_cast<std::uint64_t>(size - consumed) : 0;
     const bool raw_cmyk = d.picture != nullptr && d.picture->cmyk_hook_ != nullptr;
+    MemoryBudget budget;
     if (!WithinLimits(d.cinfo, d.multiple_scans, raw_cmyk, exif, static_cast<std::uint64_t>(size),
-                      left)) {
+                      left, budget)) {
       Fail(&d.cinfo, JERR_IMAGE_TOO_BIG);
+    }
+    // A profile the budget has no room for is not used: the picture is shown as stored.
+    if (d.picture && !raw_cmyk) {
+      d.profile = ReadSavedProfile(d.cinfo);
+      if (!AddColorProfile(budget, d.profile.size()).Fits()) d.profile.clear();
     }
   }
 
@@ -418,7 +439,12 @@ struct JpegDecode {
       std::uint8_t* target = d.bitmap->ScanLine(static_cast<std::int32_t>(c.output_scanline));
       JSAMPROW row = d.convert_cmyk ? d.cmyk_row : target;
       if (target == nullptr || jpeg_read_scanlines(&c, &row, 1) != 1) return;
-      if (d.convert_cmyk) CmykToBgr(d.cmyk_row, c.output_width, d.inverted_cmyk, target);
+      // Quantized rows are indices: their colour table was converted instead.
+      if (d.color && !c.quantize_colors) {
+        d.color->Convert(row, target, c.output_width);
+      } else if (d.convert_cmyk) {
+        CmykToBgr(d.cmyk_row, c.output_width, d.inverted_cmyk, target);
+      }
       d.rows_made = std::max(d.rows_made, c.output_scanline);
     }
   }
@@ -449,6 +475,7 @@ struct JpegDecode {
       }
       d.bitmap->SetPaletteEntry(i, entry);
     }
+    if (d.color) d.color->ConvertColorTable(*d.bitmap);
     d.palette_set = true;
   }
 
@@ -473,6 +500,28 @@ struct JpegDecode {
     return true;
   }
 };
+
+namespace {
+
+// The transform for the rows or colour table the decode makes: none without a usable profile,
+// and none for CMYK components handed raw to a hook.
+std::unique_ptr<ColorTransform> ProfileTransform(const jpeg_decompress_struct& c,
+                                                 const std::vector<std::uint8_t>& profile,
+                                                 bool convert_cmyk, bool inverted_cmyk) {
+  if (profile.empty()) return nullptr;
+  if (convert_cmyk) {
+    return ColorTransform::Create(profile,
+                                  inverted_cmyk ? PixelLayout::kInvertedCmyk : PixelLayout::kCmyk);
+  }
+  if (c.quantize_colors) {
+    return ColorTransform::Create(
+        profile, c.out_color_space == JCS_GRAYSCALE ? PixelLayout::kGray : PixelLayout::kBgr);
+  }
+  if (c.out_color_space == JCS_EXT_BGR) return ColorTransform::Create(profile, PixelLayout::kBgr);
+  return nullptr;
+}
+
+}  // namespace
 
 TJpegPicture::TJpegPicture() = default;
 TJpegPicture::~TJpegPicture() = default;
@@ -594,6 +643,8 @@ TRasterBitmap* TJpegPicture::Decode() {
                                                          : TRasterFormat::rf24Bit;
   std::vector<JSAMPLE> cmyk_row(decode->convert_cmyk ? std::size_t{c.image_width} * 4 : 0);
   decode->cmyk_row = cmyk_row.data();
+  decode->color = ProfileTransform(c, decode->profile, decode->convert_cmyk, decode->inverted_cmyk);
+  std::vector<std::uint8_t>().swap(decode->profile);  // the transform keeps what it needs
   // Rows are decoded as stored and turned upright afterwards.
   bitmap_ = std::make_unique<TRasterBitmap>(TRasterBitmap::CreateDibBitmap(
       ScaledSize(data_.width, scale_shift_), ScaledSize(data_.height, scale_shift_), format));

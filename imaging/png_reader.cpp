@@ -17,6 +17,9 @@ namespace vistrel {
 namespace {
 
 constexpr std::uint32_t kMaxChunkLength = 0x7FFFFFFF;
+// An iCCP chunk's keyword: 1 to 79 bytes and their zero.
+constexpr std::size_t kMaxKeywordBytes = 80;
+
 // Deflate turns one byte into at most about 1032; an image that needs more data than its file
 // could hold at that ratio is a lying header, refused before anything is allocated for it.
 constexpr std::uint64_t kMaxDeflateRatio = 1032;
@@ -184,6 +187,21 @@ void TPNGGraphic::ReadChunkData() {
   if (ChunkCrc != LoadU32BE(stored)) Raise(kMsgCrcError);
 }
 
+// An ancillary chunk that was passed over unchecked before it was used: one the stream cannot
+// hold is left to be skipped (false), and a wrong CRC makes it unused, not an error.
+bool TPNGGraphic::ReadChunkDataQuietly() {
+  if (stream_ended_ || std::uint64_t{ChunkLength} + 4 > input_->Left()) return false;
+  ChunkData.resize(ChunkLength);
+  std::uint8_t stored[4];
+  if ((ChunkLength > 0 && !input_->Read(ChunkData.data(), ChunkLength)) || !input_->Read(stored, 4))
+    return false;
+  std::uint32_t crc = ChunkCrc;
+  if (ChunkLength > 0) crc = static_cast<std::uint32_t>(crc32(crc, ChunkData.data(), ChunkLength));
+  if (crc == LoadU32BE(stored)) return true;
+  ChunkData.clear();
+  return true;  // consumed; an empty chunk makes no profile
+}
+
 bool TPNGGraphic::IsChunk(const char* name) const {
   for (int i = 0; i < 4; ++i)
     if ((ChunkType[i] & 0xDF) != (static_cast<std::uint8_t>(name[i]) & 0xDF)) return false;
@@ -257,6 +275,7 @@ void TPNGGraphic::CheckImageSize() {
 
   // The chunks after IHDR, passed over once: the image data they hold and the largest chunk
   // the loader will read whole. The walk stops at IEND or at the end of the stream.
+  bool has_profile = false;
   const std::int64_t resume = input_->Position();
   const std::int64_t size = input_->Size();
   std::uint64_t idat_bytes = 0;
@@ -270,6 +289,7 @@ void TPNGGraphic::CheckImageSize() {
     const std::uint64_t held =
         std::min<std::uint64_t>(length, static_cast<std::uint64_t>(size - at - 8));
     if (IsChunk("IDAT")) idat_bytes += held;
+    if (IsChunk("iCCP")) has_profile = true;
     largest_chunk = std::max(largest_chunk, held);
     if (IsChunk("IEND")) break;
     at += 12 + static_cast<std::int64_t>(length);
@@ -293,6 +313,12 @@ void TPNGGraphic::CheckImageSize() {
       .Add(largest_chunk)
       .Add(kInflateBytes);
   if (!budget.Fits()) Raise(kMsgUnsupportedFormat);
+  // A colour profile takes its inflated bytes, its transform and one row of an interlaced
+  // pass; without room for them it is not used.
+  MemoryBudget with_profile = budget;
+  profile_fits_ =
+      has_profile &&
+      AddColorProfile(with_profile, kMaxIccProfileBytes).Add(std::uint64_t{p.Width} * 4).Fits();
 }
 
 int TPNGGraphic::ConfigureDepth(std::uint8_t color_type, std::uint8_t bit_depth) {
@@ -381,6 +407,7 @@ void TPNGGraphic::ResetLoadState() {
   PaletteAlpha.clear();
   depth_configured_ = false;
   image_decoded_ = false;
+  color_.reset();
   has_gray_or_index_background_ = false;
   background_level_ = 0;
   IdatLeft = 0;
@@ -410,18 +437,24 @@ void TPNGGraphic::ReadChunks() {
         depth_configured_ = true;
         const int entries = static_cast<int>(std::min<std::uint32_t>(ChunkLength / 3, 256));
         ColorConverter.BuildColorPalette(*Bitmap, SourceRows(ChunkData.data()), 0, entries, true);
+        if (color_) color_->ConvertColorTable(*Bitmap);
       }
     } else if (IsChunk("gAMA")) {
       ReadChunkData();
       ColorConverter.SetGamma(static_cast<float>(FieldU32(ChunkData, 0) / 100000.0), 2.2f);
-      ColorConverter.TargetOptions.Include(TConversionOption::UseGammaTable);
-      ImageProperties.Flags.Include(TImageFlag::GammaInUse);
+      if (!color_) {
+        ColorConverter.TargetOptions.Include(TConversionOption::UseGammaTable);
+        ImageProperties.Flags.Include(TImageFlag::GammaInUse);
+      }
     } else if (IsChunk("bKGD")) {
       ReadChunkData();
       ReadBackground();
     } else if (IsChunk("tRNS")) {
       ReadChunkData();
       ReadTransparency();
+    } else if (IsChunk("iCCP") && profile_fits_ && !color_ && !image_decoded_ &&
+               ReadChunkDataQuietly()) {
+      ReadColorProfile();
     } else {
       handled = false;
     }
@@ -442,6 +475,8 @@ void TPNGGraphic::ReadBackground() {
       FillColor = ReducedSample(FieldU16(ChunkData, 0), depth) |
                   ReducedSample(FieldU16(ChunkData, 2), depth) << 8 |
                   ReducedSample(FieldU16(ChunkData, 4), depth) << 16;
+      // The colour is in the image's colours, whose profile comes before it.
+      if (color_) FillColor = color_->ConvertColorRef(FillColor);
       break;
     case 0:
     case 4:
@@ -478,6 +513,70 @@ void TPNGGraphic::ReadTransparency() {
   }
 }
 
+// iCCP: a keyword, its zero, the compression method (0, deflate) and the zlib stream of the
+// profile. A profile that is damaged, too large or not for this image's colours is ignored.
+void TPNGGraphic::ReadColorProfile() {
+  const auto keyword_limit = ChunkData.begin() + std::min(ChunkData.size(), kMaxKeywordBytes);
+  const auto keyword_end = std::find(ChunkData.begin(), keyword_limit, 0);
+  if (keyword_end == keyword_limit || keyword_end == ChunkData.begin() ||
+      ChunkData.end() - keyword_end < 2 || keyword_end[1] != 0)
+    return;
+  const std::uint8_t* packed = &keyword_end[2];
+  const auto packed_size = static_cast<uInt>(ChunkData.end() - (keyword_end + 2));
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) return;
+  std::vector<std::uint8_t> profile;
+  z.next_in = const_cast<Bytef*>(packed);
+  z.avail_in = packed_size;
+  int status = Z_OK;
+  // Grown a piece at a time: a small chunk may claim to inflate to anything.
+  constexpr std::size_t kPiece = 64 * 1024;
+  while (status == Z_OK && profile.size() < kMaxIccProfileBytes) {
+    const std::size_t done = profile.size();
+    const std::size_t piece = std::min<std::size_t>(kPiece, kMaxIccProfileBytes - done);
+    profile.resize(done + piece);
+    z.next_out = profile.data() + done;
+    z.avail_out = static_cast<uInt>(piece);
+    status = inflate(&z, Z_NO_FLUSH);
+    profile.resize(done + piece - z.avail_out);
+    if (status == Z_BUF_ERROR && z.avail_in == 0) break;  // the data ends inside the stream
+  }
+  inflateEnd(&z);
+  if (status != Z_STREAM_END) return;
+  const std::uint8_t type = header_.color_type;
+  const PixelLayout layout = type == 0 || type == 4 ? PixelLayout::kGray
+                             : type == 6            ? PixelLayout::kBgra
+                                                    : PixelLayout::kBgr;
+  color_ = ColorTransform::Create(profile, layout);
+  if (color_) {
+    // The profile describes the colours; gAMA only describes them less well.
+    ColorConverter.TargetOptions.Exclude(TConversionOption::UseGammaTable);
+    ImageProperties.Flags.Exclude(TImageFlag::GammaInUse);
+  }
+}
+
+void TPNGGraphic::ConvertRowColors(std::uint8_t* row, std::uint8_t mask) {
+  const std::uint32_t size = color_->Layout() == PixelLayout::kBgra ? 4 : 3;
+  if (mask == 0xFF) {
+    color_->Convert(row, row, converted_width_);
+    return;
+  }
+  // The columns the pass set: those whose bit (from 0x80 down, eight columns a round) is in the
+  // mask. The others are earlier passes' pixels, converted already, or the fill.
+  pass_pixels_.resize(std::size_t{converted_width_} * size);
+  std::uint32_t count = 0;
+  for (std::uint32_t x = 0; x < converted_width_; ++x) {
+    if (mask & (0x80u >> (x & 7)))
+      std::memcpy(&pass_pixels_[std::size_t{count++} * size], row + std::size_t{x} * size, size);
+  }
+  color_->Convert(pass_pixels_.data(), pass_pixels_.data(), count);
+  count = 0;
+  for (std::uint32_t x = 0; x < converted_width_; ++x) {
+    if (mask & (0x80u >> (x & 7)))
+      std::memcpy(row + std::size_t{x} * size, &pass_pixels_[std::size_t{count++} * size], size);
+  }
+}
+
 // A grey level or palette index from bKGD becomes the colour the bitmap shows for it: the entry
 // of the colour table that the converter maps that value to.
 void TPNGGraphic::ResolveGrayOrIndexedFill() {
@@ -511,7 +610,11 @@ void TPNGGraphic::DecodeImage() {
     if (header_.color_type == 3) Raise(kMsgInvalidPalette);
     BytesPerPixel = ConfigureDepth(header_.color_type, header_.bit_depth);
     depth_configured_ = true;
+    if (color_ && Bitmap->GetFormat() != TRasterFormat::rf24Bit &&
+        Bitmap->GetFormat() != TRasterFormat::rf32Bit)
+      color_->ConvertColorTable(*Bitmap);
   }
+
   const std::uint32_t samples =
       depth == 16 ? static_cast<std::uint32_t>(BytesPerPixel) / 2 : BytesPerPixel;
 
@@ -564,8 +667,11 @@ bool TPNGGraphic::DecodeRows(std::vector<std::uint8_t>& current,
       if (mask != 0xFF) FillRows(y, y + 1);
       row_ready_[y] = true;
     }
-    if (target && converted_width_ > 0)
+    if (target && converted_width_ > 0) {
       ColorConverter.ConvertRow(SourceRows(current.data() + 1), mask, converted_width_, target);
+      if (color_ && (header_.color_type == 2 || header_.color_type == 6))
+        ConvertRowColors(target, mask);
+    }
     std::swap(current, previous);
   }
   return true;

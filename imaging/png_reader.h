@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "imaging/bounded_input.h"
+#include "imaging/color_profile.h"
 #include "imaging/image_reader.h"
 #include "imaging/stream_decoders.h"
 
@@ -58,6 +59,7 @@ class TPNGGraphic : public TImageReader {
  private:
   bool ReadChunkHeader();
   void ReadChunkData();
+  bool ReadChunkDataQuietly();
   bool IsChunk(const char* name) const;
   void SkipChunk();
   int ConfigureDepth(std::uint8_t color_type, std::uint8_t bit_depth);
@@ -69,6 +71,10 @@ class TPNGGraphic : public TImageReader {
   bool FillBuffer(std::uint8_t* buffer, std::uint32_t count);
   void ReadBackground();
   void ReadTransparency();
+  void ReadColorProfile();
+  // The profile's colours for pixels the converter has just put into a row: the pass's columns
+  // of an interlaced image, else the whole row.
+  void ConvertRowColors(std::uint8_t* row, std::uint8_t mask);
   void ResolveGrayOrIndexedFill();
   // The loader's steps.
   void LoadImage(TDataStream& stream);
@@ -103,6 +109,11 @@ class TPNGGraphic : public TImageReader {
   BoundedInput* input_ = nullptr;      // while a load or a property read runs
   bool fresh_bitmap_ = false;          // this load made Bitmap
   std::vector<bool> row_ready_;        // rows of a fresh bitmap that hold pixels or the fill
+  // From iCCP to sRGB. Grey and indexed images convert their colour table, the others their
+  // rows.
+  std::unique_ptr<ColorTransform> color_;
+  bool profile_fits_ = false;              // the memory budget has room for a profile
+  std::vector<std::uint8_t> pass_pixels_;  // an interlaced pass's pixels of one row
 };
 
 }  // namespace vistrel

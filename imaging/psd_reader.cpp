@@ -19,6 +19,7 @@ namespace {
 constexpr std::uint32_t kHeaderSize = 26;
 constexpr std::int64_t kMinimumFileSize = 27;
 constexpr std::uint32_t kMaxPaletteBytes = 768;
+constexpr std::uint16_t kIccProfileResource = 1039;
 
 // PackBits turns 2 bytes into at most 128, so no file can hold a picture more than 64 times the
 // size of the bytes after its header; a header claiming more describes a damaged file.
@@ -149,7 +150,7 @@ void TPSDGraphic::LoadImage(TDataStream& stream) {
       TRasterBitmap::CreateForRows(static_cast<std::int32_t>(ImageProperties.Width),
                                    static_cast<std::int32_t>(ImageProperties.Height), format_));
   ReadColorData(input);
-  input.Skip(input.U32BE());                     // image resources
+  ReadResources(input);
   input.Skip(std::uint64_t{input.U32BE()} + 2);  // layers; compression code known
   if (Bitmap->IsEmpty()) return;                 // no rows to fill
   const std::vector<std::int64_t> row_starts = ReadRowTable(input);
@@ -220,6 +221,11 @@ void TPSDGraphic::CheckSizes(std::uint64_t data_bytes) {
   if (pack_bits) budget.Add(std::uint64_t{p.Height} * p.ChannelCount + 1, sizeof(std::int64_t));
   budget.Add(static_cast<std::uint64_t>(planes), rowBytes_ + BoundedInput::kBufferSize);
   if (!budget.Fits()) RaiseUnsupported();
+  // A colour profile takes its bytes, its transform and one row of CMYK pixels; without room
+  // for them it is not used.
+  MemoryBudget with_profile = budget;
+  profile_fits_ =
+      AddColorProfile(with_profile, kMaxIccProfileBytes).Add(std::uint64_t{p.Width} * 4).Fits();
 }
 
 void TPSDGraphic::ReadColorData(BoundedInput& input) {
@@ -238,6 +244,52 @@ void TPSDGraphic::ReadColorData(BoundedInput& input) {
   input.Skip(color_data_length);
   if (ImageProperties.ColorScheme == TColorScheme::Gray) {
     c.BuildGrayPalette(*Bitmap, ImageProperties.Flags.Contains(TImageFlag::ZeroIsWhite));
+  }
+}
+
+// Each resource: "8BIM" (or another writer's signature), its number, a name (a length byte and
+// the text, padded to an even size), the data's size and the data (padded to even). Only what
+// lies inside the section is read; the walk stops at anything that does not fit.
+void TPSDGraphic::ReadResources(BoundedInput& input) {
+  color_.reset();
+  const std::uint32_t length = input.U32BE();
+  const std::int64_t start = input.Position();
+  const std::int64_t end =
+      start + static_cast<std::int64_t>(std::min<std::uint64_t>(length, input.Left()));
+  std::vector<std::uint8_t> profile;
+  for (std::int64_t at = start; profile.empty() && end - at >= 12;) {
+    std::uint8_t head[7];
+    input.Seek(at);
+    input.Read(head, sizeof head);
+    const std::int64_t size_at = at + 6 + ((head[6] + 2) & ~1);
+    if (end - size_at < 4) break;
+    input.Seek(size_at);
+    const std::uint32_t size = input.U32BE();
+    const std::int64_t data_at = size_at + 4;
+    if (size > end - data_at) break;
+    if (profile_fits_ && std::memcmp(head, "8BIM", 4) == 0 &&
+        LoadU16BE(head + 4) == kIccProfileResource && size > 0 && size <= kMaxIccProfileBytes) {
+      profile.resize(size);
+      input.Read(profile.data(), size);
+    }
+    at = data_at + size + (size & 1);
+  }
+  input.Seek(start);
+  input.Skip(length);
+  if (profile.empty()) return;
+  switch (ImageProperties.ColorScheme) {
+    case TColorScheme::Gray:
+    case TColorScheme::Indexed: {
+      const bool gray = ImageProperties.ColorScheme == TColorScheme::Gray;
+      color_ = ColorTransform::Create(profile, gray ? PixelLayout::kGray : PixelLayout::kBgr);
+      // The colour table is made already; the rows are its indices.
+      if (color_) color_->ConvertColorTable(*Bitmap);
+      break;
+    }
+    case TColorScheme::RGB: color_ = ColorTransform::Create(profile, PixelLayout::kBgr); break;
+    case TColorScheme::RGBA: color_ = ColorTransform::Create(profile, PixelLayout::kBgra); break;
+    case TColorScheme::CMYK: color_ = ColorTransform::Create(profile, PixelLayout::kCmyk); break;
+    default: break;  // Lab is no device's colours
   }
 }
 
@@ -292,6 +344,10 @@ void TPSDGraphic::DecodeRows(TDataStream& stream, const std::vector<std::int64_t
     rows[i] = row_data.data() + std::size_t{static_cast<unsigned>(i)} * row_size;
   }
   TPackBitsDecoder decoder;
+  const bool cmyk = p.ColorScheme == TColorScheme::CMYK;
+  // CMYK through a profile: the planes' ink, pixel by pixel (16-bit samples by their high byte).
+  std::vector<std::uint8_t> inks(color_ && cmyk ? std::size_t{width} * 4 : 0);
+  const std::size_t sample = bits == 16 ? 2 : 1;
   for (std::uint32_t y = 0; y < height; ++y) {
     std::uint8_t* line = Bitmap->ScanLine(static_cast<std::int32_t>(y));
     for (int i = 0; i < planes; ++i) {
@@ -318,11 +374,18 @@ void TPSDGraphic::DecodeRows(TDataStream& stream, const std::vector<std::int64_t
       }
       continue;
     }
-    if (p.ColorScheme == TColorScheme::CMYK) {
+    if (cmyk) {
       // The file stores 255 for no ink; the converter wants the ink.
       for (std::uint8_t& v : row_data) v = static_cast<std::uint8_t>(255 - v);
     }
+    if (color_ && cmyk) {
+      for (std::uint32_t x = 0; x < width; ++x)
+        for (int c = 0; c < 4; ++c) inks[std::size_t{x} * 4 + c] = rows[c][x * sample];
+      if (line) color_->Convert(inks.data(), line, width);
+      continue;
+    }
     ColorConverter.ConvertRow(SourceRows(rows, planes), 0xFF, width, line);
+    if (color_ && line) color_->Convert(line, line, width);
   }
 }
 

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "imaging/bounded_input.h"
+#include "imaging/color_profile.h"
 #include "imaging/image_reader.h"
 
 namespace vistrel {
@@ -38,6 +40,8 @@ class TPSDGraphic : public TImageReader {
   void ConfigureConverter();
   void CheckSizes(std::uint64_t data_bytes);
   void ReadColorData(BoundedInput& input);
+  // The image resources, of which the ICC profile (resource 1039) is used.
+  void ReadResources(BoundedInput& input);
   std::vector<std::int64_t> ReadRowTable(BoundedInput& input);
   void DecodeRows(TDataStream& stream, const std::vector<std::int64_t>& row_starts);
 
@@ -45,6 +49,10 @@ class TPSDGraphic : public TImageReader {
   std::uint64_t rowBytes_ = 0;  // one channel's row
   std::uint64_t plane_ = 0;     // one channel's rows
   std::int64_t dataStart_ = 0;  // where the row table or the raw rows begin
+  bool profile_fits_ = false;   // the memory budget has room for a colour profile
+  // From the profile to sRGB: the rows of RGB and CMYK pictures, the colour table of grey and
+  // indexed ones.
+  std::unique_ptr<ColorTransform> color_;
 };
 
 }  // namespace vistrel

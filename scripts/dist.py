@@ -4,7 +4,7 @@
 writes OUT_DIR/vistrel-VERSION-SUFFIX.zip (SUFFIX defaults to win32) with the two programs as
 the build stripped them (BUILD_DIR/shipped) and the users' texts with CR LF line ends, and
 OUT_DIR/SHA256SUMS beside it. The third-party notices are taken from the very sources the programs were built from: libjpeg-turbo's
-unpacked source package and the Debian copyright files of the MinGW-w64 zlib and runtime.
+and lcms2's unpacked source packages and the Debian copyright files of the MinGW-w64 zlib and runtime.
 The same inputs give the same zip: fixed entry order, times and attributes."""
 import hashlib
 import os
@@ -79,13 +79,16 @@ def third_party(build):
                   for line in between(read(simd_notice), "; Copyright 2009", "; ====",
                                       simd_notice).splitlines()]
     bsd = between(read(licence_md), "Copyright (C)2009", "Why Three Licenses?", licence_md)
+    lcms2_cache = os.path.join(cache_value(build, "VISTREL_DEPS_DIR"), "lcms2")
+    lcms2_version = read(os.path.join(lcms2_cache, "complete")).strip()
+    lcms2_notice = read(os.path.join(lcms2_cache, "source", "COPYING")).strip() + "\n"
     rule = "=" * 72 + "\n"
     parts = [
         "Third-party software in Vistrel\n",
-        "vistrel.exe contains libjpeg-turbo and zlib; both programs contain the MinGW-w64 C runtime "
-        "and its\nwinpthreads library, and the GCC runtime libraries (libstdc++, libgcc), which "
-        "their licence's\nruntime library exception lets us ship without a notice. Their notices "
-        "follow.\n",
+        "vistrel.exe contains libjpeg-turbo, Little CMS and zlib; both programs contain the "
+        "MinGW-w64 C\nruntime and its winpthreads library, and the GCC runtime libraries "
+        "(libstdc++, libgcc), which\ntheir licence's runtime library exception lets us ship "
+        "without a notice. Their notices follow.\n",
         rule + f"libjpeg-turbo ({jpeg_version})\n" + rule,
         "This software is based in part on the work of the Independent JPEG Group.\n",
         "libjpeg-turbo is covered by three compatible BSD-style licences: the IJG licence (the "
@@ -97,6 +100,9 @@ def third_party(build):
         + bsd.replace("<br>", ""),
         "--- The zlib licence of the SIMD extensions (from simd/nasm/jsimdext.inc) ---\n\n"
         + "\n".join(simd_lines).strip() + "\n",
+        rule + f"Little CMS ({lcms2_version})\n" + rule,
+        "Little CMS (lcms2) turns pictures with an embedded colour profile into sRGB.\n",
+        lcms2_notice,
         rule + "zlib\n" + rule,
         "Copyright (C) " + debian_copyright(ZLIB_COPYRIGHT, "*") + "\n",
         debian_licence(ZLIB_COPYRIGHT, "Zlib"),

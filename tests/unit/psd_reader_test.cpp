@@ -625,12 +625,31 @@ TEST(PsdCorpus, CompositeMatchesTheReferenceDecoders) {
       {"webtoon-errors/file-version-invalid.psd", "webtoon-errors/original.psd"},
       {"webtoon-errors/file-reserved-nonzero.psd", "webtoon-errors/original.psd"},
   };
+  // Files whose colour profile (resource 1039) is not sRGB's come out through it, unlike the
+  // references' raw values: they must load (color_profile_test.cpp compares the two that Pillow
+  // reads, pattern2-8-*, with its ImageCms).
+  const std::set<std::string> by_profile = {
+      "oiio-images/psd_rgb_16_rle.psd",  // Adobe RGB (1998)
+      "oiio/pattern2-16-cmyk.psd",       // U.S. Web Coated (SWOP) v2
+      "oiio/pattern2-8-cmyk.psd",
+      "psd-tools/colormodes/4x4_16bit_cmyk.psd",
+      "psd-tools/colormodes/4x4_8bit_cmyk.psd",
+      "oiio/pattern2-16-grayscale.psd",  // Dot Gain 20%
+      "oiio/pattern2-8-grayscale.psd",
+      "psd-tools/colormodes/4x4_16bit_grayscale.psd",
+      "psd-tools/colormodes/4x4_8bit_grayscale.psd",
+      "psd-tools/gray0.psd",  // Gray Gamma 2.2
+  };
   int compared = 0;
   for (const std::string& path : files) {
     const std::string name = Tail(path);
     SCOPED_TRACE(name);
     Loaded ours = Load(test::ReadBytes(path));
     if (unlike.count(name)) continue;
+    if (by_profile.count(name)) {
+      EXPECT_EQ(ours.message, 0);
+      continue;
+    }
     if (unsupported.count(name)) {
       EXPECT_EQ(ours.message, 4);
       EXPECT_EQ(ours.reader->Bitmap, nullptr);
@@ -649,7 +668,7 @@ TEST(PsdCorpus, CompositeMatchesTheReferenceDecoders) {
     ExpectSamePicture(ours, ref, ours.reader->ImageProperties.BitsPerSample);
     ++compared;
   }
-  EXPECT_GE(compared, 45);
+  EXPECT_GE(compared, 40);
 }
 
 #endif
