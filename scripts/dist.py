@@ -79,13 +79,16 @@ def third_party(build):
                   for line in between(read(simd_notice), "; Copyright 2009", "; ====",
                                       simd_notice).splitlines()]
     bsd = between(read(licence_md), "Copyright (C)2009", "Why Three Licenses?", licence_md)
+    webp_cache = os.path.join(cache_value(build, "VISTREL_DEPS_DIR"), "libwebp")
+    webp_source = os.path.join(webp_cache, "source")
+    webp_version = read(os.path.join(webp_cache, "complete")).strip()
     rule = "=" * 72 + "\n"
     parts = [
         "Third-party software in Vistrel\n",
-        "vistrel.exe contains libjpeg-turbo and zlib; both programs contain the MinGW-w64 C runtime "
-        "and its\nwinpthreads library, and the GCC runtime libraries (libstdc++, libgcc), which "
-        "their licence's\nruntime library exception lets us ship without a notice. Their notices "
-        "follow.\n",
+        "vistrel.exe contains libjpeg-turbo, libwebp and zlib; both programs contain the MinGW-w64 "
+        "C\nruntime and its winpthreads library, and the GCC runtime libraries (libstdc++, "
+        "libgcc), which\ntheir licence's runtime library exception lets us ship without a notice. "
+        "Their notices follow.\n",
         rule + f"libjpeg-turbo ({jpeg_version})\n" + rule,
         "This software is based in part on the work of the Independent JPEG Group.\n",
         "libjpeg-turbo is covered by three compatible BSD-style licences: the IJG licence (the "
@@ -97,6 +100,9 @@ def third_party(build):
         + bsd.replace("<br>", ""),
         "--- The zlib licence of the SIMD extensions (from simd/nasm/jsimdext.inc) ---\n\n"
         + "\n".join(simd_lines).strip() + "\n",
+        rule + f"libwebp ({webp_version}: its decoder and demuxer)\n" + rule,
+        "--- The licence (from COPYING) ---\n\n" + read(os.path.join(webp_source, "COPYING")),
+        "--- The patent grant (from PATENTS) ---\n\n" + read(os.path.join(webp_source, "PATENTS")),
         rule + "zlib\n" + rule,
         "Copyright (C) " + debian_copyright(ZLIB_COPYRIGHT, "*") + "\n",
         debian_licence(ZLIB_COPYRIGHT, "Zlib"),
