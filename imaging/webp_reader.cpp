@@ -241,19 +241,27 @@ void TWebPGraphic::DecodeInto(const std::uint8_t* data, std::size_t size, std::u
 
   WebPDecoderConfig config;
   if (!WebPInitDecoderConfig(&config)) Raise(kMsgUnsupportedFormat);
-  // The DIB is stored bottom-up: libwebp writes into it from the rectangle's lowest row in
-  // memory, flipped, so no second copy of the picture is ever made.
-  config.options.flip = 1;
+  // libwebp writes the rectangle top row first into the DIB's memory rows from the lowest one
+  // up, and the rows are then swapped in place: no second copy of the picture is ever made.
+  // (Its own flip option walks a negative stride through unsigned offsets, which overflow.)
+  const std::uint32_t row_bytes = width * pixel_bytes;
+  std::uint8_t* const first = bitmap.ScanLine(static_cast<std::int32_t>(top + height - 1)) +
+                              std::size_t{left} * pixel_bytes;
   config.output.colorspace = bgra ? MODE_BGRA : MODE_BGR;
   config.output.is_external_memory = 1;
-  config.output.u.RGBA.rgba = bitmap.ScanLine(static_cast<std::int32_t>(top + height - 1)) +
-                              std::size_t{left} * pixel_bytes;
+  config.output.u.RGBA.rgba = first;
   config.output.u.RGBA.stride = static_cast<int>(stride);
-  config.output.u.RGBA.size = std::size_t{stride} * (height - 1) + std::size_t{width} * pixel_bytes;
+  config.output.u.RGBA.size = std::size_t{stride} * (height - 1) + row_bytes;
   const VP8StatusCode status = WebPDecode(data, size, &config);
   WebPFreeDecBuffer(&config.output);
   switch (status) {
-    case VP8_STATUS_OK: return;
+    case VP8_STATUS_OK:
+      for (std::uint32_t low = 0, high = height - 1; low < high; ++low, --high) {
+        std::swap_ranges(first + std::size_t{low} * stride,
+                         first + std::size_t{low} * stride + row_bytes,
+                         first + std::size_t{high} * stride);
+      }
+      return;
     case VP8_STATUS_OUT_OF_MEMORY:
     case VP8_STATUS_UNSUPPORTED_FEATURE: Bitmap.reset(); Raise(kMsgUnsupportedFormat);
     default: Bitmap.reset(); Raise(kMsgCompressionError);
