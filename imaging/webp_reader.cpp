@@ -115,7 +115,7 @@ bool TWebPGraphic::ReadImageProperties(TDataStream& stream, std::uint32_t imageI
   } else {
     return false;
   }
-  // The RIFF size counts what follows its field; the file is padded to an even size.
+  // The RIFF size counts what follows its own field.
   riff_bytes_ = std::uint64_t{LoadU32LE(head.data() + 4)} + 8;
 
   TImageProperties& p = ImageProperties;

@@ -29,8 +29,6 @@ class TWebPGraphic : public TImageReader {
   // memory cannot be found for.
   void LoadFromStream(TDataStream& stream);
 
-  bool IsAnimated() const { return animated_; }
-
  private:
   void LoadImage(TDataStream& stream);
   void CheckBudget(std::uint64_t file_bytes) const;
