@@ -51,6 +51,7 @@ constexpr int kGraphicMessageCount = 20;
 constexpr char kFormatNameGif[] = "GIF";
 constexpr char kFormatNamePng[] = "PNG";
 constexpr char kFormatNamePsd[] = "PSD or PDD";
+constexpr char kFormatNameWebp[] = "WebP";
 
 // The text of message n as the table holds it, placeholders unfilled; "" for numbers outside
 // 1..20.

@@ -82,11 +82,14 @@ def third_party(build):
     lcms2_cache = os.path.join(cache_value(build, "VISTREL_DEPS_DIR"), "lcms2")
     lcms2_version = read(os.path.join(lcms2_cache, "complete")).strip()
     lcms2_notice = read(os.path.join(lcms2_cache, "source", "COPYING")).strip() + "\n"
+    webp_cache = os.path.join(cache_value(build, "VISTREL_DEPS_DIR"), "libwebp")
+    webp_source = os.path.join(webp_cache, "source")
+    webp_version = read(os.path.join(webp_cache, "complete")).strip()
     rule = "=" * 72 + "\n"
     parts = [
         "Third-party software in Vistrel\n",
-        "vistrel.exe contains libjpeg-turbo, Little CMS and zlib; both programs contain the "
-        "MinGW-w64 C\nruntime and its winpthreads library, and the GCC runtime libraries "
+        "vistrel.exe contains libjpeg-turbo, Little CMS, libwebp and zlib; both programs contain the "
+        "MinGW-w64\nC runtime and its winpthreads library, and the GCC runtime libraries "
         "(libstdc++, libgcc), which\ntheir licence's runtime library exception lets us ship "
         "without a notice. Their notices follow.\n",
         rule + f"libjpeg-turbo ({jpeg_version})\n" + rule,
@@ -103,6 +106,9 @@ def third_party(build):
         rule + f"Little CMS ({lcms2_version})\n" + rule,
         "Little CMS (lcms2) turns pictures with an embedded colour profile into sRGB.\n",
         lcms2_notice,
+        rule + f"libwebp ({webp_version}: its decoder and demuxer)\n" + rule,
+        "--- The licence (from COPYING) ---\n\n" + read(os.path.join(webp_source, "COPYING")),
+        "--- The patent grant (from PATENTS) ---\n\n" + read(os.path.join(webp_source, "PATENTS")),
         rule + "zlib\n" + rule,
         "Copyright (C) " + debian_copyright(ZLIB_COPYRIGHT, "*") + "\n",
         debian_licence(ZLIB_COPYRIGHT, "Zlib"),

@@ -21,6 +21,7 @@ real_seeds() {
     jpeg_fuzz) echo tests/data/jpeg "$shared/jpeg" ;;
     png_fuzz) echo tests/data/png "$shared/png-libpng" "$shared/pngsuite" ;;
     psd_fuzz | packbits_fuzz) echo tests/data/psd "$shared/psd" ;;
+    webp_fuzz) echo tests/data/webp "$shared/webp" ;;
   esac
 }
 

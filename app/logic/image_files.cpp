@@ -5,6 +5,7 @@
 #include "imaging/jpeg_picture.h"
 #include "imaging/png_reader.h"
 #include "imaging/psd_reader.h"
+#include "imaging/webp_reader.h"
 
 namespace vistrel {
 
@@ -45,6 +46,7 @@ const ImageKind kImageKinds[] = {
     {".gif", DecodeWithReader<TGIFGraphic>},
     {".png", DecodeWithReader<TPNGGraphic>},
     {".psd", DecodeWithReader<TPSDGraphic>},
+    {".webp", DecodeWithReader<TWebPGraphic>},
 };
 
 const ImageKind* KindFor(const std::string& path) {
@@ -63,6 +65,12 @@ std::string ImageExtension(const std::string& path) {
   for (char& c : extension)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return extension;
+}
+
+std::vector<std::string> ImageExtensions() {
+  std::vector<std::string> extensions;
+  for (const ImageKind& kind : kImageKinds) extensions.emplace_back(kind.extension);
+  return extensions;
 }
 
 bool IsSupportedImage(const std::string& path) {

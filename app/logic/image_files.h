@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "imaging/raster_bitmap.h"
 
@@ -9,6 +10,10 @@ namespace vistrel {
 
 // From the last "." anywhere in the path to its end, A to Z lowered; empty without a ".".
 std::string ImageExtension(const std::string& path);
+
+// The extensions a reader exists for, lower case with their dot, in the table's order: what the
+// window lists a folder by and accepts when dropped.
+std::vector<std::string> ImageExtensions();
 
 // True when a reader exists for the path's extension.
 bool IsSupportedImage(const std::string& path);

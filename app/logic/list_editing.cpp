@@ -4,6 +4,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "app/logic/image_files.h"
 #include "common/list_file.h"
 #include "platform/paths.h"
 
@@ -11,8 +12,8 @@ namespace vistrel {
 
 std::vector<std::string> FolderImageMasks(const std::string& folder) {
   std::vector<std::string> masks;
-  for (const char* mask : {"*.bmp", "*.jpg", "*.jpeg", "*.gif", "*.png", "*.psd"})
-    masks.push_back(JoinPath(folder, mask));
+  for (const std::string& extension : ImageExtensions())
+    masks.push_back(JoinPath(folder, "*" + extension));
   return masks;
 }
 

@@ -9,8 +9,8 @@
 
 namespace vistrel {
 
-// The masks a folder is listed with, in the order its files are added: .bmp, .jpg, .jpeg, .gif,
-// .png, .psd (every kind the applier reads).
+// The masks a folder is listed with, in the order its files are added: one per kind the applier
+// reads, in its table's order (.bmp, .jpg, .jpeg, .gif, .png, .psd, .webp).
 std::vector<std::string> FolderImageMasks(const std::string& folder);
 
 // Each name, in order, becomes a row folder + "\" + name with Style "Center"; a name already

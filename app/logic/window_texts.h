@@ -59,8 +59,8 @@ constexpr const char kMenuSelectAll[] = "Select All\tCtrl+A";
 constexpr const char kMenuRemoveDead[] = "Remove dead entries";
 
 constexpr const char kOpenFilter[] =
-    "Images (*.jpg, *.jpeg, *.gif, *.png, *.bmp, *.psd)|*.jpg;*.jpeg;*.gif;*.png;*.bmp;*.psd|"
-    "All files (*.*)|*.*";
+    "Images (*.jpg, *.jpeg, *.gif, *.png, *.bmp, *.psd, *.webp)|"
+    "*.jpg;*.jpeg;*.gif;*.png;*.bmp;*.psd;*.webp|All files (*.*)|*.*";
 
 // Questions before an edit that removes more than one entry: the count goes between.
 constexpr const char kConfirmDeleteBefore[] = "Delete ";

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 // jpeglib.h needs FILE and size_t declared before it.
 #include <cstdio>
 #include <jpeglib.h>
+#include <zlib.h>
 // clang-format on
 
 #include "common/apply_result.h"
@@ -452,6 +454,71 @@ TEST_F(ApplierE2E, ImportQualityIsSetToTheBestWhereMissingAndAUsersValueStays) {
   WriteDesktopDword("JPEGImportQuality", 70);
   EXPECT_EQ(Apply(dir, "\"2" + dir + "b.bmp\""), 0u);
   EXPECT_EQ(ReadDesktopDword("JPEGImportQuality"), "dword:70");
+}
+
+}  // namespace
+}  // namespace vistrel::e2e
+
+namespace vistrel::e2e {
+namespace {
+
+// The CRC-32 of dwebp's pixels (top row first, RGBA) that tests/data/webp/reference.txt gives.
+std::uint32_t WebPReferenceCrc(const std::string& name) {
+  std::istringstream lines(test::ReadBytes(test::DataPath("webp/reference.txt")));
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line);
+    std::string file;
+    int width = 0, height = 0;
+    std::uint32_t crc = 0;
+    fields >> file >> width >> height >> std::hex >> crc;
+    if (file == name) return crc;
+  }
+  ADD_FAILURE() << name << " has no reference";
+  return 0;
+}
+
+// The wallpaper file's pixels as RGBA, top row first (alpha 255 for 24 bits).
+std::uint32_t WallpaperCrc(const std::string& bmp) {
+  const std::uint32_t width = Le32(bmp, 18), height = Le32(bmp, 22);
+  const std::uint32_t bytes = static_cast<unsigned char>(bmp[28]) / 8u;
+  const std::uint32_t stride = (width * bytes + 3) & ~3u;
+  std::string rgba;
+  for (std::uint32_t y = height; y-- > 0;) {
+    const char* p = bmp.data() + Le32(bmp, 10) + std::size_t{y} * stride;
+    for (std::uint32_t x = 0; x < width; ++x, p += bytes)
+      rgba += {p[2], p[1], p[0], bytes == 4 ? p[3] : '\xff'};
+  }
+  return static_cast<std::uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(rgba.data()), static_cast<uInt>(rgba.size())));
+}
+
+// Lossy, and lossy with alpha (which the wallpaper keeps, 32-bit, as a PNG's), decoded by the
+// libwebp inside the shipped program exactly as dwebp decodes them; a file cut short is the
+// reader's message and changes nothing.
+TEST_F(ApplierE2E, WebPBecomesTheWallpaperPixelForPixel) {
+  std::string dir = FreshProgramDir("apply_webp", {"vistrel.exe"});
+  for (const char* name : {"test.webp", "lossy_alpha1.webp"}) {
+    SCOPED_TRACE(name);
+    const std::string path = std::string("webp/libwebp-test-data/") + name;
+    test::WriteBytes(dir + name, test::ReadBytes(test::DataPath(path)));
+    const std::string bmp = AppliedWallpaper(dir, '3', name);
+    ASSERT_GT(bmp.size(), 54u);
+    EXPECT_EQ(WallpaperCrc(bmp), WebPReferenceCrc(path.substr(5)));
+    EXPECT_TRUE(DesktopStyleIs("2", "0"));
+  }
+  const std::string whole = test::ReadBytes(test::DataPath("webp/libwebp-test-data/test.webp"));
+  test::WriteBytes(dir + "cut.webp", whole.substr(0, whole.size() / 2));
+  test::WriteBytes(dir + "vistrel_wlp.bmp", "previous wallpaper");
+  WriteDesktopStyle("before-style", "before-tile");
+  WriteDesktopValue("Wallpaper", "before.bmp");
+  Process vistrel("\"" + dir + "vistrel.exe\" \"3" + dir + "cut.webp\"");
+  ASSERT_TRUE(vistrel.Started());
+  const std::string text = TakeMessageBoxText(vistrel.Id());
+  EXPECT_NE(text.find("Cannot load image. Invalid or unexpected WebP image format."),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(vistrel.Wait(20000), Code(ApplyResult::kApplyExitCannotShow));
+  ExpectNothingChanged(dir);
 }
 
 }  // namespace

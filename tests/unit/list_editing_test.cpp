@@ -16,7 +16,8 @@ using test::ListFixture;
 TEST(ListEditing, FolderMasksForEveryKindTheApplierReadsWithOneSeparator) {
   EXPECT_EQ(FolderImageMasks("C:\\Pictures"),
             (Lines{"C:\\Pictures\\*.bmp", "C:\\Pictures\\*.jpg", "C:\\Pictures\\*.jpeg",
-                   "C:\\Pictures\\*.gif", "C:\\Pictures\\*.png", "C:\\Pictures\\*.psd"}));
+                   "C:\\Pictures\\*.gif", "C:\\Pictures\\*.png", "C:\\Pictures\\*.psd",
+                   "C:\\Pictures\\*.webp"}));
   // The folder dialog gives a drive's root with its backslash.
   EXPECT_EQ(FolderImageMasks("D:\\")[0], "D:\\*.bmp");
   EXPECT_EQ(JoinPath("D:\\", "a.png"), "D:\\a.png");

@@ -1,0 +1,271 @@
+#include "imaging/webp_reader.h"
+
+#include <webp/decode.h>
+#include <webp/demux.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "imaging/bounded_input.h"
+#include "imaging/byte_reader.h"
+#include "imaging/memory_budget.h"
+
+namespace vistrel {
+
+namespace {
+
+constexpr std::size_t kRiffHeaderSize = 12;  // "RIFF", size, "WEBP"
+constexpr std::int64_t kMinimumFileSize = 20;
+constexpr std::size_t kVp8xHeaderEnd = 30;  // "VP8X", its size, flags, reserved, canvas size
+constexpr std::uint8_t kVp8xAlpha = 0x10;
+constexpr std::uint8_t kVp8xAnimation = 0x02;
+constexpr int kFormatLossy = 1;
+
+// A lossy frame codes at least its luma and chroma modes per 16 x 16 macroblock, with fixed
+// probabilities that cost well over one bit together (about 1.7); a frame whose data could not
+// even code half a bit per macroblock is a lying header, refused before anything is allocated.
+constexpr std::uint64_t kMinMacroblocksPerByte = 16;
+
+// What libwebp holds besides the output while it decodes: rows of macroblocks or pixels per
+// column, and for lossless data or an alpha plane a 32-bit copy of the picture with its
+// transform images (about 5 bytes a pixel).
+constexpr std::uint64_t kDecoderBytesPerColumn = 512;
+constexpr std::uint64_t kDecoderBytesPerPixel = 5;
+
+std::uint32_t LoadU24LE(const std::uint8_t* bytes) {
+  return bytes[0] | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16;
+}
+
+bool IsWebPHeader(const std::uint8_t* bytes) {
+  return std::memcmp(bytes, "RIFF", 4) == 0 && std::memcmp(bytes + 8, "WEBP", 4) == 0;
+}
+
+bool LossyDataTooShort(std::uint32_t width, std::uint32_t height, std::uint64_t bytes) {
+  const std::uint64_t macroblocks =
+      (std::uint64_t{width} + 15) / 16 * ((std::uint64_t{height} + 15) / 16);
+  return macroblocks > bytes * kMinMacroblocksPerByte;
+}
+
+struct DemuxDeleter {
+  void operator()(WebPDemuxer* demux) const { WebPDemuxDelete(demux); }
+};
+
+// The frame iterator, released on every way out.
+class FrameIterator {
+ public:
+  FrameIterator() { std::memset(&iter_, 0, sizeof(iter_)); }
+  ~FrameIterator() { WebPDemuxReleaseIterator(&iter_); }
+  FrameIterator(const FrameIterator&) = delete;
+  FrameIterator& operator=(const FrameIterator&) = delete;
+  WebPIterator* operator->() { return &iter_; }
+  WebPIterator* get() { return &iter_; }
+
+ private:
+  WebPIterator iter_;
+};
+
+}  // namespace
+
+void TWebPGraphic::Raise(int message) const {
+  RaiseGraphicErrorFmt(message, {kFormatNameWebp});
+}
+
+bool TWebPGraphic::CanLoadStream(TDataStream& stream) {
+  const std::int64_t position = stream.Position();
+  bool matches = false;
+  if (stream.Size() - position >= kMinimumFileSize) {
+    std::uint8_t bytes[kRiffHeaderSize] = {};
+    matches = stream.Read(bytes, kRiffHeaderSize) == kRiffHeaderSize && IsWebPHeader(bytes);
+  }
+  stream.SetPosition(position);
+  return matches;
+}
+
+bool TWebPGraphic::ReadImageProperties(TDataStream& stream, std::uint32_t imageIndex) {
+  TImageReader::ReadImageProperties(stream, imageIndex);
+  animated_ = false;
+  format_ = 0;
+  riff_bytes_ = 0;
+  // The headers libwebp needs lie at the start, except behind a large metadata chunk (an ICC
+  // profile before the image data); the canvas of the VP8X chunk then stands for the picture.
+  BoundedInput input(stream);
+  std::vector<std::uint8_t> head(
+      static_cast<std::size_t>(std::min<std::uint64_t>(input.Left(), BoundedInput::kBufferSize)));
+  const std::size_t got = input.ReadAvailable(head.data(), head.size());
+  if (got < kMinimumFileSize || !IsWebPHeader(head.data())) return false;
+
+  WebPBitstreamFeatures features;
+  const VP8StatusCode status = WebPGetFeatures(head.data(), got, &features);
+  std::uint32_t width = 0, height = 0;
+  bool alpha = false;
+  if (status == VP8_STATUS_OK) {
+    width = static_cast<std::uint32_t>(features.width);
+    height = static_cast<std::uint32_t>(features.height);
+    alpha = features.has_alpha != 0;
+    animated_ = features.has_animation != 0;
+    format_ = features.format;
+  } else if (status == VP8_STATUS_NOT_ENOUGH_DATA && got >= kVp8xHeaderEnd &&
+             std::memcmp(head.data() + kRiffHeaderSize, "VP8X", 4) == 0) {
+    const std::uint8_t flags = head[20];
+    width = 1 + LoadU24LE(head.data() + 24);
+    height = 1 + LoadU24LE(head.data() + 27);
+    alpha = (flags & kVp8xAlpha) != 0;
+    animated_ = (flags & kVp8xAnimation) != 0;
+  } else {
+    return false;
+  }
+  // The RIFF size counts what follows its own field.
+  riff_bytes_ = std::uint64_t{LoadU32LE(head.data() + 4)} + 8;
+
+  TImageProperties& p = ImageProperties;
+  p.Width = width;
+  p.Height = height;
+  p.HasAlpha = alpha;
+  p.ColorScheme = alpha ? TColorScheme::RGBA : TColorScheme::RGB;
+  p.BitsPerSample = 8;
+  p.SamplesPerPixel = alpha ? 4 : 3;
+  p.BitsPerPixel = static_cast<std::uint8_t>(p.SamplesPerPixel * p.BitsPerSample);
+  return width != 0 && height != 0;
+}
+
+void TWebPGraphic::LoadFromStream(TDataStream& stream) {
+  GuardMemory(kFormatNameWebp, [&] { LoadImage(stream); });
+}
+
+void TWebPGraphic::LoadImage(TDataStream& stream) {
+  Bitmap.reset();
+  Stream = &stream;
+  BeginLoad(stream, kFormatNameWebp);
+  stream.SetPosition(StartPosition);
+  BoundedInput input(stream);
+  // libwebp decodes only a whole file; one cut short is refused before anything is made for it.
+  if (riff_bytes_ > input.Left()) Raise(kMsgInvalidImage);
+  CheckBudget(riff_bytes_);
+  if (!animated_ && format_ == kFormatLossy &&
+      LossyDataTooShort(ImageProperties.Width, ImageProperties.Height, riff_bytes_))
+    Raise(kMsgInvalidImage);
+  // Bytes after the RIFF chunk are not the picture's and stay unread.
+  std::vector<std::uint8_t> data(static_cast<std::size_t>(riff_bytes_));
+  if (!input.Read(data.data(), data.size())) Raise(kMsgInvalidImage);
+  if (animated_) {
+    DecodeFirstFrame(data);
+  } else {
+    DecodeStill(data);
+  }
+}
+
+void TWebPGraphic::CheckBudget(std::uint64_t file_bytes) const {
+  const TImageProperties& p = ImageProperties;
+  MemoryBudget budget;
+  AddBitmap(budget, p.Width, p.Height, p.HasAlpha || animated_ ? 32 : 24)
+      .Add(file_bytes)
+      .Add(p.Width, kDecoderBytesPerColumn);
+  // Lossy data without alpha is decoded a few rows at a time; anything else may need a copy of
+  // the whole picture (a frame is never larger than its canvas).
+  if (format_ != kFormatLossy || p.HasAlpha || animated_) {
+    std::uint64_t pixels = 0;
+    if (!CheckedMul<std::uint64_t>(p.Width, p.Height, pixels)) budget.Refuse();
+    budget.Add(pixels, kDecoderBytesPerPixel);
+  }
+  if (!budget.Fits()) Raise(kMsgUnsupportedFormat);
+}
+
+void TWebPGraphic::DecodeStill(const std::vector<std::uint8_t>& data) {
+  WebPBitstreamFeatures features;
+  if (WebPGetFeatures(data.data(), data.size(), &features) != VP8_STATUS_OK)
+    Raise(kMsgInvalidImage);
+  // The headers read again must agree with what the budget was counted for.
+  if (static_cast<std::uint32_t>(features.width) != ImageProperties.Width ||
+      static_cast<std::uint32_t>(features.height) != ImageProperties.Height ||
+      features.has_animation)
+    Raise(kMsgInvalidImage);
+  // An alpha chunk that the first bytes did not reach (behind a large profile) makes the
+  // bitmap 32-bit after all, and is counted again.
+  const bool alpha = features.has_alpha != 0;
+  if (alpha && !ImageProperties.HasAlpha) {
+    ImageProperties.HasAlpha = true;
+    CheckBudget(riff_bytes_);
+  }
+  Bitmap = std::make_unique<TRasterBitmap>(TRasterBitmap::CreateForRows(
+      features.width, features.height, alpha ? TRasterFormat::rf32Bit : TRasterFormat::rf24Bit));
+  DecodeInto(data.data(), data.size(), 0, 0, ImageProperties.Width, ImageProperties.Height);
+}
+
+// The first frame as a player shows it before the second: at its offset on a canvas that starts
+// transparent black, its pixels taken as they are (blending with a transparent canvas changes
+// none that shows).
+void TWebPGraphic::DecodeFirstFrame(const std::vector<std::uint8_t>& data) {
+  const WebPData whole = {data.data(), data.size()};
+  std::unique_ptr<WebPDemuxer, DemuxDeleter> demux(WebPDemux(&whole));
+  if (!demux) Raise(kMsgInvalidImage);
+  const std::uint32_t canvas_width = WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_WIDTH);
+  const std::uint32_t canvas_height = WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_HEIGHT);
+  if (canvas_width != ImageProperties.Width || canvas_height != ImageProperties.Height)
+    Raise(kMsgInvalidImage);
+  FrameIterator frame;
+  if (!WebPDemuxGetFrame(demux.get(), 1, frame.get()) || !frame->complete) Raise(kMsgInvalidImage);
+  const auto left = static_cast<std::uint32_t>(frame->x_offset);
+  const auto top = static_cast<std::uint32_t>(frame->y_offset);
+  const auto width = static_cast<std::uint32_t>(frame->width);
+  const auto height = static_cast<std::uint32_t>(frame->height);
+  if (frame->x_offset < 0 || frame->y_offset < 0 || width == 0 || height == 0 ||
+      std::uint64_t{left} + width > canvas_width || std::uint64_t{top} + height > canvas_height)
+    Raise(kMsgInvalidImage);
+
+  WebPBitstreamFeatures features;
+  if (WebPGetFeatures(frame->fragment.bytes, frame->fragment.size, &features) != VP8_STATUS_OK)
+    Raise(kMsgInvalidImage);
+  if (static_cast<std::uint32_t>(features.width) != width ||
+      static_cast<std::uint32_t>(features.height) != height)
+    Raise(kMsgInvalidImage);
+  if (features.format == kFormatLossy && LossyDataTooShort(width, height, frame->fragment.size))
+    Raise(kMsgInvalidImage);
+
+  // An opaque frame that covers the whole canvas leaves nothing transparent.
+  const bool covers = width == canvas_width && height == canvas_height;
+  const bool alpha = ImageProperties.HasAlpha || features.has_alpha || !covers;
+  Bitmap = std::make_unique<TRasterBitmap>(TRasterBitmap::CreateForRows(
+      static_cast<std::int32_t>(canvas_width), static_cast<std::int32_t>(canvas_height),
+      alpha ? TRasterFormat::rf32Bit : TRasterFormat::rf24Bit));
+  if (!covers) std::memset(Bitmap->PixelMemory(), 0, Bitmap->PixelMemorySize());
+  DecodeInto(frame->fragment.bytes, frame->fragment.size, left, top, width, height);
+}
+
+void TWebPGraphic::DecodeInto(const std::uint8_t* data, std::size_t size, std::uint32_t left,
+                              std::uint32_t top, std::uint32_t width, std::uint32_t height) {
+  TRasterBitmap& bitmap = *Bitmap;
+  const bool bgra = bitmap.GetFormat() == TRasterFormat::rf32Bit;
+  const std::uint32_t pixel_bytes = bgra ? 4 : 3;
+  const std::uint32_t stride = bitmap.ScanLineSize();
+
+  WebPDecoderConfig config;
+  if (!WebPInitDecoderConfig(&config)) Raise(kMsgUnsupportedFormat);
+  // libwebp writes the rectangle top row first into the DIB's memory rows from the lowest one
+  // up, and the rows are then swapped in place: no second copy of the picture is ever made.
+  // (Its own flip option walks a negative stride through unsigned offsets, which overflow.)
+  const std::uint32_t row_bytes = width * pixel_bytes;
+  std::uint8_t* const first = bitmap.ScanLine(static_cast<std::int32_t>(top + height - 1)) +
+                              std::size_t{left} * pixel_bytes;
+  config.output.colorspace = bgra ? MODE_BGRA : MODE_BGR;
+  config.output.is_external_memory = 1;
+  config.output.u.RGBA.rgba = first;
+  config.output.u.RGBA.stride = static_cast<int>(stride);
+  config.output.u.RGBA.size = std::size_t{stride} * (height - 1) + row_bytes;
+  const VP8StatusCode status = WebPDecode(data, size, &config);
+  WebPFreeDecBuffer(&config.output);
+  switch (status) {
+    case VP8_STATUS_OK:
+      for (std::uint32_t low = 0, high = height - 1; low < high; ++low, --high) {
+        std::swap_ranges(first + std::size_t{low} * stride,
+                         first + std::size_t{low} * stride + row_bytes,
+                         first + std::size_t{high} * stride);
+      }
+      return;
+    case VP8_STATUS_OUT_OF_MEMORY:
+    case VP8_STATUS_UNSUPPORTED_FEATURE: Bitmap.reset(); Raise(kMsgUnsupportedFormat);
+    default: Bitmap.reset(); Raise(kMsgCompressionError);
+  }
+}
+
+}  // namespace vistrel
