@@ -79,6 +79,8 @@ class TPNGGraphic : public TImageReader {
   // A bitmap this load made is made again in the format, its pixels left for the rows to set.
   void SetBitmapFormat(TRasterFormat format);
   void FillRows(std::uint32_t first, std::uint32_t end);
+  // The streamed row in Bitmap holds its pixels (or the fill colour) for good.
+  void RowDone();
   void FillRowsNotReached();
   [[noreturn]] void Raise(int message) const;
 
@@ -102,7 +104,8 @@ class TPNGGraphic : public TImageReader {
   std::uint32_t converted_width_ = 0;  // pixels per row that fit the bitmap
   BoundedInput* input_ = nullptr;      // while a load or a property read runs
   bool fresh_bitmap_ = false;          // this load made Bitmap
-  std::vector<bool> row_ready_;        // rows of a fresh bitmap that hold pixels or the fill
+  bool streaming_ = false;       // Bitmap holds one row at a time, each handed to RowFeed when done
+  std::vector<bool> row_ready_;  // rows of a fresh bitmap that hold pixels or the fill
 };
 
 }  // namespace vistrel

@@ -5,6 +5,7 @@
 #include "imaging/jpeg_picture.h"
 #include "imaging/png_reader.h"
 #include "imaging/psd_reader.h"
+#include "imaging/screen_render.h"
 
 namespace vistrel {
 
@@ -22,6 +23,11 @@ TRasterBitmap DecodeJpeg(const std::string& path) {
   return picture.DecodeFile(path);
 }
 
+TRasterBitmap RenderJpeg(const std::string& path, char style_letter, ScreenSize screen) {
+  TJpegPicture picture;
+  return picture.RenderFile(path, style_letter, screen);
+}
+
 // The readers that raise on a damaged file: a read stream handed to LoadFromStream.
 template <class Reader>
 TRasterBitmap DecodeWithReader(const std::string& path) {
@@ -31,20 +37,62 @@ TRasterBitmap DecodeWithReader(const std::string& path) {
   return reader.Bitmap ? std::move(*reader.Bitmap) : TRasterBitmap();
 }
 
+// A reader that can hand over its rows as it decodes them feeds the renderer straight away;
+// one that holds its picture whole is rendered from it afterwards.
+template <class Reader>
+TRasterBitmap RenderWithReader(const std::string& path, char style_letter, ScreenSize screen) {
+  std::unique_ptr<TDataStream> stream = OpenReadFileStream(path);
+  std::int32_t width = 0, height = 0;
+  {
+    Reader header;
+    if (header.ReadImageProperties(*stream, 0) &&
+        header.ImageProperties.Width <= static_cast<std::uint32_t>(kMaxResampleSide) &&
+        header.ImageProperties.Height <= static_cast<std::uint32_t>(kMaxResampleSide)) {
+      width = static_cast<std::int32_t>(header.ImageProperties.Width);
+      height = static_cast<std::int32_t>(header.ImageProperties.Height);
+    }
+    stream->SetPosition(0);
+  }
+  ResampleGeometry geometry;
+  if (!ScreenGeometry(style_letter, width, height, screen, geometry) ||
+      TScreenRenderer::MemoryNeeded(width, height, TExifOrientation::kNormal, geometry, 3) ==
+          UINT64_MAX) {
+    // Not a picture this reader knows, or one too odd to stream: decoded whole, whose outcome
+    // (an error message, say) is the reader's own.
+    stream.reset();
+    TRasterBitmap picture = DecodeWithReader<Reader>(path);
+    if (!ScreenGeometry(style_letter, picture.Width(), picture.Height(), screen, geometry))
+      return picture;
+    return RenderBitmapForScreen(picture, geometry);
+  }
+  TScreenRenderer renderer(width, height, TExifOrientation::kNormal, geometry, 3);
+  TBitmapRowFeed feed(renderer, width);
+  Reader reader;
+  reader.RowFeed = &feed;
+  reader.LoadFromStream(*stream);
+  if (!reader.Bitmap || reader.Bitmap->IsEmpty()) return TRasterBitmap();
+  if (renderer.RowsTaken() == 0) {
+    for (std::int32_t y = 0; y < height; ++y) feed.Feed(*reader.Bitmap, y);
+  }
+  return renderer.Finish();
+}
+
 struct ImageKind {
   const char* extension;
   TRasterBitmap (*decode)(const std::string& path);
+  // Renders for a screen without decoding the whole picture first; null: decode, then render.
+  TRasterBitmap (*render)(const std::string& path, char style_letter, ScreenSize screen);
 };
 
 // One row per reader; the first matching row decodes.
 const ImageKind kImageKinds[] = {
-    {".bmp", DecodeBmp},
-    {".jpg", DecodeJpeg},
+    {".bmp", DecodeBmp, nullptr},
+    {".jpg", DecodeJpeg, RenderJpeg},
     // The window offers and accepts .jpeg files, so they are applied like .jpg ones.
-    {".jpeg", DecodeJpeg},
-    {".gif", DecodeWithReader<TGIFGraphic>},
-    {".png", DecodeWithReader<TPNGGraphic>},
-    {".psd", DecodeWithReader<TPSDGraphic>},
+    {".jpeg", DecodeJpeg, RenderJpeg},
+    {".gif", DecodeWithReader<TGIFGraphic>, nullptr},
+    {".png", DecodeWithReader<TPNGGraphic>, RenderWithReader<TPNGGraphic>},
+    {".psd", DecodeWithReader<TPSDGraphic>, nullptr},
 };
 
 const ImageKind* KindFor(const std::string& path) {
@@ -73,6 +121,20 @@ TRasterBitmap DecodeImageFile(const std::string& path) {
   const ImageKind* kind = KindFor(path);
   if (!kind) return TRasterBitmap();
   return kind->decode(path);
+}
+
+TRasterBitmap RenderImageFile(const std::string& path, char style_letter, ScreenSize screen) {
+  const ImageKind* kind = KindFor(path);
+  if (!kind) return TRasterBitmap();
+  ResampleGeometry geometry;
+  if (kind->render) {
+    if (!RendersForScreen(style_letter) || !screen.Known()) return kind->decode(path);
+    return kind->render(path, style_letter, screen);
+  }
+  TRasterBitmap picture = kind->decode(path);
+  if (!ScreenGeometry(style_letter, picture.Width(), picture.Height(), screen, geometry))
+    return picture;
+  return RenderBitmapForScreen(picture, geometry);
 }
 
 }  // namespace vistrel

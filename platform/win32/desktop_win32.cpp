@@ -35,6 +35,22 @@ class Win32Desktop : public Desktop {
   void ShowBusyCursor(bool busy) override {
     SetCursor(LoadCursorA(nullptr, busy ? IDC_WAIT : IDC_ARROW));
   }
+
+  bool PrimaryScreenSize(std::int32_t& width, std::int32_t& height) override {
+    // The display mode is never scaled for a process that is not DPI aware, unlike
+    // GetSystemMetrics, which is the fallback.
+    DEVMODEA mode = {};
+    mode.dmSize = sizeof mode;
+    if (EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode) && mode.dmPelsWidth > 0 &&
+        mode.dmPelsHeight > 0) {
+      width = static_cast<std::int32_t>(mode.dmPelsWidth);
+      height = static_cast<std::int32_t>(mode.dmPelsHeight);
+      return true;
+    }
+    width = GetSystemMetrics(SM_CXSCREEN);
+    height = GetSystemMetrics(SM_CYSCREEN);
+    return width > 0 && height > 0;
+  }
 };
 
 }  // namespace

@@ -443,6 +443,36 @@ TEST_F(ApplierE2E, APhotoTurnedByItsExifBecomesAnUprightWallpaper) {
   EXPECT_EQ(wrong, 0);
 }
 
+// Stretched, the upright photo is rendered at the screen's own size: Wine's display mode, read
+// here as the applier reads it.
+TEST_F(ApplierE2E, AStretchedPhotoIsRenderedUprightAtTheScreensSize) {
+  DEVMODEA mode = {};
+  mode.dmSize = sizeof mode;
+  ASSERT_TRUE(EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode));
+  const auto width = static_cast<int>(mode.dmPelsWidth),
+             height = static_cast<int>(mode.dmPelsHeight);
+  ASSERT_GT(width, 64);
+  std::string dir = FreshProgramDir("apply_jpeg_screen", {"vistrel.exe"});
+  test::WriteBytes(dir + "portrait.jpg",
+                   test::WithApp1(SplitJpeg(64, 32),
+                                  test::ExifBlock(false, {test::ExifEntry{0x0112, 3, 1, 6}})));
+  std::string bmp = AppliedWallpaper(dir, '3', "portrait.jpg");
+  const int row = (width * 3 + 3) / 4 * 4;
+  ASSERT_EQ(bmp.size(), 54u + static_cast<std::size_t>(row) * height);
+  ASSERT_EQ(Le32(bmp, 18), std::uint32_t(width));
+  ASSERT_EQ(Le32(bmp, 22), std::uint32_t(height));
+  EXPECT_TRUE(DesktopStyleIs("2", "0"));
+  // The stored top (dark) turned to the right: the outer quarters are clear of the soft edge.
+  int wrong = 0;
+  for (int y = 0; y < height; y += 7)
+    for (int x = 0; x < width; x += 5) {
+      if (x >= width / 4 && x < width * 3 / 4) continue;
+      const auto level = static_cast<unsigned char>(bmp[54 + y * row + x * 3 + 1]);
+      wrong += (x < width / 2) != (level > 128);
+    }
+  EXPECT_EQ(wrong, 0);
+}
+
 TEST_F(ApplierE2E, ImportQualityIsSetToTheBestWhereMissingAndAUsersValueStays) {
   std::string dir = DirWithPictures("apply_quality", test::Bmp24(4, 4, 1), test::Bmp24(6, 2, 2));
   DeleteDesktopValue("JPEGImportQuality");

@@ -1,0 +1,76 @@
+// Pictures rendered for a screen through the applier's extension table: rows streamed from the
+// readers that can hand them over give exactly what the whole decoded picture gives.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "app/logic/image_files.h"
+#include "imaging/data_stream.h"
+#include "imaging/png_reader.h"
+#include "imaging/screen_render.h"
+#include "tests/support/test_support.h"
+
+namespace vistrel {
+namespace {
+
+struct CountRows : TRowSink {
+  int rows = 0;
+  void PutRow(const std::uint8_t*) override { ++rows; }
+};
+
+TEST(RenderImageFile, StreamedRowsEqualTheWholePictureResampled) {
+  const ScreenSize screen{23, 17};
+  for (const char* file :
+       {"png/pngsuite/basn2c08.png", "png/pngsuite/basn6a08.png", "png/pngsuite/basn3p04.png",
+        "png/pngsuite/basn0g16.png", "png/pngsuite/basn0g01.png", "png/pngsuite/basn4a08.png",
+        "png/pngsuite/basi2c08.png", "png/pngsuite/f04n2c08.png", "bmp/good/pal8.bmp"}) {
+    for (char style : {'3', '4', '5'}) {
+      SCOPED_TRACE(std::string(file) + " style " + style);
+      const std::string path = test::DataPath(file);
+      TRasterBitmap whole = DecodeImageFile(path);
+      ResampleGeometry g;
+      ASSERT_TRUE(ScreenGeometry(style, whole.Width(), whole.Height(), screen, g));
+      TRasterBitmap expected = RenderBitmapForScreen(whole, g);
+      TRasterBitmap rendered = RenderImageFile(path, style, screen);
+      ASSERT_EQ(rendered.Width(), expected.Width());
+      ASSERT_EQ(rendered.Height(), expected.Height());
+      ASSERT_EQ(rendered.PixelMemorySize(), expected.PixelMemorySize());
+      EXPECT_EQ(0, std::memcmp(rendered.PixelMemory(), expected.PixelMemory(),
+                               expected.PixelMemorySize()));
+    }
+  }
+}
+
+TEST(RenderImageFile, APngWithoutInterlacingIsNeverHeldWhole) {
+  for (const char* file : {"png/pngsuite/basn2c08.png", "png/pngsuite/basi2c08.png"}) {
+    SCOPED_TRACE(file);
+    CountRows sink;
+    TBitmapRowFeed feed(sink, 32);
+    TPNGGraphic reader;
+    reader.RowFeed = &feed;
+    std::unique_ptr<TDataStream> stream = OpenReadFileStream(test::DataPath(file));
+    reader.LoadFromStream(*stream);
+    ASSERT_TRUE(reader.Bitmap);
+    const bool interlaced = reader.ImageProperties.Interlaced;
+    EXPECT_EQ(reader.Bitmap->Height(), interlaced ? 32 : 1);
+    EXPECT_EQ(sink.rows, interlaced ? 0 : 32) << "each row handed over once";
+  }
+}
+
+TEST(RenderImageFile, OwnPixelsWithoutAScreenOrForCenterAndTile) {
+  const std::string path = test::DataPath("png/pngsuite/basn2c08.png");
+  for (const auto& c :
+       {std::make_pair('1', ScreenSize{23, 17}), std::make_pair('2', ScreenSize{23, 17}),
+        std::make_pair('3', ScreenSize{})}) {
+    TRasterBitmap own = DecodeImageFile(path);
+    TRasterBitmap rendered = RenderImageFile(path, c.first, c.second);
+    ASSERT_EQ(rendered.PixelMemorySize(), own.PixelMemorySize());
+    EXPECT_EQ(0, std::memcmp(rendered.PixelMemory(), own.PixelMemory(), own.PixelMemorySize()));
+  }
+}
+
+}  // namespace
+}  // namespace vistrel
