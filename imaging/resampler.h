@@ -68,7 +68,7 @@ class TLanczosResampler : public TRowSink {
                            std::int32_t count);
 
  private:
-  void Horizontal(const std::uint8_t* in, std::uint8_t* out) const;
+  void Horizontal(const std::uint8_t* in, std::uint8_t* out);
   void EmitReadyRows();
 
   ResampleGeometry geometry_;
@@ -86,11 +86,22 @@ class TLanczosResampler : public TRowSink {
   std::vector<std::uint8_t> ring_;
   std::int32_t ring_rows_ = 0;
   std::size_t ring_row_ = 0;
+  std::size_t ring_stride_ = 0;            // ring_row_ and padding
+  std::vector<const std::uint8_t*> rows_;  // the rows under the kernel of one output row
   std::size_t span_begin_ = 0;
   std::size_t span_end_ = 0;
   std::vector<std::int32_t> sums_;
   std::vector<std::uint8_t> middle_;  // between the passes when the vertical one is first
   std::vector<std::uint8_t> row_out_;
+  // Three channels on an SSE2 processor: the horizontal weights two taps at a time, and a copy
+  // of the input row with room to read past its end.
+  bool sse2_ = false;
+  std::size_t pairs_ = 0;
+  std::vector<std::int32_t> packed_;
+  std::vector<std::uint8_t> padded_;
+  bool vertical_sse2_ = false;
+  std::vector<std::int32_t> vertical_packed_;
+  static constexpr std::size_t kRowPadding = 16;
   std::int32_t rows_in_ = 0;
   std::int32_t rows_out_ = 0;
 };
