@@ -8,9 +8,11 @@
 #include <string>
 
 #include "app/logic/image_files.h"
+#include "common/exception.h"
 #include "imaging/data_stream.h"
 #include "imaging/png_reader.h"
 #include "imaging/screen_render.h"
+#include "tests/support/damage_sweep.h"
 #include "tests/support/test_support.h"
 
 namespace vistrel {
@@ -70,6 +72,29 @@ TEST(RenderImageFile, OwnPixelsWithoutAScreenOrForCenterAndTile) {
     ASSERT_EQ(rendered.PixelMemorySize(), own.PixelMemorySize());
     EXPECT_EQ(0, std::memcmp(rendered.PixelMemory(), own.PixelMemory(), own.PixelMemorySize()));
   }
+}
+
+// Damaged files on the streaming paths: the screen's picture, no picture, or the reader's message
+// (-1 for a screen bitmap of another size, which no case may give).
+TEST(RenderImageFile, DamagedFilesEndInTheScreensPictureOrAMessage) {
+  const std::string dir = test::FreshDir("render_damage");
+  const ScreenSize screen{23, 17};
+  auto outcome = [&](const std::string& extension, const std::string& bytes) {
+    const std::string path = dir + "p" + extension;
+    test::WriteBytes(path, bytes);
+    try {
+      TRasterBitmap bitmap = RenderImageFile(path, '5', screen);
+      if (bitmap.IsEmpty()) return 0;
+      return bitmap.Width() == 23 && bitmap.Height() == 17 ? 0 : -1;
+    } catch (const Exception& e) {
+      return static_cast<int>(e.Code());
+    }
+  };
+  test::SweepDataFiles({"png/pngsuite/basn2c08.png", "png/pngsuite/basn3p02.png"}, 120,
+                       {0, 1, 2, 4, 5, 6, 7, 8, 9, 10},
+                       [&](const std::string& bytes) { return outcome(".png", bytes); });
+  test::SweepDataFiles({"jpeg/pillow/flower2.jpg"}, 200, {0},
+                       [&](const std::string& bytes) { return outcome(".jpg", bytes); });
 }
 
 }  // namespace
