@@ -1,5 +1,11 @@
 #include "app/logic/image_files.h"
 
+#include <cstdlib>
+#include <cstring>
+
+#include "imaging/bmp_copy.h"
+#include "imaging/byte_reader.h"
+#include "imaging/checked_math.h"
 #include "imaging/data_stream.h"
 #include "imaging/gif_reader.h"
 #include "imaging/jpeg_picture.h"
@@ -35,6 +41,47 @@ TRasterBitmap DecodeWithReader(const std::string& path) {
   std::unique_ptr<TDataStream> stream = OpenReadFileStream(path);
   reader.LoadFromStream(*stream);
   return reader.Bitmap ? std::move(*reader.Bitmap) : TRasterBitmap();
+}
+
+// A BMP whose rows are stored plain, in 8 bits through its colour table or in 24 or 32 bits, is
+// read a row at a time; bottom-up rows come in as a picture mirrored top to bottom, which the
+// renderer turns back. Any other is decoded whole first.
+TRasterBitmap RenderBmp(const std::string& path, char style_letter, ScreenSize screen) {
+  std::unique_ptr<TDataStream> source = OpenReadFileStream(path);
+  BmpRowCopy rows;
+  ResampleGeometry geometry;
+  if (rows.Open(*source) && rows.HeaderBlock().size() >= kHeaderBlockSize) {
+    const std::uint8_t* h = rows.HeaderBlock().data();
+    const auto width = static_cast<std::int32_t>(LoadU32LE(h + 4));
+    const auto stored_height = static_cast<std::int32_t>(LoadU32LE(h + 8));
+    const std::uint32_t bits = LoadU16LE(h + 14);
+    const std::int32_t height = stored_height == INT32_MIN ? 0 : std::abs(stored_height);
+    const TExifOrientation order =
+        stored_height > 0 ? TExifOrientation::kMirrorVertical : TExifOrientation::kNormal;
+    std::uint32_t row_size = 0;
+    if ((bits == 8 || bits == 24 || bits == 32) && LoadU32LE(h + 16) == kBiRgb && width > 0 &&
+        width <= kMaxResampleSide && height <= kMaxResampleSide &&
+        DibRowSize(static_cast<std::uint32_t>(width), bits, row_size) &&
+        ScreenGeometry(style_letter, width, height, screen, geometry) &&
+        TScreenRenderer::MemoryNeeded(width, height, order, geometry, 3) != UINT64_MAX) {
+      TScreenRenderer renderer(width, height, order, geometry, 3);
+      std::vector<std::uint8_t> bgr(static_cast<std::size_t>(width) * 3);
+      const std::uint8_t* colors = h + kInfoHeaderSize;  // blue, green, red, 0
+      const std::size_t pixel = bits / 8;
+      const bool read = rows.ReadRows(row_size, [&](const std::uint8_t* row) {
+        for (std::size_t x = 0; x < bgr.size() / 3; ++x)
+          std::memcpy(&bgr[x * 3], pixel == 1 ? colors + 4 * row[x] : row + x * pixel, 3);
+        renderer.PutRow(bgr.data());
+      });
+      // Rows that could no longer be read: the file changed underneath, no picture.
+      return read ? renderer.Finish() : TRasterBitmap();
+    }
+  }
+  source.reset();
+  TRasterBitmap picture = DecodeBmp(path);
+  if (!ScreenGeometry(style_letter, picture.Width(), picture.Height(), screen, geometry))
+    return picture;
+  return RenderBitmapForScreen(picture, geometry);
 }
 
 // A reader that can hand over its rows as it decodes them feeds the renderer straight away;
@@ -86,7 +133,7 @@ struct ImageKind {
 
 // One row per reader; the first matching row decodes.
 const ImageKind kImageKinds[] = {
-    {".bmp", DecodeBmp, nullptr},
+    {".bmp", DecodeBmp, RenderBmp},
     {".jpg", DecodeJpeg, RenderJpeg},
     // The window offers and accepts .jpeg files, so they are applied like .jpg ones.
     {".jpeg", DecodeJpeg, RenderJpeg},
