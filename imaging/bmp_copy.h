@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "imaging/data_stream.h"
@@ -23,6 +24,14 @@ class BmpRowCopy {
   // the rows could no longer be read (the file changed or failed underneath), kWriteFailed when
   // the output took less than it was given. The output then holds a partial file.
   Result CopyTo(TDataStream& out);
+
+  // The header block Open read: BITMAPINFOHEADER and the colour table, as LoadFromStream keeps
+  // them; empty before a successful Open.
+  const std::vector<std::uint8_t>& HeaderBlock() const { return header_; }
+  // The stored rows in file order, row_size bytes each (as many as the pixel data holds), one
+  // at a time to visit; the stream passed to Open must still be open. False when they could no
+  // longer be read.
+  bool ReadRows(std::uint32_t row_size, const std::function<void(const std::uint8_t*)>& visit);
 
   // Rows pass in pieces of this size: each is one read and one write, and far fewer calls
   // into the system than pieces of the input's own buffer would take.

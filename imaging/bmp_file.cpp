@@ -304,6 +304,19 @@ BmpRowCopy::Result BmpRowCopy::CopyTo(TDataStream& out) {
   return Result::kCopied;
 }
 
+bool BmpRowCopy::ReadRows(std::uint32_t row_size,
+                          const std::function<void(const std::uint8_t*)>& visit) {
+  if (!in_ || header_.empty() || row_size == 0) return false;
+  PixelBytes row(row_size);
+  BoundedInput input(*in_);
+  if (!input.Seek(rows_at_)) return false;
+  for (std::uint32_t rows = row_bytes_ / row_size; rows > 0; --rows) {
+    if (!input.Read(row.data(), row_size)) return false;
+    visit(row.data());
+  }
+  return true;
+}
+
 void TRasterBitmap::SaveToStream(TDataStream& stream) {
   if (IsEmpty()) return;
   std::int64_t start = stream.Position();

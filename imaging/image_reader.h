@@ -16,6 +16,8 @@
 
 namespace vistrel {
 
+class TBitmapRowFeed;
+
 using TCardinalArray = std::vector<std::uint32_t>;
 using TByteArray = std::vector<std::uint8_t>;
 
@@ -96,6 +98,11 @@ class TImageReader {
   TDataStream* Stream = nullptr;  // not owned; set by the GIF and PNG loaders
   // Null until a loader creates it; the applier takes the picture from here.
   std::unique_ptr<TRasterBitmap> Bitmap;
+  // Set before a load by a caller that takes the picture a row at a time (not owned). A reader
+  // that can stream (PNG without interlacing) makes a Bitmap of one row, the colour table and
+  // the format, and hands each finished row to it, top to bottom, as row 0 of Bitmap; any other
+  // fills Bitmap as usual and the caller feeds it afterwards.
+  TBitmapRowFeed* RowFeed = nullptr;
 
  protected:
   // Loader steps shared by the readers: remembers where the image starts and reads the

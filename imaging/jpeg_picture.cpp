@@ -18,6 +18,7 @@
 #include "imaging/bounded_input.h"
 #include "imaging/color_profile.h"
 #include "imaging/exif_orientation.h"
+#include "imaging/screen_render.h"
 
 namespace vistrel {
 
@@ -274,7 +275,13 @@ struct JpegDecode {
   JSAMPLE* cmyk_row = nullptr;        // not owned: one row of four components
   std::vector<std::uint8_t> profile;  // the file's ICC profile, until its transform is made
   std::unique_ptr<ColorTransform> color;  // from the profile to sRGB, for every row made
-  JDIMENSION rows_made = 0;               // the most rows any pass has written
+  bool streaming = false;                 // rows go to the sink, not into the bitmap
+  TRowSink* sink = nullptr;               // not owned: takes the rows instead of the bitmap
+  JSAMPLE* sink_row = nullptr;            // not owned: one row of what the sink takes
+  // Not owned: where libjpeg writes a row that CMYK or a grey profile turns into sink_row; null
+  // when it writes into sink_row itself.
+  JSAMPLE* source_row = nullptr;
+  JDIMENSION rows_made = 0;  // the most rows any pass has written
   TExifOrientation orientation = TExifOrientation::kNormal;
   J_DCT_METHOD kept_dct_method = JDCT_ISLOW;
   boolean kept_two_pass_quantize = FALSE;
@@ -356,8 +363,9 @@ struct JpegDecode {
     if (p.force_gray_) c.out_color_space = JCS_GRAYSCALE;
     // Grayscale is always quantized, to the grey colour table of an 8-bit bitmap. Four-component
     // output is never quantized: a colour table cannot hold CMYK.
-    if (c.out_color_space == JCS_GRAYSCALE ||
-        (p.quantize_to_8bit_ && c.out_color_space == JCS_RGB)) {
+    // A sink takes grey rows as they are, all 256 levels.
+    if (!d.streaming && (c.out_color_space == JCS_GRAYSCALE ||
+                         (p.quantize_to_8bit_ && c.out_color_space == JCS_RGB))) {
       c.quantize_colors = TRUE;
       c.desired_number_of_colors = kQuantizedColors;
     } else if (c.out_color_space == JCS_RGB) {
@@ -371,7 +379,7 @@ struct JpegDecode {
     d.kept_dct_method = c.dct_method;
     d.kept_two_pass_quantize = c.two_pass_quantize;
     d.kept_dither_mode = c.dither_mode;
-    if (p.show_progressive_ && d.multiple_scans) {
+    if (p.show_progressive_ && d.multiple_scans && !d.streaming) {
       // Quick passes while scans arrive; the final pass goes back to the settings above.
       c.enable_2pass_quant = c.two_pass_quantize;
       c.dct_method = JDCT_IFAST;
@@ -409,6 +417,27 @@ struct JpegDecode {
     if (!c.buffered_image || d.kept_two_pass_quantize || !d.palette_set) SetPalette(d);
     ReadAllRows(d);
     if (c.buffered_image) jpeg_finish_output(&c);
+    jpeg_finish_decompress(&c);
+    d.finished = true;
+  }
+
+  static void CalculateOutput(JpegDecode& d) { jpeg_calc_output_dimensions(&d.cinfo); }
+
+  // Every row, in order, to the sink: one row of the sink's layout at a time.
+  static void Stream(JpegDecode& d) {
+    jpeg_decompress_struct& c = d.cinfo;
+    jpeg_start_decompress(&c);
+    while (c.output_scanline < c.output_height) {
+      JSAMPROW row = d.source_row ? d.source_row : d.sink_row;
+      if (jpeg_read_scanlines(&c, &row, 1) != 1) return;
+      if (d.color) {
+        d.color->Convert(row, d.sink_row, c.output_width);
+      } else if (d.convert_cmyk) {
+        CmykToBgr(row, c.output_width, d.inverted_cmyk, d.sink_row);
+      }
+      d.sink->PutRow(d.sink_row);
+      d.rows_made = c.output_scanline;
+    }
     jpeg_finish_decompress(&c);
     d.finished = true;
   }
@@ -601,6 +630,103 @@ TRasterBitmap TJpegPicture::DecodeFile(const std::string& path) {
   if (decoded) bitmap = std::move(*decoded);
   Clear();
   return bitmap;
+}
+
+TRasterBitmap TJpegPicture::RenderFile(const std::string& path, char style_letter,
+                                       ScreenSize screen) {
+  Clear();
+  decode_failed_ = false;
+  is_progressive_ = false;
+  std::unique_ptr<TDataStream> file = OpenReadFileStream(path);
+  const std::int64_t size = file->Size();
+  if (size > 0 && static_cast<std::uint64_t>(size) <= kPictureMemoryBudget) {
+    try {
+      ReadHeaderFrom(*file);
+    } catch (const std::bad_alloc&) {
+      data_ = TJpegData();
+    } catch (...) {
+      data_ = TJpegData();
+      throw;
+    }
+  }
+  RaiseOnChange();
+  TRasterBitmap bitmap;
+  if (IsEmpty()) return bitmap;
+  ResampleGeometry geometry;
+  if (!ScreenGeometry(style_letter, Width(), Height(), screen, geometry)) {
+    file_ = file.get();
+    TRasterBitmap* decoded = Bitmap();
+    file_ = nullptr;
+    if (decoded) bitmap = std::move(*decoded);
+    Clear();
+    return bitmap;
+  }
+  const std::uint8_t kept_shift = scale_shift_;
+  scale_shift_ =
+      ScreenScaleShift(data_.width, data_.height, StoredGeometry(geometry, data_.orientation));
+  try {
+    bitmap = Render(*file, geometry);
+  } catch (const std::bad_alloc&) {
+    bitmap = TRasterBitmap();  // no memory for it: no picture, as for a decode
+    decode_failed_ = true;
+  }
+  scale_shift_ = kept_shift;
+  Clear();
+  return bitmap;
+}
+
+std::uint8_t ScreenScaleShift(std::int32_t width, std::int32_t height,
+                              const ResampleGeometry& stored) {
+  std::uint8_t shift = 0;
+  while (shift < 3 && (std::int64_t{width} >> (shift + 1)) >= stored.scaled_width &&
+         (std::int64_t{height} >> (shift + 1)) >= stored.scaled_height)
+    ++shift;
+  return shift;
+}
+
+TRasterBitmap TJpegPicture::Render(TDataStream& file, const ResampleGeometry& geometry) {
+  auto decode = std::make_unique<JpegDecode>(file, this);
+  std::unique_ptr<TScreenRenderer> renderer;
+  decode->streaming = true;
+  if (!decode->Run(JpegDecode::SetUp) || !decode->Run(JpegDecode::CalculateOutput)) {
+    decode_failed_ = true;
+    return TRasterBitmap();
+  }
+  const jpeg_decompress_struct& c = decode->cinfo;
+  const bool cmyk = c.out_color_space == JCS_CMYK || c.out_color_space == JCS_YCCK;
+  int channels = c.out_color_space == JCS_GRAYSCALE ? 1 : 3;
+  // Anything else (an unusual component count) must not be written into rows of that layout.
+  if (c.out_color_components != (cmyk ? 4 : channels)) {
+    decode_failed_ = true;
+    return TRasterBitmap();
+  }
+  decode->convert_cmyk = cmyk;
+  decode->inverted_cmyk = c.saw_Adobe_marker != FALSE;
+  // Grey rows are not quantized here, so a grey profile turns them into colour rows.
+  decode->color = channels == 1 && !decode->profile.empty()
+                      ? ColorTransform::Create(decode->profile, PixelLayout::kGray)
+                      : ProfileTransform(c, decode->profile, cmyk, decode->inverted_cmyk);
+  std::vector<std::uint8_t>().swap(decode->profile);  // the transform keeps what it needs
+  const bool grey_to_color = channels == 1 && decode->color;
+  if (grey_to_color) channels = 3;
+  const auto width = static_cast<std::int32_t>(c.output_width);
+  const auto height = static_cast<std::int32_t>(c.output_height);
+  renderer =
+      std::make_unique<TScreenRenderer>(width, height, data_.orientation, geometry, channels);
+  std::vector<JSAMPLE> source_row(cmyk            ? std::size_t{c.output_width} * 4
+                                  : grey_to_color ? std::size_t{c.output_width}
+                                                  : 0);
+  std::vector<JSAMPLE> row(std::size_t{c.output_width} * static_cast<std::size_t>(channels));
+  decode->cmyk_row = source_row.data();
+  decode->source_row = source_row.empty() ? nullptr : source_row.data();
+  decode->sink_row = row.data();
+  decode->sink = renderer.get();
+  decode->Run(JpegDecode::Stream);
+  decode_failed_ = decode->error.failed || !decode->finished || decode->source.ran_out ||
+                   decode->error.hit_marker || decode->rows_made == 0;
+  if (decode->rows_made == 0) return TRasterBitmap();
+  decode.reset();  // libjpeg's memory goes before the result is turned
+  return renderer->Finish();
 }
 
 std::int32_t TJpegPicture::Width() const {

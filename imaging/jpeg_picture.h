@@ -12,6 +12,7 @@
 #include "imaging/exif_orientation.h"
 #include "imaging/memory_budget.h"
 #include "imaging/raster_bitmap.h"
+#include "imaging/screen_render.h"
 
 namespace vistrel {
 
@@ -47,6 +48,11 @@ struct JpegProgress {
 
 class TJpegPicture;
 
+// The DCT scale (as a shift: 1 / 2^shift) at which a stored picture of that size still covers
+// the resampled size of the geometry in both directions; 0 to 3.
+std::uint8_t ScreenScaleShift(std::int32_t width, std::int32_t height,
+                              const ResampleGeometry& stored);
+
 using JpegNotifyEvent = std::function<void(TJpegPicture& sender)>;
 using JpegProgressHook = std::function<void(TJpegPicture& picture, const ProgressRect& rect)>;
 using JpegMonitorHook = std::function<void(TJpegPicture& picture, const JpegProgress& progress)>;
@@ -79,6 +85,13 @@ class TJpegPicture {
   // instead of being held in memory first, and the picture keeps neither (it is left cleared;
   // DecodeFailed tells how the decode went).
   TRasterBitmap DecodeFile(const std::string& path);
+
+  // DecodeFile as the style shows the picture on a screen of that size (ScreenGeometry): the
+  // upright rf24Bit screen bitmap. A picture at least twice that size both ways is decoded at
+  // the smallest DCT scale (1/2, 1/4, 1/8) still covering it, and every row goes straight into
+  // the resampler, so no bitmap of the picture's size is made; grey and CMYK files too. Where
+  // the style keeps the picture's own pixels (or the screen is unknown), DecodeFile's bitmap.
+  TRasterBitmap RenderFile(const std::string& path, char style_letter, ScreenSize screen);
 
   // The decoded bitmap's size, or before decoding the header's size scaled by ScaleShift. Both
   // are the upright size: the sides are swapped for an EXIF orientation of a quarter turn.
@@ -144,6 +157,7 @@ class TJpegPicture {
   // The header fields from the start of the stream; left unset when no header is found.
   void ReadHeaderFrom(TDataStream& source);
   TRasterBitmap* Decode();
+  TRasterBitmap Render(TDataStream& file, const ResampleGeometry& geometry);
 
   TJpegData data_;
   std::unique_ptr<TRasterBitmap> bitmap_;

@@ -11,6 +11,7 @@
 #include "imaging/byte_reader.h"
 #include "imaging/checked_math.h"
 #include "imaging/memory_budget.h"
+#include "imaging/screen_render.h"
 
 namespace vistrel {
 
@@ -397,10 +398,12 @@ void TPNGGraphic::ReadHeaderAgain() {
 
 void TPNGGraphic::ResetLoadState() {
   fresh_bitmap_ = !Bitmap;
+  // Adam7 passes come back to every row, so an interlaced picture is held whole.
+  streaming_ = fresh_bitmap_ && RowFeed != nullptr && !ImageProperties.Interlaced;
   if (!Bitmap) {
-    Bitmap = std::make_unique<TRasterBitmap>(
-        TRasterBitmap::CreateDeviceBitmap(static_cast<std::int32_t>(ImageProperties.Width),
-                                          static_cast<std::int32_t>(ImageProperties.Height)));
+    Bitmap = std::make_unique<TRasterBitmap>(TRasterBitmap::CreateDeviceBitmap(
+        static_cast<std::int32_t>(ImageProperties.Width),
+        streaming_ ? 1 : static_cast<std::int32_t>(ImageProperties.Height)));
   }
   FillColor = 0xFFFFFF;
   TransparencyKey = 0x1FFFFFFF;
@@ -602,6 +605,7 @@ void TPNGGraphic::DecodeImage() {
   const std::uint32_t depth = header_.bit_depth;
   if (!Bitmap) {
     fresh_bitmap_ = true;
+    streaming_ = false;
     Bitmap = std::make_unique<TRasterBitmap>(TRasterBitmap::CreateDeviceBitmap(
         static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)));
   }
@@ -660,7 +664,7 @@ bool TPNGGraphic::DecodeRows(std::vector<std::uint8_t>& current,
     // Rows the image data never reached keep the fill colour.
     if (!FillBuffer(current.data(), row_size + 1)) return false;
     Unfilter(current.data(), previous.data(), row_size);
-    std::uint8_t* target = Bitmap->ScanLine(static_cast<std::int32_t>(y));
+    std::uint8_t* target = Bitmap->ScanLine(streaming_ ? 0 : static_cast<std::int32_t>(y));
     if (!row_ready_.empty() && !row_ready_[y]) {
       // An interlaced pass that sets only some of the row's pixels: the others show the fill
       // colour until a later pass sets them.
@@ -672,6 +676,8 @@ bool TPNGGraphic::DecodeRows(std::vector<std::uint8_t>& current,
       if (color_ && (header_.color_type == 2 || header_.color_type == 6))
         ConvertRowColors(target, mask);
     }
+    // The row is finished here.
+    if (streaming_) RowDone();
     std::swap(current, previous);
   }
   return true;
@@ -686,7 +692,17 @@ void TPNGGraphic::SetBitmapFormat(TRasterFormat format) {
 }
 
 void TPNGGraphic::FillRows(std::uint32_t first, std::uint32_t end) {
-  Bitmap->Canvas().FillRect(0, static_cast<int>(first), Bitmap->Width(), static_cast<int>(end));
+  if (!streaming_) {
+    Bitmap->Canvas().FillRect(0, static_cast<int>(first), Bitmap->Width(), static_cast<int>(end));
+    return;
+  }
+  // Rows the data never reached, in order after the last one it did.
+  Bitmap->Canvas().FillRect(0, 0, Bitmap->Width(), 1);
+  for (std::uint32_t y = first; y < end; ++y) RowDone();
+}
+
+void TPNGGraphic::RowDone() {
+  RowFeed->Feed(*Bitmap, 0);
 }
 
 void TPNGGraphic::FillRowsNotReached() {

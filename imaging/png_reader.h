@@ -85,6 +85,8 @@ class TPNGGraphic : public TImageReader {
   // A bitmap this load made is made again in the format, its pixels left for the rows to set.
   void SetBitmapFormat(TRasterFormat format);
   void FillRows(std::uint32_t first, std::uint32_t end);
+  // The streamed row in Bitmap holds its pixels (or the fill colour) for good.
+  void RowDone();
   void FillRowsNotReached();
   [[noreturn]] void Raise(int message) const;
 
@@ -114,6 +116,7 @@ class TPNGGraphic : public TImageReader {
   std::unique_ptr<ColorTransform> color_;
   bool profile_fits_ = false;              // the memory budget has room for a profile
   std::vector<std::uint8_t> pass_pixels_;  // an interlaced pass's pixels of one row
+  bool streaming_ = false;  // Bitmap holds one row at a time, each handed to RowFeed when done
 };
 
 }  // namespace vistrel

@@ -2,6 +2,7 @@
 // saver, what the shell says of the user, and the pointer while a picture is being applied.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace vistrel {
@@ -24,6 +25,11 @@ class Desktop {
 
   // The wait cursor while busy, the arrow again afterwards.
   virtual void ShowBusyCursor(bool busy) = 0;
+
+  // The primary monitor's size in physical pixels, as its display mode has it, whether or not
+  // the process is DPI aware (a process that is not is told a scaled size by most calls). False
+  // when the system cannot tell.
+  virtual bool PrimaryScreenSize(std::int32_t& width, std::int32_t& height) = 0;
 };
 
 // The real desktop; Windows only.

@@ -22,9 +22,11 @@ SOURCE = "tests/data/jpeg/wuffs/harvesters.jpeg"
 
 
 class Program:
-    def __init__(self, name, steps, output, depths=(24,)):
+    def __init__(self, name, steps, output, depths=(24,), check=None):
         self.name, self.steps, self.output, self.depths = name, steps, output, depths
+        self.check = check  # checks the output instead of check_bmp: (path, w, h) -> problem
         self.times, self.peaks, self.failure = [], [], None
+        self.bytes_written = 0
 
 
 def run_once(program, launcher):
@@ -61,6 +63,21 @@ def check_bmp(path, width, height, depths=(24,)):
     return None, bpp
 
 
+def check_ppm(path, width, height):
+    """vipsthumbnail's binary PPM: its size, and all of its pixels there."""
+    with open(path, "rb") as f:
+        head = f.read(256)
+    # Fields separated by white space; a "#" starts a comment to the line's end.
+    fields = b" ".join(line.split(b"#")[0] for line in head.split(b"\n")[:6]).split()
+    if len(fields) < 4 or fields[0] != b"P6":
+        return "not a binary PPM"
+    if (int(fields[1]), int(fields[2])) != (width, height):
+        return f"size {int(fields[1])} x {int(fields[2])}, expected {width} x {height}"
+    if os.path.getsize(path) < width * height * 3:
+        return "pixel data cut short"
+    return None
+
+
 def magick(*args):
     subprocess.run([MAGICK, *args], check=True)
 
@@ -79,7 +96,7 @@ def psd_compression(path):
         return struct.unpack_from(">H", data, pos)[0]
 
 
-def make_pictures(data):
+def make_pictures(data, wanted=None):
     """Makes each picture once. The photograph is mirrored into a 2 x 2 tile (no seams), scaled up
     and given a fine grain, so it compresses and decodes like a large photo, not a smooth upscale."""
     def path(name):
@@ -100,6 +117,7 @@ def make_pictures(data):
         ("jpeg-24mp-grey.jpg", (6000, 4000), ["-colorspace", "Gray", "-type", "Grayscale",
                                               "-quality", "90"], ""),
         ("png-48mp-rgb.png", (8000, 6000), ["-define", "png:color-type=2"], ""),
+        ("png-24mp-rgb.png", (6000, 4000), ["-define", "png:color-type=2"], ""),
         ("png-48mp-rgba.png", (8000, 6000), ["-alpha", "set", "-channel", "A", "-fx",
                                              "0.5+0.5*u.g", "+channel",
                                              "-define", "png:color-type=6"], ""),
@@ -112,6 +130,8 @@ def make_pictures(data):
     ]
     made = {}
     for name, (w, h), options, prefix in recipes:
+        if wanted is not None and name not in wanted:
+            continue
         out = path(name)
         if not os.path.exists(out):
             print(f"bench: making {name}", file=sys.stderr, flush=True)
@@ -120,6 +140,8 @@ def make_pictures(data):
             os.replace(partial, out)
         made[name] = (out, w, h)
     for name, want in (("psd-24mp-raw.psd", 0), ("psd-24mp-rle.psd", 1)):
+        if name not in made:
+            continue
         got = psd_compression(made[name][0])
         if got != want:
             sys.exit(f"bench: {name} has compression {got}, expected {want}")
@@ -130,7 +152,9 @@ def main(argv):
     bin_dir, data = argv[0], argv[1]
     runs = int(argv[2]) if len(argv) > 2 else 5
     os.makedirs(data, exist_ok=True)
-    pictures = make_pictures(data)
+    # BENCH_ONLY=jpeg-24mp-colour.jpg,png-24mp-rgb.png: only the cases of those pictures.
+    only = os.environ.get("BENCH_ONLY")
+    pictures = make_pictures(data, set(only.split(",")) if only else None)
     ours = os.path.join(bin_dir, "app", "vistrel-convert")
     launcher = os.path.join(bin_dir, "bench", "peak-run")
 
@@ -177,12 +201,33 @@ def main(argv):
             peers = lambda s: [tool("libspng", "peer-spng", s, "spng"),
                                tool("libpng simplified", "peer-libpng", s, "libpng"),
                                tool("stb_image", "peer-stb", s, "stb"), im(s)]
+        if name not in pictures:
+            continue
         src, w, h = pictures[name]
         # The wallpaper writer keeps 8-bit pictures at 8 bits and alpha as a 32-bit BMP.
         programs = [Program("vistrel-convert", [[ours, src, out("vistrel")]], out("vistrel"),
                             (1, 4, 8, 16, 24, 32))]
         programs += [Program(*p) for p in peers(src)]
         cases.append((f"{label} ({w} x {h})", programs, w, h))
+
+    # Rendered for a 1920 x 1080 screen (Stretch), against libvips, which shrinks a JPEG while
+    # loading it; the peer writes a PPM, the nearest format it has to the wallpaper BMP.
+    screen_w, screen_h = 1920, 1080
+    for label, name in [("JPEG 24 MP colour", "jpeg-24mp-colour.jpg"),
+                        ("PNG 24 MP RGB", "png-24mp-rgb.png")]:
+        if name not in pictures:
+            continue
+        src, w, h = pictures[name]
+        # vipsthumbnail takes a relative output name as one beside its input.
+        vips_out = os.path.abspath(os.path.join(data, "out-vips.ppm"))
+        programs = [Program("vistrel-convert --screen",
+                            [[ours, "--screen", f"{screen_w}x{screen_h}", "--style", "3", src,
+                              out("vistrel")]], out("vistrel")),
+                    Program("vipsthumbnail", [["vipsthumbnail", src, "-s",
+                                               f"{screen_w}x{screen_h}!", "-o", vips_out]],
+                            vips_out, check=check_ppm)]
+        cases.append((f"{label} ({w} x {h}) for {screen_w} x {screen_h}", programs, screen_w,
+                      screen_h))
 
     for label, programs, w, h in cases:
         print(f"bench: {label}", file=sys.stderr, flush=True)
@@ -195,9 +240,13 @@ def main(argv):
                         os.remove(p.output)
                     seconds, peak = run_once(p, launcher)
                     if round_ == 0:
-                        p.failure, depth = check_bmp(p.output, w, h, p.depths)
-                        if len(p.depths) > 1:
-                            p.name += f" ({depth}-bit BMP)"
+                        p.bytes_written = os.path.getsize(p.output)
+                        if p.check:
+                            p.failure = p.check(p.output, w, h)
+                        else:
+                            p.failure, depth = check_bmp(p.output, w, h, p.depths)
+                            if len(p.depths) > 1:
+                                p.name += f" ({depth}-bit BMP)"
                     else:
                         p.times.append(seconds)
                         p.peaks.append(peak)
@@ -207,11 +256,11 @@ def main(argv):
             if os.path.exists(p.output):
                 os.remove(p.output)  # 150 MB each; only the last case's would be left anyway
 
-    rows = [("case", "program", "median s", "peak MB", "ratio time", "ratio mem")]
+    rows = [("case", "program", "median s", "peak MB", "ratio time", "ratio mem", "MB written")]
     for label, programs, _, _ in cases:
         ours_p, peers_p = programs[0], [p for p in programs[1:] if not p.failure]
         if ours_p.failure:
-            rows.append((label, ours_p.name, "FAILED", "", ours_p.failure, ""))
+            rows.append((label, ours_p.name, "FAILED", "", ours_p.failure, "", ""))
             continue
         t0, m0 = statistics.median(ours_p.times), statistics.median(ours_p.peaks)
         fastest = min(peers_p, key=lambda p: statistics.median(p.times), default=None)
@@ -219,20 +268,21 @@ def main(argv):
         rows.append((label, ours_p.name, f"{t0:.3f}", f"{m0 / 2**20:.0f}",
                      f"{t0 / statistics.median(fastest.times):.2f} vs fastest ({fastest.name})"
                      if fastest else "", f"{m0 / statistics.median(leanest.peaks):.2f} vs leanest "
-                     f"({leanest.name})" if leanest else ""))
+                     f"({leanest.name})" if leanest else "",
+                     f"{ours_p.bytes_written / 1e6:.1f}"))
         for p in programs[1:]:
             if p.failure:
-                rows.append(("", p.name, "FAILED", "", p.failure, ""))
+                rows.append(("", p.name, "FAILED", "", p.failure, "", ""))
                 continue
             t, m = statistics.median(p.times), statistics.median(p.peaks)
             rows.append(("", p.name, f"{t:.3f}", f"{m / 2**20:.0f}", f"{t0 / t:.2f}",
-                         f"{m0 / m:.2f}"))
+                         f"{m0 / m:.2f}", f"{p.bytes_written / 1e6:.1f}"))
 
     widths = [max(len(r[i]) for r in rows) for i in range(len(rows[0]))]
-    numeric = {2, 3, 4, 5}
+    numeric = {2, 3, 4, 5, 6}
 
     def line(r):
-        cells = [c.rjust(wd) if i in numeric and i < 4 else c.ljust(wd)
+        cells = [c.rjust(wd) if i in numeric and i not in (4, 5) else c.ljust(wd)
                  for i, (c, wd) in enumerate(zip(r, widths))]
         return "| " + " | ".join(cells) + " |"
 

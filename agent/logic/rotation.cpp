@@ -231,7 +231,10 @@ void Rotation::PollChange() {
 
 void Rotation::Finish(std::uint32_t code) {
   const Pending done = pending_;
-  if (code == kExitChanged) {
+  if (done.reapply) {
+    // The picture stays the current one whatever came of it: the next change goes on as it
+    // would have.
+  } else if (code == kExitChanged) {
     Changed(done.entry, done.path, done.index, done.previous);
   } else if (PictureRefused(code)) {
     // Named once: a picture that cannot be shown stays so until the list is edited.
@@ -247,7 +250,34 @@ void Rotation::Finish(std::uint32_t code) {
   ServeQueued();
 }
 
+void Rotation::ScreenSizeIs(std::int32_t width, std::int32_t height) {
+  if (width <= 0 || height <= 0 || (width == screen_width_ && height == screen_height_)) return;
+  const bool first = screen_width_ == 0;
+  screen_width_ = width;
+  screen_height_ = height;
+  if (first) return;  // the size the wallpaper was made for
+  reapply_wanted_ = true;
+  if (!pending_.active) Reapply();
+}
+
+void Rotation::Reapply() {
+  reapply_wanted_ = false;
+  if (state.history.empty()) return;
+  const HistoryItem current = state.history.back();
+  const char letter = current.entry.empty() ? '\0' : current.entry[0];
+  if (letter != kStyleStretch && letter != kStyleFit && letter != kStyleFill) return;
+  const std::string path = current.entry.substr(1);
+  const std::string viewer = state.ViewerProgram();
+  // Nothing to say when it cannot be done: the wallpaper is still there, only scaled by Windows.
+  if (!host_.FileExists(path) || !host_.FileExists(viewer)) return;
+  if (host_.StartApplier(viewer, "\"" + current.entry + "\"") == ApplierStart::kWatched) {
+    pending_ = {true, false, true, current.index, current.entry, path, 0, host_.Milliseconds(),
+                true};
+  }
+}
+
 void Rotation::ServeQueued() {
+  if (reapply_wanted_ && !pending_.active) Reapply();
   while (!queued_.empty() && !pending_.active) {
     if (!queued_.front()) {
       queued_.erase(queued_.begin());

@@ -158,6 +158,12 @@ class Rotation {
   bool PreviousNow();
   // Reads the history file named by state.history_path.
   void LoadHistory();
+  // The primary screen's size in physical pixels, told at the start and whenever the display
+  // changes. When it differs from the size told before, the current wallpaper is applied again
+  // if its style is made for the screen's size (Stretch, Fit, Fill): once per real change, after
+  // a change that is running, without advancing the rotation, restarting the countdown or a
+  // balloon. A size of 0 (unknown) is ignored.
+  void ScreenSizeIs(std::int32_t width, std::int32_t height);
   // Whether an applier started for a change still runs; PollChange looks at it again.
   bool ChangePending() const { return pending_.active; }
   void PollChange();
@@ -189,6 +195,7 @@ class Rotation {
     std::string path;
     std::int64_t lines = 0;  // in the list when it started
     std::uint32_t started_ms = 0;
+    bool reapply = false;  // the current wallpaper again, for another screen size
   };
 
   void Tick(bool forced);
@@ -216,6 +223,8 @@ class Rotation {
   std::int64_t NextShuffled(const std::vector<std::string>& lines, std::int64_t count,
                             TickTries& tries);
   void StoreShuffle();
+  // Applies the current wallpaper again for a new screen size.
+  void Reapply();
 
   RotationHost& host_;  // not owning
   Settings settings_;
@@ -227,6 +236,9 @@ class Rotation {
   std::uint32_t warning_closed_ms_ = 0;
   std::string last_notice_;
   std::set<std::string> skipped_reported_;
+  std::int32_t screen_width_ = 0;  // 0: no size told yet
+  std::int32_t screen_height_ = 0;
+  bool reapply_wanted_ = false;  // the screen changed while a change ran
 };
 
 }  // namespace vistrel

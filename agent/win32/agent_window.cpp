@@ -82,6 +82,13 @@ AgentWindow::AgentWindow(AgentOptions options)
       if (message.wparam == kHotKeyPrevious) PreviousNow();
     }
     if (message.message == kAgentShowStateMessage) ShowStateBalloon(kAlreadyRunningTitle);
+    // Another display mode: a wallpaper made for the old screen size is made again. The size
+    // comes from the desktop, not the message, which a process that is not DPI aware gets
+    // scaled.
+    if (message.message == WM_DISPLAYCHANGE) {
+      TellScreenSize();
+      FollowChange();
+    }
     if (message.message == kSessionChangeMessage) {
       if (message.wparam == kSessionLock) session_locked_ = true;
       if (message.wparam == kSessionUnlock) session_locked_ = false;
@@ -150,6 +157,7 @@ AgentWindow::AgentWindow(AgentOptions options)
   const bool paused = LoadSettings(settings_, rotation_.state);
   SetPaused(paused, kAgentTitle);
   rotation_.LoadHistory();
+  TellScreenSize();
   RegisterHotKeys();
   RegisterAwayNotifications();
   // A first start is paused: without a word, pressing Agent would seem to do nothing.
@@ -187,6 +195,11 @@ void AgentWindow::UnregisterAwayNotifications() {
     if (unregister) unregister(display_notification_);
     display_notification_ = nullptr;
   }
+}
+
+void AgentWindow::TellScreenSize() {
+  std::int32_t width = 0, height = 0;
+  if (services_.desktop->PrimaryScreenSize(width, height)) rotation_.ScreenSizeIs(width, height);
 }
 
 void AgentWindow::FollowChange() {

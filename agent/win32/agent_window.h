@@ -111,6 +111,8 @@ class AgentWindow : private RotationHost {
   void UnregisterAwayNotifications();
   // The watch on a running applier follows the rotation after each of its steps.
   void FollowChange();
+  // Tells the rotation the primary screen's size.
+  void TellScreenSize();
   // The state in a balloon: paused and how to resume, or the time to the next change.
   void ShowStateBalloon(const std::string& title);
 

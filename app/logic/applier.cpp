@@ -94,8 +94,16 @@ bool WriteWallpaperFile(TRasterBitmap& bitmap, const std::string& wallpaper_file
          }) == WallpaperWrite::kWritten;
 }
 
-WallpaperWrite WritePictureFile(const std::string& path, const std::string& wallpaper_file) {
-  if (ImageExtension(path) == ".bmp") {
+ScreenSize PrimaryScreen(Desktop& desktop) {
+  ScreenSize screen;
+  if (!desktop.PrimaryScreenSize(screen.width, screen.height)) screen = ScreenSize();
+  return screen;
+}
+
+WallpaperWrite WritePictureFile(const std::string& path, const std::string& wallpaper_file,
+                                const WallpaperTarget& target) {
+  const bool for_screen = RendersForScreen(target.style_letter) && target.screen.Known();
+  if (!for_screen && ImageExtension(path) == ".bmp") {
     std::unique_ptr<TDataStream> source = OpenReadFileStream(path);
     BmpRowCopy copy;
     if (copy.Open(*source)) {
@@ -108,7 +116,7 @@ WallpaperWrite WritePictureFile(const std::string& path, const std::string& wall
       });
     }
   }
-  TRasterBitmap bitmap = DecodeImageFile(path);
+  TRasterBitmap bitmap = RenderImageFile(path, target.style_letter, target.screen);
   if (bitmap.IsEmpty()) return WallpaperWrite::kNoPicture;
   return WriteWallpaperFile(bitmap, wallpaper_file) ? WallpaperWrite::kWritten
                                                     : WallpaperWrite::kWriteFailed;
@@ -121,7 +129,8 @@ ApplyResult ApplyHeld(const std::string& path, char style_letter, const std::str
                       const ApplierServices& services, std::string& box) {
   WallpaperWrite written = WallpaperWrite::kNoPicture;
   try {
-    written = WritePictureFile(path, wallpaper_file);
+    written = WritePictureFile(path, wallpaper_file,
+                               WallpaperTarget{style_letter, PrimaryScreen(services.desktop)});
   } catch (const Exception&) {
     if (!services.quiet) throw;
     return ApplyResult::kApplyExitCannotShow;

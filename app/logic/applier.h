@@ -9,6 +9,7 @@
 #include "common/apply_result.h"
 #include "common/shared_names.h"
 #include "imaging/raster_bitmap.h"
+#include "imaging/screen_render.h"
 #include "platform/desktop.h"
 #include "platform/message_boxes.h"
 #include "platform/registry.h"
@@ -56,10 +57,23 @@ bool WriteWallpaperFile(TRasterBitmap& bitmap, const std::string& wallpaper_file
 // What became of a picture that was to be written as the wallpaper file.
 enum class WallpaperWrite : std::uint8_t { kWritten, kNoPicture, kWriteFailed };
 
-// DecodeImageFile followed by WriteWallpaperFile: the same file and the same outcome (kNoPicture
-// for an empty picture; a reader's Exception passes through). A BMP whose rows the writer keeps
-// as they are stored is copied a piece at a time instead of being held whole.
-WallpaperWrite WritePictureFile(const std::string& path, const std::string& wallpaper_file);
+// How the wallpaper will be shown: the style letter and the primary monitor's size in physical
+// pixels (unknown: 0 x 0).
+struct WallpaperTarget {
+  char style_letter = '1';
+  ScreenSize screen;
+};
+
+// RenderImageFile followed by WriteWallpaperFile: the same file and the same outcome (kNoPicture
+// for an empty picture; a reader's Exception passes through). Stretch, Fit and Fill on a known
+// screen write the picture rendered at the screen's size; otherwise the picture's own pixels,
+// and a BMP whose rows the writer keeps as they are stored is copied a piece at a time instead
+// of being held whole.
+WallpaperWrite WritePictureFile(const std::string& path, const std::string& wallpaper_file,
+                                const WallpaperTarget& target = WallpaperTarget());
+
+// The primary monitor's size as the desktop tells it; 0 x 0 when it cannot.
+ScreenSize PrimaryScreen(Desktop& desktop);
 
 // "Cannot write \"<path>\": <reason>": a file the programs could not write, for a box.
 std::string CannotWriteText(const std::string& path, const std::string& reason);

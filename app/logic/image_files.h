@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "imaging/raster_bitmap.h"
+#include "imaging/screen_render.h"
 
 namespace vistrel {
 
@@ -22,5 +23,11 @@ bool IsSupportedImage(const std::string& path);
 // or an undecodable picture give an empty bitmap; readers that reject a damaged file throw
 // Exception with their message.
 TRasterBitmap DecodeImageFile(const std::string& path);
+
+// The picture as the style shows it on a screen of that size (ScreenGeometry), in blue, green,
+// red; DecodeImageFile's picture where the style keeps the picture's own pixels or the screen is
+// unknown. Empty and raising as DecodeImageFile. A JPEG is decoded at the smallest DCT scale
+// that still covers the screen, its rows resampled as they are decoded.
+TRasterBitmap RenderImageFile(const std::string& path, char style_letter, ScreenSize screen);
 
 }  // namespace vistrel

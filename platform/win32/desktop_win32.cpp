@@ -37,6 +37,33 @@ class Win32Desktop : public Desktop {
   void ShowBusyCursor(bool busy) override {
     SetCursor(LoadCursorA(nullptr, busy ? IDC_WAIT : IDC_ARROW));
   }
+
+  bool PrimaryScreenSize(std::int32_t& width, std::int32_t& height) override {
+    // The display mode is never scaled for a process that is not DPI aware, unlike
+    // GetSystemMetrics, which is the fallback. It is the primary display's mode: without a
+    // device name the call answers for the display the thread runs on.
+    DISPLAY_DEVICEA device = {};
+    device.cb = sizeof device;
+    const char* name = nullptr;
+    for (DWORD i = 0; EnumDisplayDevicesA(nullptr, i, &device, 0); ++i) {
+      if (device.StateFlags & DISPLAY_DEVICE_PRIMARY_DEVICE) {
+        name = device.DeviceName;
+        break;
+      }
+      device.cb = sizeof device;
+    }
+    DEVMODEA mode = {};
+    mode.dmSize = sizeof mode;
+    if (EnumDisplaySettingsA(name, ENUM_CURRENT_SETTINGS, &mode) && mode.dmPelsWidth > 0 &&
+        mode.dmPelsHeight > 0) {
+      width = static_cast<std::int32_t>(mode.dmPelsWidth);
+      height = static_cast<std::int32_t>(mode.dmPelsHeight);
+      return true;
+    }
+    width = GetSystemMetrics(SM_CXSCREEN);
+    height = GetSystemMetrics(SM_CYSCREEN);
+    return width > 0 && height > 0;
+  }
 };
 
 }  // namespace

@@ -67,6 +67,30 @@ testing::AssertionResult DesktopStyleIs(const std::string& style, const std::str
          << got_tile << "\" (want \"" << tile << "\")";
 }
 
+// The primary screen's size in pixels, as the applier reads it: Wine's display mode.
+struct ScreenPixels {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+};
+ScreenPixels PrimaryScreen() {
+  DEVMODEA mode = {};
+  mode.dmSize = sizeof mode;
+  if (!EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode)) return {};
+  return {mode.dmPelsWidth, mode.dmPelsHeight};
+}
+
+std::uint32_t Le32(const std::string& b, std::size_t at);
+
+// A 24-bit BMP of that size, as the applier writes a picture rendered for the screen.
+testing::AssertionResult IsBmp24(const std::string& bmp, std::uint32_t width,
+                                 std::uint32_t height) {
+  const std::size_t row = (width * 3 + 3) / 4 * 4;
+  if (bmp.size() == 54 + row * height && Le32(bmp, 18) == width && Le32(bmp, 22) == height)
+    return testing::AssertionSuccess();
+  return testing::AssertionFailure()
+         << bmp.size() << " bytes, expected a 24-bit BMP of " << width << " x " << height;
+}
+
 void WriteDesktopStyle(const std::string& style, const std::string& tile) {
   WriteDesktopValue("WallpaperStyle", style);
   WriteDesktopValue("TileWallpaper", tile);
@@ -113,7 +137,10 @@ TEST_F(ApplierE2E, StretchWritesTheWallpaperFileAndStyleValues) {
   std::string picture = test::Bmp24(37, 21, 5);
   test::WriteBytes(dir + "Sea Side.BMP", picture);
 
-  EXPECT_EQ(AppliedWallpaper(dir, '3', "Sea Side.BMP"), picture);
+  // Stretched, the picture is made at the screen's size.
+  const ScreenPixels screen = PrimaryScreen();
+  ASSERT_GT(screen.width, 0u);
+  EXPECT_TRUE(IsBmp24(AppliedWallpaper(dir, '3', "Sea Side.BMP"), screen.width, screen.height));
   EXPECT_TRUE(DesktopStyleIs("2", "0"));
   std::string wallpaper = ReadDesktopValue("Wallpaper");
   EXPECT_NE(wallpaper.find("vistrel_wlp.bmp"), std::string::npos) << wallpaper;
@@ -135,11 +162,16 @@ TEST_F(ApplierE2E, TileAndOtherLetters) {
 TEST_F(ApplierE2E, FitAndFillSetTheirStyleValues) {
   std::string dir = DirWithPictures("apply_fit_fill", test::Bmp24(8, 3, 4), test::Bmp24(3, 8, 6));
 
-  EXPECT_EQ(AppliedWallpaper(dir, '4', "a.bmp"), test::Bmp24(8, 3, 4));
+  // Fit: as wide as the screen (the picture is the wider), the height in proportion; Fill: the
+  // screen covered, its middle kept.
+  const ScreenPixels screen = PrimaryScreen();
+  ASSERT_GE(8 * screen.height, 3 * screen.width);
+  EXPECT_TRUE(
+      IsBmp24(AppliedWallpaper(dir, '4', "a.bmp"), screen.width, (2 * 3 * screen.width + 8) / 16));
   EXPECT_TRUE(DesktopStyleIs("6", "0"));
 
   WriteDesktopValue("TileWallpaper", "1");
-  EXPECT_EQ(AppliedWallpaper(dir, '5', "b.bmp"), test::Bmp24(3, 8, 6));
+  EXPECT_TRUE(IsBmp24(AppliedWallpaper(dir, '5', "b.bmp"), screen.width, screen.height));
   EXPECT_TRUE(DesktopStyleIs("10", "0"));
 }
 
@@ -265,10 +297,12 @@ TEST_F(ApplierE2E, GifAndPsdBecomeTheWallpaper) {
   EXPECT_EQ(Le32(gif, 18), 160u);
   EXPECT_EQ(Le32(gif, 22), 120u);
 
-  std::string psd = AppliedWallpaper(dir, '3', "p.PSD");
+  std::string psd = AppliedWallpaper(dir, '1', "p.PSD");
   ASSERT_GT(psd.size(), 54u);
   EXPECT_EQ(Le32(psd, 18), 200u);
   EXPECT_EQ(Le32(psd, 22), 150u);
+  const ScreenPixels screen = PrimaryScreen();
+  EXPECT_TRUE(IsBmp24(AppliedWallpaper(dir, '3', "p.PSD"), screen.width, screen.height));
   EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "2");
 }
 
@@ -442,6 +476,31 @@ TEST_F(ApplierE2E, APhotoTurnedByItsExifBecomesAnUprightWallpaper) {
         const auto level = static_cast<unsigned char>(bmp[54 + (y * kHeight + x) * 3 + c]);
         wrong += (x < kHeight / 2) != (level > 128);
       }
+  EXPECT_EQ(wrong, 0);
+}
+
+// Stretched, the upright photo is rendered at the screen's own size: Wine's display mode, read
+// here as the applier reads it.
+TEST_F(ApplierE2E, AStretchedPhotoIsRenderedUprightAtTheScreensSize) {
+  const ScreenPixels screen = PrimaryScreen();
+  const auto width = static_cast<int>(screen.width), height = static_cast<int>(screen.height);
+  ASSERT_GT(width, 64);
+  std::string dir = FreshProgramDir("apply_jpeg_screen", {"vistrel.exe"});
+  test::WriteBytes(dir + "portrait.jpg",
+                   test::WithApp1(SplitJpeg(64, 32),
+                                  test::ExifBlock(false, {test::ExifEntry{0x0112, 3, 1, 6}})));
+  std::string bmp = AppliedWallpaper(dir, '3', "portrait.jpg");
+  ASSERT_TRUE(IsBmp24(bmp, screen.width, screen.height));
+  const int row = (width * 3 + 3) / 4 * 4;
+  EXPECT_TRUE(DesktopStyleIs("2", "0"));
+  // The stored top (dark) turned to the right: the outer quarters are clear of the soft edge.
+  int wrong = 0;
+  for (int y = 0; y < height; y += 7)
+    for (int x = 0; x < width; x += 5) {
+      if (x >= width / 4 && x < width * 3 / 4) continue;
+      const auto level = static_cast<unsigned char>(bmp[54 + y * row + x * 3 + 1]);
+      wrong += (x < width / 2) != (level > 128);
+    }
   EXPECT_EQ(wrong, 0);
 }
 

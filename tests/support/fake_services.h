@@ -32,6 +32,11 @@ class FakeDesktop : public Desktop {
   bool ScreenSaverRunning() override { return screen_saver_running; }
   int UserNotificationState() override { return notification_state; }
   void ShowBusyCursor(bool busy) override { Log(busy ? "wait" : "arrow"); }
+  bool PrimaryScreenSize(std::int32_t& width, std::int32_t& height) override {
+    width = screen_width;
+    height = screen_height;
+    return screen_width > 0 && screen_height > 0;
+  }
 
   // The paths set, in order; empty for a removal.
   std::vector<std::string> wallpapers;
@@ -44,6 +49,9 @@ class FakeDesktop : public Desktop {
   bool wallpaper_ok = true;
   bool screen_saver_running = false;
   int notification_state = 0;
+  // 0 x 0: no screen size known, so pictures keep their own pixels.
+  std::int32_t screen_width = 0;
+  std::int32_t screen_height = 0;
 
  protected:
   void Log(const std::string& call) {

@@ -9,6 +9,7 @@
 #include "app/logic/applier.h"
 #include "common/exception.h"
 #include "imaging/data_stream.h"
+#include "imaging/raster_bitmap.h"
 #include "platform/files.h"
 #include "tests/support/fake_services.h"
 #include "tests/support/test_support.h"
@@ -205,6 +206,38 @@ TEST(Applier, ImportQualityIsSetWhereMissingAndAUsersValueStays) {
     EXPECT_EQ(system.registry.dwords, c.dwords_after);
     EXPECT_EQ(system.registry.values, c.texts_before);
   }
+}
+
+TEST(Applier, ScalingStylesGetThePrimaryScreensPixels) {
+  const std::string dir = test::FreshDir("apply_screen");
+  const std::string wallpaper = dir + "vistrel_wlp.bmp";
+  test::WriteBytes(dir + "p.png", test::Png24(100, 60, 3));
+  test::WriteBytes(dir + "p.bmp", test::Bmp24(100, 60, 3));
+  FakeSystem system;
+  system.desktop.screen_width = 40;
+  system.desktop.screen_height = 30;
+  const struct {
+    char letter;
+    std::int32_t width, height;
+  } cases[] = {{'1', 100, 60}, {'2', 100, 60}, {'3', 40, 30},
+               {'4', 40, 24},  {'5', 40, 30},  {'0', 100, 60}};
+  for (const char* file : {"p.png", "p.bmp"}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(file) + " style " + c.letter);
+      ASSERT_EQ(ApplyWallpaper(dir + file, c.letter, wallpaper, system.Services()),
+                ApplyResult::kApplyExitChanged);
+      TRasterBitmap written;
+      written.LoadFromFile(wallpaper);
+      EXPECT_EQ(written.Width(), c.width);
+      EXPECT_EQ(written.Height(), c.height);
+    }
+  }
+  // Centred, a BMP is still copied as it is.
+  ApplyWallpaper(dir + "p.bmp", '1', wallpaper, system.Services());
+  EXPECT_EQ(test::ReadBytes(wallpaper), test::Bmp24(100, 60, 3));
+  // The screen's BMP, not the picture's: 40 x 30 pixels of 3 bytes and the two headers.
+  ApplyWallpaper(dir + "p.bmp", '3', wallpaper, system.Services());
+  EXPECT_EQ(test::ReadBytes(wallpaper).size(), 40u * 30 * 3 + 54);
 }
 
 TEST(Applier, SecondApplicationReplacesTheFirst) {

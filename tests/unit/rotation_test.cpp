@@ -782,6 +782,52 @@ TEST_F(RotationTest, PressesOfNextDuringAChangeLeadToTheLastOneAndAHungApplierIs
   EXPECT_EQ(host_.balloons.back().Title, "Wallpaper not changed:");
 }
 
+TEST_F(RotationTest, ANewScreenSizeAppliesAScaledWallpaperAgainOncePerChange) {
+  Init("screen_size");
+  host_.existing = {kViewer, "C:\\p\\wide.jpg", "C:\\p\\small.jpg"};
+  WriteList("3C:\\p\\wide.jpg\r\n1C:\\p\\small.jpg\r\n");
+  const std::string stretched = std::string(kViewer) + " \"3C:\\p\\wide.jpg\"";
+  const std::string centred = std::string(kViewer) + " \"1C:\\p\\small.jpg\"";
+  host_.watch = true;
+  State().LastIndex = 0;
+  rotation_->ScreenSizeIs(1920, 1080);
+  rotation_->ScreenSizeIs(1280, 1024);
+  EXPECT_TRUE(host_.launches.empty()) << "nothing shown yet";
+
+  rotation_->NextNow();
+  host_.running = false;
+  rotation_->PollChange();
+  ASSERT_EQ(host_.launches, std::vector<std::string>{stretched});
+  State().ElapsedSeconds = 42;
+  host_.balloons.clear();
+  rotation_->ScreenSizeIs(1280, 1024);
+  rotation_->ScreenSizeIs(0, 0);
+  EXPECT_EQ(host_.launches.size(), 1u) << "the same size again, or none";
+  rotation_->ScreenSizeIs(2560, 1440);
+  ASSERT_EQ(host_.launches, (std::vector<std::string>{stretched, stretched}));
+  // Changed while the applier runs: once more when it ends.
+  rotation_->ScreenSizeIs(1920, 1080);
+  EXPECT_EQ(host_.launches.size(), 2u);
+  host_.running = false;
+  rotation_->PollChange();
+  EXPECT_EQ(host_.launches, (std::vector<std::string>{stretched, stretched, stretched}));
+  host_.running = false;
+  rotation_->PollChange();
+  EXPECT_FALSE(rotation_->ChangePending());
+  EXPECT_EQ(State().ElapsedSeconds, 42) << "the countdown goes on";
+  EXPECT_EQ(State().LastIndex, 1);
+  EXPECT_EQ(State().history.size(), 1u);
+  EXPECT_TRUE(host_.balloons.empty());
+
+  // A centred picture keeps its own pixels whatever the screen.
+  rotation_->NextNow();
+  host_.running = false;
+  rotation_->PollChange();
+  EXPECT_EQ(host_.launches.back(), centred);
+  rotation_->ScreenSizeIs(800, 600);
+  EXPECT_EQ(host_.launches.size(), 4u);
+}
+
 TEST_F(RotationTest, ATickReadsTheListOnceAndBoundsItsLooksAtTheDisk) {
   Init("long_list");
   // 100,000 lines on an unplugged drive, then one picture that is there.

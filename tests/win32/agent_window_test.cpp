@@ -318,6 +318,23 @@ TEST_F(AgentWindowTest, NamesInAnyLanguageReachTheApplierAndTheBalloonWhole) {
   EXPECT_STREQ(recorder_.Last().Data.szInfo, L"\U0001F305 \u6771\u4EAC.bmp");
 }
 
+TEST_F(AgentWindowTest, ADisplayChangeOfSizeAppliesTheStretchedPictureAgain) {
+  desktop_.screen_width = 1920;
+  desktop_.screen_height = 1080;
+  Start("display_change");
+  MakeListAndViewer();
+  Command(kCommandNext);
+  const std::string stretched = dir_ + "vistrel.exe|\"3" + dir_ + "two.bmp\"";
+  ASSERT_EQ(launches_, std::vector<std::string>{stretched});
+  Send(WM_DISPLAYCHANGE, 32);
+  EXPECT_EQ(launches_.size(), 1u) << "the colour depth alone changed";
+  desktop_.screen_width = 1280;
+  desktop_.screen_height = 1024;
+  Send(WM_DISPLAYCHANGE, 32);
+  EXPECT_EQ(launches_, (std::vector<std::string>{stretched, stretched}));
+  EXPECT_EQ(Stored("LastIndex"), "2") << "the rotation did not move on";
+}
+
 TEST_F(AgentWindowTest, PreviousPutsBackThePictureBeforeAndSurvivesARestart) {
   Start("previous");
   MakeListAndViewer();
