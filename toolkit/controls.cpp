@@ -530,6 +530,16 @@ void EnableDialogKeys(Window& root) {
   const HWND handle = root.Handle();
   root.AddMessageHook([handle](WindowMessage& message) {
     switch (message.message) {
+      case WM_NEXTDLGCTL: {
+        // As a dialog does it (the mnemonic of a label sends it): a given control, or the
+        // next or previous one that takes the focus.
+        HWND next = LOWORD(message.lparam)
+                        ? reinterpret_cast<HWND>(message.wparam)
+                        : GetNextDlgTabItem(handle, GetFocus(), message.wparam ? TRUE : FALSE);
+        if (next) SetFocus(next);
+        message.result = 0;
+        return true;
+      }
       case DM_GETDEFID: {
         Button* button = Button::DefaultOf(handle);
         message.result = button ? MAKELRESULT(IDOK, DC_HASDEFID) : 0;
@@ -614,6 +624,11 @@ void ComboBox::Refit() {
   int adjusted = field + height_ - (bounds.bottom - bounds.top);
   if (field > 0 && adjusted > 0 && adjusted != field)
     SendMessageA(Handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), adjusted);
+}
+
+void ComboBox::SetClosedHeight(int height) {
+  height_ = height;
+  Refit();
 }
 
 int ComboBox::AddItem(const std::string& text) {

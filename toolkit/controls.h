@@ -243,6 +243,9 @@ class ComboBox : public Control {
   int SelectedIndex() const;  // -1 when the text is not a chosen item
   void SetSelectedIndex(int index);
   bool DroppedDown() const;
+  // The closed box's height; the list opens below it.
+  void SetClosedHeight(int height);
+  int ClosedHeight() const { return height_; }
 
  protected:
   bool WantsKey(WPARAM key) const override;

@@ -107,8 +107,7 @@ LOGFONTA MessageFontForDpi(int dpi) {
   return font;
 }
 
-SIZE FrameSizeForClient(int client_width, int client_height, DWORD style, DWORD ex_style,
-                        int dpi) {
+SIZE FrameSizeForClient(int client_width, int client_height, DWORD style, DWORD ex_style, int dpi) {
   static const auto for_dpi =
       Lookup<AdjustWindowRectExForDpiFn>("user32.dll", "AdjustWindowRectExForDpi");
   RECT frame = {0, 0, client_width, client_height};

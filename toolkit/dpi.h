@@ -34,8 +34,7 @@ int SystemMetricForDpi(int index, int dpi);
 // The system's message font (NONCLIENTMETRICS) at the DPI.
 LOGFONTA MessageFontForDpi(int dpi);
 // The outer size of a window whose client area has the size, at the DPI.
-SIZE FrameSizeForClient(int client_width, int client_height, DWORD style, DWORD ex_style,
-                        int dpi);
+SIZE FrameSizeForClient(int client_width, int client_height, DWORD style, DWORD ex_style, int dpi);
 
 // An icon resource of the module at the size, drawn from the group's nearest image (LoadImage);
 // the caller destroys it. Null when there is no such resource.

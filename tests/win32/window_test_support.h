@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "agent/win32/tray_icon.h"
+#include "toolkit/application.h"
 #include "toolkit/top_level_window.h"
 
 namespace vistrel::test {
@@ -37,8 +38,8 @@ inline BITMAPINFO TopDownBgra(int width, int height) {
   return info;
 }
 
-// Runs this thread's messages for the given time. A quit message is taken and dropped; quit_seen,
-// when given, is set when one was.
+// Runs this thread's messages for the given time, as the program's loop does (dialog keys
+// included). A quit message is taken and dropped; quit_seen, when given, is set when one was.
 inline void PumpMessages(DWORD milliseconds, bool* quit_seen = nullptr) {
   DWORD start = GetTickCount();
   do {
@@ -48,6 +49,7 @@ inline void PumpMessages(DWORD milliseconds, bool* quit_seen = nullptr) {
         if (quit_seen) *quit_seen = true;
         continue;
       }
+      if (PreTranslateDialogKeys(message)) continue;
       TranslateMessage(&message);
       DispatchMessageA(&message);
     }
