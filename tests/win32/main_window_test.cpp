@@ -458,6 +458,48 @@ TEST_F(MainWindowTest, AtThisDpiEveryCaptionFitsAndNoControlsOverlap) {
   EXPECT_GE(frame.bottom - frame.top, minimum.cy);
 }
 
+// Moved to a monitor of 144 DPI: Windows sends the new DPI and the place it suggests.
+TEST_F(MainWindowTest, ANewDpiLaysTheWindowOutAgainAtTheSuggestedPlace) {
+  Prepare("dpi_changed");
+  Open();
+  const int before = window_->Dpi();
+  const int after = before * 3 / 2;
+  RECT suggested = {50, 40, 50 + MulDiv(462, after, 96), 40 + MulDiv(400, after, 96)};
+  SendMessageA(Form(), WM_DPICHANGED, MAKEWPARAM(after, after),
+               reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_EQ(window_->Dpi(), after);
+  RECT frame = window_->Form().Bounds();
+  EXPECT_TRUE(EqualRect(&frame, &suggested));
+  LOGFONTA font = {};
+  GetObjectA(window_->OkButton()->GetFont(), sizeof font, &font);
+  EXPECT_EQ(font.lfHeight, MessageFontForDpi(after).lfHeight);
+  const RECT ok = window_->OkButton()->Bounds();
+  EXPECT_EQ(ok.bottom - ok.top, MulDiv(22, after, 96));
+  EXPECT_EQ(ok.right - ok.left, MulDiv(64, after, 96));
+  EXPECT_EQ(View().ColumnWidth(0), MulDiv(400, after, before));
+  int icon_width = 0, icon_height = 0;
+  const auto images =
+      reinterpret_cast<HIMAGELIST>(SendMessageA(ListHandle(), LVM_GETIMAGELIST, LVSIL_SMALL, 0));
+  ImageList_GetIconSize(images, &icon_width, &icon_height);
+  EXPECT_EQ(icon_width, SystemMetricForDpi(SM_CXSMICON, after));
+  EXPECT_EQ(ImageList_GetImageCount(images), 3) << "the strip is there again at the new size";
+  const HICON small = reinterpret_cast<HICON>(SendMessageA(Form(), WM_GETICON, ICON_SMALL, 0));
+  ICONINFO info = {};
+  ASSERT_TRUE(GetIconInfo(small, &info));
+  BITMAP bitmap = {};
+  GetObjectA(info.hbmColor, sizeof bitmap, &bitmap);
+  EXPECT_EQ(bitmap.bmWidth, SystemMetricForDpi(SM_CXSMICON, after));
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  // OK stores the size at 96 DPI.
+  window_->OkButton()->Click();
+  ASSERT_TRUE(PumpUntilClosed());
+  EXPECT_EQ(Stored("Width"), "462");
+  EXPECT_EQ(Stored("Height"), "400");
+  EXPECT_EQ(Stored("Left"), "50");
+  EXPECT_EQ(Stored("ColumnWidth0"), "400");
+}
+
 TEST_F(MainWindowTest, ControlsHaveTheirCaptionsPlacesAndFont) {
   Prepare("controls");
   Open();
