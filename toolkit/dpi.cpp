@@ -20,11 +20,13 @@ Fn Lookup(const char* module, const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(handle, name)));
 }
 
-// shcore.dll is not loaded by the programs otherwise; it is a system DLL from Windows 8.1 on.
+// shcore.dll is not loaded by the programs otherwise; it is a system DLL from Windows 8.1 on, and
+// only the system folder's is taken (Windows 7 has none, so one planted beside the program must
+// not be found by a plain search).
 GetDpiForMonitorFn MonitorDpiFunction() {
   static GetDpiForMonitorFn function = [] {
-    HMODULE shcore = LoadLibraryExA("shcore.dll", nullptr, 0x00000800 /* SYSTEM32 only */);
-    if (!shcore) shcore = LoadLibraryA("shcore.dll");
+    constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+    HMODULE shcore = LoadLibraryExA("shcore.dll", nullptr, kSearchSystem32);
     if (!shcore) return static_cast<GetDpiForMonitorFn>(nullptr);
     return reinterpret_cast<GetDpiForMonitorFn>(
         reinterpret_cast<void (*)()>(GetProcAddress(shcore, "GetDpiForMonitor")));
@@ -50,6 +52,11 @@ int WindowDpi(HWND window) {
   if (get_dpi && window) {
     const int dpi = static_cast<int>(get_dpi(window));
     if (Sane(dpi)) return dpi;
+  }
+  // Windows 8.1: the DPI of the window's monitor.
+  if (window && !get_dpi) {
+    RECT bounds = {};
+    if (GetWindowRect(GetAncestor(window, GA_ROOT), &bounds)) return DpiAt(bounds);
   }
   return SystemDpi();
 }
