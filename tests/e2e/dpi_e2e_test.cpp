@@ -1,7 +1,8 @@
 // The configuration window at the screen's DPI: the shipped program lays itself out at the DPI,
 // every caption fits its control in the control's own font (read by the in-process check, run as
 // a program of its own at that DPI), nothing overlaps, and the keyboard reaches every control in
-// reading order; Enter and Escape act as OK and Cancel. The test run has the prefix at 96 DPI;
+// reading order; Enter and Escape act as OK and Cancel. The tray icon has the small-icon size of
+// the DPI. The test run has the prefix at 96 DPI;
 // tests/e2e/dpi_prefix.sh runs this test again in prefixes of their own at 144 and 192 DPI (Wine
 // takes a monitor's DPI from LogPixels when its session starts), saying so in VISTREL_E2E_DPI.
 #include <gtest/gtest.h>
@@ -92,8 +93,9 @@ TEST(DpiE2E, TheWindowFitsItsCaptionsAndTakesTheKeyboardAtTheScreensDpi) {
       if (c == '/') c = '\\';
     const std::string check =
         "\"" + check_program +
-        "\" --gtest_filter=MainWindowTest.AtThisDpiEveryCaptionFitsAndNoControlsOverlap";
-    EXPECT_EQ(RunToEnd(check, 120000), 0u) << "the in-process layout check";
+        "\" --gtest_filter=MainWindowTest.AtThisDpiEveryCaptionFitsAndNoControlsOverlap:"
+        "TrayIconTest.AtThisDpiTheIconHasTheSmallIconSize";
+    EXPECT_EQ(RunToEnd(check, 120000), 0u) << "the in-process layout and tray icon checks";
     SetEnvironmentVariableA("VISTREL_EXPECT_DPI", nullptr);
 
     const std::string dir = FreshProgramDir("dpi_" + std::to_string(dpi), {"vistrel.exe"});

@@ -315,26 +315,6 @@ TEST_F(MainWindowTest, WithoutSettingsItOpensWithTheDefaults) {
       << "opening writes no settings";
 }
 
-// The program is per-monitor DPI aware by its manifest; the test program has none, so it asks for
-// the same on this thread (Windows 10 and Wine), so that windows see the screen's real DPI.
-class PerMonitorAware {
- public:
-  PerMonitorAware() {
-    using SetContextFn = HANDLE(WINAPI*)(HANDLE);
-    set_ = reinterpret_cast<SetContextFn>(reinterpret_cast<void (*)()>(
-        GetProcAddress(GetModuleHandleA("user32.dll"), "SetThreadDpiAwarenessContext")));
-    // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
-    if (set_) previous_ = set_(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)));
-  }
-  ~PerMonitorAware() {
-    if (set_ && previous_) set_(previous_);
-  }
-
- private:
-  HANDLE(WINAPI* set_)(HANDLE) = nullptr;
-  HANDLE previous_ = nullptr;
-};
-
 RECT ScreenRectOf(HWND window) {
   RECT r = {};
   GetWindowRect(window, &r);
@@ -374,14 +354,14 @@ BOOL CALLBACK CollectVisible(HWND window, LPARAM list) {
 // Run at every DPI by the end-to-end tests (LogPixels 96, 144 and 192, VISTREL_EXPECT_DPI saying
 // which), and at the test display's DPI here.
 TEST_F(MainWindowTest, AtThisDpiEveryCaptionFitsAndNoControlsOverlap) {
-  PerMonitorAware aware;
+  test::PerMonitorAware aware;
   Prepare("layout");
   Open();
   const int dpi = window_->Dpi();
   EXPECT_EQ(dpi, WindowDpi(Form()));
-  if (const char* expected = std::getenv("VISTREL_EXPECT_DPI")) {
-    ASSERT_EQ(dpi, std::atoi(expected))
-        << "the screen's DPI as the test was started for (the system's: " << SystemDpi() << ")";
+  if (const int expected = test::ExpectedDpi()) {
+    ASSERT_EQ(dpi, expected) << "the screen's DPI as the test was started for (the system's: "
+                             << SystemDpi() << ")";
   }
   const auto s = [dpi](int design) { return MulDiv(design, dpi, 96); };
   LOGFONTA font = {};
