@@ -3,7 +3,9 @@
 
 ACTIVE: a green disc with a white "play" triangle (the rotation runs).
 INACTIVE: a grey disc with two white "pause" bars (the rotation is paused).
-Each file holds a 16x16 image with 16 colours and a 16x16 image with 32 bits per pixel.
+Each file holds a 16x16 image with 16 colours and images with 32 bits per pixel at 16, 20, 24,
+32, 40 and 48 pixels: the tray's small-icon size from 96 to 192 DPI and beyond, drawn at each size
+rather than stretched from 16.
 Run it again after changing the drawing; the .ico files are committed.
 """
 import os
@@ -64,16 +66,18 @@ def nearest_palette_index(rgb):
     return min(range(16), key=lambda i: sum((a - b) ** 2 for a, b in zip(PALETTE[i], rgb)))
 
 
-def render(colour_at):
-    """Returns rows top-down of (r, g, b, a) with anti-aliasing."""
+def render(colour_at, size=SIZE):
+    """Returns rows top-down of (r, g, b, a) with anti-aliasing; the drawing is in 16ths."""
     rows = []
-    for py in range(SIZE):
+    unit = SIZE / size
+    for py in range(size):
         row = []
-        for px in range(SIZE):
+        for px in range(size):
             samples = []
             for sy in range(SUBSAMPLES):
                 for sx in range(SUBSAMPLES):
-                    c = colour_at(px + (sx + 0.5) / SUBSAMPLES, py + (sy + 0.5) / SUBSAMPLES)
+                    c = colour_at((px + (sx + 0.5) / SUBSAMPLES) * unit,
+                                  (py + (sy + 0.5) / SUBSAMPLES) * unit)
                     if c is not None:
                         samples.append(c)
             n = len(samples)
@@ -90,19 +94,20 @@ def render(colour_at):
 
 def and_mask(rows, opaque):
     """1 bit per pixel, 1 = transparent, rows bottom-up, each padded to 4 bytes."""
+    stride = (len(rows[0]) + 31) // 32 * 4
     data = b""
     for row in reversed(rows):
-        bits = 0
+        bits = bytearray(stride)
         for x, pixel in enumerate(row):
             if not opaque(pixel):
-                bits |= 1 << (15 - x)
-        data += struct.pack(">H", bits) + b"\0\0"
+                bits[x // 8] |= 0x80 >> (x % 8)
+        data += bytes(bits)
     return data
 
 
-def bitmap_header(bit_count, colours_used, image_size):
+def bitmap_header(bit_count, colours_used, image_size, size=SIZE):
     # Height counts the colour bits and the mask.
-    return struct.pack("<IiiHHIIiiII", 40, SIZE, SIZE * 2, 1, bit_count, 0, image_size, 0, 0,
+    return struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, bit_count, 0, image_size, 0, 0,
                        colours_used, 0)
 
 
@@ -136,17 +141,21 @@ def image_32bit(rows):
             # Straight (not premultiplied) alpha, as icons store it.
             pixels += struct.pack("<BBBB", b, g, r, a)
     mask = and_mask(rows, lambda p: p[3] > 0)
-    return bitmap_header(32, 0, len(pixels) + len(mask)) + pixels + mask
+    return bitmap_header(32, 0, len(pixels) + len(mask), len(rows)) + pixels + mask
+
+
+SIZES = (16, 20, 24, 32, 40, 48)
 
 
 def icon_file(colour_at):
-    images = [(16, 4, image_4bit(render_hard(colour_at))), (0, 32, image_32bit(render(colour_at)))]
+    images = [(SIZE, 16, 4, image_4bit(render_hard(colour_at)))]
+    images += [(size, 0, 32, image_32bit(render(colour_at, size))) for size in SIZES]
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
-    for colour_count, bit_count, data in images:
-        out += struct.pack("<BBBBHHII", SIZE, SIZE, colour_count, 0, 1, bit_count, len(data), offset)
+    for size, colour_count, bit_count, data in images:
+        out += struct.pack("<BBBBHHII", size, size, colour_count, 0, 1, bit_count, len(data), offset)
         offset += len(data)
-    for _, _, data in images:
+    for _, _, _, data in images:
         out += data
     return out
 

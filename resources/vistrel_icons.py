@@ -2,8 +2,9 @@
 """Draws the configuration program's artwork and writes it beside this script.
 
 vistrel.ico (MAINICON): a framed landscape (sky, sun, hills) with an orange badge holding a white
-circular arrow: pictures that take turns. 16, 32 and 48 pixels at 32 bits per pixel with alpha,
-16 and 32 pixels with the 16 standard colours.
+circular arrow: pictures that take turns. 16, 20, 24, 32, 40, 48 and 64 pixels (the small and
+large icon sizes from 96 to 192 DPI) at 32 bits per pixel with alpha, 16 and 32 pixels with the
+16 standard colours.
 
 vistrel_list_icons.bmp (FORM1_IMAGELIST2): 48 by 16 pixels, 24 bits, three 16 by 16 images side
 by side for the list rows; pure white is the transparent colour.
@@ -145,9 +146,8 @@ def image_32bit(size):
 
 
 def icon_file():
-    images = [(16, 16, 4, image_4bit(16)), (32, 16, 4, image_4bit(32)),
-              (16, 0, 32, image_32bit(16)), (32, 0, 32, image_32bit(32)),
-              (48, 0, 32, image_32bit(48))]
+    images = [(16, 16, 4, image_4bit(16)), (32, 16, 4, image_4bit(32))]
+    images += [(size, 0, 32, image_32bit(size)) for size in (16, 20, 24, 32, 40, 48, 64)]
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for size, colour_count, bit_count, data in images:

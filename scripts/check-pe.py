@@ -4,10 +4,13 @@
 Each program must be a GUI program for the machine, declare the Windows version as both its
 subsystem and operating-system version, and import only from system DLLs every such Windows has,
 none of the functions known to appear only in a later Windows (those are looked up at run time,
-with GetProcAddress). Prints what each program needs and exits 1 on any failure."""
+with GetProcAddress), and carry a manifest that asks for common controls 6, declares per-monitor
+DPI awareness (PerMonitorV2 with the true/pm fallback) and names Windows 7, 8, 8.1 and 10/11 as
+supported. Prints what each program needs and exits 1 on any failure."""
 import argparse
 import struct
 import sys
+import xml.etree.ElementTree as ElementTree
 
 MACHINES = {"i386": 0x14C, "amd64": 0x8664}
 GUI_SUBSYSTEM = 2
@@ -54,6 +57,19 @@ NEWER_FUNCTIONS = {
         GetSystemMetricsForDpi SystemParametersInfoForDpi EnableNonClientDpiScaling VirtualAlloc2
         MapViewOfFile3 CompareObjectHandles""",
 }
+RT_MANIFEST = 24
+ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
+ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
+COMPATIBILITY = "{urn:schemas-microsoft-com:compatibility.v1}"
+SETTINGS_2005 = "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}"
+SETTINGS_2016 = "{http://schemas.microsoft.com/SMI/2016/WindowsSettings}"
+SUPPORTED_OS = {
+    "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}": "Windows 7",
+    "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}": "Windows 8",
+    "{1f676c76-80e1-4239-95bb-83d0f6d0da78}": "Windows 8.1",
+    "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}": "Windows 10 and 11",
+}
+
 INTRODUCED = {name: version for version, names in NEWER_FUNCTIONS.items() for name in names.split()}
 
 
@@ -135,6 +151,66 @@ class PeFile:
                 at += entry_size
         return found
 
+    def resources(self, type_id):
+        """[(name id, bytes)] of the resources of the numeric type, every language."""
+        if len(self.directories) <= 2 or self.directories[2][0] == 0:
+            return []
+        root = self.offset(self.directories[2][0])
+
+        def entries(directory):
+            named, numbered = struct.unpack_from("<HH", self.data, directory + 12)
+            for i in range(named + numbered):
+                ident, target = struct.unpack_from("<II", self.data, directory + 16 + 8 * i)
+                yield ident, target
+
+        found = []
+        for ident, target in entries(root):
+            if ident != type_id or not target & 0x80000000:
+                continue
+            for name, names_target in entries(root + (target & 0x7FFFFFFF)):
+                if not names_target & 0x80000000:
+                    continue
+                for _, leaf in entries(root + (names_target & 0x7FFFFFFF)):
+                    if leaf & 0x80000000:
+                        continue
+                    rva, size = struct.unpack_from("<II", self.data, root + leaf)
+                    start = self.offset(rva)
+                    found.append((name, self.data[start:start + size]))
+        return found
+
+
+def manifest_problems(pe):
+    """What the embedded manifest (RT_MANIFEST 1) lacks."""
+    manifests = [data for name, data in pe.resources(RT_MANIFEST) if name == 1]
+    if len(manifests) != 1:
+        return [f"{len(manifests)} manifests with id 1, not one"]
+    try:
+        root = ElementTree.fromstring(manifests[0])
+    except ElementTree.ParseError as error:
+        return [f"manifest is not XML: {error}"]
+    problems = []
+    controls = [a for a in root.iter(ASM_V1 + "assemblyIdentity")
+                if a.get("name") == "Microsoft.Windows.Common-Controls"]
+    if not controls or controls[0].get("version") != "6.0.0.0":
+        problems.append("manifest asks for no common controls 6")
+    dpi_aware = [e.text.strip() for e in root.iter(SETTINGS_2005 + "dpiAware") if e.text]
+    if dpi_aware != ["true/pm"]:
+        problems.append(f"manifest dpiAware {dpi_aware}, not ['true/pm']")
+    awareness = [e.text for e in root.iter(SETTINGS_2016 + "dpiAwareness") if e.text]
+    first = awareness[0].split(",")[0].strip().lower() if len(awareness) == 1 else None
+    if first != "permonitorv2":
+        problems.append(f"manifest dpiAwareness {awareness}, not PerMonitorV2 first")
+    for element in root.iter():
+        if element.tag in (SETTINGS_2005 + "dpiAware", SETTINGS_2016 + "dpiAwareness"):
+            parents = [p for p in root.iter(ASM_V3 + "windowsSettings") if element in list(p)]
+            if not parents:
+                problems.append(f"manifest {element.tag} outside asmv3 windowsSettings")
+    supported = {e.get("Id", "").lower() for e in root.iter(COMPATIBILITY + "supportedOS")}
+    for ident, system in SUPPORTED_OS.items():
+        if ident not in supported:
+            problems.append(f"manifest does not name {system} as supported ({ident})")
+    return problems
+
 
 def check(path, machine, windows):
     problems = []
@@ -163,6 +239,7 @@ def check(path, machine, windows):
             if version > windows:
                 problems.append(f"imports {dll}!{name}, which came with Windows "
                                 f"{version[0]}.{version[1]}: look it up at run time")
+    problems += manifest_problems(pe)
     newer = sorted(f"{n} ({INTRODUCED[n][0]}.{INTRODUCED[n][1]})"
                    for names in imports.values() for n in names if n in INTRODUCED)
     summary = ", ".join(f"{dll} {len(names)}" for dll, names in sorted(imports.items()))

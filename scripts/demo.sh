@@ -53,3 +53,6 @@ fi
 if [ -x scripts/demo_window.sh ]; then
   bash scripts/demo_window.sh "$build" "$out"
 fi
+if [ -x scripts/demo_window_dpi.sh ]; then
+  bash scripts/demo_window_dpi.sh "$build" "$out"
+fi

@@ -84,6 +84,12 @@ void ApplicationWindow::Restore() {
   for (HWND window : hidden)
     if (IsWindow(window)) ShowWindow(window, SW_SHOW);
   if (main_form_ && main_form_->IsVisible()) main_form_->BringToForeground();
+  // The form's own button takes over again.
+  if (FormHasOwnEntry() && main_form_->IsVisible()) ShowWindow(Handle(), SW_HIDE);
+}
+
+bool ApplicationWindow::FormHasOwnEntry() const {
+  return main_form_ && (GetWindowLongPtrA(main_form_->Handle(), GWL_EXSTYLE) & WS_EX_APPWINDOW);
 }
 
 bool ApplicationWindow::IsMinimized() const {
@@ -91,6 +97,7 @@ bool ApplicationWindow::IsMinimized() const {
 }
 
 void ApplicationWindow::ShowEntry() {
+  if (FormHasOwnEntry() && !IsMinimized()) return;
   if (!IsWindowVisible(Handle())) ShowWindow(Handle(), SW_SHOWNOACTIVATE);
 }
 

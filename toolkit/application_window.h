@@ -1,6 +1,8 @@
 // The application window: the program's taskbar entry, a window of no size that owns the
 // program's visible windows. Minimizing it hides them and leaves only the taskbar entry;
-// restoring it brings them back.
+// restoring it brings them back. A main form with its own taskbar button (WS_EX_APPWINDOW) is
+// the entry while it shows, so that the button's thumbnail shows it; then this window's entry is
+// there only while the program is minimized.
 #pragma once
 
 #include <string>
@@ -25,12 +27,14 @@ class ApplicationWindow : public TopLevelWindow {
   void Minimize();
   void Restore();
   bool IsMinimized() const;
-  // Shows the taskbar entry.
+  // Shows the taskbar entry (unless the main form is its own entry and shows).
   void ShowEntry();
   // Shows an owned window now, or when the application is restored if it is minimized.
   void ShowOwned(TopLevelWindow& window);
 
  private:
+  bool FormHasOwnEntry() const;
+
   TopLevelWindow* main_form_ = nullptr;   // not owning
   std::vector<HWND> hidden_by_minimize_;  // shown again on restore
 };

@@ -8,6 +8,7 @@
 #include "common/exception.h"
 #include "platform/win32/wide.h"
 #include "toolkit/application.h"
+#include "toolkit/dpi.h"
 
 namespace vistrel {
 
@@ -17,9 +18,11 @@ namespace {
 constexpr UINT_PTR kControlSubclassId = 0x5654;
 constexpr UINT_PTR kInnerSubclassId = 0x5655;
 
-// Room beside a check box's or radio button's caption for its mark.
+// Room beside a check box's or radio button's caption for its mark, in design pixels.
 constexpr int kCheckMarkRoom = 18;
 constexpr int kMinimumCheckHeight = 17;
+// What a push button's frame and focus rectangle take beside its caption.
+constexpr int kButtonTextRoom = 16;
 
 // Room for a push button that was given no size.
 constexpr SIZE kDefaultButtonSize = {75, 25};
@@ -89,6 +92,20 @@ Font::Font(const std::string& face, int height) {
   if (!font_) VISTREL_CHECK_FAILED("CreateFontIndirectA");
 }
 
+Font::Font(const LOGFONTA& font) {
+  font_.Reset(CreateFontIndirectA(&font));
+  if (!font_) VISTREL_CHECK_FAILED("CreateFontIndirectA");
+}
+
+std::string StripMnemonic(const std::string& caption) {
+  std::string shown;
+  for (std::size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == '&' && i + 1 < caption.size()) ++i;
+    shown += caption[i];
+  }
+  return shown;
+}
+
 // ---- Control
 
 Control::~Control() {
@@ -103,9 +120,12 @@ Control::~Control() {
 void Control::Create(const char* class_name, DWORD style, DWORD ex_style, ControlParent parent,
                      const ControlArgs& args) {
   if (args.visible) style |= WS_VISIBLE;
-  HWND created = CreateWindowExW(ex_style, Widen(class_name).c_str(), Widen(args.text).c_str(),
-                                 WS_CHILD | style, args.left, args.top, args.width, args.height,
-                                 parent.handle, nullptr, GetModuleHandleW(nullptr), nullptr);
+  // The ids that the dialog keys send; other controls need none.
+  UINT_PTR id = args.is_default ? IDOK : args.is_cancel ? IDCANCEL : 0;
+  HWND created =
+      CreateWindowExW(ex_style, Widen(class_name).c_str(), Widen(args.text).c_str(),
+                      WS_CHILD | style, args.left, args.top, args.width, args.height, parent.handle,
+                      reinterpret_cast<HMENU>(id), GetModuleHandleW(nullptr), nullptr);
   if (!created) VISTREL_CHECK_FAILED("CreateWindowExW");
   SetHandle(created);
   if (!SetWindowSubclass(created, &Control::SubclassProc, kControlSubclassId,
@@ -150,6 +170,14 @@ void Control::SetText(const std::string& text) {
   Refit();
 }
 
+std::string Control::Caption() const {
+  return StripMnemonic(Text());
+}
+
+int Control::Scaled(int design) const {
+  return ScaleToDpi(design, WindowDpi(Handle()));
+}
+
 RECT Control::Bounds() const {
   return BoundsInParent(Handle());
 }
@@ -169,8 +197,16 @@ SIZE Control::TextSize(const std::string& text) const {
   HGDIOBJ old = SelectObject(dc, GetFont());
   TEXTMETRICA metrics = {};
   GetTextMetricsA(dc, &metrics);
+  wchar_t class_name[16] = L"";
+  GetClassNameW(Handle(), class_name, 16);
+  const bool as_is = lstrcmpiW(class_name, L"STATIC") == 0 &&
+                     (GetWindowLongPtrW(Handle(), GWL_STYLE) & SS_NOPREFIX) != 0;
+  RECT extent = {0, 0, 0, 0};
   const std::wstring wide = Widen(text);
-  GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+  DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &extent,
+            DT_CALCRECT | DT_SINGLELINE | (as_is ? DT_NOPREFIX : 0));
+  size.cx = extent.right - extent.left;
+  size.cy = extent.bottom - extent.top;
   if (size.cy < metrics.tmHeight) size.cy = metrics.tmHeight;
   SelectObject(dc, old);
   ReleaseDC(Handle(), dc);
@@ -362,7 +398,9 @@ void Panel::SetBounds(int left, int top, int width, int height) {
 // ---- Label
 
 Label::Label(ControlParent parent, const ControlArgs& args) {
-  Create("STATIC", SS_LEFT | SS_NOPREFIX, 0, parent, args);
+  // A caption with a mnemonic hands its Alt key to the control after it.
+  const bool mnemonic = args.text.find('&') != std::string::npos;
+  Create("STATIC", SS_LEFT | (mnemonic ? 0 : SS_NOPREFIX), 0, parent, args);
 }
 
 void Label::Refit() {
@@ -409,8 +447,9 @@ Button::Button(ControlParent parent, const ControlArgs& args) {
     sized.height = kDefaultButtonSize.cy;
   }
   Create("BUTTON",
-         WS_TABSTOP | static_cast<DWORD>(args.is_default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0,
-         parent, sized);
+         WS_TABSTOP | WS_GROUP |
+             static_cast<DWORD>(args.is_default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON),
+         0, parent, sized);
   root_ = GetAncestor(Handle(), GA_ROOT);
   if (args.is_default) DialogButtonsByRoot()[root_].default_button = this;
   if (args.is_cancel) DialogButtonsByRoot()[root_].cancel_button = this;
@@ -433,6 +472,13 @@ void Button::Click() {
   click();
 }
 
+SIZE Button::IdealSize() const {
+  SIZE size = TextSize(Text());
+  size.cx += Scaled(kButtonTextRoom);
+  size.cy += Scaled(kButtonTextRoom) / 2;
+  return size;
+}
+
 Button* Button::DefaultOf(HWND root) {
   auto& buttons = DialogButtonsByRoot();
   auto found = buttons.find(root);
@@ -451,16 +497,79 @@ bool Button::OnCommand(WORD code) {
   return true;
 }
 
+namespace {
+bool IsPushButtonOf(HWND window, HWND root) {
+  return window && dynamic_cast<Button*>(Control::FromHandle(window)) &&
+         GetAncestor(window, GA_ROOT) == root;
+}
+void SetPushStyle(Button* button, bool is_default) {
+  if (button && button->HasHandle())
+    button->Send(BM_SETSTYLE, is_default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+}
+}  // namespace
+
+bool Button::OnMessage(WindowMessage& message) {
+  Button* standing = DefaultOf(root_);
+  if (standing == this || !standing) return false;
+  if (message.message == WM_SETFOCUS) {
+    SetPushStyle(standing, false);
+    SetPushStyle(this, true);
+  } else if (message.message == WM_KILLFOCUS) {
+    SetPushStyle(this, false);
+    // Another push button takes the role itself.
+    if (!IsPushButtonOf(reinterpret_cast<HWND>(message.wparam), root_))
+      SetPushStyle(standing, true);
+  }
+  return false;
+}
+
 bool Button::OnEnter() {
   // Enter presses the focused button itself, as in a dialog.
   Click();
   return true;
 }
 
+void EnableDialogKeys(Window& root) {
+  const HWND handle = root.Handle();
+  root.AddMessageHook([handle](WindowMessage& message) {
+    switch (message.message) {
+      case WM_NEXTDLGCTL: {
+        // As a dialog does it (the mnemonic of a label sends it): a given control, or the
+        // next or previous one that takes the focus.
+        HWND next = LOWORD(message.lparam)
+                        ? reinterpret_cast<HWND>(message.wparam)
+                        : GetNextDlgTabItem(handle, GetFocus(), message.wparam ? TRUE : FALSE);
+        if (next) SetFocus(next);
+        message.result = 0;
+        return true;
+      }
+      case DM_GETDEFID: {
+        Button* button = Button::DefaultOf(handle);
+        message.result = button ? MAKELRESULT(IDOK, DC_HASDEFID) : 0;
+        return true;
+      }
+      case WM_COMMAND: {
+        // From the dialog keys, not from a button (whose own notification is reflected to it).
+        if (message.lparam != 0 || HIWORD(message.wparam) != 0) return false;
+        Button* button = nullptr;
+        if (LOWORD(message.wparam) == IDOK)
+          button = Button::DefaultOf(handle);
+        else if (LOWORD(message.wparam) == IDCANCEL)
+          button = Button::CancelOf(handle);
+        if (!button) return false;
+        button->Click();
+        message.result = 0;
+        return true;
+      }
+      default: return false;
+    }
+  });
+}
+
 // ---- CheckControl
 
 CheckControl::CheckControl(ControlParent parent, const ControlArgs& args, DWORD style) {
-  Create("BUTTON", WS_TABSTOP | style, 0, parent, args);
+  Create("BUTTON", style, 0, parent, args);
 }
 
 bool CheckControl::Checked() const {
@@ -483,13 +592,15 @@ bool CheckControl::OnCommand(WORD code) {
 void CheckControl::Refit() {
   SIZE size = TextSize(Text());
   RECT bounds = Bounds();
-  SetBounds(bounds.left, bounds.top, size.cx + kCheckMarkRoom,
-            size.cy + 2 > kMinimumCheckHeight ? size.cy + 2 : kMinimumCheckHeight);
+  const int minimum_height = Scaled(kMinimumCheckHeight);
+  SetBounds(bounds.left, bounds.top, size.cx + Scaled(kCheckMarkRoom),
+            size.cy + 2 > minimum_height ? size.cy + 2 : minimum_height);
 }
 
 CheckBox::CheckBox(ControlParent parent, const ControlArgs& args)
-    : CheckControl(parent, args, BS_AUTOCHECKBOX) {}
+    : CheckControl(parent, args, WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX) {}
 
+// No Tab stop of its own: checking a radio button makes it its group's stop (BM_SETCHECK).
 RadioButton::RadioButton(ControlParent parent, const ControlArgs& args)
     : CheckControl(parent, args,
                    BS_AUTORADIOBUTTON | (args.first_of_group ? static_cast<DWORD>(WS_GROUP) : 0)) {}
@@ -500,7 +611,7 @@ ComboBox::ComboBox(ControlParent parent, const ControlArgs& args) : height_(args
   // For a drop-down box the window's height includes the opened list.
   ControlArgs with_list = args;
   with_list.height = args.height + args.drop_down_height;
-  Create("COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 0, parent,
+  Create("COMBOBOX", WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 0, parent,
          with_list);
   COMBOBOXINFO info = {};
   info.cbSize = sizeof info;
@@ -516,6 +627,11 @@ void ComboBox::Refit() {
   int adjusted = field + height_ - (bounds.bottom - bounds.top);
   if (field > 0 && adjusted > 0 && adjusted != field)
     SendMessageA(Handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), adjusted);
+}
+
+void ComboBox::SetClosedHeight(int height) {
+  height_ = height;
+  Refit();
 }
 
 int ComboBox::AddItem(const std::string& text) {

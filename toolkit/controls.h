@@ -19,6 +19,7 @@ class Font {
  public:
   // height as LOGFONT's lfHeight: negative is the character height in pixels.
   Font(const std::string& face, int height);
+  explicit Font(const LOGFONTA& font);
   Font(Font&&) noexcept = default;
   Font& operator=(Font&&) noexcept = default;
 
@@ -39,7 +40,9 @@ struct ControlParent {
 
 // How every control is made: one struct for all kinds; each kind reads the fields it needs.
 struct ControlArgs {
-  std::string text;  // the caption
+  // The caption; '&' marks the next letter as the Alt key that reaches the control (a label's
+  // reaches the control after it), "&&" is one '&'.
+  std::string text;
   // In the parent's client coordinates. Labels, check boxes and radio buttons size themselves
   // to their caption; a push button of size 0 gets the usual 75 x 25.
   int left = 0;
@@ -47,10 +50,13 @@ struct ControlArgs {
   int width = 0;
   int height = 0;
   bool visible = true;
-  // Push buttons: pressed by Enter or Escape anywhere in their top-level window.
+  // Push buttons: pressed by Enter or Escape anywhere in their top-level window. They get the
+  // ids IDOK and IDCANCEL, which the dialog keys of the message loop send.
   bool is_default = false;
   bool is_cancel = false;
-  // Radio buttons with the same parent form one group; this one starts a new one.
+  // Radio buttons with the same parent form one group (one Tab stop, the checked button; the
+  // arrow keys move within it); this one starts a new one. Other controls that take the focus
+  // are each a group of their own.
   bool first_of_group = false;
   // Combo boxes: height is the closed box's; the list opens below it with this much more.
   int drop_down_height = 200;
@@ -78,6 +84,8 @@ class Control : public WindowObject {
   bool IsVisible() const;
   std::string Text() const;
   void SetText(const std::string& text);
+  // The text as shown: the caption without its mnemonic marks.
+  std::string Caption() const;
   // In the parent's client coordinates.
   RECT Bounds() const;
   void SetBounds(int left, int top, int width, int height);
@@ -112,8 +120,11 @@ class Control : public WindowObject {
   // Enter on this control: true when it acted on it itself (a focused push button).
   virtual bool OnEnter() { return false; }
 
-  // The caption's size in the control's font.
+  // The caption's size in the control's font as the control draws it (mnemonic marks take no
+  // room unless the control shows them as they are).
   SIZE TextSize(const std::string& text) const;
+  // Design pixels at the DPI of the control's window.
+  int Scaled(int design) const;
   // Sends the dialog keys of an inner window (a combo box's edit field) to this control.
   void ForwardDialogKeysOf(HWND inner);
 
@@ -157,6 +168,14 @@ class GroupBox : public Control {
   bool OnMessage(WindowMessage& message) override;
 };
 
+// The caption as shown: "&&" is '&', a single '&' marks the next letter and is not shown.
+std::string StripMnemonic(const std::string& caption);
+
+// Makes the top-level window take the dialog keys that the message loop's IsDialogMessage sends
+// it: DM_GETDEFID names its default button, and WM_COMMAND with IDOK or IDCANCEL presses its
+// default or cancel button. Also shows focus rectangles and underlines once the keyboard is used.
+void EnableDialogKeys(Window& root);
+
 // The answer to WM_CTLCOLORSTATIC and WM_CTLCOLORBTN from a container's controls: text on the
 // button-face colour. False for other messages.
 bool AnswerControlColour(WindowMessage& message);
@@ -168,6 +187,8 @@ class Button : public Control {
 
   // Runs OnClick when the button is enabled, as a press does.
   void Click();
+  // The size its caption needs in its font, with room for the frame and the focus rectangle.
+  SIZE IdealSize() const;
 
   // May free the button itself.
   std::function<void()> OnClick;
@@ -179,6 +200,8 @@ class Button : public Control {
  protected:
   bool OnCommand(WORD code) override;
   bool OnEnter() override;
+  // A focused push button is the one Enter presses, and shows it, as in a dialog.
+  bool OnMessage(WindowMessage& message) override;
 
  private:
   HWND root_ = nullptr;
@@ -220,6 +243,9 @@ class ComboBox : public Control {
   int SelectedIndex() const;  // -1 when the text is not a chosen item
   void SetSelectedIndex(int index);
   bool DroppedDown() const;
+  // The closed box's height; the list opens below it.
+  void SetClosedHeight(int height);
+  int ClosedHeight() const { return height_; }
 
  protected:
   bool WantsKey(WPARAM key) const override;

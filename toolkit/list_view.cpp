@@ -22,14 +22,57 @@ void LoadListViewClassOnce() {
 // ---- ImageList
 
 ImageList::ImageList(int width, int height)
-    : images_(ImageList_Create(width, height, ILC_COLOR24 | ILC_MASK, 4, 4)) {
+    : images_(ImageList_Create(width, height, ILC_COLOR24 | ILC_MASK, 4, 4)),
+      width_(width),
+      height_(height) {
   if (!images_) VISTREL_CHECK_FAILED("ImageList_Create");
 }
+
+void ImageList::SetImageSize(int width, int height) {
+  // Also empties the list.
+  if (!ImageList_SetIconSize(images_.Get(), width, height))
+    VISTREL_CHECK_FAILED("ImageList_SetIconSize");
+  width_ = width;
+  height_ = height;
+}
+
+namespace {
+
+// The strip with each image scaled from its height to the list's size. Pixel by pixel (no
+// blending), so that the mask colour stays exact and the edges stay hard.
+UniqueBitmap ScaledStrip(HBITMAP strip, int width, int height) {
+  BITMAP source = {};
+  if (!GetObjectA(strip, sizeof source, &source) || source.bmHeight <= 0) return UniqueBitmap();
+  const int count = source.bmWidth / source.bmHeight;
+  if (count <= 0 || height == source.bmHeight) return UniqueBitmap();
+  HDC screen = GetDC(nullptr);
+  UniqueBitmap scaled(CreateCompatibleBitmap(screen, width * count, height));
+  HDC from = CreateCompatibleDC(screen);
+  HDC to = CreateCompatibleDC(screen);
+  ReleaseDC(nullptr, screen);
+  if (scaled && from && to) {
+    HGDIOBJ old_from = SelectObject(from, strip);
+    HGDIOBJ old_to = SelectObject(to, scaled.Get());
+    SetStretchBltMode(to, COLORONCOLOR);
+    for (int i = 0; i < count; ++i)
+      StretchBlt(to, i * width, 0, width, height, from, i * source.bmHeight, 0, source.bmHeight,
+                 source.bmHeight, SRCCOPY);
+    SelectObject(from, old_from);
+    SelectObject(to, old_to);
+  }
+  if (from) DeleteDC(from);
+  if (to) DeleteDC(to);
+  return scaled;
+}
+
+}  // namespace
 
 int ImageList::AddBitmapResource(const char* name, COLORREF mask_colour) {
   UniqueBitmap bitmap(static_cast<HBITMAP>(
       LoadImageA(GetModuleHandleA(nullptr), name, IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
   if (!bitmap) VISTREL_CHECK_FAILED("LoadImageA");
+  // The strip holds square images at one size; a list of another size gets them scaled.
+  if (UniqueBitmap scaled = ScaledStrip(bitmap.Get(), width_, height_)) bitmap = std::move(scaled);
   int before = Count();
   if (ImageList_AddMasked(images_.Get(), bitmap.Get(), mask_colour) < 0)
     VISTREL_CHECK_FAILED("ImageList_AddMasked");
@@ -44,7 +87,7 @@ int ImageList::Count() const {
 
 ListView::ListView(ControlParent parent, const ControlArgs& args) {
   LoadListViewClassOnce();
-  DWORD style = WS_TABSTOP | LVS_REPORT | LVS_SHAREIMAGELISTS;
+  DWORD style = WS_TABSTOP | WS_GROUP | LVS_REPORT | LVS_SHAREIMAGELISTS;
   if (!args.multi_select) style |= LVS_SINGLESEL;
   if (args.show_selection_always) style |= LVS_SHOWSELALWAYS;
   if (args.owner_data) style |= LVS_OWNERDATA;

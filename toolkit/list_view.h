@@ -24,12 +24,17 @@ class ImageList {
 
   // Cuts a bitmap resource of this module into images side by side; pixels of the mask colour
   // are transparent. Returns how many images it added.
+  // Images of another height than the list's are scaled to its size.
   int AddBitmapResource(const char* name, COLORREF mask_colour);
   int Count() const;
   HIMAGELIST Handle() const { return images_.Get(); }
+  // A new size for the images, at a new DPI: the list is emptied.
+  void SetImageSize(int width, int height);
 
  private:
   UniqueImageList images_;
+  int width_;
+  int height_;
 };
 
 enum class ListSortStyle : std::uint8_t { None, Ascending, Descending };

@@ -14,7 +14,16 @@ int CentredOrigin(int screen_size, int window_size) {
   return static_cast<int>(lower % 2 == 0 ? lower : lower + 1);
 }
 
-WindowSettings LoadWindowSettings(const Settings& settings, int screen_width, int screen_height) {
+int ScaleSize(int value, int to, int from) {
+  if (from <= 0 || to == from) return value;
+  const std::int64_t product = static_cast<std::int64_t>(value) * to;
+  const std::int64_t half = from / 2;
+  const std::int64_t scaled = product >= 0 ? (product + half) / from : (product - half) / from;
+  return static_cast<int>(std::clamp<std::int64_t>(scaled, INT32_MIN, INT32_MAX));
+}
+
+WindowSettings LoadWindowSettings(const Settings& settings, int screen_width, int screen_height,
+                                  int dpi) {
   WindowSettings v;
   v.start_hidden = settings.ReadBool(keys::kStartHidden, defaults::kStartHidden);
   const WallpaperOrder order = OrderFromStored(
@@ -23,12 +32,14 @@ WindowSettings LoadWindowSettings(const Settings& settings, int screen_width, in
   v.shuffle = order == WallpaperOrder::woShuffle;
   v.interval = settings.ReadText(keys::kInterval, defaults::kWindowInterval);
   v.opacity = settings.ReadInteger(keys::kOpacity, defaults::kOpacity);
-  v.width = settings.ReadInteger(keys::kWidth, defaults::kWidth);
-  v.height = settings.ReadInteger(keys::kHeight, defaults::kHeight);
+  v.width = ScaleSize(settings.ReadInteger(keys::kWidth, defaults::kWidth), dpi, kStoredSizeDpi);
+  v.height = ScaleSize(settings.ReadInteger(keys::kHeight, defaults::kHeight), dpi, kStoredSizeDpi);
   v.left = settings.ReadInteger(keys::kLeft, CentredOrigin(screen_width, v.width));
   v.top = settings.ReadInteger(keys::kTop, CentredOrigin(screen_height, v.height));
-  v.column_width0 = settings.ReadInteger(keys::kColumnWidth0, defaults::kColumnWidth0);
-  v.column_width1 = settings.ReadInteger(keys::kColumnWidth1, defaults::kColumnWidth1);
+  v.column_width0 = ScaleSize(settings.ReadInteger(keys::kColumnWidth0, defaults::kColumnWidth0),
+                              dpi, kStoredSizeDpi);
+  v.column_width1 = ScaleSize(settings.ReadInteger(keys::kColumnWidth1, defaults::kColumnWidth1),
+                              dpi, kStoredSizeDpi);
   v.remember_last = settings.ReadBool(keys::kRememberLast, defaults::kWindowRememberLast);
   v.show_baloon = settings.ReadBool(keys::kShowBaloonOnChange, defaults::kShowBaloonOnChange);
   v.disable_on_screensaver =
@@ -36,14 +47,16 @@ WindowSettings LoadWindowSettings(const Settings& settings, int screen_width, in
   return v;
 }
 
-bool SaveWindowSettings(const Settings& settings, const WindowSettings& v, int last_index) {
+bool SaveWindowSettings(const Settings& settings, const WindowSettings& v, int last_index,
+                        int dpi) {
+  auto stored = [dpi](int pixels) { return ScaleSize(pixels, kStoredSizeDpi, dpi); };
   bool ok = true;
   ok = settings.WriteInteger(keys::kLeft, v.left) && ok;
   ok = settings.WriteInteger(keys::kTop, v.top) && ok;
-  ok = settings.WriteInteger(keys::kWidth, v.width) && ok;
-  ok = settings.WriteInteger(keys::kHeight, v.height) && ok;
-  ok = settings.WriteInteger(keys::kColumnWidth0, v.column_width0) && ok;
-  ok = settings.WriteInteger(keys::kColumnWidth1, v.column_width1) && ok;
+  ok = settings.WriteInteger(keys::kWidth, stored(v.width)) && ok;
+  ok = settings.WriteInteger(keys::kHeight, stored(v.height)) && ok;
+  ok = settings.WriteInteger(keys::kColumnWidth0, stored(v.column_width0)) && ok;
+  ok = settings.WriteInteger(keys::kColumnWidth1, stored(v.column_width1)) && ok;
   ok = settings.WriteBool(keys::kStartHidden, v.start_hidden) && ok;
   ok = settings.WriteInteger(keys::kOpacity, v.opacity) && ok;
   ok = settings.WriteText(keys::kInterval, v.interval) && ok;
@@ -78,8 +91,9 @@ Wide Fit(Wide size, Wide minimum, Wide room) {
 }  // namespace
 
 ScreenRect PlaceOnWorkArea(int left, int top, int width, int height,
-                           const std::vector<ScreenRect>& work_areas) {
-  const Wide w = std::max<Wide>(width, kMinimumWidth), h = std::max<Wide>(height, kMinimumHeight);
+                           const std::vector<ScreenRect>& work_areas, int minimum_width,
+                           int minimum_height) {
+  const Wide w = std::max<Wide>(width, minimum_width), h = std::max<Wide>(height, minimum_height);
   const Wide right = Wide{left} + w, bottom = Wide{top} + h;
   const ScreenRect* best = nullptr;
   Wide best_overlap = -1, best_gap = 0;
@@ -99,8 +113,8 @@ ScreenRect PlaceOnWorkArea(int left, int top, int width, int height,
     return {left, top, static_cast<int>(std::min<Wide>(right, INT32_MAX)),
             static_cast<int>(std::min<Wide>(bottom, INT32_MAX))};
   const ScreenRect& area = *best;
-  const Wide fitted_w = Fit(w, kMinimumWidth, Wide{area.right} - area.left);
-  const Wide fitted_h = Fit(h, kMinimumHeight, Wide{area.bottom} - area.top);
+  const Wide fitted_w = Fit(w, minimum_width, Wide{area.right} - area.left);
+  const Wide fitted_h = Fit(h, minimum_height, Wide{area.bottom} - area.top);
   const Wide x = std::max<Wide>(area.left, std::min<Wide>(left, area.right - fitted_w));
   const Wide y = std::max<Wide>(area.top, std::min<Wide>(top, area.bottom - fitted_h));
   return {static_cast<int>(x), static_cast<int>(y), static_cast<int>(x + fitted_w),

@@ -25,13 +25,24 @@ struct WindowSettings {
 // (screen - window) / 2 rounded to the nearest integer, halves to even.
 int CentredOrigin(int screen_size, int window_size);
 
-// Reads every key the window shows; the position defaults centre the window on a screen of the
-// given size with the size just read.
-WindowSettings LoadWindowSettings(const Settings& settings, int screen_width, int screen_height);
+// The DPI of the sizes in the file. "Width", "Height" and the column widths are pixels at 96 DPI,
+// as the window is designed, so that a window keeps its look from one monitor or scaling to
+// another; the window scales them to its DPI. "Left" and "Top" are screen pixels as they are.
+constexpr int kStoredSizeDpi = 96;
+
+// value * to / from, rounded to the nearest, kept within int.
+int ScaleSize(int value, int to, int from);
+
+// Reads every key the window shows, the sizes scaled to the DPI; the position defaults centre the
+// window on a screen of the given size (pixels) with the size just read.
+WindowSettings LoadWindowSettings(const Settings& settings, int screen_width, int screen_height,
+                                  int dpi = kStoredSizeDpi);
 
 // Writes the keys one by one in the order the agent and older files expect, then "LastIndex"
-// when last_index is not negative. False when any write failed (the rest are still tried).
-bool SaveWindowSettings(const Settings& settings, const WindowSettings& values, int last_index);
+// when last_index is not negative; the sizes are taken as pixels at the DPI. False when any write
+// failed (the rest are still tried).
+bool SaveWindowSettings(const Settings& settings, const WindowSettings& values, int last_index,
+                        int dpi = kStoredSizeDpi);
 
 // Only the low 8 bits are the opacity; 255 there is fully opaque.
 inline bool IsOpaque(int opacity) {
@@ -63,7 +74,8 @@ struct ScreenRect {
 // between the minimum and that work area and the whole window inside it. Without work areas only
 // the minimum applies.
 ScreenRect PlaceOnWorkArea(int left, int top, int width, int height,
-                           const std::vector<ScreenRect>& work_areas);
+                           const std::vector<ScreenRect>& work_areas,
+                           int minimum_width = kMinimumWidth, int minimum_height = kMinimumHeight);
 
 // The longest interval the box takes: a year. The agent counts it in seconds.
 constexpr long kMaximumIntervalMinutes = 525600;

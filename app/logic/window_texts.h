@@ -16,8 +16,17 @@ constexpr const char kMainCaptionBuilding[] = "Form1";
 constexpr const char kMainCaptionOpen[] = "[";
 constexpr const char kMainCaptionClose[] = "]";
 
-constexpr const char kFontFace[] = "Tahoma";
-constexpr int kFontHeight = -11;
+// The Alt keys of the settings' captions: each marks the first such letter of its caption.
+// OK and Cancel have Enter and Escape.
+constexpr char kIntervalKey = 'I';
+constexpr char kAgentKey = 'A';
+constexpr char kSequentialKey = 'S';
+constexpr char kRandomKey = 'R';
+constexpr char kShuffleKey = 'h';
+constexpr char kRememberLastKey = 'l';
+constexpr char kDisableOnScreenSaverKey = 'D';
+constexpr char kShowBaloonKey = 'b';
+constexpr char kStartWithWindowsKey = 'W';
 
 constexpr const char kColumnImage[] = "Image";
 constexpr const char kColumnStyle[] = "Style";

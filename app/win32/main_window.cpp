@@ -13,6 +13,7 @@
 #include "platform/paths.h"
 #include "platform/text_compare.h"
 #include "toolkit/application.h"
+#include "toolkit/dpi.h"
 #include "toolkit/error_box.h"
 #include "toolkit/window.h"
 
@@ -20,12 +21,20 @@ namespace vistrel::app {
 
 namespace {
 
-// Places and sizes of the designed window, in pixels.
+// Places and sizes of the designed window, in pixels at 96 DPI (kDesignDpi); the layout scales
+// them to the window's DPI.
 constexpr int kDesignWidth = 462;
 constexpr int kDesignHeight = 400;
 constexpr int kPanelHeight = 138;
 constexpr int kButtonWidth = 64;
 constexpr int kButtonHeight = 22;
+constexpr int kIntervalBoxHeight = 21;
+constexpr int kIntervalBoxDropDown = 200;
+// Rows of the list that stay in view at the least height.
+constexpr int kMinimumListHeight = 60;
+constexpr char kMainIcon[] = "MAINICON";
+constexpr char kListIcons[] = "FORM1_IMAGELIST2";
+constexpr COLORREF kListIconsMask = RGB(255, 255, 255);
 constexpr int kAgentCheckPeriodMs = 1000;
 constexpr int kRadioGroupStyles = 1;
 constexpr int kRememberLastTop = 50;
@@ -38,8 +47,35 @@ TopLevelWindowArgs FormArgs() {
   TopLevelWindowArgs args;
   args.caption = kMainCaptionBuilding;
   args.style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+  // Holds controls, so the message loop gives it the dialog keys; and the taskbar button (with
+  // its thumbnail) is this window's own while it shows.
+  args.ex_style = WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
   args.visible = false;
   return args;
+}
+
+// The caption with the Alt key marked at the first such letter.
+std::string WithMnemonic(const char* caption, char key) {
+  std::string text = caption;
+  const std::size_t at = text.find(key);
+  if (at != std::string::npos) text.insert(at, "&");
+  return text;
+}
+
+struct Extent {
+  int x, y;
+};
+
+Extent SizeOf(const Control& control) {
+  const RECT r = control.Bounds();
+  return {static_cast<int>(r.right - r.left), static_cast<int>(r.bottom - r.top)};
+}
+
+// Moves a control that sizes itself; returns its right and bottom edges.
+Extent Place(Control& control, int left, int top) {
+  const Extent size = SizeOf(control);
+  control.SetBounds(left, top, size.x, size.y);
+  return {left + size.x, top + size.y};
 }
 
 BOOL CALLBACK AddWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM param) {
@@ -153,14 +189,19 @@ void MainWindow::TearDown() {
   // exist.
   form_.Destroy();
   application_.SetMainForm(nullptr);
+  // Its icons are freed with this object.
+  application_.Send(WM_SETICON, ICON_BIG, 0);
+  application_.Send(WM_SETICON, ICON_SMALL, 0);
 }
 
 // ---- Building
 
 void MainWindow::Build() {
-  SetWindowPos(form_.Handle(), nullptr, 0, 0, kDesignWidth, kDesignHeight,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  parts_.font = &form_.Make<Font>(kFontFace, kFontHeight);
+  dpi_ = WindowDpi(form_.Handle());
+  SetWindowPos(form_.Handle(), nullptr, 0, 0, ScaleToDpi(kDesignWidth, dpi_),
+               ScaleToDpi(kDesignHeight, dpi_), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // The system's message font at the window's DPI, as the dialogs of Windows use.
+  parts_.font = &form_.Make<Font>(MessageFontForDpi(dpi_));
   BuildListMenu();
   parts_.open_dialog = &form_.Make<OpenFileDialog>(form_);
   parts_.open_dialog->filter = kOpenFilter;
@@ -170,8 +211,9 @@ void MainWindow::Build() {
   parts_.open_dialog->buffer_size = kOpenDialogBufferSize;
   parts_.folder_dialog = &form_.Make<FolderDialog>(form_);
   parts_.folder_dialog->flags = BIF_RETURNONLYFSDIRS;
-  parts_.images = &form_.Make<ImageList>(16, 16);
-  parts_.images->AddBitmapResource("FORM1_IMAGELIST2", RGB(255, 255, 255));
+  const int icon = SmallIconSize(dpi_);
+  parts_.images = &form_.Make<ImageList>(icon, icon);
+  parts_.images->AddBitmapResource(kListIcons, kListIconsMask);
   BuildList();
   BuildSettingsPanel();
   ControlArgs scratch{"", 24, 37, 116, 60};
@@ -181,9 +223,28 @@ void MainWindow::Build() {
   parts_.interval_box->SetSelectedIndex(0);
 
   Control::ReflectNotificationsOf(form_);
+  EnableDialogKeys(form_);
   form_.AddMessageHook([this](WindowMessage& message) {
     switch (message.message) {
       case WM_SIZE: Layout(); return false;
+      case WM_DPICHANGED: {
+        // Moved to a monitor of another DPI, or its scaling changed: lay out anew at the new
+        // DPI and take the place Windows suggests for it.
+        const RECT suggested = *reinterpret_cast<const RECT*>(message.lparam);
+        ApplyDpi(LOWORD(message.wparam));
+        SetWindowPos(form_.Handle(), nullptr, suggested.left, suggested.top,
+                     suggested.right - suggested.left, suggested.bottom - suggested.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        message.result = 0;
+        return true;
+      }
+      case WM_GETMINMAXINFO: {
+        const SIZE minimum = MinimumSize();
+        auto* info = reinterpret_cast<MINMAXINFO*>(message.lparam);
+        info->ptMinTrackSize.x = std::max<LONG>(info->ptMinTrackSize.x, minimum.cx);
+        info->ptMinTrackSize.y = std::max<LONG>(info->ptMinTrackSize.y, minimum.cy);
+        return false;
+      }
       case WM_SYSCOMMAND:
         // The main window minimizes the whole program to its taskbar entry.
         if ((message.wparam & 0xFFF0) != SC_MINIMIZE) return false;
@@ -204,6 +265,8 @@ void MainWindow::Build() {
       default: return false;
     }
   });
+  LoadIcons();
+  LayoutPanel();
   Layout();
 
   parts_.agent_check_timer =
@@ -270,50 +333,132 @@ void MainWindow::BuildList() {
 }
 
 void MainWindow::BuildSettingsPanel() {
+  // The design's places (at 96 DPI) until LayoutPanel places them at the window's DPI. Made in
+  // reading order, which is the order Tab visits them in and in which a screen reader takes
+  // each box's name from the label made just before it.
   Panel& panel = form_.Make<Panel>(form_, ControlArgs{"", 0, 0, kDesignWidth, kPanelHeight});
   parts_.settings_panel = &panel;
 
-  GroupBox& timer = form_.Make<GroupBox>(panel, ControlArgs{kTimerGroup, 8, 80, 169, 49});
-  parts_.timer_group = &timer;
-  parts_.interval_label = &form_.Make<Label>(timer, ControlArgs{kIntervalLabel, 8, 20});
-  parts_.minutes_label = &form_.Make<Label>(timer, ControlArgs{kMinutesLabel, 120, 20});
-  parts_.interval_box = &form_.Make<ComboBox>(timer, ControlArgs{"", 64, 17, 49, 21});
-  for (const char* item : kIntervalItems) parts_.interval_box->AddItem(item);
-
-  parts_.agent_button =
-      &form_.Make<Button>(panel, ControlArgs{kAgentButton, 184, 107, kButtonWidth, kButtonHeight});
-  parts_.agent_button->OnClick = [this] { StartAgent(); };
-
   GroupBox& order = form_.Make<GroupBox>(panel, ControlArgs{kWallpaperGroup, 8, 8, 169, 70});
   parts_.wallpaper_group = &order;
-  ControlArgs sequential{kSequentialRadio, 8, 16};
+  ControlArgs sequential{WithMnemonic(kSequentialRadio, kSequentialKey), 8, 16};
   sequential.first_of_group = true;
   parts_.sequential_radio = &form_.Make<RadioButton>(order, sequential);
-  parts_.random_radio = &form_.Make<RadioButton>(order, ControlArgs{kRandomRadio, 88, 16});
+  parts_.random_radio =
+      &form_.Make<RadioButton>(order, ControlArgs{WithMnemonic(kRandomRadio, kRandomKey), 88, 16});
   // A second row for the third order; "Remember last wallpaper" moves down a little for it.
-  parts_.shuffle_radio = &form_.Make<RadioButton>(order, ControlArgs{kShuffleRadio, 8, 33});
+  parts_.shuffle_radio =
+      &form_.Make<RadioButton>(order, ControlArgs{WithMnemonic(kShuffleRadio, kShuffleKey), 8, 33});
   parts_.sequential_radio->SetChecked(true);
-  parts_.remember_last_check =
-      &form_.Make<CheckBox>(order, ControlArgs{kRememberLastCheck, 9, kRememberLastTop});
+  parts_.remember_last_check = &form_.Make<CheckBox>(
+      order, ControlArgs{WithMnemonic(kRememberLastCheck, kRememberLastKey), 9, kRememberLastTop});
 
   GroupBox& other = form_.Make<GroupBox>(panel, ControlArgs{kOtherGroup, 184, 8, 217, 70});
   parts_.other_group = &other;
-  parts_.disable_check =
-      &form_.Make<CheckBox>(other, ControlArgs{kDisableOnScreenSaverCheck, 8, 40});
-  parts_.show_baloon_check = &form_.Make<CheckBox>(other, ControlArgs{kShowBaloonCheck, 8, 16});
+  parts_.show_baloon_check = &form_.Make<CheckBox>(
+      other, ControlArgs{WithMnemonic(kShowBaloonCheck, kShowBaloonKey), 8, 16});
+  parts_.disable_check = &form_.Make<CheckBox>(
+      other,
+      ControlArgs{WithMnemonic(kDisableOnScreenSaverCheck, kDisableOnScreenSaverKey), 8, 40});
+
+  GroupBox& timer = form_.Make<GroupBox>(panel, ControlArgs{kTimerGroup, 8, 80, 169, 49});
+  parts_.timer_group = &timer;
+  parts_.interval_label =
+      &form_.Make<Label>(timer, ControlArgs{WithMnemonic(kIntervalLabel, kIntervalKey), 8, 20});
+  ControlArgs interval{"", 64, 17, 49, kIntervalBoxHeight};
+  interval.drop_down_height = kIntervalBoxDropDown;
+  parts_.interval_box = &form_.Make<ComboBox>(timer, interval);
+  for (const char* item : kIntervalItems) parts_.interval_box->AddItem(item);
+  parts_.minutes_label = &form_.Make<Label>(timer, ControlArgs{kMinutesLabel, 120, 20});
+
   // Under the "Other:" group, above the buttons, where the panel has room for one line.
   parts_.start_with_windows_check = &form_.Make<CheckBox>(
-      panel, ControlArgs{kStartWithWindowsCheck, kStartWithWindowsLeft, kStartWithWindowsTop});
+      panel, ControlArgs{WithMnemonic(kStartWithWindowsCheck, kStartWithWindowsKey),
+                         kStartWithWindowsLeft, kStartWithWindowsTop});
 
-  ControlArgs ok{kOkButton, 337, 107, kButtonWidth, kButtonHeight};
-  ok.is_default = true;
-  parts_.ok_button = &form_.Make<Button>(panel, ok);
-  parts_.ok_button->OnClick = [this] { SaveSettings(); };
+  parts_.agent_button = &form_.Make<Button>(
+      panel,
+      ControlArgs{WithMnemonic(kAgentButton, kAgentKey), 184, 107, kButtonWidth, kButtonHeight});
+  parts_.agent_button->OnClick = [this] { StartAgent(); };
 
   ControlArgs cancel{kCancelButton, 265, 107, kButtonWidth, kButtonHeight};
   cancel.is_cancel = true;
   parts_.cancel_button = &form_.Make<Button>(panel, cancel);
   parts_.cancel_button->OnClick = [this] { form_.Close(); };
+
+  ControlArgs ok{kOkButton, 337, 107, kButtonWidth, kButtonHeight};
+  ok.is_default = true;
+  parts_.ok_button = &form_.Make<Button>(panel, ok);
+  parts_.ok_button->OnClick = [this] { SaveSettings(); };
+}
+
+void MainWindow::LayoutPanel() {
+  Parts& p = parts_;
+  if (!p.settings_panel || !p.ok_button) return;
+  const int dpi = dpi_;
+  auto s = [dpi](int design) { return ScaleToDpi(design, dpi); };
+
+  // "Wallpaper:": two rows of orders, then "Remember last wallpaper". A row is never closer to
+  // the one above than that one's height, and a control never closer to its left neighbour than
+  // a gap.
+  const int gap = s(4);
+  const Extent sequential = Place(*p.sequential_radio, s(8), s(16));
+  const Extent random = Place(*p.random_radio, std::max(s(88), sequential.x + gap), s(16));
+  const Extent shuffle =
+      Place(*p.shuffle_radio, s(8), std::max(s(33), std::max(sequential.y, random.y)));
+  const Extent remember =
+      Place(*p.remember_last_check, s(9), std::max(s(kRememberLastTop), shuffle.y));
+  const int wallpaper_width = std::max({random.x, shuffle.x, remember.x}) + s(8);
+
+  // "Other:": its two check boxes.
+  const Extent baloon = Place(*p.show_baloon_check, s(8), s(16));
+  const Extent disable = Place(*p.disable_check, s(8), std::max(s(40), baloon.y + s(4)));
+  const int other_needed = std::max(baloon.x, disable.x) + s(8);
+  const int groups_height = std::max({s(70), remember.y + s(3), disable.y + s(3)});
+
+  // "Timer:": the label, the box and "min." on one line, the labels centred on the box.
+  ComboBox& box = *p.interval_box;
+  const Extent label = SizeOf(*p.interval_label);
+  const int box_height = std::max(s(kIntervalBoxHeight), label.y + s(8));
+  const int box_left = std::max(s(64), s(8) + label.x + gap);
+  box.SetBounds(box_left, s(17), s(49), box_height + s(kIntervalBoxDropDown));
+  box.SetClosedHeight(box_height);
+  // As designed, 3 pixels below the box's top, and lower by half of what the box grew.
+  const int label_top = s(17) + s(3) + (box_height - s(kIntervalBoxHeight)) / 2;
+  Place(*p.interval_label, s(8), label_top);
+  const Extent minutes_end =
+      Place(*p.minutes_label, std::max(s(120), box_left + s(49) + s(7)), label_top);
+  const int timer_width = minutes_end.x + s(8);
+  const int timer_height = std::max(s(49), s(17) + box_height + s(11));
+
+  // The left column's groups share one width; the right column starts beside it.
+  const int left_width = std::max({s(169), wallpaper_width, timer_width});
+  p.wallpaper_group->SetBounds(s(8), s(8), left_width, groups_height);
+  const int timer_top = s(8) + groups_height + s(2);
+  p.timer_group->SetBounds(s(8), timer_top, left_width, timer_height);
+
+  // Buttons of one size that fits every caption; OK ends at the "Other:" group's right edge.
+  Extent button = {s(kButtonWidth), s(kButtonHeight)};
+  for (Button* b : {p.agent_button, p.cancel_button, p.ok_button}) {
+    const SIZE ideal = b->IdealSize();
+    button.x = std::max(button.x, static_cast<int>(ideal.cx));
+    button.y = std::max(button.y, static_cast<int>(ideal.cy));
+  }
+  const int other_left = s(8) + left_width + s(7);
+  const int buttons_width = 3 * button.x + s(17) + s(8);
+  const int other_width = std::max({s(217), other_needed, buttons_width});
+  p.other_group->SetBounds(other_left, s(8), other_width, groups_height);
+  const Extent start = Place(*p.start_with_windows_check, other_left + s(8),
+                             std::max(s(kStartWithWindowsTop), s(8) + groups_height + s(6)));
+  const int buttons_top = std::max(s(107), start.y + s(6));
+  const int other_right = other_left + other_width;
+  p.ok_button->SetBounds(other_right - button.x, buttons_top, button.x, button.y);
+  p.cancel_button->SetBounds(other_right - 2 * button.x - s(8), buttons_top, button.x, button.y);
+  p.agent_button->SetBounds(other_left, buttons_top, button.x, button.y);
+
+  panel_height_ =
+      std::max({s(kPanelHeight), timer_top + timer_height + s(9), buttons_top + button.y + s(9)});
+  panel_content_width_ = other_right + s(4);
 }
 
 void MainWindow::Layout() {
@@ -321,17 +466,74 @@ void MainWindow::Layout() {
   RECT client = {};
   GetClientRect(form_.Handle(), &client);
   const int width = client.right;
-  const int list_height = client.bottom > kPanelHeight ? client.bottom - kPanelHeight : 0;
+  const int panel = panel_height_ > 0 ? panel_height_ : ScaleToDpi(kPanelHeight, dpi_);
+  const int list_height = client.bottom > panel ? client.bottom - panel : 0;
   parts_.wallpaper_view->SetBounds(0, 0, width, list_height);
-  parts_.settings_panel->SetBounds(0, list_height, width, kPanelHeight);
+  parts_.settings_panel->SetBounds(0, list_height, width, panel);
+}
+
+SIZE MainWindow::MinimumSize() const {
+  const LONG_PTR style = GetWindowLongPtrA(form_.Handle(), GWL_STYLE);
+  const LONG_PTR ex_style = GetWindowLongPtrA(form_.Handle(), GWL_EXSTYLE);
+  const SIZE needed =
+      FrameSizeForClient(panel_content_width_, panel_height_ + ScaleToDpi(kMinimumListHeight, dpi_),
+                         static_cast<DWORD>(style), static_cast<DWORD>(ex_style), dpi_);
+  return {std::max<LONG>(ScaleToDpi(kMinimumWidth, dpi_), needed.cx),
+          std::max<LONG>(ScaleToDpi(kMinimumHeight, dpi_), needed.cy)};
+}
+
+void MainWindow::LoadIcons() {
+  const HINSTANCE module = GetModuleHandleA(nullptr);
+  UniqueIcon big(LoadIconAtSize(module, kMainIcon, LargeIconSize(dpi_)));
+  UniqueIcon small(LoadIconAtSize(module, kMainIcon, SmallIconSize(dpi_)));
+  // The caption, Alt+Tab and the taskbar button (the window's own, or the application
+  // window's while the program is minimized).
+  for (HWND window : {form_.Handle(), application_.Handle()}) {
+    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.Get()));
+    SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.Get()));
+  }
+  // The windows no longer show the old ones.
+  big_icon_ = std::move(big);
+  small_icon_ = std::move(small);
+}
+
+void MainWindow::ApplyDpi(int dpi) {
+  if (!parts_.font || dpi == dpi_) return;
+  const int old = dpi_;
+  dpi_ = dpi;
+  Font font(MessageFontForDpi(dpi));
+  Control::SetFontOfChildren(form_.Handle(), font.Handle());
+  // Every control uses the new font now; the old one can go.
+  *parts_.font = std::move(font);
+  if (parts_.images && parts_.wallpaper_view) {
+    const int icon = SmallIconSize(dpi);
+    parts_.images->SetImageSize(icon, icon);
+    parts_.images->AddBitmapResource(kListIcons, kListIconsMask);
+    parts_.wallpaper_view->SetSmallImages(*parts_.images);
+    for (int column = 0; column < 2; ++column)
+      parts_.wallpaper_view->SetColumnWidth(
+          column, MulDiv(parts_.wallpaper_view->ColumnWidth(column), dpi, old));
+  }
+  LoadIcons();
+  LayoutPanel();
+  Layout();
 }
 
 // ---- Settings
 
 void MainWindow::LoadWindowState() {
   CheckAgent();
-  const WindowSettings v =
-      LoadWindowSettings(settings_, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  // The sizes are stored at 96 DPI and scaled to the DPI of the monitor the window opens on: the
+  // primary one's (the system's) for the centred default, else the one at the stored place.
+  const int screen_width = GetSystemMetrics(SM_CXSCREEN);
+  const int screen_height = GetSystemMetrics(SM_CYSCREEN);
+  const int system_dpi = SystemDpi();
+  WindowSettings v = LoadWindowSettings(settings_, screen_width, screen_height, system_dpi);
+  const int place_dpi =
+      DpiAt(RECT{v.left, v.top, v.left + std::max(v.width, 1), v.top + std::max(v.height, 1)});
+  if (place_dpi != system_dpi)
+    v = LoadWindowSettings(settings_, screen_width, screen_height, place_dpi);
+  ApplyDpi(place_dpi);
   if (v.start_hidden) application_.Send(WM_SYSCOMMAND, SC_MINIMIZE);
   if (v.random || v.shuffle) {
     parts_.sequential_radio->SetChecked(false);
@@ -345,14 +547,20 @@ void MainWindow::LoadWindowState() {
       CompareTextIgnoreCase(run_command, AgentRunCommand()) == 0);
   ApplyOpacity(v.opacity);
   // A hand-edited size or a monitor that has gone since must not open the window out of reach.
-  const ScreenRect place = PlaceOnWorkArea(v.left, v.top, v.width, v.height, WorkAreas());
+  const SIZE minimum = MinimumSize();
+  const ScreenRect place =
+      PlaceOnWorkArea(v.left, v.top, v.width, v.height, WorkAreas(), minimum.cx, minimum.cy);
   SetWindowPos(form_.Handle(), nullptr, 0, 0, place.right - place.left, place.bottom - place.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   form_.MoveTo(place.left, place.top);
+  // A hidden window that moved to another monitor is not told of its new DPI.
+  ApplyDpi(WindowDpi(form_.Handle()));
   parts_.wallpaper_view->SetColumnWidth(0, v.column_width0);
   parts_.wallpaper_view->SetColumnWidth(1, v.column_width1);
   application_.ShowOwned(form_);
   application_.ShowEntry();
+  // Focus rectangles and Alt underlines as the system's setting and the last input say.
+  form_.Send(WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, 0));
   parts_.remember_last_check->SetChecked(v.remember_last);
   parts_.show_baloon_check->SetChecked(v.show_baloon);
   parts_.disable_check->SetChecked(v.disable_on_screensaver);
@@ -409,7 +617,7 @@ void MainWindow::SaveSettings() {
     v.shuffle = parts_.shuffle_radio->Checked();
     v.disable_on_screensaver = parts_.disable_check->Checked();
     const int last_index = list_.LastIndexForSelection();
-    if (!SaveWindowSettings(settings_, v, last_index)) {
+    if (!SaveWindowSettings(settings_, v, last_index, dpi_)) {
       // The window stays, so the user can try again or leave with Cancel.
       services_.message_boxes->Show(
           form_.Handle(),

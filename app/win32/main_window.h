@@ -118,6 +118,10 @@ class MainWindow {
   const WallpaperList& List() const { return list_; }
   const std::string& ListPath() const { return list_path_; }
   int Opacity() const { return opacity_; }
+  // The DPI the window is laid out at.
+  int Dpi() const { return dpi_; }
+  // The least outer size that shows every control of the settings panel whole.
+  SIZE MinimumSize() const;
 
   // Freed with the window's handle (at WM_DESTROY); null afterwards.
   ListView* WallpaperView() { return parts_.wallpaper_view; }
@@ -174,6 +178,12 @@ class MainWindow {
   void BuildListMenu();
   void LoadWindowState();
   void Layout();
+  // Places the settings panel's controls: the design's places scaled to the DPI, moved apart
+  // where the captions in the font at that DPI need more room.
+  void LayoutPanel();
+  // Font, icons, the list's images and column widths, and the layout, at the DPI.
+  void ApplyDpi(int dpi);
+  void LoadIcons();
   // The view shows the rows and the selection of list_; the selection is read back before
   // every action.
   void ShowRows();
@@ -206,6 +216,13 @@ class MainWindow {
   WallpaperListHost list_host_;
   WallpaperList list_;
   int opacity_ = 255;
+  int dpi_ = 96;
+  // Set by LayoutPanel: the panel's height and the client width its controls need.
+  int panel_height_ = 0;
+  int panel_content_width_ = 0;
+  // The window's icons at its DPI; also the application window's.
+  UniqueIcon big_icon_;
+  UniqueIcon small_icon_;
 
   vistrel::Form form_;
   // Made by the form, which owns them and frees them with its handle; cleared before that.

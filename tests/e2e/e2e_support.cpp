@@ -205,7 +205,13 @@ BOOL CALLBACK FindChild(HWND child, LPARAM param) {
   if (search->text) {
     char text[256] = "";
     GetWindowTextA(child, text, sizeof text);
-    if (std::strcmp(text, search->text) != 0) return TRUE;
+    // As shown: without the '&' that marks a caption's Alt key.
+    std::string shown;
+    for (const char* c = text; *c; ++c) {
+      if (*c == '&' && c[1]) ++c;
+      shown += *c;
+    }
+    if (shown != search->text) return TRUE;
   }
   search->found = child;
   return FALSE;

@@ -55,7 +55,8 @@ std::vector<HWND> TopWindows(DWORD process_id, const std::function<bool(HWND)>& 
 std::string WindowText(HWND window);
 std::string ClassName(HWND window);
 
-// The first child window of the class (any case) and, when given, the text; null when none.
+// The first child window of the class (any case) and, when given, the text as shown (a caption's
+// mnemonic mark left out); null when none.
 HWND Child(HWND window, const char* class_name, const char* text = nullptr);
 
 // The visible configuration windows (caption "[list path]") of the process (0: of any).

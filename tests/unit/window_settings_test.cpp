@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "app/logic/window_settings.h"
@@ -62,6 +63,41 @@ TEST(WindowSettings, SaveWritesEveryKeyInOrderThenLastIndex) {
   std::string folder = test::FreshDir("ws_unwritable_vistrel.ini");
   folder.pop_back();
   EXPECT_FALSE(SaveWindowSettings(Settings(folder), v, 2));
+}
+
+TEST(WindowSettings, SizesAreStoredAt96DpiAndScaledToTheWindowsDpi) {
+  Settings settings(test::FreshDir("ws_dpi") + "vistrel.ini");
+  // Defaults at 144 DPI: a 693 x 600 window centred on a 1920 x 1080 screen.
+  WindowSettings v = LoadWindowSettings(settings, 1920, 1080, 144);
+  EXPECT_EQ(v.width, 693);
+  EXPECT_EQ(v.height, 600);
+  EXPECT_EQ(v.left, 614);  // 613.5, to even
+  EXPECT_EQ(v.top, 240);
+  EXPECT_EQ(v.column_width0, 600);
+  EXPECT_EQ(v.column_width1, 75);
+  // Saved at 120 DPI and read back: the same size within a pixel (a design pixel is 1.25 of
+  // them), the place as it was; saved again, it stays as stored, so OK after OK does not creep.
+  for (int width : {461, 462, 463, 577}) {
+    v.left = -1200, v.top = 30, v.width = width, v.height = 500;
+    v.column_width0 = 301, v.column_width1 = 63;
+    ASSERT_TRUE(SaveWindowSettings(settings, v, -1, 120));
+    const int stored = settings.ReadInteger(keys::kWidth, 0);
+    const WindowSettings same = LoadWindowSettings(settings, 1024, 768, 120);
+    EXPECT_NEAR(same.width, width, 1);
+    EXPECT_NEAR(same.column_width0, 301, 1);
+    EXPECT_EQ(same.height, 500);
+    EXPECT_EQ(same.left, -1200);
+    EXPECT_EQ(same.top, 30);
+    ASSERT_TRUE(SaveWindowSettings(settings, same, -1, 120));
+    EXPECT_EQ(settings.ReadInteger(keys::kWidth, 0), stored) << width;
+    EXPECT_EQ(settings.ReadInteger(keys::kHeight, 0), 400);
+    EXPECT_EQ(LoadWindowSettings(settings, 1024, 768, 192).height, 800);
+  }
+  // A hostile size does not overflow when scaled.
+  test::WriteBytes(settings.Path(), "[Settings]\r\nWidth=2000000000\r\nHeight=-2000000000\r\n");
+  v = LoadWindowSettings(settings, 1024, 768, 192);
+  EXPECT_EQ(v.width, INT32_MAX);
+  EXPECT_EQ(v.height, INT32_MIN);
 }
 
 TEST(WindowSettings, OpacityKeepsTheLowEightBitsAboveAFloor) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "agent/win32/agent_ids.h"
@@ -50,10 +51,13 @@ Colour AverageColour(HICON icon) {
   ICONINFO info = {};
   Colour average;
   if (!GetIconInfo(icon, &info)) return average;
-  BITMAPINFO bmi = test::TopDownBgra(16, 16);
-  std::vector<unsigned char> pixels(16 * 16 * 4);
+  BITMAP bitmap = {};
+  GetObjectA(info.hbmColor, sizeof bitmap, &bitmap);
+  const int size = bitmap.bmWidth;
+  BITMAPINFO bmi = test::TopDownBgra(size, size);
+  std::vector<unsigned char> pixels(static_cast<std::size_t>(size) * size * 4);
   HDC dc = GetDC(nullptr);
-  GetDIBits(dc, info.hbmColor, 0, 16, pixels.data(), &bmi, DIB_RGB_COLORS);
+  GetDIBits(dc, info.hbmColor, 0, size, pixels.data(), &bmi, DIB_RGB_COLORS);
   ReleaseDC(nullptr, dc);
   DeleteObject(info.hbmColor);
   DeleteObject(info.hbmMask);
@@ -583,8 +587,9 @@ TEST_F(AgentWindowTest, PauseTogglesDestroyEveryIconTheyCopy) {
   EXPECT_EQ(icons_.foreign_destroys, 0);
 }
 
-// The icons the program carries: two groups, each a 16-colour and a 32-bit 16 x 16 image.
-TEST(AgentResources, IconGroupsHoldA16ColourAndA32BitImage) {
+// The icons the program carries: two groups, each a 16-colour 16 x 16 image and 32-bit images at
+// the tray's sizes from 96 to 192 DPI and beyond.
+TEST(AgentResources, IconGroupsHoldA16ColourImageAnd32BitImagesForEveryDpi) {
 #pragma pack(push, 2)
   struct GroupEntry {
     BYTE Width, Height, ColourCount, Reserved;
@@ -601,15 +606,15 @@ TEST(AgentResources, IconGroupsHoldA16ColourAndA32BitImage) {
     ASSERT_NE(found, nullptr) << name;
     const auto* header =
         static_cast<const GroupHeader*>(LockResource(LoadResource(nullptr, found)));
-    ASSERT_EQ(header->Count, 2) << name;
     const auto* entries = reinterpret_cast<const GroupEntry*>(header + 1);
-    std::vector<int> depths;
-    for (int i = 0; i < 2; ++i) {
-      EXPECT_EQ(entries[i].Width, 16) << name;
-      EXPECT_EQ(entries[i].Height, 16) << name;
-      depths.push_back(entries[i].BitCount);
+    std::vector<std::pair<int, int>> images;
+    for (int i = 0; i < header->Count; ++i) {
+      EXPECT_EQ(entries[i].Width, entries[i].Height) << name;
+      images.emplace_back(entries[i].Width, entries[i].BitCount);
     }
-    EXPECT_EQ(depths, (std::vector<int>{4, 32})) << name;
+    EXPECT_EQ(images, (std::vector<std::pair<int, int>>{
+                          {16, 4}, {16, 32}, {20, 32}, {24, 32}, {32, 32}, {40, 32}, {48, 32}}))
+        << name;
   }
 }
 

@@ -28,6 +28,7 @@
 #include "tests/win32/window_test_support.h"
 #include "toolkit/application.h"
 #include "toolkit/dialogs.h"
+#include "toolkit/dpi.h"
 
 namespace vistrel::app {
 namespace {
@@ -237,6 +238,12 @@ class MainWindowTest : public testing::Test {
   HWND form_handle_ = nullptr;
 };
 
+std::string ShownText(HWND window) {
+  char text[256] = "";
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
 RECT BoundsIn(HWND window, HWND parent) {
   RECT bounds = {};
   GetWindowRect(window, &bounds);
@@ -266,7 +273,24 @@ TEST_F(MainWindowTest, WithoutSettingsItOpensWithTheDefaults) {
   EXPECT_TRUE(IsWindowVisible(Form()));
   EXPECT_EQ(vistrel::MainWindow(), &window_->Form()) << "closing it ends the program";
   EXPECT_EQ(GetWindow(Form(), GW_OWNER), application_->Handle());
-  EXPECT_TRUE(IsWindowVisible(application_->Handle())) << "the taskbar entry";
+  // The window is its own taskbar entry, so the button's thumbnail shows it; the application
+  // window's entry is there only while the program is minimized.
+  EXPECT_TRUE(GetWindowLongA(Form(), GWL_EXSTYLE) & WS_EX_APPWINDOW);
+  EXPECT_FALSE(IsWindowVisible(application_->Handle()));
+  // The program's icon on the caption, in Alt+Tab and on the taskbar, at the sizes of the DPI.
+  for (WPARAM kind : {ICON_BIG, ICON_SMALL}) {
+    const HICON icon = reinterpret_cast<HICON>(SendMessageA(Form(), WM_GETICON, kind, 0));
+    ASSERT_NE(icon, nullptr) << kind;
+    EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(application_->Handle(), WM_GETICON, kind, 0)),
+              icon);
+    ICONINFO info = {};
+    ASSERT_TRUE(GetIconInfo(icon, &info));
+    BITMAP bitmap = {};
+    GetObjectA(info.hbmColor, sizeof bitmap, &bitmap);
+    EXPECT_EQ(bitmap.bmWidth, GetSystemMetrics(kind == ICON_BIG ? SM_CXICON : SM_CXSMICON));
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+  }
   EXPECT_EQ(application_->Caption(), "Vistrel");
   EXPECT_EQ(window_->Form().Caption(), "[" + dir_ + "list.txt]");
   ExpectPlace(window_->Form().Bounds(), 281, 184, 462, 400, "window, centred");
@@ -293,6 +317,171 @@ TEST_F(MainWindowTest, WithoutSettingsItOpensWithTheDefaults) {
       << "opening writes no settings";
 }
 
+RECT ScreenRectOf(HWND window) {
+  RECT r = {};
+  GetWindowRect(window, &r);
+  return r;
+}
+
+RECT ClientOnScreen(HWND window) {
+  RECT r = {};
+  GetClientRect(window, &r);
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+bool Inside(const RECT& inner, const RECT& outer) {
+  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+         inner.bottom <= outer.bottom;
+}
+
+// The caption's extent in the control's own font, as the control draws it (mnemonics included).
+SIZE CaptionExtent(HWND control) {
+  std::vector<char> text(static_cast<std::size_t>(GetWindowTextLengthA(control)) + 1, '\0');
+  GetWindowTextA(control, text.data(), static_cast<int>(text.size()));
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+  RECT extent = {};
+  DrawTextA(dc, text.data(), -1, &extent, DT_CALCRECT | DT_SINGLELINE);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return {extent.right - extent.left, extent.bottom - extent.top};
+}
+
+BOOL CALLBACK CollectVisible(HWND window, LPARAM list) {
+  if (IsWindowVisible(window)) reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+  return TRUE;
+}
+
+// Run at every DPI by the end-to-end tests (LogPixels 96, 144 and 192, VISTREL_EXPECT_DPI saying
+// which), and at the test display's DPI here.
+TEST_F(MainWindowTest, AtThisDpiEveryCaptionFitsAndNoControlsOverlap) {
+  test::PerMonitorAware aware;
+  Prepare("layout");
+  Open();
+  const int dpi = window_->Dpi();
+  EXPECT_EQ(dpi, WindowDpi(Form()));
+  if (const int expected = test::ExpectedDpi()) {
+    ASSERT_EQ(dpi, expected) << "the screen's DPI as the test was started for (the system's: "
+                             << SystemDpi() << ")";
+  }
+  const auto s = [dpi](int design) { return MulDiv(design, dpi, 96); };
+  LOGFONTA font = {};
+  GetObjectA(window_->OkButton()->GetFont(), sizeof font, &font);
+  EXPECT_EQ(font.lfHeight, MessageFontForDpi(dpi).lfHeight) << "the message font at the DPI";
+  EXPECT_GE(window_->OkButton()->Bounds().bottom - window_->OkButton()->Bounds().top, s(22));
+
+  std::vector<HWND> controls;
+  EnumChildWindows(Form(), CollectVisible, reinterpret_cast<LPARAM>(&controls));
+  ASSERT_GE(controls.size(), 19u);
+  const RECT form_client = ClientOnScreen(Form());
+  const int check_glyph = SystemMetricForDpi(SM_CXMENUCHECK, dpi);
+  for (HWND control : controls) {
+    char name[32] = "";
+    GetClassNameA(control, name, sizeof name);
+    const std::string what = std::string(name) + " \"" + ShownText(control) + "\"";
+    const RECT bounds = ScreenRectOf(control);
+    EXPECT_TRUE(Inside(bounds, form_client)) << what << " inside the window";
+    EXPECT_TRUE(Inside(bounds, ClientOnScreen(GetParent(control)))) << what << " inside its parent";
+    for (HWND sibling = GetWindow(control, GW_HWNDNEXT); sibling;
+         sibling = GetWindow(sibling, GW_HWNDNEXT)) {
+      if (!IsWindowVisible(sibling)) continue;
+      RECT both = {};
+      const RECT other = ScreenRectOf(sibling);
+      EXPECT_FALSE(IntersectRect(&both, &bounds, &other))
+          << what << " overlaps " << ShownText(sibling);
+    }
+
+    RECT client = {};
+    GetClientRect(control, &client);
+    const LONG style = GetWindowLongA(control, GWL_STYLE);
+    const SIZE text = CaptionExtent(control);
+    if (lstrcmpiA(name, "Static") == 0) {
+      EXPECT_GE(client.right, text.cx) << what;
+      EXPECT_GE(client.bottom, text.cy) << what;
+    } else if (lstrcmpiA(name, "Button") == 0) {
+      switch (style & BS_TYPEMASK) {
+        case BS_GROUPBOX:
+          // The caption sits in the frame's top edge, after a short stretch of it; the
+          // controls inside stay below it.
+          EXPECT_GE(client.right, text.cx + s(8) * 2) << what;
+          for (HWND inner = GetWindow(control, GW_CHILD); inner;
+               inner = GetWindow(inner, GW_HWNDNEXT))
+            EXPECT_GE(ScreenRectOf(inner).top, bounds.top + text.cy) << ShownText(inner);
+          break;
+        case BS_AUTOCHECKBOX:
+        case BS_AUTORADIOBUTTON:
+          EXPECT_GE(client.right, check_glyph + s(3) + text.cx) << what;
+          EXPECT_GE(client.bottom, text.cy) << what;
+          break;
+        default:  // push buttons: the frame and the focus rectangle around the caption
+          EXPECT_GE(client.right, text.cx + s(8)) << what;
+          EXPECT_GE(client.bottom, text.cy + s(4)) << what;
+      }
+    } else if (lstrcmpiA(name, "ComboBox") == 0) {
+      // Every item fits beside the drop-down button.
+      ComboBox& box = *window_->IntervalBox();
+      HDC dc = GetDC(control);
+      HGDIOBJ old = SelectObject(dc, box.GetFont());
+      for (int i = 0; i < box.Count(); ++i) {
+        const std::string item = box.Item(i);
+        SIZE extent = {};
+        GetTextExtentPoint32A(dc, item.c_str(), static_cast<int>(item.size()), &extent);
+        EXPECT_GE(client.right - SystemMetricForDpi(SM_CXVSCROLL, dpi) - s(6), extent.cx) << item;
+      }
+      SelectObject(dc, old);
+      ReleaseDC(control, dc);
+    }
+  }
+  // The window opens large enough to show them all, and cannot be made smaller than that.
+  const SIZE minimum = window_->MinimumSize();
+  const RECT frame = window_->Form().Bounds();
+  EXPECT_GE(frame.right - frame.left, minimum.cx);
+  EXPECT_GE(frame.bottom - frame.top, minimum.cy);
+}
+
+// Moved to a monitor of 144 DPI: Windows sends the new DPI and the place it suggests.
+TEST_F(MainWindowTest, ANewDpiLaysTheWindowOutAgainAtTheSuggestedPlace) {
+  Prepare("dpi_changed");
+  Open();
+  const int before = window_->Dpi();
+  const int after = before * 3 / 2;
+  RECT suggested = {50, 40, 50 + MulDiv(462, after, 96), 40 + MulDiv(400, after, 96)};
+  SendMessageA(Form(), WM_DPICHANGED, MAKEWPARAM(after, after),
+               reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_EQ(window_->Dpi(), after);
+  RECT frame = window_->Form().Bounds();
+  EXPECT_TRUE(EqualRect(&frame, &suggested));
+  LOGFONTA font = {};
+  GetObjectA(window_->OkButton()->GetFont(), sizeof font, &font);
+  EXPECT_EQ(font.lfHeight, MessageFontForDpi(after).lfHeight);
+  const RECT ok = window_->OkButton()->Bounds();
+  EXPECT_EQ(ok.bottom - ok.top, MulDiv(22, after, 96));
+  EXPECT_EQ(ok.right - ok.left, MulDiv(64, after, 96));
+  EXPECT_EQ(View().ColumnWidth(0), MulDiv(400, after, before));
+  int icon_width = 0, icon_height = 0;
+  const auto images =
+      reinterpret_cast<HIMAGELIST>(SendMessageA(ListHandle(), LVM_GETIMAGELIST, LVSIL_SMALL, 0));
+  ImageList_GetIconSize(images, &icon_width, &icon_height);
+  EXPECT_EQ(icon_width, SystemMetricForDpi(SM_CXSMICON, after));
+  EXPECT_EQ(ImageList_GetImageCount(images), 3) << "the strip is there again at the new size";
+  const HICON small = reinterpret_cast<HICON>(SendMessageA(Form(), WM_GETICON, ICON_SMALL, 0));
+  ICONINFO info = {};
+  ASSERT_TRUE(GetIconInfo(small, &info));
+  BITMAP bitmap = {};
+  GetObjectA(info.hbmColor, sizeof bitmap, &bitmap);
+  EXPECT_EQ(bitmap.bmWidth, SystemMetricForDpi(SM_CXSMICON, after));
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  // OK stores the size at 96 DPI.
+  window_->OkButton()->Click();
+  ASSERT_TRUE(PumpUntilClosed());
+  EXPECT_EQ(Stored("Width"), "462");
+  EXPECT_EQ(Stored("Height"), "400");
+  EXPECT_EQ(Stored("Left"), "50");
+  EXPECT_EQ(Stored("ColumnWidth0"), "400");
+}
+
 TEST_F(MainWindowTest, ControlsHaveTheirCaptionsPlacesAndFont) {
   Prepare("controls");
   Open();
@@ -314,30 +503,33 @@ TEST_F(MainWindowTest, ControlsHaveTheirCaptionsPlacesAndFont) {
   HWND wallpaper = window_->WallpaperGroup()->Handle();
   HWND other = window_->OtherGroup()->Handle();
   const Expected expected[] = {
-      {window_->TimerGroup(), "Timer:", panel, 8, 80, 169, 49},
-      {window_->IntervalLabel(), "Interval:", timer, 8, 20, 0, 0},
-      {window_->MinutesLabel(), "min.", timer, 120, 20, 0, 0},
-      {window_->IntervalBox(), "5", timer, 64, 17, 49, 21},
-      {window_->AgentButton(), "Agent", panel, 184, 107, 64, 22},
       {window_->WallpaperGroup(), "Wallpaper:", panel, 8, 8, 169, 70},
       {window_->SequentialRadio(), "Sequential", wallpaper, 8, 16, 0, 0},
       {window_->RandomRadio(), "Random", wallpaper, 88, 16, 0, 0},
       {window_->ShuffleRadio(), "Shuffle", wallpaper, 8, 33, 0, 0},
       {window_->RememberLastCheck(), "Remember last wallpaper", wallpaper, 9, 50, 0, 0},
       {window_->OtherGroup(), "Other:", panel, 184, 8, 217, 70},
-      {window_->DisableOnScreenSaverCheck(), "Disable on screensaver", other, 8, 40, 0, 0},
       {window_->ShowBaloonCheck(), "Show baloon tooltip on change", other, 8, 16, 0, 0},
-      {window_->OkButton(), "OK", panel, 337, 107, 64, 22},
+      {window_->DisableOnScreenSaverCheck(), "Disable on screensaver", other, 8, 40, 0, 0},
+      {window_->TimerGroup(), "Timer:", panel, 8, 80, 169, 49},
+      {window_->IntervalLabel(), "Interval:", timer, 8, 20, 0, 0},
+      {window_->IntervalBox(), "5", timer, 64, 17, 49, 21},
+      {window_->MinutesLabel(), "min.", timer, 120, 20, 0, 0},
+      {window_->AgentButton(), "Agent", panel, 184, 107, 64, 22},
       {window_->CancelButton(), "Cancel", panel, 265, 107, 64, 22},
+      {window_->OkButton(), "OK", panel, 337, 107, 64, 22},
   };
+  // The system's message font; at 96 DPI under Wine that is the design's Tahoma of 11 pixels.
+  const LOGFONTA message_font = MessageFontForDpi(96);
   HWND previous = nullptr;
   for (const Expected& e : expected) {
     HWND handle = e.control->Handle();
-    EXPECT_EQ(e.control->Text(), e.caption);
+    EXPECT_EQ(e.control->Caption(), e.caption);
     EXPECT_EQ(GetParent(handle), e.parent) << e.caption;
     ExpectPlace(BoundsIn(handle, e.parent), e.left, e.top, e.width, e.height, e.caption);
     EXPECT_TRUE(IsWindowVisible(handle)) << e.caption;
-    // Creation order is the order of the windows among their siblings (and the Tab order).
+    // Creation order is the order of the windows among their siblings (and the Tab order): the
+    // reading order.
     if (previous && GetParent(previous) == e.parent) {
       EXPECT_EQ(GetWindow(previous, GW_HWNDNEXT), handle) << e.caption << " after its sibling";
     }
@@ -345,8 +537,8 @@ TEST_F(MainWindowTest, ControlsHaveTheirCaptionsPlacesAndFont) {
 
     LOGFONTA font = {};
     ASSERT_TRUE(GetObjectA(e.control->GetFont(), sizeof font, &font)) << e.caption;
-    EXPECT_STREQ(font.lfFaceName, "Tahoma") << e.caption;
-    EXPECT_EQ(font.lfHeight, -11) << e.caption;
+    EXPECT_STREQ(font.lfFaceName, message_font.lfFaceName) << e.caption;
+    EXPECT_EQ(font.lfHeight, message_font.lfHeight) << e.caption;
   }
 
   // Labels, radio buttons and check boxes fit their captions: wider than the text, not wider
@@ -357,7 +549,7 @@ TEST_F(MainWindowTest, ControlsHaveTheirCaptionsPlacesAndFont) {
     HDC dc = GetDC(fitted->Handle());
     HGDIOBJ old = SelectObject(dc, fitted->GetFont());
     SIZE text = {};
-    std::string caption = fitted->Text();
+    std::string caption = fitted->Caption();
     GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
     SelectObject(dc, old);
     ReleaseDC(fitted->Handle(), dc);
@@ -375,6 +567,10 @@ TEST_F(MainWindowTest, ControlsHaveTheirCaptionsPlacesAndFont) {
   EXPECT_LE(first_row.bottom, shuffle.top);
   EXPECT_LE(shuffle.bottom, remember.top);
   EXPECT_LE(remember.bottom, 70 - 2);
+
+  // A screen reader names a box after the label just before it: "Interval:", not "min.".
+  EXPECT_EQ(GetWindow(window_->IntervalBox()->Handle(), GW_HWNDPREV),
+            window_->IntervalLabel()->Handle());
 
   ComboBox& interval = *window_->IntervalBox();
   Lines items;
@@ -497,7 +693,7 @@ TEST_F(MainWindowTest, StartWithWindowsFollowsTheRunValueNotTheSettingsFile) {
   registry_.values[kRunValuePath] = "\"D:\\Other\\vistrel_agent.exe\"";  // another copy's agent
   Open();
   CheckBox& check = *window_->StartWithWindowsCheck();
-  EXPECT_EQ(check.Text(), "Start with Windows");
+  EXPECT_EQ(check.Caption(), "Start with Windows");
   EXPECT_EQ(GetParent(check.Handle()), window_->SettingsPanel()->Handle());
   const RECT bounds = BoundsIn(check.Handle(), window_->SettingsPanel()->Handle());
   const RECT other = BoundsIn(window_->OtherGroup()->Handle(), window_->SettingsPanel()->Handle());
@@ -660,34 +856,99 @@ TEST_F(MainWindowTest, EnterIsOkAndEscapeIsCancel) {
   EXPECT_TRUE(IsWindow(application_->Handle())) << "it stays until the program ends";
 }
 
-TEST_F(MainWindowTest, TabMovesThroughTheControlsAndEnterPressesTheFocusedButton) {
+// Keys posted to the focused control, as the keyboard sends them, through the program's loop.
+void PressKey(WPARAM key, bool shift = false) {
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_SHIFT] = shift ? 0x80 : 0;
+  SetKeyboardState(keys);
+  PostMessageA(GetFocus(), WM_KEYDOWN, key, 1);
+  PostMessageA(GetFocus(), WM_KEYUP, key, 0xC0000001);
+  test::PumpMessages(30);
+  keys[VK_SHIFT] = 0;
+  SetKeyboardState(keys);
+}
+
+// Alt and a letter.
+void PressAlt(char letter) {
+  PostMessageA(GetFocus(), WM_SYSKEYDOWN, VK_MENU, 0x20000001);
+  PostMessageA(GetFocus(), WM_SYSCHAR, static_cast<WPARAM>(letter), 0x20000001);
+  PostMessageA(GetFocus(), WM_KEYUP, VK_MENU, 0xC0000001);
+  test::PumpMessages(30);
+}
+
+// The control that has the focus: a combo box for its edit field.
+HWND FocusedControl() {
+  HWND focus = GetFocus();
+  char name[16] = "";
+  GetClassNameA(GetParent(focus), name, sizeof name);
+  return lstrcmpiA(name, "ComboBox") == 0 ? GetParent(focus) : focus;
+}
+
+TEST_F(MainWindowTest, TabVisitsTheControlsInReadingOrderAndArrowsMoveInTheRadioGroup) {
   Prepare("tab");
   Open();
   EXPECT_EQ(GetFocus(), ListHandle()) << "the list has the focus when the window opens";
-  Key(VK_TAB);
-  HWND focus = GetFocus();
-  EXPECT_TRUE(focus == window_->IntervalBox()->Handle() ||
-              IsChild(window_->IntervalBox()->Handle(), focus))
-      << "the next control in creation order that takes the focus";
-  Key(VK_TAB, focus);
-  EXPECT_EQ(GetFocus(), window_->AgentButton()->Handle());
-  BYTE keys[256] = {};
-  GetKeyboardState(keys);
-  keys[VK_SHIFT] = 0x80;
-  SetKeyboardState(keys);
-  Key(VK_TAB, GetFocus());
-  keys[VK_SHIFT] = 0;
-  SetKeyboardState(keys);
-  focus = GetFocus();
-  EXPECT_TRUE(focus == window_->IntervalBox()->Handle() ||
-              IsChild(window_->IntervalBox()->Handle(), focus))
-      << "Shift+Tab goes back";
+  const std::vector<Control*> reading_order = {
+      window_->SequentialRadio(), window_->RememberLastCheck(),
+      window_->ShowBaloonCheck(), window_->DisableOnScreenSaverCheck(),
+      window_->IntervalBox(),     window_->StartWithWindowsCheck(),
+      window_->AgentButton(),     window_->CancelButton(),
+      window_->OkButton(),        window_->WallpaperView()};
+  for (Control* next : reading_order) {
+    PressKey(VK_TAB);
+    EXPECT_EQ(FocusedControl(), next->Handle()) << next->Caption();
+  }
+  PressKey(VK_TAB, true);
+  EXPECT_EQ(FocusedControl(), window_->OkButton()->Handle()) << "Shift+Tab goes back";
+  EXPECT_EQ(SendMessageA(Form(), WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS, 0)
+      << "focus rectangles show once the keyboard is used";
+
+  // The radio group is one stop, the checked button; the arrows move and check within it.
+  window_->SequentialRadio()->Focus();
+  PressKey(VK_RIGHT);
+  EXPECT_EQ(GetFocus(), window_->RandomRadio()->Handle());
+  EXPECT_TRUE(window_->RandomRadio()->Checked());
+  EXPECT_FALSE(window_->SequentialRadio()->Checked());
+  PressKey(VK_DOWN);
+  EXPECT_EQ(GetFocus(), window_->ShuffleRadio()->Handle());
+  PressKey(VK_DOWN);
+  EXPECT_EQ(GetFocus(), window_->SequentialRadio()->Handle()) << "round within the group";
+  PressKey(VK_UP);
+  PressKey(VK_TAB);
+  EXPECT_EQ(GetFocus(), window_->RememberLastCheck()->Handle());
+  PressKey(VK_TAB, true);
+  EXPECT_EQ(GetFocus(), window_->ShuffleRadio()->Handle()) << "back to the checked button";
+
+  // Alt and the underlined letter: a box is toggled, a label's box takes the focus.
+  const bool remember = window_->RememberLastCheck()->Checked();
+  PressAlt('l');
+  EXPECT_NE(window_->RememberLastCheck()->Checked(), remember);
+  PressAlt('i');
+  EXPECT_EQ(FocusedControl(), window_->IntervalBox()->Handle());
 
   // Enter on a focused push button presses that button, as in a dialog.
   window_->CancelButton()->Focus();
-  Key(VK_RETURN, window_->CancelButton()->Handle());
+  test::PumpMessages(10);
+  EXPECT_TRUE(GetWindowLongA(window_->CancelButton()->Handle(), GWL_STYLE) & BS_DEFPUSHBUTTON)
+      << "the focused button shows it is the one Enter presses";
+  EXPECT_FALSE(GetWindowLongA(window_->OkButton()->Handle(), GWL_STYLE) & BS_DEFPUSHBUTTON);
+  PressKey(VK_RETURN);
   ASSERT_TRUE(PumpUntilClosed());
   EXPECT_FALSE(GetFileAttributesA((dir_ + "vistrel.ini").c_str()) != INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(MainWindowTest, EnterAndEscapeThroughTheLoopPressOkAndCancel) {
+  for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+    Prepare(key == VK_RETURN ? "loop_enter" : "loop_escape");
+    Open();
+    // Enter in the list, which has the focus; Escape in the interval box.
+    if (key == VK_ESCAPE) window_->IntervalBox()->Focus();
+    PressKey(key);
+    ASSERT_TRUE(PumpUntilClosed()) << key;
+    EXPECT_EQ(Stored("Interval"), key == VK_RETURN ? "5" : "<none>");
+    window_.reset();
+  }
 }
 
 TEST_F(MainWindowTest, OpacityUsesTheLowEightBitsAboveAFloorAndIsWrittenBackAsStored) {

@@ -6,6 +6,7 @@
 
 #include <shellapi.h>
 
+#include <cstdlib>
 #include <functional>
 #include <set>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "agent/win32/tray_icon.h"
 #include "platform/win32/wide.h"
+#include "toolkit/application.h"
 #include "toolkit/top_level_window.h"
 
 namespace vistrel::test {
@@ -27,6 +29,35 @@ inline TopLevelWindowArgs WindowArgs(const std::string& caption = "toolkit test"
   return args;
 }
 
+// The programs are per-monitor DPI aware by their manifests; the test program has none, so a test
+// that must see the screen's real DPI asks for the same on its thread (Windows 10 and Wine).
+class PerMonitorAware {
+ public:
+  PerMonitorAware() {
+    set_ = reinterpret_cast<SetContextFn>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleA("user32.dll"), "SetThreadDpiAwarenessContext")));
+    // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+    if (set_) previous_ = set_(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)));
+  }
+  ~PerMonitorAware() {
+    if (set_ && previous_) set_(previous_);
+  }
+  PerMonitorAware(const PerMonitorAware&) = delete;
+  PerMonitorAware& operator=(const PerMonitorAware&) = delete;
+
+ private:
+  using SetContextFn = HANDLE(WINAPI*)(HANDLE);
+  SetContextFn set_ = nullptr;
+  HANDLE previous_ = nullptr;
+};
+
+// The DPI the end-to-end tests started this test program for (VISTREL_EXPECT_DPI), or 0.
+inline int ExpectedDpi() {
+  char value[8] = "";
+  const DWORD n = GetEnvironmentVariableA("VISTREL_EXPECT_DPI", value, sizeof value);
+  return n > 0 && n < sizeof value ? std::atoi(value) : 0;
+}
+
 // A 32-bit top-down bitmap's description (blue, green, red, alpha), for reading pixels back.
 inline BITMAPINFO TopDownBgra(int width, int height) {
   BITMAPINFO info = {};
@@ -38,8 +69,8 @@ inline BITMAPINFO TopDownBgra(int width, int height) {
   return info;
 }
 
-// Runs this thread's messages for the given time. A quit message is taken and dropped; quit_seen,
-// when given, is set when one was.
+// Runs this thread's messages for the given time, as the program's loop does (dialog keys
+// included). A quit message is taken and dropped; quit_seen, when given, is set when one was.
 inline void PumpMessages(DWORD milliseconds, bool* quit_seen = nullptr) {
   DWORD start = GetTickCount();
   do {
@@ -49,6 +80,7 @@ inline void PumpMessages(DWORD milliseconds, bool* quit_seen = nullptr) {
         if (quit_seen) *quit_seen = true;
         continue;
       }
+      if (PreTranslateDialogKeys(message)) continue;
       TranslateMessage(&message);
       DispatchMessageA(&message);
     }
