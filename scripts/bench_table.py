@@ -19,6 +19,8 @@ import time
 
 MAGICK = "/usr/bin/convert-im6.q16"
 SOURCE = "tests/data/jpeg/wuffs/harvesters.jpeg"
+# An Adobe RGB (1998) profile, taken out of a test picture that carries it.
+PROFILE_SOURCE = "tests/data/icc/hibiscus-adobergb.jpg"
 
 
 class Program:
@@ -118,6 +120,8 @@ def make_pictures(data, wanted=None):
                                               "-quality", "90"], ""),
         ("png-48mp-rgb.png", (8000, 6000), ["-define", "png:color-type=2"], ""),
         ("png-24mp-rgb.png", (6000, 4000), ["-define", "png:color-type=2"], ""),
+        ("webp-24mp-lossy.webp", (6000, 4000), ["-quality", "90", "-define", "webp:lossless=false"],
+         ""),
         ("png-48mp-rgba.png", (8000, 6000), ["-alpha", "set", "-channel", "A", "-fx",
                                              "0.5+0.5*u.g", "+channel",
                                              "-define", "png:color-type=6"], ""),
@@ -128,6 +132,13 @@ def make_pictures(data, wanted=None):
         ("psd-24mp-raw.psd", (6000, 4000), ["-compress", "None"], ""),
         ("psd-24mp-rle.psd", (6000, 4000), ["-compress", "RLE"], ""),
     ]
+    profile = path("adobergb.icc")
+    if not os.path.exists(profile):
+        magick(PROFILE_SOURCE, profile + ".partial.icc")
+        os.replace(profile + ".partial.icc", profile)
+    # The colour JPEG's very pixels with the profile beside them: what the profile alone costs.
+    recipes.append(("jpeg-24mp-adobergb.jpg", (6000, 4000),
+                    ["-sampling-factor", "2x2", "-quality", "90", "-profile", profile], ""))
     made = {}
     for name, (w, h), options, prefix in recipes:
         if wanted is not None and name not in wanted:
@@ -214,7 +225,8 @@ def main(argv):
     # loading it; the peer writes a PPM, the nearest format it has to the wallpaper BMP.
     screen_w, screen_h = 1920, 1080
     for label, name in [("JPEG 24 MP colour", "jpeg-24mp-colour.jpg"),
-                        ("PNG 24 MP RGB", "png-24mp-rgb.png")]:
+                        ("PNG 24 MP RGB", "png-24mp-rgb.png"),
+                        ("WebP 24 MP lossy", "webp-24mp-lossy.webp")]:
         if name not in pictures:
             continue
         src, w, h = pictures[name]
@@ -228,6 +240,20 @@ def main(argv):
                             vips_out, check=check_ppm)]
         cases.append((f"{label} ({w} x {h}) for {screen_w} x {screen_h}", programs, screen_w,
                       screen_h))
+
+    # The same picture with and without an Adobe RGB profile, whole and for the screen.
+    if "jpeg-24mp-adobergb.jpg" in pictures and "jpeg-24mp-colour.jpg" in pictures:
+        tagged, w, h = pictures["jpeg-24mp-adobergb.jpg"]
+        plain = pictures["jpeg-24mp-colour.jpg"][0]
+        for label, extra, size in [("whole", [], (w, h)),
+                                   (f"for {screen_w} x {screen_h}",
+                                    ["--screen", f"{screen_w}x{screen_h}", "--style", "3"],
+                                    (screen_w, screen_h))]:
+            programs = [Program("vistrel-convert, Adobe RGB profile",
+                                [[ours, *extra, tagged, out("vistrel")]], out("vistrel")),
+                        Program("vistrel-convert, no profile",
+                                [[ours, *extra, plain, out("plain")]], out("plain"))]
+            cases.append((f"JPEG 24 MP with a profile, {label}", programs, *size))
 
     for label, programs, w, h in cases:
         print(f"bench: {label}", file=sys.stderr, flush=True)

@@ -274,6 +274,29 @@ TEST_F(AgentE2E, ALongListOfGoneFilesIsCrossedInOneChange) {
   ExitAgent();
 }
 
+// Both pictures come out upright and at the screen's size when the agent changes to them.
+TEST_F(AgentE2E, APortraitPhotoAndAWebPAreShownAtTheScreensSize) {
+  Prepare("screen", {"vistrel_agent.exe", "vistrel.exe"});
+  const ScreenPixels screen = PrimaryScreen();
+  ASSERT_GT(screen.width, 64u);
+  test::WriteBytes(dir_ + "portrait.jpg", PortraitPhoto());
+  test::WriteBytes(dir_ + "photo.webp",
+                   test::ReadBytes(test::DataPath("webp/libwebp-test-data/test.webp")));
+  test::WriteBytes(dir_ + "list.txt", "3" + dir_ + "portrait.jpg\r\n5" + dir_ + "photo.webp\r\n");
+  WriteSettings("LastIndex=0\r\nViewerPath=" + dir_ + "vistrel.exe\r\n");
+  Start();
+  Command(kCommandNext);
+  ASSERT_TRUE(WaitFor([&] { return Setting(dir_, "LastIndex") == "1"; }, 30000));
+  const std::string photo = FileBytes(dir_ + "vistrel_wlp.bmp");
+  EXPECT_TRUE(IsBmp24(photo, screen.width, screen.height));
+  EXPECT_TRUE(TurnedRight(photo, screen));
+  Command(kCommandNext);
+  ASSERT_TRUE(WaitFor([&] { return Setting(dir_, "LastIndex") == "2"; }, 30000));
+  EXPECT_TRUE(IsBmp24(FileBytes(dir_ + "vistrel_wlp.bmp"), screen.width, screen.height));
+  EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "10") << "Fill";
+  ExitAgent();
+}
+
 TEST_F(AgentE2E, ArgumentNamesTheList) {
   Prepare("argument");
   Start("\"" + dir_ + "my list.txt\"");

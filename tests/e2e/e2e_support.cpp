@@ -1,5 +1,8 @@
 #include "tests/e2e/e2e_support.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -8,6 +11,11 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+
+// jpeglib.h needs FILE and size_t declared first.
+// clang-format off
+#include <jpeglib.h>
+// clang-format on
 
 #include "platform/win32/wide.h"
 #include "tests/support/test_support.h"
@@ -283,6 +291,85 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms) {
     Sleep(50);
   }
   return true;
+}
+
+namespace {
+
+std::uint32_t LittleEndian32(const std::string& b, std::size_t at) {
+  if (b.size() < at + 4) return 0;
+  return static_cast<std::uint32_t>(static_cast<unsigned char>(b[at])) |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 1])) << 8 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 2])) << 16 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 3])) << 24;
+}
+
+}  // namespace
+
+ScreenPixels PrimaryScreen() {
+  DEVMODEA mode = {};
+  mode.dmSize = sizeof mode;
+  if (!EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode)) return {};
+  return {mode.dmPelsWidth, mode.dmPelsHeight};
+}
+
+testing::AssertionResult IsBmp24(const std::string& bmp, std::uint32_t width,
+                                 std::uint32_t height) {
+  const std::size_t row = (width * 3 + 3) / 4 * 4;
+  if (bmp.size() == 54 + row * height && LittleEndian32(bmp, 18) == width &&
+      LittleEndian32(bmp, 22) == height)
+    return testing::AssertionSuccess();
+  return testing::AssertionFailure()
+         << bmp.size() << " bytes, expected a 24-bit BMP of " << width << " x " << height;
+}
+
+std::string SplitJpeg(int width, int height) {
+  jpeg_compress_struct cinfo{};
+  jpeg_error_mgr error{};
+  cinfo.err = jpeg_std_error(&error);
+  jpeg_create_compress(&cinfo);
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&cinfo, &out, &size);
+  cinfo.image_width = static_cast<JDIMENSION>(width);
+  cinfo.image_height = static_cast<JDIMENSION>(height);
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, 90, TRUE);
+  jpeg_start_compress(&cinfo, TRUE);
+  std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * 3);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    const JSAMPLE level = cinfo.next_scanline < cinfo.image_height / 2 ? 30 : 220;
+    std::fill(row.begin(), row.end(), level);
+    JSAMPROW rows[] = {row.data()};
+    jpeg_write_scanlines(&cinfo, rows, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  std::string jpeg(reinterpret_cast<const char*>(out), size);
+  jpeg_destroy_compress(&cinfo);
+  std::free(out);
+  return jpeg;
+}
+
+std::string PortraitPhoto() {
+  return test::WithApp1(SplitJpeg(64, 32),
+                        test::ExifBlock(false, {test::ExifEntry{0x0112, 3, 1, 6}}));
+}
+
+testing::AssertionResult TurnedRight(const std::string& bmp, const ScreenPixels& screen) {
+  const auto width = static_cast<int>(screen.width), height = static_cast<int>(screen.height);
+  const std::size_t row = (screen.width * 3 + 3) / 4 * 4;
+  if (bmp.size() < 54 + row * screen.height) return testing::AssertionFailure() << "no picture";
+  // Bottom-up rows; every row holds the same, so only the columns count.
+  int wrong = 0;
+  for (int y = 0; y < height; y += 7)
+    for (int x = 0; x < width; x += 5) {
+      if (x >= width / 4 && x < width * 3 / 4) continue;
+      const auto level = static_cast<unsigned char>(bmp[54 + y * row + x * 3 + 1]);
+      wrong += (x < width / 2) != (level > 128);
+    }
+  if (wrong == 0) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << wrong << " sampled pixels on the wrong side";
 }
 
 }  // namespace vistrel::e2e

@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -71,6 +74,26 @@ void WritePictureList(const std::string& dir, const std::vector<std::string>& pi
 // The text of a message box of the process, once it shows one (empty after the timeout);
 // the box is then closed.
 std::string TakeMessageBoxText(DWORD process_id, DWORD timeout_ms = 20000);
+
+// The primary screen's size in pixels, as the applier reads it: Wine's display mode.
+struct ScreenPixels {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+};
+ScreenPixels PrimaryScreen();
+
+// A 24-bit BMP of that size, as the applier writes a picture rendered for the screen.
+testing::AssertionResult IsBmp24(const std::string& bmp, std::uint32_t width, std::uint32_t height);
+
+// A 24-bit grey JPEG, width x height, its top half dark and its bottom half light: whole blocks
+// of one level each, which compression keeps far apart.
+std::string SplitJpeg(int width, int height);
+// SplitJpeg(64, 32) with the EXIF orientation 6: seen upright, a portrait whose dark half is on
+// the right.
+std::string PortraitPhoto();
+// Whether a wallpaper BMP of the screen's size shows that photo upright: the outer quarters,
+// clear of the soft edge between the halves, light on the left and dark on the right.
+testing::AssertionResult TurnedRight(const std::string& bmp, const ScreenPixels& screen);
 
 std::string FileBytes(const std::string& path);  // empty when missing
 bool Exists(const std::string& path);
