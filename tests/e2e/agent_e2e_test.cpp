@@ -285,15 +285,20 @@ TEST_F(AgentE2E, APortraitPhotoAndAWebPAreShownAtTheScreensSize) {
   test::WriteBytes(dir_ + "list.txt", "3" + dir_ + "portrait.jpg\r\n5" + dir_ + "photo.webp\r\n");
   WriteSettings("LastIndex=0\r\nViewerPath=" + dir_ + "vistrel.exe\r\n");
   Start();
+  const std::string wallpaper = dir_ + "vistrel_wlp.bmp";
   Command(kCommandNext);
-  ASSERT_TRUE(WaitFor([&] { return Setting(dir_, "LastIndex") == "1"; }, 30000));
-  const std::string photo = FileBytes(dir_ + "vistrel_wlp.bmp");
-  EXPECT_TRUE(IsBmp24(photo, screen.width, screen.height));
+  ASSERT_TRUE(
+      WaitFor([&] { return IsBmp24(FileBytes(wallpaper), screen.width, screen.height); }, 30000));
+  const std::string photo = FileBytes(wallpaper);
   EXPECT_TRUE(TurnedRight(photo, screen));
   Command(kCommandNext);
-  ASSERT_TRUE(WaitFor([&] { return Setting(dir_, "LastIndex") == "2"; }, 30000));
-  EXPECT_TRUE(IsBmp24(FileBytes(dir_ + "vistrel_wlp.bmp"), screen.width, screen.height));
-  EXPECT_EQ(ReadDesktopValue("WallpaperStyle"), "10") << "Fill";
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        const std::string bmp = FileBytes(wallpaper);
+        return bmp != photo && IsBmp24(bmp, screen.width, screen.height);
+      },
+      30000));
+  EXPECT_TRUE(WaitFor([&] { return ReadDesktopValue("WallpaperStyle") == "10"; }, 10000)) << "Fill";
   ExitAgent();
 }
 
