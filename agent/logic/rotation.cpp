@@ -498,7 +498,8 @@ void Rotation::ChangeNow(bool user, std::int32_t skip) {
       // One try per line, and a bounded number of looks at the disk: a list whose files are
       // all gone must not hold the agent; the next tick goes on from here.
       if (++tries.missing_files >= count || tries.file_checks >= kMaxFileChecksPerTick) break;
-      if (tries.file_checks % 256 == 255 && host_.Milliseconds() - started_ms > kMaxFileCheckMs)
+      if (tries.file_checks % 256 == 255 &&
+          host_.Milliseconds() - started_ms > (user ? kMaxPressFileCheckMs : kMaxFileCheckMs))
         break;
       continue;
     }

@@ -22,6 +22,9 @@ constexpr std::uint32_t kApplierTimeoutMs = 120000;
 // next tick goes on from there.
 constexpr std::int64_t kMaxFileChecksPerTick = 50000;
 constexpr std::uint32_t kMaxFileCheckMs = 250;
+// A press of Next or Previous may look longer: the user waits for a picture, and a slow disk
+// (or a busy machine) must not turn the press into nothing.
+constexpr std::uint32_t kMaxPressFileCheckMs = 2000;
 // Bytes of the shortest path that can be too long for a system: 248 UTF-16 units (a folder's
 // limit) take at least as many UTF-8 bytes.
 constexpr std::size_t kShortestLongPath = 248;

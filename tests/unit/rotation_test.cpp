@@ -120,8 +120,10 @@ class FakeHost : public RotationHost {
   bool UserAway() override { return away; }
   ClockTime UtcTimeOfDay() override { return clock; }
   int UserNotificationState() override { return notification_state; }
+  std::function<void()> on_file_check;
   bool FileExists(const std::string& path) override {
     existence_tests.push_back(path);
+    if (on_file_check) on_file_check();
     return existing.count(path) > 0 || RotationHost::FileExists(path);
   }
   bool PathTooLong(const std::string& path) override { return too_long.count(path) > 0; }
@@ -853,6 +855,25 @@ TEST_F(RotationTest, ATickReadsTheListOnceAndBoundsItsLooksAtTheDisk) {
     EXPECT_EQ(host_.list_reads, 1);
     EXPECT_LE(host_.existence_tests.size(), std::size_t(kMaxFileChecksPerTick) + 2);
   }
+}
+
+// Every look at the disk takes a millisecond: the timer gives up after its quarter second, a
+// press of Next goes on to the picture 1,500 lines down.
+TEST_F(RotationTest, APressLooksLongerThanATimerTick) {
+  Init("slow_disk");
+  std::string text;
+  for (int n = 0; n < 1500; ++n) text += "1C:\\p\\" + std::to_string(n) + ".jpg\r\n";
+  host_.existing.insert("C:\\p\\last.jpg");
+  WriteList(text + "1C:\\p\\last.jpg\r\n");
+  host_.on_file_check = [this] { ++host_.ms; };
+  State().ElapsedSeconds = State().IntervalSeconds() - 1;
+  rotation_->OnRotationTick();
+  EXPECT_TRUE(host_.launches.empty()) << "the timer's change stopped at its time limit";
+  EXPECT_LT(State().LastIndex, 1501);
+  State().LastIndex = 0;
+  rotation_->NextNow();
+  EXPECT_EQ(State().LastIndex, 1501);
+  EXPECT_EQ(host_.launches.size(), 1u);
 }
 
 TEST_F(RotationTest, HugeIntervalDoesNotOverflow) {
