@@ -2,12 +2,13 @@
 #
 # Native and MSYS2 builds take the system's libwebp and libwebpdemux (Debian's libwebp-dev), so the
 # native tests decode with the very library dwebp uses. A Windows build cross-compiled on Debian,
-# and the fuzz build (whose coverage must reach into the decoder), compile the decoder's own
+# the fuzz build (whose coverage must reach into the decoder) and the bench build (linked
+# statically, as the shipped programs are, and timed with their flags) compile the decoder's own
 # sources from Debian's source package into a static library of this build: no encoder, no mux,
 # no threads. The unpacked source is kept once for all build folders under VISTREL_DEPS_DIR.
 
 set(webp_from_source OFF)
-if((WIN32 AND CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX) OR VISTREL_FUZZ)
+if((WIN32 AND CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX) OR VISTREL_FUZZ OR VISTREL_BENCH)
   set(webp_from_source ON)
 endif()
 

@@ -362,7 +362,10 @@ std::string Rotation::NameOf(const std::string& path) {
 
 bool Rotation::PictureExists(const std::string& path, TickTries& tries) {
   // A folder that is gone (a drive unplugged, a share offline) answers for all its files.
-  const std::string folder = path.substr(0, path.size() - NameOf(path).size());
+  // Windows takes a slash as a separator too.
+  const std::size_t separator = path.find_last_of("\\/:");
+  const std::string folder =
+      separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
   if (!folder.empty() && !tries.present_folders.count(folder)) {
     if (tries.missing_folders.count(folder)) return false;
     if (!host_.DirectoryExists(folder)) {

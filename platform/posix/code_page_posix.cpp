@@ -43,23 +43,28 @@ std::string AnsiToUtf8(const std::string& ansi) {
 bool Utf8ToAnsi(const std::string& utf8, std::string& ansi) {
   ansi.clear();
   if (!IsValidUtf8(utf8)) return false;
+  ansi.reserve(utf8.size());
   for (std::size_t at = 0; at < utf8.size();) {
-    const std::size_t size = Utf8CharacterSize(utf8, at);
-    std::string character = utf8.substr(at, size);
-    at += size;
-    bool found = false;
-    for (unsigned byte = 0; byte < 256 && !found; ++byte) {
-      std::string encoded;
-      AppendUtf8(encoded, CharacterOf(static_cast<unsigned char>(byte)));
-      if (encoded == character) {
-        ansi += static_cast<char>(byte);
-        found = true;
-      }
+    const auto lead = static_cast<unsigned char>(utf8[at]);
+    if (lead < 0x80) {
+      ansi += static_cast<char>(lead);
+      ++at;
+      continue;
     }
-    if (!found) {
+    // Well-formed, so the sequence's length and continuation bytes need no more checks.
+    const std::size_t size = Utf8CharacterSize(utf8, at);
+    std::uint32_t code = lead & (0xFF >> (size + 1));
+    for (std::size_t i = 1; i < size; ++i)
+      code = (code << 6) | (static_cast<unsigned char>(utf8[at + i]) & 0x3F);
+    at += size;
+    int byte = code >= 0xA0 && code <= 0xFF ? static_cast<int>(code) : -1;
+    for (int i = 0; i < 32 && byte < 0; ++i)
+      if (kHighControls[i] == code) byte = 0x80 + i;
+    if (byte < 0) {
       ansi.clear();
       return false;
     }
+    ansi += static_cast<char>(byte);
   }
   return true;
 }
