@@ -21,22 +21,7 @@ if(NOT (WIN32 AND CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX))
   return()
 endif()
 
-# The source is fetched by the dependency step (`make deps`: scripts/install-deps.sh, which runs
-# scripts/fetch-source.sh), never here: configuring reaches no network and changes no system
-# file. The environment's VISTREL_DEPS_DIR, which that step also reads, sets the default.
-if(DEFINED ENV{VISTREL_DEPS_DIR} AND NOT "$ENV{VISTREL_DEPS_DIR}" STREQUAL "")
-  set(default_deps_dir "$ENV{VISTREL_DEPS_DIR}")
-else()
-  set(default_deps_dir "${PROJECT_SOURCE_DIR}/build/deps")
-endif()
-set(VISTREL_DEPS_DIR "${default_deps_dir}" CACHE PATH
-    "Where third-party sources fetched for the cross builds are kept between builds")
-set(jpeg_cache "${VISTREL_DEPS_DIR}/libjpeg-turbo")
-set(jpeg_source "${jpeg_cache}/source")
-if(NOT EXISTS "${jpeg_cache}/complete" OR NOT EXISTS "${jpeg_source}/jpeglib.h")
-  message(FATAL_ERROR "libjpeg-turbo's source is not in ${jpeg_cache}: run `make deps` (or "
-                      "scripts/fetch-source.sh libjpeg-turbo jpeglib.h ${VISTREL_DEPS_DIR}) and configure again.")
-endif()
+vistrel_fetched_source(libjpeg-turbo jpeglib.h jpeg_source)
 
 include(ExternalProject)
 set(jpeg_build "${CMAKE_BINARY_DIR}/libjpeg-turbo/build")

@@ -25,19 +25,7 @@ if(NOT (WIN32 AND CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX) AND NOT VISTREL_BENC
   return()
 endif()
 
-if(NOT VISTREL_DEPS_DIR)
-  if(DEFINED ENV{VISTREL_DEPS_DIR} AND NOT "$ENV{VISTREL_DEPS_DIR}" STREQUAL "")
-    set(VISTREL_DEPS_DIR "$ENV{VISTREL_DEPS_DIR}" CACHE PATH "Where third-party sources are kept")
-  else()
-    set(VISTREL_DEPS_DIR "${PROJECT_SOURCE_DIR}/build/deps" CACHE PATH "Where third-party sources are kept")
-  endif()
-endif()
-set(lcms2_cache "${VISTREL_DEPS_DIR}/lcms2")
-set(lcms2_source "${lcms2_cache}/source")
-if(NOT EXISTS "${lcms2_cache}/complete" OR NOT EXISTS "${lcms2_source}/include/lcms2.h")
-  message(FATAL_ERROR "lcms2's source is not in ${lcms2_cache}: run `make deps` (or "
-                      "scripts/fetch-source.sh lcms2 include/lcms2.h ${VISTREL_DEPS_DIR}) and configure again.")
-endif()
+vistrel_fetched_source(lcms2 include/lcms2.h lcms2_source)
 
 file(GLOB lcms2_sources "${lcms2_source}/src/*.c")
 add_library(vistrel_lcms2 STATIC ${lcms2_sources})

@@ -36,20 +36,7 @@ if(NOT webp_from_source)
   return()
 endif()
 
-# Fetched by the dependency step (`make deps`), never here, as for libjpeg-turbo.
-if(DEFINED ENV{VISTREL_DEPS_DIR} AND NOT "$ENV{VISTREL_DEPS_DIR}" STREQUAL "")
-  set(default_deps_dir "$ENV{VISTREL_DEPS_DIR}")
-else()
-  set(default_deps_dir "${PROJECT_SOURCE_DIR}/build/deps")
-endif()
-set(VISTREL_DEPS_DIR "${default_deps_dir}" CACHE PATH
-    "Where third-party sources fetched for the cross builds are kept between builds")
-set(webp_cache "${VISTREL_DEPS_DIR}/libwebp")
-set(webp_source "${webp_cache}/source")
-if(NOT EXISTS "${webp_cache}/complete" OR NOT EXISTS "${webp_source}/src/webp/decode.h")
-  message(FATAL_ERROR "libwebp's source is not in ${webp_cache}: run `make deps` (or "
-                      "scripts/fetch-source.sh libwebp src/webp/decode.h ${VISTREL_DEPS_DIR}) and configure again.")
-endif()
+vistrel_fetched_source(libwebp src/webp/decode.h webp_source)
 
 # The decoder's part of libwebp (its libwebpdecoder) and the demuxer; sharpyuv belongs to the
 # encoder and is left out.

@@ -604,16 +604,15 @@ void TJpegPicture::ReadHeaderFrom(TDataStream& source) {
   }
 }
 
-TRasterBitmap TJpegPicture::DecodeFile(const std::string& path) {
+bool TJpegPicture::OpenFile(TDataStream& file) {
   Clear();
   decode_failed_ = false;
   is_progressive_ = false;
-  std::unique_ptr<TDataStream> file = OpenReadFileStream(path);
-  const std::int64_t size = file->Size();
+  const std::int64_t size = file.Size();
   // The limits of a file held in memory hold here too, so the same files make pictures.
   if (size > 0 && static_cast<std::uint64_t>(size) <= kPictureMemoryBudget) {
     try {
-      ReadHeaderFrom(*file);
+      ReadHeaderFrom(file);
     } catch (const std::bad_alloc&) {
       data_ = TJpegData();
     } catch (...) {
@@ -622,9 +621,12 @@ TRasterBitmap TJpegPicture::DecodeFile(const std::string& path) {
     }
   }
   RaiseOnChange();
+  return !IsEmpty();
+}
+
+TRasterBitmap TJpegPicture::DecodeOpened(TDataStream& file) {
   TRasterBitmap bitmap;
-  if (IsEmpty()) return bitmap;
-  file_ = file.get();
+  file_ = &file;
   TRasterBitmap* decoded = Bitmap();
   file_ = nullptr;
   if (decoded) bitmap = std::move(*decoded);
@@ -632,35 +634,20 @@ TRasterBitmap TJpegPicture::DecodeFile(const std::string& path) {
   return bitmap;
 }
 
+TRasterBitmap TJpegPicture::DecodeFile(const std::string& path) {
+  std::unique_ptr<TDataStream> file = OpenReadFileStream(path);
+  if (!OpenFile(*file)) return TRasterBitmap();
+  return DecodeOpened(*file);
+}
+
 TRasterBitmap TJpegPicture::RenderFile(const std::string& path, char style_letter,
                                        ScreenSize screen) {
-  Clear();
-  decode_failed_ = false;
-  is_progressive_ = false;
   std::unique_ptr<TDataStream> file = OpenReadFileStream(path);
-  const std::int64_t size = file->Size();
-  if (size > 0 && static_cast<std::uint64_t>(size) <= kPictureMemoryBudget) {
-    try {
-      ReadHeaderFrom(*file);
-    } catch (const std::bad_alloc&) {
-      data_ = TJpegData();
-    } catch (...) {
-      data_ = TJpegData();
-      throw;
-    }
-  }
-  RaiseOnChange();
-  TRasterBitmap bitmap;
-  if (IsEmpty()) return bitmap;
+  if (!OpenFile(*file)) return TRasterBitmap();
   ResampleGeometry geometry;
-  if (!ScreenGeometry(style_letter, Width(), Height(), screen, geometry)) {
-    file_ = file.get();
-    TRasterBitmap* decoded = Bitmap();
-    file_ = nullptr;
-    if (decoded) bitmap = std::move(*decoded);
-    Clear();
-    return bitmap;
-  }
+  if (!ScreenGeometry(style_letter, Width(), Height(), screen, geometry))
+    return DecodeOpened(*file);
+  TRasterBitmap bitmap;
   const std::uint8_t kept_shift = scale_shift_;
   scale_shift_ =
       ScreenScaleShift(data_.width, data_.height, StoredGeometry(geometry, data_.orientation));

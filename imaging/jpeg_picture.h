@@ -156,6 +156,11 @@ class TJpegPicture {
   void RaiseOnChange();
   // The header fields from the start of the stream; left unset when no header is found.
   void ReadHeaderFrom(TDataStream& source);
+  // DecodeFile's and RenderFile's start: the picture cleared and the file's header read where
+  // it lies; false when it holds no picture.
+  bool OpenFile(TDataStream& file);
+  // The whole picture of an opened file; the picture is cleared afterwards.
+  TRasterBitmap DecodeOpened(TDataStream& file);
   TRasterBitmap* Decode();
   TRasterBitmap Render(TDataStream& file, const ResampleGeometry& geometry);
 
