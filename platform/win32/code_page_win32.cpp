@@ -7,13 +7,7 @@
 namespace vistrel {
 
 std::string AnsiToUtf8(const std::string& ansi) {
-  if (ansi.empty()) return std::string();
-  const int size = static_cast<int>(ansi.size());
-  const int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, nullptr, 0);
-  if (n <= 0) return std::string();
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, &wide[0], n);
-  return Narrow(wide);
+  return Narrow(Widen(ansi, CP_ACP));
 }
 
 bool Utf8ToAnsi(const std::string& utf8, std::string& ansi) {
@@ -21,14 +15,10 @@ bool Utf8ToAnsi(const std::string& utf8, std::string& ansi) {
   if (utf8.empty()) return true;
   if (!IsValidUtf8(utf8)) return false;
   const std::wstring wide = Widen(utf8);
-  const int size = static_cast<int>(wide.size());
-  const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return false;
-  std::string encoded(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide.data(), size, &encoded[0], n, nullptr, nullptr);
+  std::string encoded = Narrow(wide.data(), wide.size(), CP_ACP);
   // A character the code page lacks comes out as "?" or a look-alike ("a" for "ā"), and comes
   // back as that: only an exact return counts.
-  if (AnsiToUtf8(encoded) != utf8) return false;
+  if (encoded.empty() || AnsiToUtf8(encoded) != utf8) return false;
   ansi = std::move(encoded);
   return true;
 }

@@ -4,23 +4,23 @@
 
 namespace vistrel {
 
-std::wstring Widen(const std::string& text) {
+std::wstring Widen(const std::string& text, UINT code_page) {
   if (text.empty()) return std::wstring();
   const int size = static_cast<int>(text.size());
-  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+  const int n = MultiByteToWideChar(code_page, 0, text.data(), size, nullptr, 0);
   if (n <= 0) return std::wstring();
   std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), size, &wide[0], n);
+  MultiByteToWideChar(code_page, 0, text.data(), size, &wide[0], n);
   return wide;
 }
 
-std::string Narrow(const wchar_t* text, std::size_t length) {
+std::string Narrow(const wchar_t* text, std::size_t length, UINT code_page) {
   if (!text || length == 0) return std::string();
   const int size = static_cast<int>(length);
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text, size, nullptr, 0, nullptr, nullptr);
+  const int n = WideCharToMultiByte(code_page, 0, text, size, nullptr, 0, nullptr, nullptr);
   if (n <= 0) return std::string();
   std::string narrow(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, size, &narrow[0], n, nullptr, nullptr);
+  WideCharToMultiByte(code_page, 0, text, size, &narrow[0], n, nullptr, nullptr);
   return narrow;
 }
 

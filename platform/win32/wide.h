@@ -11,8 +11,9 @@
 
 namespace vistrel {
 
-std::wstring Widen(const std::string& text);
-std::string Narrow(const wchar_t* text, std::size_t length);
+// UTF-8 (or, given, another code page) to UTF-16 and back.
+std::wstring Widen(const std::string& text, UINT code_page = CP_UTF8);
+std::string Narrow(const wchar_t* text, std::size_t length, UINT code_page = CP_UTF8);
 std::string Narrow(const wchar_t* text);
 std::string Narrow(const std::wstring& text);
 

@@ -45,22 +45,13 @@ TEST_F(TrayIconTest, AtThisDpiTheIconHasTheSmallIconSize) {
   test::PerMonitorAware aware;
   const HICON icon = icon_->LoadIconResource("ACTIVE");
   ASSERT_NE(icon, nullptr);
-  ICONINFO info = {};
-  ASSERT_TRUE(GetIconInfo(icon, &info));
-  BITMAP bitmap = {};
-  GetObjectA(info.hbmColor, sizeof bitmap, &bitmap);
-  const int size = bitmap.bmWidth;
+  int size = 0;
+  const std::vector<unsigned char> pixels = test::IconPixels(icon, size);
+  ASSERT_FALSE(pixels.empty());
   EXPECT_EQ(size, GetSystemMetrics(SM_CXSMICON));
   if (const int dpi = test::ExpectedDpi()) {
     EXPECT_EQ(size, MulDiv(16, dpi, 96));
   }
-  BITMAPINFO bmi = test::TopDownBgra(size, size);
-  std::vector<unsigned char> pixels(static_cast<std::size_t>(size) * size * 4);
-  HDC dc = GetDC(nullptr);
-  GetDIBits(dc, info.hbmColor, 0, size, pixels.data(), &bmi, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, dc);
-  DeleteObject(info.hbmColor);
-  DeleteObject(info.hbmMask);
   int opaque = 0;
   for (std::size_t i = 3; i < pixels.size(); i += 4) opaque += pixels[i] == 255;
   EXPECT_GT(opaque, size * size / 2) << "the disc fills most of it";

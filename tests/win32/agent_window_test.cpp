@@ -48,19 +48,9 @@ struct Colour {
 };
 
 Colour AverageColour(HICON icon) {
-  ICONINFO info = {};
   Colour average;
-  if (!GetIconInfo(icon, &info)) return average;
-  BITMAP bitmap = {};
-  GetObjectA(info.hbmColor, sizeof bitmap, &bitmap);
-  const int size = bitmap.bmWidth;
-  BITMAPINFO bmi = test::TopDownBgra(size, size);
-  std::vector<unsigned char> pixels(static_cast<std::size_t>(size) * size * 4);
-  HDC dc = GetDC(nullptr);
-  GetDIBits(dc, info.hbmColor, 0, size, pixels.data(), &bmi, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, dc);
-  DeleteObject(info.hbmColor);
-  DeleteObject(info.hbmMask);
+  int size = 0;
+  const std::vector<unsigned char> pixels = test::IconPixels(icon, size);
   int n = 0;
   for (std::size_t i = 0; i < pixels.size(); i += 4) {
     if (pixels[i + 3] < 128) continue;

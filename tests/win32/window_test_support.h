@@ -69,6 +69,25 @@ inline BITMAPINFO TopDownBgra(int width, int height) {
   return info;
 }
 
+// An icon's colour image as top-down blue, green, red, alpha pixels, and its side; empty when
+// the icon has none.
+inline std::vector<unsigned char> IconPixels(HICON icon, int& size) {
+  size = 0;
+  ICONINFO info = {};
+  if (!GetIconInfo(icon, &info)) return {};
+  BITMAP bitmap = {};
+  GetObjectA(info.hbmColor, sizeof bitmap, &bitmap);
+  size = bitmap.bmWidth;
+  BITMAPINFO bmi = TopDownBgra(size, size);
+  std::vector<unsigned char> pixels(static_cast<std::size_t>(size) * size * 4);
+  HDC dc = GetDC(nullptr);
+  GetDIBits(dc, info.hbmColor, 0, size, pixels.data(), &bmi, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, dc);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  return pixels;
+}
+
 // Runs this thread's messages for the given time, as the program's loop does (dialog keys
 // included). A quit message is taken and dropped; quit_seen, when given, is set when one was.
 inline void PumpMessages(DWORD milliseconds, bool* quit_seen = nullptr) {
