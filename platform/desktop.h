@@ -4,6 +4,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "platform/monitors.h"
 
 namespace vistrel {
 
@@ -30,6 +33,13 @@ class Desktop {
   // the process is DPI aware (a process that is not is told a scaled size by most calls). False
   // when the system cannot tell.
   virtual bool PrimaryScreenSize(std::int32_t& width, std::int32_t& height) = 0;
+
+  // Every monitor in physical pixels (DisplayMonitors); none when the system tells nothing.
+  virtual std::vector<MonitorRect> Monitors() { return {}; }
+
+  // Whether the Span wallpaper style exists (Windows 8 and later). Windows 7 has only Tile from
+  // the primary monitor's corner for a picture of the whole desktop.
+  virtual bool HasSpanStyle() { return true; }
 };
 
 // The real desktop; Windows only.

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -611,8 +612,10 @@ ComboBox::ComboBox(ControlParent parent, const ControlArgs& args) : height_(args
   // For a drop-down box the window's height includes the opened list.
   ControlArgs with_list = args;
   with_list.height = args.height + args.drop_down_height;
-  Create("COMBOBOX", WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 0, parent,
-         with_list);
+  Create("COMBOBOX",
+         WS_TABSTOP | WS_GROUP | WS_VSCROLL |
+             (args.choices_only ? CBS_DROPDOWNLIST : CBS_DROPDOWN | CBS_AUTOHSCROLL),
+         0, parent, with_list);
   COMBOBOXINFO info = {};
   info.cbSize = sizeof info;
   if (GetComboBoxInfo(Handle(), &info)) ForwardDialogKeysOf(info.hwndItem);
@@ -657,6 +660,19 @@ void ComboBox::SetSelectedIndex(int index) {
 
 bool ComboBox::DroppedDown() const {
   return SendMessageA(Handle(), CB_GETDROPPEDSTATE, 0, 0) != 0;
+}
+
+int ComboBox::WidestItemWidth() const {
+  int widest = 0;
+  for (int i = 0; i < Count(); ++i)
+    widest = std::max(widest, static_cast<int>(TextSize(Item(i)).cx));
+  return widest;
+}
+
+bool ComboBox::OnCommand(WORD code) {
+  if (code != CBN_SELCHANGE || !OnSelect) return false;
+  OnSelect();
+  return true;
 }
 
 bool ComboBox::WantsKey(WPARAM key) const {

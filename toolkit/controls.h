@@ -60,6 +60,8 @@ struct ControlArgs {
   bool first_of_group = false;
   // Combo boxes: height is the closed box's; the list opens below it with this much more.
   int drop_down_height = 200;
+  // Combo boxes: only the items can be chosen, with no text field (CBS_DROPDOWNLIST).
+  bool choices_only = false;
   // List views.
   bool multi_select = true;
   bool show_selection_always = true;  // the selection stays visible without the focus
@@ -232,7 +234,8 @@ class RadioButton : public CheckControl {
   RadioButton(ControlParent parent, const ControlArgs& args);
 };
 
-// The editable drop-down combo box: a list of items and a text field that takes any text.
+// The drop-down combo box: a list of items and, unless choices_only, a text field that takes any
+// text.
 class ComboBox : public Control {
  public:
   ComboBox(ControlParent parent, const ControlArgs& args);
@@ -246,8 +249,14 @@ class ComboBox : public Control {
   // The closed box's height; the list opens below it.
   void SetClosedHeight(int height);
   int ClosedHeight() const { return height_; }
+  // The width of the widest item's text in the box's font.
+  int WidestItemWidth() const;
+
+  // Another item chosen, by the mouse or the keyboard; not for SetSelectedIndex.
+  std::function<void()> OnSelect;
 
  protected:
+  bool OnCommand(WORD code) override;
   bool WantsKey(WPARAM key) const override;
   void Refit() override;
 

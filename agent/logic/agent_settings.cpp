@@ -12,11 +12,14 @@ void ReadInterval(const Settings& settings, RotationState& state) {
   state.ElapsedSeconds = 0;
 }
 
-void ReadOrder(const Settings& settings, RotationState& state) {
+// Which entries a change takes, and how many: one, or one for each monitor.
+void ReadDealing(const Settings& settings, RotationState& state) {
   const WallpaperOrder order = OrderFromStored(
       settings.ReadInteger(keys::kRandomWallpaper, defaults::kRandomWallpaper ? 1 : 0));
   state.RandomWallpaper = order != WallpaperOrder::woSequential;
   state.shuffle = order == WallpaperOrder::woShuffle;
+  state.monitor_mode =
+      MonitorModeFromStored(settings.ReadInteger(keys::kMonitorMode, defaults::kMonitorMode));
 }
 
 std::uint32_t ReadUnsigned(const Settings& settings, const char* key) {
@@ -43,7 +46,7 @@ bool LoadSettings(const Settings& settings, RotationState& state) {
   state.RememberLast = settings.ReadBool(keys::kRememberLast, defaults::kAgentRememberLast);
   state.LastIndex = settings.ReadInteger(keys::kLastIndex, defaults::kLastIndex);
   state.ViewerPath = settings.ReadText(keys::kViewerPath, defaults::kViewerPath);
-  ReadOrder(settings, state);
+  ReadDealing(settings, state);
   state.shuffle_seed = ReadUnsigned(settings, keys::kShuffleSeed);
   state.shuffle_position = settings.ReadInteger(keys::kShufflePosition, 0);
   state.shuffle_list = ReadUnsigned(settings, keys::kShuffleList);
@@ -60,7 +63,7 @@ void ReloadSettings(const Settings& settings, RotationState& state, bool reload_
   if (reload_last_index)
     state.LastIndex = settings.ReadInteger(keys::kLastIndex, defaults::kLastIndex);
   state.ViewerPath = settings.ReadText(keys::kViewerPath, defaults::kViewerPath);
-  ReadOrder(settings, state);
+  ReadDealing(settings, state);
 }
 
 void SaveOnClose(const Settings& settings, const RotationState& state, bool paused) {

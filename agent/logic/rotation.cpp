@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <tuple>
 
 #include "agent/logic/agent_texts.h"
 #include "agent/logic/tray_text.h"
@@ -90,21 +91,56 @@ bool ShellWantsQuiet(int user_notification_state) {
          user_notification_state == 4;
 }
 
+namespace {
+
+// A line number of up to 10 digits that fits a line number's 32 bits; -1 otherwise.
+std::int64_t LineNumber(const std::string& text) {
+  if (text.empty() || text.size() > 10) return -1;
+  std::int64_t index = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return -1;
+    index = index * 10 + (c - '0');
+  }
+  return index > std::numeric_limits<std::int32_t>::max() ? -1 : index;
+}
+
+// The entry as it follows its style letter: the picture's path.
+std::string PathOf(const std::string& entry) {
+  return entry.size() > 1 ? entry.substr(1) : std::string();
+}
+
+}  // namespace
+
 std::vector<HistoryItem> ParseHistory(const std::vector<std::string>& lines) {
   std::vector<HistoryItem> items;
   for (const std::string& line : lines) {
-    const std::size_t tab = line.find('\t');
-    if (tab == std::string::npos || tab == 0 || tab > 10 || tab + 2 > line.size()) continue;
-    std::int64_t index = 0;
-    bool digits = true;
-    for (std::size_t i = 0; i < tab; ++i) {
-      if (line[i] < '0' || line[i] > '9')
-        digits = false;
-      else
-        index = index * 10 + (line[i] - '0');
+    std::vector<std::string> fields;
+    for (std::size_t start = 0;;) {
+      const std::size_t tab = line.find('\t', start);
+      fields.push_back(line.substr(start, tab == std::string::npos ? tab : tab - start));
+      if (tab == std::string::npos) break;
+      start = tab + 1;
     }
-    if (!digits || index > std::numeric_limits<std::int32_t>::max()) continue;
-    items.push_back({static_cast<std::int32_t>(index), line.substr(tab + 1)});
+    // Pairs of a line number and an entry. A line that is not all pairs is one change's line
+    // number and entry, as older agents wrote it, tabs and all.
+    HistoryItem item;
+    bool whole = fields.size() >= 2 && fields.size() % 2 == 0;
+    for (std::size_t i = 0; whole && i < fields.size(); i += 2) {
+      const std::int64_t index = LineNumber(fields[i]);
+      whole = index >= 0 && !fields[i + 1].empty();
+      if (!whole) break;
+      if (i == 0)
+        item = {static_cast<std::int32_t>(index), fields[1], {}};
+      else if (item.others.size() + 1 < kMaxDealtPictures)
+        item.others.push_back({static_cast<std::int32_t>(index), fields[i + 1]});
+    }
+    if (!whole) {
+      const std::size_t tab = line.find('\t');
+      const std::int64_t index = tab == std::string::npos ? -1 : LineNumber(line.substr(0, tab));
+      whole = index >= 0 && tab + 1 < line.size();
+      if (whole) item = {static_cast<std::int32_t>(index), line.substr(tab + 1), {}};
+    }
+    if (whole) items.push_back(std::move(item));
   }
   if (items.size() > kHistoryLength)
     items.erase(items.begin(), items.end() - static_cast<std::ptrdiff_t>(kHistoryLength));
@@ -113,8 +149,12 @@ std::vector<HistoryItem> ParseHistory(const std::vector<std::string>& lines) {
 
 std::vector<std::string> FormatHistory(const std::vector<HistoryItem>& items) {
   std::vector<std::string> lines;
-  for (const HistoryItem& item : items)
-    lines.push_back(std::to_string(item.index) + "\t" + item.entry);
+  for (const HistoryItem& item : items) {
+    std::string line = std::to_string(item.index) + "\t" + item.entry;
+    for (const ShownEntry& other : item.others)
+      line += "\t" + std::to_string(other.index) + "\t" + other.entry;
+    lines.push_back(std::move(line));
+  }
   return lines;
 }
 
@@ -130,8 +170,8 @@ void Rotation::StoreHistory() {
     host_.WriteList(state.history_path, FormatHistory(state.history));
 }
 
-void Rotation::Remember(std::int32_t index, const std::string& entry) {
-  state.history.push_back({index, entry});
+void Rotation::Remember(const HistoryItem& shown) {
+  state.history.push_back(shown);
   if (state.history.size() > kHistoryLength) state.history.erase(state.history.begin());
   StoreHistory();
 }
@@ -197,22 +237,38 @@ void Rotation::Notice(const std::string& title, const std::string& text) {
   host_.ShowBalloon(title, text, kBalloonWarningIcon, kNoticeBalloonSeconds);
 }
 
-void Rotation::Changed(const std::string& entry, const std::string& path, std::int32_t index,
-                       bool previous) {
-  last_notice_.clear();
-  refused_in_a_row_ = 0;
-  if (!previous) Remember(index, entry);
-  if (state.ShowBaloonOnChange)
-    host_.ShowBalloon(kNewWallpaperTitle, NameOf(path), kBalloonInfoIcon, kChangeBalloonSeconds);
+std::string Rotation::NamesOf(const HistoryItem& shown) {
+  std::string names = NameOf(PathOf(shown.entry));
+  for (const ShownEntry& other : shown.others) names += ", " + NameOf(PathOf(other.entry));
+  return names;
 }
 
-void Rotation::Start(const std::string& viewer, const std::string& entry, const std::string& path,
-                     std::int32_t index, std::int64_t lines, bool user, bool previous) {
-  switch (host_.StartApplier(viewer, "\"" + entry + "\"")) {
-    case ApplierStart::kUnwatched: Changed(entry, path, index, previous); return;
+void Rotation::Changed(const HistoryItem& shown, bool previous) {
+  last_notice_.clear();
+  refused_in_a_row_ = 0;
+  if (!previous) Remember(shown);
+  if (state.ShowBaloonOnChange)
+    host_.ShowBalloon(kNewWallpaperTitle, NamesOf(shown), kBalloonInfoIcon, kChangeBalloonSeconds);
+}
+
+namespace {
+
+// The applier's arguments: each entry in quotes, the first one's picture shown when only one is.
+std::string ApplierParameters(const HistoryItem& shown) {
+  std::string parameters = "\"" + shown.entry + "\"";
+  for (const ShownEntry& other : shown.others) parameters += " \"" + other.entry + "\"";
+  return parameters;
+}
+
+}  // namespace
+
+void Rotation::Start(const std::string& viewer, const HistoryItem& shown, std::int64_t lines,
+                     bool user, bool previous) {
+  switch (host_.StartApplier(viewer, ApplierParameters(shown))) {
+    case ApplierStart::kUnwatched: Changed(shown, previous); return;
     case ApplierStart::kFailed: Warn(kCannotStart + viewer + kCannotStartAfter, user); return;
     case ApplierStart::kWatched:
-      pending_ = {true, user, previous, index, entry, path, lines, host_.Milliseconds()};
+      pending_ = {true, user, previous, shown, lines, host_.Milliseconds()};
       return;
   }
 }
@@ -235,10 +291,11 @@ void Rotation::Finish(std::uint32_t code) {
     // The picture stays the current one whatever came of it: the next change goes on as it
     // would have.
   } else if (code == kExitChanged) {
-    Changed(done.entry, done.path, done.index, done.previous);
+    Changed(done.shown, done.previous);
   } else if (PictureRefused(code)) {
     // Named once: a picture that cannot be shown stays so until the list is edited.
-    if (skipped_reported_.insert(done.entry).second) Notice(kSkippedTitle, NameOf(done.path));
+    if (skipped_reported_.insert(ApplierParameters(done.shown)).second)
+      Notice(kSkippedTitle, NamesOf(done.shown));
     // The next entry instead, until every line of the list has been refused in a row.
     if (!done.previous && ++refused_in_a_row_ < done.lines) {
       ChangeNow(done.user);
@@ -255,25 +312,69 @@ void Rotation::ScreenSizeIs(std::int32_t width, std::int32_t height) {
   const bool first = screen_width_ == 0;
   screen_width_ = width;
   screen_height_ = height;
-  if (first) return;  // the size the wallpaper was made for
+  // The first size is the one the wallpaper was made for; a composed desktop follows the layout.
+  if (first || state.monitor_mode != MonitorMode::kOnePicture) return;
   reapply_wanted_ = true;
   if (!pending_.active) Reapply();
+}
+
+void Rotation::MonitorsAre(const std::vector<MonitorRect>& monitors) {
+  auto key = [](const MonitorRect& m) { return std::make_tuple(m.x, m.y, m.width, m.height); };
+  std::vector<MonitorRect> distinct;
+  for (const MonitorRect& m : monitors)
+    if (m.width > 0 && m.height > 0) distinct.push_back(m);
+  std::sort(distinct.begin(), distinct.end(),
+            [&](const MonitorRect& a, const MonitorRect& b) { return key(a) < key(b); });
+  distinct.erase(
+      std::unique(distinct.begin(), distinct.end(),
+                  [&](const MonitorRect& a, const MonitorRect& b) { return key(a) == key(b); }),
+      distinct.end());
+  const bool same = distinct.size() == monitors_.size() &&
+                    std::equal(distinct.begin(), distinct.end(), monitors_.begin(),
+                               [&](const MonitorRect& a, const MonitorRect& b) {
+                                 return key(a) == key(b) && a.primary == b.primary;
+                               });
+  if (distinct.empty() || same) return;
+  const bool first = monitors_.empty();
+  monitors_ = std::move(distinct);
+  if (first || state.monitor_mode == MonitorMode::kOnePicture) return;
+  reapply_wanted_ = true;
+  if (!pending_.active) Reapply();
+}
+
+std::int64_t Rotation::PicturesPerChange() const {
+  if (state.monitor_mode != MonitorMode::kEachMonitor) return 1;
+  return static_cast<std::int64_t>(std::clamp<std::size_t>(monitors_.size(), 1, kMaxDealtPictures));
 }
 
 void Rotation::Reapply() {
   reapply_wanted_ = false;
   if (state.history.empty()) return;
-  const HistoryItem current = state.history.back();
+  const HistoryItem& current = state.history.back();
+  const bool composed = state.monitor_mode != MonitorMode::kOnePicture;
+  // One picture that Windows lays out follows the screen only in the styles made for its size;
+  // a composed desktop is made for the layout in every style.
   const char letter = current.entry.empty() ? '\0' : current.entry[0];
-  if (letter != kStyleStretch && letter != kStyleFit && letter != kStyleFill) return;
-  const std::string path = current.entry.substr(1);
+  if (!composed && letter != kStyleStretch && letter != kStyleFit && letter != kStyleFill) return;
   const std::string viewer = state.ViewerProgram();
   // Nothing to say when it cannot be done: the wallpaper is still there, only scaled by Windows.
-  if (!host_.FileExists(path) || !host_.FileExists(viewer)) return;
-  if (host_.StartApplier(viewer, "\"" + current.entry + "\"") == ApplierStart::kWatched) {
-    pending_ = {true, false, true, current.index, current.entry, path, 0, host_.Milliseconds(),
-                true};
-  }
+  if (!host_.FileExists(viewer)) return;
+  HistoryItem again;
+  bool found = false;
+  auto add = [&](std::int32_t index, const std::string& entry) {
+    if (!host_.FileExists(PathOf(entry))) return;
+    if (!found)
+      again = {index, entry, {}};
+    else
+      again.others.push_back({index, entry});
+    found = true;
+  };
+  add(current.index, current.entry);
+  if (composed)
+    for (const ShownEntry& other : current.others) add(other.index, other.entry);
+  if (!found) return;
+  if (host_.StartApplier(viewer, ApplierParameters(again)) == ApplierStart::kWatched)
+    pending_ = {true, false, true, again, 0, host_.Milliseconds(), true};
 }
 
 void Rotation::ServeQueued() {
@@ -303,9 +404,20 @@ bool Rotation::PreviousNow() {
     state.history.pop_back();
     dropped = true;
     const HistoryItem& before = state.history.back();
-    const std::string path = before.entry.size() > 1 ? before.entry.substr(1) : std::string();
-    // A picture gone since is passed over for the one before it.
-    if (!host_.FileExists(path)) continue;
+    // The whole set goes back; pictures gone since are left out of it, and a set with none left
+    // is passed over for the one before it.
+    HistoryItem back;
+    bool found = false;
+    for (std::size_t i = 0; i <= before.others.size(); ++i) {
+      const ShownEntry one = i == 0 ? ShownEntry{before.index, before.entry} : before.others[i - 1];
+      if (!host_.FileExists(PathOf(one.entry))) continue;
+      if (!found)
+        back = {one.index, one.entry, {}};
+      else
+        back.others.push_back(one);
+      found = true;
+    }
+    if (!found) continue;
     const std::string viewer = state.ViewerProgram();
     if (!host_.FileExists(viewer)) {
       StoreHistory();
@@ -313,11 +425,10 @@ bool Rotation::PreviousNow() {
       return false;
     }
     state.ElapsedSeconds = 0;
-    state.LastIndex = before.index;
+    state.LastIndex = before.others.empty() ? before.index : before.others.back().index;
     StoreHistory();
     if (state.RememberLast) settings_.WriteInteger(keys::kLastIndex, state.LastIndex);
-    const HistoryItem item = before;
-    Start(viewer, item.entry, path, item.index, 0, true, true);
+    Start(viewer, back, 0, true, true);
     return true;
   }
   if (dropped) StoreHistory();
@@ -397,7 +508,8 @@ std::int64_t Rotation::DrawRandom(std::int64_t count, TickTries& tries) {
   if (!tries.left_made) {
     tries.left_made = true;
     for (std::uint32_t line = 1; line <= n; ++line)
-      if (!tries.tried[line - 1] && !(n >= 2 && std::int64_t{line} == tries.shown_before))
+      if (!tries.tried[line - 1] &&
+          !(std::int64_t{n} > tries.dealing && std::int64_t{line} == tries.shown_before))
         tries.left.push_back(line);
   }
   if (tries.left.empty()) return 0;
@@ -485,7 +597,15 @@ void Rotation::ChangeNow(bool user, std::int32_t skip) {
   const std::int64_t count = std::min<std::int64_t>(static_cast<std::int64_t>(lines.size()),
                                                     std::numeric_limits<std::int32_t>::max());
   TickTries tries;
+  // A picture for each monitor, each line once: a list shorter than that shows what it has.
+  tries.dealing = std::min(PicturesPerChange(), count);
   const std::uint32_t started_ms = host_.Milliseconds();
+  // Presses passed over would each have dealt as many.
+  skip = static_cast<std::int32_t>(std::min<std::int64_t>(
+      std::int64_t{skip} * tries.dealing, std::numeric_limits<std::int32_t>::max()));
+  HistoryItem dealt;
+  std::int64_t dealt_count = 0;
+  bool viewer_missing = false;
   for (;;) {
     const std::string entry = Choose(lines, count, tries, skip);
     skip = 0;
@@ -500,21 +620,32 @@ void Rotation::ChangeNow(bool user, std::int32_t skip) {
       }
       // One try per line, and a bounded number of looks at the disk: a list whose files are
       // all gone must not hold the agent; the next tick goes on from here.
-      if (++tries.missing_files >= count || tries.file_checks >= kMaxFileChecksPerTick) break;
+      if (++tries.missing_files + dealt_count >= count ||
+          tries.file_checks >= kMaxFileChecksPerTick)
+        break;
       if (tries.file_checks % 256 == 255 &&
           host_.Milliseconds() - started_ms > (user ? kMaxPressFileCheckMs : kMaxFileCheckMs))
         break;
       continue;
     }
-    const std::string viewer = state.ViewerProgram();
-    if (!host_.FileExists(viewer)) {
-      Warn(kCannotFind + viewer + kCannotChangeWallpaper, user);
-      break;
+    if (dealt_count == 0) {
+      if (!host_.FileExists(state.ViewerProgram())) {
+        viewer_missing = true;
+        break;
+      }
+      dealt = {state.LastIndex, entry, {}};
+    } else {
+      dealt.others.push_back({state.LastIndex, entry});
     }
+    if (++dealt_count >= tries.dealing || tries.missing_files + dealt_count >= count) break;
+  }
+  if (viewer_missing) {
+    Warn(kCannotFind + state.ViewerProgram() + kCannotChangeWallpaper, user);
+  } else if (dealt_count > 0) {
     if (state.RememberLast) settings_.WriteInteger(keys::kLastIndex, state.LastIndex);
     if (tries.shuffle_changed) StoreShuffle();
     tries.shuffle_changed = false;
-    Start(viewer, entry, path, state.LastIndex, count, user, false);
+    Start(state.ViewerProgram(), dealt, count, user, false);
     return;
   }
   if (tries.shuffle_changed) StoreShuffle();

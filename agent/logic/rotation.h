@@ -9,6 +9,7 @@
 
 #include "common/settings.h"
 #include "platform/clock.h"
+#include "platform/monitors.h"
 
 namespace vistrel {
 
@@ -83,13 +84,23 @@ class RotationHost {
   virtual bool WriteList(const std::string& path, const std::vector<std::string>& lines);
 };
 
-// The changes shown, oldest first, each with its line number then, for Previous.
-struct HistoryItem {
+// A list entry as a change showed it, with its line number then.
+struct ShownEntry {
   std::int32_t index = 0;
   std::string entry;
 };
+// The changes shown, oldest first, for Previous: each the entry shown, and with a picture on
+// each monitor, the entries shown beside it.
+struct HistoryItem {
+  std::int32_t index = 0;
+  std::string entry;
+  std::vector<ShownEntry> others;
+};
 constexpr std::size_t kHistoryLength = 32;
-// The history file: a line per change, the line number, a tab, the entry (no path holds a tab).
+// The most pictures one change deals, one per monitor.
+constexpr std::size_t kMaxDealtPictures = 16;
+// The history file: a line per change, the line number, a tab, the entry (no path holds a tab),
+// and for each other picture of the change a tab, its line number, a tab and its entry.
 std::vector<HistoryItem> ParseHistory(const std::vector<std::string>& lines);
 std::vector<std::string> FormatHistory(const std::vector<HistoryItem>& items);
 
@@ -106,6 +117,7 @@ struct RotationState {
   bool ShowBaloonOnChange = defaults::kShowBaloonOnChange;
   bool RememberLast = defaults::kAgentRememberLast;
   bool DisableOnScreenSaver = defaults::kDisableOnScreenSaver;
+  MonitorMode monitor_mode = MonitorMode::kOnePicture;  // kEachMonitor deals one per monitor
   std::string ViewerPath = defaults::kViewerPath;
   // The folder a relative ViewerPath is taken from: the agent's own, so that the applier is
   // found beside it whatever the working folder. Empty: the working folder.
@@ -166,7 +178,13 @@ class Rotation {
   // if its style is made for the screen's size (Stretch, Fit, Fill): once per real change, after
   // a change that is running, without advancing the rotation, restarting the countdown or a
   // balloon. A size of 0 (unknown) is ignored.
+  // With one picture for all monitors (kOnePicture) only.
   void ScreenSizeIs(std::int32_t width, std::int32_t height);
+  // The monitors, told at the start and whenever the display or the work area changes. When
+  // the desktop is covered monitor by monitor or spanned and the layout differs from the one
+  // told before, the current pictures are applied again, whatever their style, as by
+  // ScreenSizeIs: once per change of layout. Mirrored monitors count once.
+  void MonitorsAre(const std::vector<MonitorRect>& monitors);
   // Whether an applier started for a change still runs; PollChange looks at it again.
   bool ChangePending() const { return pending_.active; }
   void PollChange();
@@ -184,6 +202,7 @@ class Rotation {
     bool left_made = false;
     std::vector<std::int32_t> shuffle_order;  // of the round in progress
     bool shuffle_changed = false;             // the round's state is to be stored
+    std::int64_t dealing = 1;                 // pictures this change shows
     std::set<std::string> missing_folders;
     std::set<std::string> present_folders;
     bool too_long_told = false;  // one word of it per change is enough
@@ -193,9 +212,7 @@ class Rotation {
     bool active = false;
     bool user = false;      // asked for by the user, not the timer
     bool previous = false;  // a step back through the history
-    std::int32_t index = 0;
-    std::string entry;
-    std::string path;
+    HistoryItem shown;
     std::int64_t lines = 0;  // in the list when it started
     std::uint32_t started_ms = 0;
     bool reapply = false;  // the current wallpaper again, for another screen size
@@ -210,17 +227,20 @@ class Rotation {
   bool PictureExists(const std::string& path, TickTries& tries);
   // The file name part, as the balloons show it.
   std::string NameOf(const std::string& path);
-  void Start(const std::string& viewer, const std::string& entry, const std::string& path,
-             std::int32_t index, std::int64_t lines, bool user, bool previous);
+  void Start(const std::string& viewer, const HistoryItem& shown, std::int64_t lines, bool user,
+             bool previous);
   void Finish(std::uint32_t exit_code);
   void ServeQueued();
-  void Changed(const std::string& entry, const std::string& path, std::int32_t index,
-               bool previous);
+  void Changed(const HistoryItem& shown, bool previous);
+  // The pictures a change deals: one per monitor, or one.
+  std::int64_t PicturesPerChange() const;
+  // The file names of the change's pictures, as the balloons show them.
+  std::string NamesOf(const HistoryItem& shown);
   // A problem: a box for what the user asked for (one at a time), else a balloon (not twice
   // running for the same text).
   void Warn(const std::string& text, bool user);
   void Notice(const std::string& title, const std::string& text);
-  void Remember(std::int32_t index, const std::string& entry);
+  void Remember(const HistoryItem& shown);
   void StoreHistory();
   std::int64_t DrawRandom(std::int64_t count, TickTries& tries);
   std::int64_t NextShuffled(const std::vector<std::string>& lines, std::int64_t count,
@@ -241,7 +261,8 @@ class Rotation {
   std::set<std::string> skipped_reported_;
   std::int32_t screen_width_ = 0;  // 0: no size told yet
   std::int32_t screen_height_ = 0;
-  bool reapply_wanted_ = false;  // the screen changed while a change ran
+  std::vector<MonitorRect> monitors_;  // distinct, in a fixed order; none told yet
+  bool reapply_wanted_ = false;        // the screen changed while a change ran
 };
 
 }  // namespace vistrel

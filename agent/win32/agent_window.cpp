@@ -82,10 +82,11 @@ AgentWindow::AgentWindow(AgentOptions options)
       if (message.wparam == kHotKeyPrevious) PreviousNow();
     }
     if (message.message == kAgentShowStateMessage) ShowStateBalloon(kAlreadyRunningTitle);
-    // Another display mode: a wallpaper made for the old screen size is made again. The size
-    // comes from the desktop, not the message, which a process that is not DPI aware gets
-    // scaled.
-    if (message.message == WM_DISPLAYCHANGE) {
+    // Another display mode, or monitors added, removed or moved (the work area changes with
+    // them): a wallpaper made for the old screen size or layout is made again. The sizes come
+    // from the desktop, not the message, which a process that is not DPI aware gets scaled.
+    if (message.message == WM_DISPLAYCHANGE ||
+        (message.message == WM_SETTINGCHANGE && message.wparam == SPI_SETWORKAREA)) {
       TellScreenSize();
       FollowChange();
     }
@@ -200,6 +201,7 @@ void AgentWindow::UnregisterAwayNotifications() {
 void AgentWindow::TellScreenSize() {
   std::int32_t width = 0, height = 0;
   if (services_.desktop->PrimaryScreenSize(width, height)) rotation_.ScreenSizeIs(width, height);
+  rotation_.MonitorsAre(services_.desktop->Monitors());
 }
 
 void AgentWindow::FollowChange() {

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "app/logic/desktop_layout.h"
 #include "app/logic/image_files.h"
 #include "common/exception.h"
 #include "common/list_file.h"
@@ -124,13 +125,57 @@ WallpaperWrite WritePictureFile(const std::string& path, const std::string& wall
 
 namespace {
 
-// The part of an application that holds the lock; a box to show afterwards goes to box.
-ApplyResult ApplyHeld(const std::string& path, char style_letter, const std::string& wallpaper_file,
-                      const ApplierServices& services, std::string& box) {
+// What is written and how it is to be shown.
+struct Composed {
   WallpaperWrite written = WallpaperWrite::kNoPicture;
+  const char* wallpaper_style = nullptr;  // null: the style values are left as they are
+  const char* tile_wallpaper = nullptr;
+};
+
+Composed WriteOnePicture(const DealtPicture& picture, const std::string& wallpaper_file,
+                         const ApplierServices& services) {
+  Composed composed;
+  composed.written =
+      WritePictureFile(picture.path, wallpaper_file,
+                       WallpaperTarget{picture.style_letter, PrimaryScreen(services.desktop)});
+  for (const StyleValues& style : kStyleValues) {
+    if (style.letter != picture.style_letter) continue;
+    composed.wallpaper_style = style.wallpaper_style;
+    composed.tile_wallpaper = style.tile_wallpaper;
+  }
+  return composed;
+}
+
+Composed WriteDesktop(const std::vector<MonitorRect>& monitors,
+                      const std::vector<DealtPicture>& pictures, MonitorChoice choice,
+                      const std::string& wallpaper_file, const ApplierServices& services) {
+  const DesktopWrap wrap =
+      services.desktop.HasSpanStyle() ? DesktopWrap::kSpan : DesktopWrap::kTileFromPrimary;
+  TRasterBitmap desktop =
+      RenderDesktop(monitors, choice.mode, pictures, choice.portrait_on_portrait, wrap);
+  Composed composed;
+  if (desktop.IsEmpty()) return composed;
+  composed.written = WriteWallpaperFile(desktop, wallpaper_file) ? WallpaperWrite::kWritten
+                                                                 : WallpaperWrite::kWriteFailed;
+  const DesktopStyleValues style = DesktopStyle(wrap);
+  composed.wallpaper_style = style.wallpaper_style;
+  composed.tile_wallpaper = style.tile_wallpaper;
+  return composed;
+}
+
+// The part of an application that holds the lock; a box to show afterwards goes to box.
+ApplyResult ApplyHeld(const std::vector<DealtPicture>& pictures, MonitorChoice choice,
+                      const std::string& wallpaper_file, const ApplierServices& services,
+                      std::string& box) {
+  // The system may tell no monitors (a session without a display): Windows lays one out then.
+  const std::vector<MonitorRect> monitors = choice.mode == MonitorMode::kOnePicture
+                                                ? std::vector<MonitorRect>()
+                                                : services.desktop.Monitors();
+  Composed composed;
   try {
-    written = WritePictureFile(path, wallpaper_file,
-                               WallpaperTarget{style_letter, PrimaryScreen(services.desktop)});
+    composed = monitors.empty()
+                   ? WriteOnePicture(pictures.front(), wallpaper_file, services)
+                   : WriteDesktop(monitors, pictures, choice, wallpaper_file, services);
   } catch (const Exception&) {
     if (!services.quiet) throw;
     return ApplyResult::kApplyExitCannotShow;
@@ -138,18 +183,17 @@ ApplyResult ApplyHeld(const std::string& path, char style_letter, const std::str
     if (!services.quiet) throw;
     return ApplyResult::kApplyExitCannotShow;
   }
-  if (written == WallpaperWrite::kNoPicture) return ApplyResult::kApplyExitCannotShow;
-  if (written == WallpaperWrite::kWriteFailed) {
+  if (composed.written == WallpaperWrite::kNoPicture) return ApplyResult::kApplyExitCannotShow;
+  if (composed.written == WallpaperWrite::kWriteFailed) {
     box = CannotWriteText(wallpaper_file, LastFileErrorText()) + "\nThe wallpaper was not changed.";
     return ApplyResult::kApplyExitCannotWrite;
   }
 
   // A missing desktop key is left missing; the wallpaper is still set.
-  for (const StyleValues& style : kStyleValues) {
-    if (style.letter != style_letter) continue;
-    services.registry.WriteText(kDesktopKey, kWallpaperStyleValue, style.wallpaper_style,
+  if (composed.wallpaper_style) {
+    services.registry.WriteText(kDesktopKey, kWallpaperStyleValue, composed.wallpaper_style,
                                 MissingKey::Refuse);
-    services.registry.WriteText(kDesktopKey, kTileWallpaperValue, style.tile_wallpaper,
+    services.registry.WriteText(kDesktopKey, kTileWallpaperValue, composed.tile_wallpaper,
                                 MissingKey::Refuse);
   }
   std::uint32_t quality = 0;
@@ -159,7 +203,7 @@ ApplyResult ApplyHeld(const std::string& path, char style_letter, const std::str
                                  MissingKey::Refuse);
   }
   if (!services.desktop.SetWallpaper(wallpaper_file)) {
-    box = "Unable to set " + path + " as a wallpaper.";
+    box = "Unable to set " + pictures.front().path + " as a wallpaper.";
     return ApplyResult::kApplyExitRefused;
   }
   return ApplyResult::kApplyExitChanged;
@@ -169,20 +213,40 @@ ApplyResult ApplyHeld(const std::string& path, char style_letter, const std::str
 
 ApplyResult ApplyWallpaper(const std::string& path, char style_letter,
                            const std::string& wallpaper_file, const ApplierServices& services) {
-  if (!FileExists(path)) {
-    if (PathTooLong(path) && !services.quiet)
-      services.message_boxes.Show(nullptr, PathTooLongText(path), kErrorCaption, kBoxIconError);
-    return ApplyResult::kApplyExitNoSuchFile;
+  return ApplyPictures({DealtPicture{style_letter, path}}, MonitorChoice(), wallpaper_file,
+                       services);
+}
+
+ApplyResult ApplyPictures(const std::vector<DealtPicture>& pictures, MonitorChoice choice,
+                          const std::string& wallpaper_file, const ApplierServices& services) {
+  if (pictures.empty()) return ApplyResult::kApplyExitNoSuchFile;
+  // One picture shows in one picture's way and across the desktop; each monitor's picture is
+  // dealt from the ones that can be shown.
+  const std::size_t wanted = choice.mode == MonitorMode::kEachMonitor ? pictures.size() : 1;
+  std::vector<DealtPicture> usable;
+  ApplyResult refused = ApplyResult::kApplyExitChanged;
+  for (std::size_t i = 0; i < wanted; ++i) {
+    const DealtPicture& picture = pictures[i];
+    if (!FileExists(picture.path)) {
+      if (PathTooLong(picture.path) && !services.quiet)
+        services.message_boxes.Show(nullptr, PathTooLongText(picture.path), kErrorCaption,
+                                    kBoxIconError);
+      if (refused == ApplyResult::kApplyExitChanged) refused = ApplyResult::kApplyExitNoSuchFile;
+    } else if (!IsSupportedImage(picture.path)) {
+      if (refused == ApplyResult::kApplyExitChanged) refused = ApplyResult::kApplyExitUnsupported;
+    } else {
+      usable.push_back(picture);
+    }
   }
-  if (!IsSupportedImage(path)) return ApplyResult::kApplyExitUnsupported;
+  if (usable.empty()) return refused;
   BusyCursor busy(services.desktop);
   std::string box;
   ApplyResult result = ApplyResult::kApplyExitBusy;
   if (services.lock.Acquire(kApplierWaitMs)) {
     HeldLock held(services.lock);
-    result = ApplyHeld(path, style_letter, wallpaper_file, services, box);
+    result = ApplyHeld(usable, choice, wallpaper_file, services, box);
   } else {
-    box = ApplierBusyText(path);
+    box = ApplierBusyText(usable.front().path);
   }
   // A box may stay open for long; the next applier need not wait for it.
   if (!box.empty() && !services.quiet)

@@ -5,8 +5,11 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "app/logic/desktop_layout.h"
 #include "common/apply_result.h"
+#include "common/settings.h"
 #include "common/shared_names.h"
 #include "imaging/raster_bitmap.h"
 #include "imaging/screen_render.h"
@@ -90,5 +93,21 @@ std::string ApplierBusyText(const std::string& path);
 // decoding to the wallpaper call, and lets go of it before any box.
 ApplyResult ApplyWallpaper(const std::string& path, char style_letter,
                            const std::string& wallpaper_file, const ApplierServices& services);
+
+// How the pictures cover a desktop of several monitors, as "MonitorMode" and
+// "PortraitOnPortrait" say.
+struct MonitorChoice {
+  MonitorMode mode = MonitorMode::kOnePicture;
+  bool portrait_on_portrait = defaults::kPortraitOnPortrait;
+};
+
+// ApplyWallpaper for the pictures of one change. kOnePicture and kSpan show the first picture,
+// kEachMonitor deals them all to the monitors (RenderDesktop); the last two write the bitmap of
+// the whole virtual screen and set Span, or Tile from the primary monitor where Windows has no
+// Span (Windows 7). Pictures that are missing or of no known kind are left out; when none is
+// left, the result tells of the first. Where the system tells no monitors, the first picture is
+// applied as by ApplyWallpaper.
+ApplyResult ApplyPictures(const std::vector<DealtPicture>& pictures, MonitorChoice choice,
+                          const std::string& wallpaper_file, const ApplierServices& services);
 
 }  // namespace vistrel

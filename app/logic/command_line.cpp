@@ -31,15 +31,29 @@ std::string NextArgument(const std::string& text, std::size_t& pos) {
   return argument;
 }
 
+std::string Unquoted(std::string argument) {
+  if (argument.size() >= 2 && argument.front() == '"' && argument.back() == '"')
+    argument = argument.substr(1, argument.size() - 2);
+  return argument;
+}
+
 }  // namespace
 
 std::string FirstArgument(const std::string& command_line) {
   std::size_t pos = 0;
   NextArgument(command_line, pos);  // the program name
-  std::string argument = NextArgument(command_line, pos);
-  if (argument.size() >= 2 && argument.front() == '"' && argument.back() == '"')
-    argument = argument.substr(1, argument.size() - 2);
-  return argument;
+  return Unquoted(NextArgument(command_line, pos));
+}
+
+std::vector<std::string> Arguments(const std::string& command_line) {
+  std::vector<std::string> arguments;
+  std::size_t pos = 0;
+  NextArgument(command_line, pos);
+  for (;;) {
+    std::string argument = NextArgument(command_line, pos);
+    if (argument.empty()) return arguments;
+    arguments.push_back(Unquoted(std::move(argument)));
+  }
 }
 
 }  // namespace vistrel

@@ -1,7 +1,9 @@
-// The one argument of `vistrel`: a style letter followed by an image path.
+// The arguments of `vistrel`: each a style letter followed by an image path. One is applied;
+// with a picture on each monitor, the agent passes one per monitor.
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace vistrel {
 
@@ -10,5 +12,9 @@ namespace vistrel {
 // where an argument would begin is skipped like a blank. An argument of two or more characters
 // that begins and ends with a quote loses those two quotes.
 std::string FirstArgument(const std::string& command_line);
+
+// Every argument after the program name, split and unquoted as FirstArgument does; it ends at a
+// NUL or where the text ends.
+std::vector<std::string> Arguments(const std::string& command_line);
 
 }  // namespace vistrel

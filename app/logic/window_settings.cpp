@@ -44,6 +44,10 @@ WindowSettings LoadWindowSettings(const Settings& settings, int screen_width, in
   v.show_baloon = settings.ReadBool(keys::kShowBaloonOnChange, defaults::kShowBaloonOnChange);
   v.disable_on_screensaver =
       settings.ReadBool(keys::kDisableOnScreenSaver, defaults::kDisableOnScreenSaver);
+  v.monitor_mode =
+      MonitorModeFromStored(settings.ReadInteger(keys::kMonitorMode, defaults::kMonitorMode));
+  v.portrait_on_portrait =
+      settings.ReadBool(keys::kPortraitOnPortrait, defaults::kPortraitOnPortrait);
   return v;
 }
 
@@ -67,6 +71,8 @@ bool SaveWindowSettings(const Settings& settings, const WindowSettings& v, int l
                                           : WallpaperOrder::woSequential;
   ok = settings.WriteInteger(keys::kRandomWallpaper, static_cast<int>(order)) && ok;
   ok = settings.WriteBool(keys::kDisableOnScreenSaver, v.disable_on_screensaver) && ok;
+  ok = settings.WriteInteger(keys::kMonitorMode, static_cast<int>(v.monitor_mode)) && ok;
+  ok = settings.WriteBool(keys::kPortraitOnPortrait, v.portrait_on_portrait) && ok;
   if (last_index >= 0) ok = settings.WriteInteger(keys::kLastIndex, last_index) && ok;
   return ok;
 }

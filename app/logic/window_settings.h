@@ -20,6 +20,8 @@ struct WindowSettings {
   bool random = defaults::kRandomWallpaper;
   bool shuffle = false;  // stored as RandomWallpaper 2; random is then false
   bool disable_on_screensaver = defaults::kDisableOnScreenSaver;
+  MonitorMode monitor_mode = MonitorModeFromStored(defaults::kMonitorMode);
+  bool portrait_on_portrait = defaults::kPortraitOnPortrait;
 };
 
 // (screen - window) / 2 rounded to the nearest integer, halves to even.

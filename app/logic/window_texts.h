@@ -27,6 +27,8 @@ constexpr char kRememberLastKey = 'l';
 constexpr char kDisableOnScreenSaverKey = 'D';
 constexpr char kShowBaloonKey = 'b';
 constexpr char kStartWithWindowsKey = 'W';
+constexpr char kMonitorsKey = 'M';
+constexpr char kPortraitKey = 'P';
 
 constexpr const char kColumnImage[] = "Image";
 constexpr const char kColumnStyle[] = "Style";
@@ -46,6 +48,12 @@ constexpr const char kOtherGroup[] = "Other:";
 constexpr const char kDisableOnScreenSaverCheck[] = "Disable on screensaver";
 constexpr const char kShowBaloonCheck[] = "Show baloon tooltip on change";
 constexpr const char kStartWithWindowsCheck[] = "Start with Windows";
+// "MonitorMode"'s choices, in the order of its values.
+constexpr const char kMonitorsLabel[] = "Monitors:";
+constexpr const char* const kMonitorItems[] = {"One picture, laid out by Windows",
+                                               "A picture on each monitor",
+                                               "One picture across all monitors"};
+constexpr const char kPortraitCheck[] = "Portrait pictures on portrait monitors";
 // Where Windows starts programs at logon, and the agent's value there.
 constexpr const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char kRunValueName[] = "Vistrel Agent";

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "app/logic/command_line.h"
 #include "app/logic/window_texts.h"
@@ -61,7 +62,8 @@ bool StartedByAgent() {
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   vistrel::RestrictDllSearch();
   // The command line in UTF-16 keeps a name that the ANSI code page cannot spell.
-  const std::string argument = vistrel::FirstArgument(vistrel::Narrow(GetCommandLineW()));
+  std::vector<std::string> arguments = vistrel::Arguments(vistrel::Narrow(GetCommandLineW()));
+  const std::string argument = arguments.empty() ? std::string() : arguments.front();
   // An applier the agent started has nobody to show a box to, not even the top-level one. A
   // window that inherited the variable still shows its boxes.
   const bool quiet = !argument.empty() && StartedByAgent();
@@ -69,6 +71,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       [&] {
         vistrel::app::MainWindowOptions options;
         options.argument = argument;
+        if (!arguments.empty())
+          options.other_arguments.assign(arguments.begin() + 1, arguments.end());
         options.quiet = quiet;
         options.directory = vistrel::DataDirectory();
         options.program_directory = vistrel::ProgramDirectory();

@@ -25,7 +25,7 @@ namespace {
 // them to the window's DPI.
 constexpr int kDesignWidth = 462;
 constexpr int kDesignHeight = 400;
-constexpr int kPanelHeight = 138;
+constexpr int kPanelHeight = 190;
 constexpr int kButtonWidth = 64;
 constexpr int kButtonHeight = 22;
 constexpr int kIntervalBoxHeight = 21;
@@ -121,6 +121,7 @@ MainWindow::MainWindow(ApplicationWindow& application, MainWindowOptions options
     : application_(application),
       services_(options.services),
       argument_(std::move(options.argument)),
+      other_arguments_(std::move(options.other_arguments)),
       directory_(std::move(options.directory)),
       program_directory_(options.program_directory.empty() ? directory_
                                                            : std::move(options.program_directory)),
@@ -167,8 +168,19 @@ void MainWindow::ApplyArgument() {
   ApplierServices applier = Applier();
   applier.quiet = quiet_;
   try {
-    applied_ =
-        ApplyWallpaper(argument_.substr(1), argument_[0], directory_ + kWallpaperFileName, applier);
+    // The agent passes a picture for each monitor; every other way of covering the desktop takes
+    // the first.
+    MonitorChoice choice;
+    choice.mode =
+        MonitorModeFromStored(settings_.ReadInteger(keys::kMonitorMode, defaults::kMonitorMode));
+    choice.portrait_on_portrait =
+        settings_.ReadBool(keys::kPortraitOnPortrait, defaults::kPortraitOnPortrait);
+    std::vector<DealtPicture> pictures{{argument_[0], argument_.substr(1)}};
+    if (choice.mode == MonitorMode::kEachMonitor) {
+      for (const std::string& other : other_arguments_)
+        if (!other.empty()) pictures.push_back({other[0], other.substr(1)});
+    }
+    applied_ = ApplyPictures(pictures, choice, directory_ + kWallpaperFileName, applier);
   } catch (const Exception&) {
     // Only a user's apply lets the reader's refusal through: it gets the program's top-level
     // box, and the program still ends with the code that says what happened.
@@ -390,6 +402,35 @@ void MainWindow::BuildSettingsPanel() {
   ok.is_default = true;
   parts_.ok_button = &form_.Make<Button>(panel, ok);
   parts_.ok_button->OnClick = [this] { SaveSettings(); };
+
+  // Below the rest, where the panel grows by two lines for them.
+  parts_.monitors_label =
+      &form_.Make<Label>(panel, ControlArgs{WithMnemonic(kMonitorsLabel, kMonitorsKey), 8, 141});
+  ControlArgs monitors{"", 64, 138, 180, kIntervalBoxHeight};
+  monitors.choices_only = true;
+  monitors.drop_down_height = kIntervalBoxDropDown;
+  parts_.monitors_box = &form_.Make<ComboBox>(panel, monitors);
+  for (const char* item : kMonitorItems) parts_.monitors_box->AddItem(item);
+  parts_.portrait_check = &form_.Make<CheckBox>(
+      panel, ControlArgs{WithMnemonic(kPortraitCheck, kPortraitKey), 64, 163});
+  parts_.monitors_box->OnSelect = [this] { ShowMonitorChoice(PanelMonitorChoice()); };
+  ShowMonitorChoice(MonitorChoice());
+}
+
+MonitorChoice MainWindow::PanelMonitorChoice() const {
+  MonitorChoice choice;
+  if (!parts_.monitors_box || !parts_.portrait_check) return choice;
+  choice.mode = MonitorModeFromStored(parts_.monitors_box->SelectedIndex());
+  choice.portrait_on_portrait = parts_.portrait_check->Checked();
+  return choice;
+}
+
+void MainWindow::ShowMonitorChoice(MonitorChoice choice) {
+  if (!parts_.monitors_box || !parts_.portrait_check) return;
+  parts_.monitors_box->SetSelectedIndex(static_cast<int>(choice.mode));
+  parts_.portrait_check->SetChecked(choice.portrait_on_portrait);
+  // The option only deals pictures; kept as it is while it means nothing.
+  parts_.portrait_check->SetEnabled(choice.mode == MonitorMode::kEachMonitor);
 }
 
 void MainWindow::LayoutPanel() {
@@ -456,9 +497,23 @@ void MainWindow::LayoutPanel() {
   p.cancel_button->SetBounds(other_right - 2 * button.x - s(8), buttons_top, button.x, button.y);
   p.agent_button->SetBounds(other_left, buttons_top, button.x, button.y);
 
-  panel_height_ =
-      std::max({s(kPanelHeight), timer_top + timer_height + s(9), buttons_top + button.y + s(9)});
-  panel_content_width_ = other_right + s(4);
+  // "Monitors:": the label and the box on a line of their own, the option under the box.
+  const int monitors_top = std::max(timer_top + timer_height, buttons_top + button.y) + s(6);
+  ComboBox& monitors = *p.monitors_box;
+  const Extent monitors_label = SizeOf(*p.monitors_label);
+  const int monitors_left = std::max(s(64), s(8) + monitors_label.x + gap);
+  // Room for the arrow and the frame beside the longest item.
+  const int monitors_width =
+      std::max(s(180), monitors.WidestItemWidth() + SystemMetricForDpi(SM_CXVSCROLL, dpi) + s(12));
+  monitors.SetBounds(monitors_left, monitors_top, monitors_width,
+                     box_height + s(kIntervalBoxDropDown));
+  monitors.SetClosedHeight(box_height);
+  Place(*p.monitors_label, s(8), monitors_top + s(3) + (box_height - s(kIntervalBoxHeight)) / 2);
+  const Extent portrait = Place(*p.portrait_check, monitors_left, monitors_top + box_height + s(6));
+
+  panel_height_ = std::max({s(kPanelHeight), timer_top + timer_height + s(9),
+                            buttons_top + button.y + s(9), portrait.y + s(9)});
+  panel_content_width_ = std::max({other_right, monitors_left + monitors_width, portrait.x}) + s(4);
 }
 
 void MainWindow::Layout() {
@@ -564,6 +619,7 @@ void MainWindow::LoadWindowState() {
   parts_.remember_last_check->SetChecked(v.remember_last);
   parts_.show_baloon_check->SetChecked(v.show_baloon);
   parts_.disable_check->SetChecked(v.disable_on_screensaver);
+  ShowMonitorChoice(MonitorChoice{v.monitor_mode, v.portrait_on_portrait});
   list_path_ = directory_ + kListFileName;
   form_.SetCaption(kMainCaptionOpen + list_path_ + kMainCaptionClose);
   application_.SetCaption(kApplicationCaption);
@@ -616,6 +672,9 @@ void MainWindow::SaveSettings() {
     v.random = parts_.random_radio->Checked();
     v.shuffle = parts_.shuffle_radio->Checked();
     v.disable_on_screensaver = parts_.disable_check->Checked();
+    const MonitorChoice monitors = PanelMonitorChoice();
+    v.monitor_mode = monitors.mode;
+    v.portrait_on_portrait = monitors.portrait_on_portrait;
     const int last_index = list_.LastIndexForSelection();
     if (!SaveWindowSettings(settings_, v, last_index, dpi_)) {
       // The window stays, so the user can try again or leave with Cancel.
@@ -935,7 +994,8 @@ void MainWindow::ApplySelected() {
   const char letter = list_.SelectedLetter();
   if (FileExists(image)) {
     try {
-      ApplyWallpaper(image, letter, directory_ + kWallpaperFileName, Applier());
+      ApplyPictures({{letter, image}}, PanelMonitorChoice(), directory_ + kWallpaperFileName,
+                    Applier());
     } catch (const Exception& error) {
       // A damaged picture is reported, and the window stays open with its unsaved settings.
       services_.message_boxes->Show(application_.Handle(), error.Message(), kErrorCaption,

@@ -94,6 +94,8 @@ struct WindowServices {
 struct MainWindowOptions {
   // The program's command-line argument; not empty: apply it and close, never shown.
   std::string argument;
+  // The arguments after it: the pictures for the other monitors.
+  std::vector<std::string> other_arguments;
   // Where vistrel.ini, list.txt and the wallpaper file are, with a trailing backslash.
   std::string directory;
   // Where the program itself is (the agent is started from there); empty: as directory.
@@ -142,6 +144,8 @@ class MainWindow {
   CheckBox* ShowBaloonCheck() { return parts_.show_baloon_check; }
   Button* OkButton() { return parts_.ok_button; }
   Button* CancelButton() { return parts_.cancel_button; }
+  ComboBox* MonitorsBox() { return parts_.monitors_box; }
+  CheckBox* PortraitCheck() { return parts_.portrait_check; }
   ListBox* FolderScratchList() { return parts_.folder_scratch_list; }
   PopupMenu* ListMenu() { return parts_.list_menu; }
   const ListMenuItems& MenuItems() const { return menu_items_; }
@@ -202,10 +206,14 @@ class MainWindow {
   void TearDown();
   void ApplyArgument();
   ApplierServices Applier();
+  // How the panel says the desktop is covered.
+  MonitorChoice PanelMonitorChoice() const;
+  void ShowMonitorChoice(MonitorChoice choice);
 
   ApplicationWindow& application_;  // not owning
   WindowServices services_;
   std::string argument_;
+  std::vector<std::string> other_arguments_;
   std::string directory_;
   std::string program_directory_;
   bool quiet_;
@@ -250,6 +258,9 @@ class MainWindow {
     CheckBox* show_baloon_check = nullptr;
     Button* ok_button = nullptr;
     Button* cancel_button = nullptr;
+    Label* monitors_label = nullptr;
+    ComboBox* monitors_box = nullptr;
+    CheckBox* portrait_check = nullptr;
     ListBox* folder_scratch_list = nullptr;
     Timer* agent_check_timer = nullptr;
   };

@@ -64,6 +64,22 @@ class Win32Desktop : public Desktop {
     height = GetSystemMetrics(SM_CYSCREEN);
     return width > 0 && height > 0;
   }
+
+  std::vector<MonitorRect> Monitors() override { return DisplayMonitors(); }
+
+  bool HasSpanStyle() override {
+    // GetVersionEx answers what the manifest lists; ntdll tells the running system.
+    using VersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    auto get_version = ntdll ? reinterpret_cast<VersionFn>(
+                                   reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
+                             : nullptr;
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!get_version || get_version(&version) != 0) return true;
+    return version.dwMajorVersion > 6 ||
+           (version.dwMajorVersion == 6 && version.dwMinorVersion >= 2);
+  }
 };
 
 }  // namespace

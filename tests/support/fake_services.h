@@ -37,6 +37,8 @@ class FakeDesktop : public Desktop {
     height = screen_height;
     return screen_width > 0 && screen_height > 0;
   }
+  std::vector<MonitorRect> Monitors() override { return monitors; }
+  bool HasSpanStyle() override { return span_style; }
 
   // The paths set, in order; empty for a removal.
   std::vector<std::string> wallpapers;
@@ -52,6 +54,8 @@ class FakeDesktop : public Desktop {
   // 0 x 0: no screen size known, so pictures keep their own pixels.
   std::int32_t screen_width = 0;
   std::int32_t screen_height = 0;
+  std::vector<MonitorRect> monitors;  // none: the system told nothing
+  bool span_style = true;             // false: Windows 7
 
  protected:
   void Log(const std::string& call) {

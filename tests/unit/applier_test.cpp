@@ -240,6 +240,83 @@ TEST(Applier, ScalingStylesGetThePrimaryScreensPixels) {
   EXPECT_EQ(test::ReadBytes(wallpaper).size(), 40u * 30 * 3 + 54);
 }
 
+// One colour throughout; the width a multiple of 4, so the rows have no padding.
+std::string SolidBmp(int width, int height, std::uint32_t bgr) {
+  std::string file = test::Bmp24(width, height, 0);
+  for (std::size_t i = 54; i + 2 < file.size(); i += 3)
+    for (int c = 0; c < 3; ++c) file[i + c] = static_cast<char>(bgr >> (8 * c));
+  return file;
+}
+
+TEST(Applier, SeveralMonitorsGetOneBitmapOfTheVirtualScreen) {
+  const std::string dir = test::FreshDir("apply_monitors");
+  const std::string wallpaper = dir + "vistrel_wlp.bmp";
+  constexpr std::uint32_t kRed = 0xFF0000, kGreen = 0x00FF00;
+  test::WriteBytes(dir + "wide.bmp", SolidBmp(40, 20, kRed));
+  test::WriteBytes(dir + "tall.bmp", SolidBmp(20, 40, kGreen));
+  const std::vector<DealtPicture> pictures = {{'3', dir + "wide.bmp"}, {'3', dir + "tall.bmp"}};
+  FakeSystem system;
+  // A portrait monitor left of a landscape primary; the desktop is 60 x 40.
+  system.desktop.monitors = {{0, 0, 40, 30, true}, {-20, 0, 20, 40, false}};
+  auto pixel = [&](int x, int y) {
+    TRasterBitmap written;
+    written.LoadFromFile(wallpaper);
+    const std::uint8_t* p = written.ScanLine(y) + x * 3;
+    return std::uint32_t{p[0]} | p[1] << 8 | p[2] << 16;
+  };
+  auto size = [&] {
+    TRasterBitmap written;
+    written.LoadFromFile(wallpaper);
+    return std::make_pair(written.Width(), written.Height());
+  };
+  const struct {
+    bool span;
+    MonitorMode mode;
+    std::uint32_t left, primary;  // at the portrait monitor's and the primary's top corner
+    const char *style, *tile;
+  } cases[] = {
+      {true, MonitorMode::kEachMonitor, kGreen, kRed, "22", "0"},
+      {true, MonitorMode::kSpan, kRed, kRed, "22", "0"},
+      // Windows 7 tiles from the primary's corner: the bitmap starts with the primary.
+      {false, MonitorMode::kEachMonitor, kGreen, kRed, "0", "1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.mode) * 2 + c.span);
+    system.desktop.span_style = c.span;
+    ASSERT_EQ(ApplyPictures(pictures, {c.mode, true}, wallpaper, system.Services()),
+              ApplyResult::kApplyExitChanged);
+    EXPECT_EQ(size(), std::make_pair(60, 40));
+    const int primary_x = c.span ? 20 : 0, left_x = c.span ? 0 : 40;
+    EXPECT_EQ(pixel(left_x + 2, 2), c.left);
+    EXPECT_EQ(pixel(primary_x + 2, 2), c.primary);
+    EXPECT_EQ(pixel(primary_x + 2, 35), 0u) << "below the primary is no monitor";
+    EXPECT_EQ(system.registry.values[test::FakeRegistry::Path(kDesktopKey, "WallpaperStyle")],
+              c.style);
+    EXPECT_EQ(system.registry.values[test::FakeRegistry::Path(kDesktopKey, "TileWallpaper")],
+              c.tile);
+  }
+
+  // A picture that is gone leaves its monitor to the others; none left changes nothing.
+  system.desktop.span_style = true;
+  const std::vector<DealtPicture> one_gone = {{'3', dir + "gone.bmp"}, pictures[1]};
+  ASSERT_EQ(
+      ApplyPictures(one_gone, {MonitorMode::kEachMonitor, true}, wallpaper, system.Services()),
+      ApplyResult::kApplyExitChanged);
+  EXPECT_EQ(pixel(22, 2), kGreen);
+  EXPECT_EQ(ApplyPictures({{'3', dir + "gone.bmp"}, {'3', dir + "x.txt"}},
+                          {MonitorMode::kEachMonitor, true}, wallpaper, system.Services()),
+            ApplyResult::kApplyExitNoSuchFile);
+  // A system that tells no monitors lets Windows lay one picture out.
+  system.desktop.monitors.clear();
+  system.desktop.screen_width = 40;
+  system.desktop.screen_height = 30;
+  ASSERT_EQ(
+      ApplyPictures(pictures, {MonitorMode::kEachMonitor, true}, wallpaper, system.Services()),
+      ApplyResult::kApplyExitChanged);
+  EXPECT_EQ(size(), std::make_pair(40, 30));
+  EXPECT_EQ(system.registry.values[test::FakeRegistry::Path(kDesktopKey, "WallpaperStyle")], "2");
+}
+
 TEST(Applier, SecondApplicationReplacesTheFirst) {
   std::string dir = test::FreshDir("apply_twice");
   test::WriteBytes(dir + "one.bmp", test::Bmp24(8, 8, 1));

@@ -28,5 +28,13 @@ TEST(CommandLine, AdjacentQuotePairsAndBlanksAreSkipped) {
   EXPECT_EQ(FirstArgument("\"C:\\a b\\vistrel.exe\""), "");
 }
 
+TEST(CommandLine, ArgumentsAreSplitAsTheFirstIs) {
+  using Args = std::vector<std::string>;
+  EXPECT_EQ(Arguments("vistrel.exe \"3C:\\a b.jpg\" 1C:\\c.png \"\" \"5D:\\e.bmp\""),
+            (Args{"3C:\\a b.jpg", "1C:\\c.png", "5D:\\e.bmp"}));
+  EXPECT_EQ(Arguments(std::string("v.exe 1a.bmp\0 2b.bmp", 20)), Args{"1a.bmp"});
+  EXPECT_EQ(Arguments("vistrel.exe"), Args{});
+}
+
 }  // namespace
 }  // namespace vistrel

@@ -830,6 +830,85 @@ TEST_F(RotationTest, ANewScreenSizeAppliesAScaledWallpaperAgainOncePerChange) {
   EXPECT_EQ(host_.launches.size(), 4u);
 }
 
+// Two side by side, and a third that mirrors the first.
+const std::vector<MonitorRect> kTwoMonitors = {
+    {0, 0, 1920, 1080, true}, {1920, 0, 1080, 1920, false}, {0, 0, 1920, 1080, false}};
+
+TEST_F(RotationTest, EachMonitorGetsAnEntryOfItsOwnAndPreviousPutsTheWholeSetBack) {
+  InitWithEntries("each_monitor", 5);
+  State().history_path = dir_ + "history.txt";
+  State().monitor_mode = MonitorMode::kEachMonitor;
+  rotation_->MonitorsAre(kTwoMonitors);
+  auto pair = [](int a, int b) {
+    return std::string(kViewer) + " \"1C:\\p\\" + std::to_string(a) + ".jpg\" \"1C:\\p\\" +
+           std::to_string(b) + ".jpg\"";
+  };
+  State().LastIndex = 0;
+  rotation_->NextNow();
+  host_.existing.erase("C:\\p\\4.jpg");
+  rotation_->NextNow();  // 3, then 4 is gone: 5
+  rotation_->NextNow();  // round the list
+  EXPECT_EQ(host_.launches, (std::vector<std::string>{pair(1, 2), pair(3, 5), pair(1, 2)}));
+  EXPECT_EQ(State().LastIndex, 2);
+  EXPECT_EQ(host_.balloons.back().Text, "1.jpg, 2.jpg");
+
+  // The sets come back from the history file after a restart, one gone picture left out.
+  Rotation restarted(host_, Settings(dir_ + "vistrel.ini"));
+  restarted.state = State();
+  restarted.state.history.clear();
+  restarted.LoadHistory();
+  ASSERT_EQ(restarted.state.history.size(), 3u);
+  EXPECT_EQ(restarted.state.history[1].others.size(), 1u);
+  host_.existing.erase("C:\\p\\3.jpg");
+  ASSERT_TRUE(restarted.PreviousNow());
+  EXPECT_EQ(host_.launches.back(), std::string(kViewer) + " \"1C:\\p\\5.jpg\"");
+  EXPECT_EQ(restarted.state.LastIndex, 5);
+
+  // Random deals distinct lines, also when the list has no more lines than monitors.
+  host_.launches.clear();
+  WriteExistingEntries(2);
+  State().RandomWallpaper = true;
+  for (int i = 0; i < 5; ++i) rotation_->NextNow();
+  for (const std::string& launch : host_.launches)
+    EXPECT_TRUE(launch == pair(1, 2) || launch == pair(2, 1)) << launch;
+  // Spanned or one picture: one entry a change.
+  for (MonitorMode mode : {MonitorMode::kSpan, MonitorMode::kOnePicture}) {
+    State().monitor_mode = mode;
+    rotation_->NextNow();
+    EXPECT_EQ(host_.launches.back().find("\" \""), std::string::npos);
+  }
+}
+
+TEST_F(RotationTest, ANewMonitorLayoutRendersTheCurrentPicturesAgainOnce) {
+  InitWithEntries("layout", 3);
+  host_.watch = true;
+  State().monitor_mode = MonitorMode::kSpan;
+  rotation_->MonitorsAre(kTwoMonitors);
+  rotation_->ScreenSizeIs(1920, 1080);
+  rotation_->NextNow();
+  host_.running = false;
+  rotation_->PollChange();
+  ASSERT_EQ(host_.launches.size(), 1u);
+  State().ElapsedSeconds = 42;
+  // The display and the work area both tell of one change; the order of the monitors is not one.
+  const std::vector<MonitorRect> moved = {{0, 0, 1920, 1080, true}, {-1080, 0, 1080, 1920, false}};
+  for (int i = 0; i < 2; ++i) {
+    rotation_->MonitorsAre(moved);
+    rotation_->MonitorsAre({moved[1], moved[0]});
+    rotation_->ScreenSizeIs(1920, 1080);
+  }
+  ASSERT_EQ(host_.launches, (std::vector<std::string>{Launched(2), Launched(2)}));
+  host_.running = false;
+  rotation_->PollChange();
+  EXPECT_EQ(State().ElapsedSeconds, 42) << "the countdown goes on";
+  EXPECT_EQ(State().LastIndex, 2);
+  EXPECT_EQ(State().history.size(), 1u);
+  // One picture that Windows lays out is not made for a layout: a centred one stays.
+  State().monitor_mode = MonitorMode::kOnePicture;
+  rotation_->MonitorsAre(kTwoMonitors);
+  EXPECT_EQ(host_.launches.size(), 2u);
+}
+
 TEST_F(RotationTest, ATickReadsTheListOnceAndBoundsItsLooksAtTheDisk) {
   Init("long_list");
   // 100,000 lines on an unplugged drive, then one picture that is there.

@@ -33,6 +33,8 @@ TEST(WindowSettings, DefaultsWithoutAFile) {
   EXPECT_EQ(v.top, 184);
   EXPECT_EQ(v.column_width0, 400);
   EXPECT_EQ(v.column_width1, 50);
+  EXPECT_EQ(v.monitor_mode, MonitorMode::kOnePicture);
+  EXPECT_TRUE(v.portrait_on_portrait);
 }
 
 TEST(WindowSettings, CentringUsesTheStoredSizeAndIntervalStaysVerbatim) {
@@ -49,12 +51,14 @@ TEST(WindowSettings, SaveWritesEveryKeyInOrderThenLastIndex) {
   WindowSettings v;
   v.left = -5, v.top = 7, v.width = 500, v.height = 410, v.column_width0 = 300;
   v.column_width1 = 60, v.opacity = 511, v.interval = "45", v.random = true;
+  v.monitor_mode = MonitorMode::kSpan, v.portrait_on_portrait = false;
   EXPECT_TRUE(SaveWindowSettings(settings, v, 2));
   EXPECT_EQ(test::ReadBytes(settings.Path()),
             "[Settings]\r\nLeft=-5\r\nTop=7\r\nWidth=500\r\nHeight=410\r\nColumnWidth0=300\r\n"
             "ColumnWidth1=60\r\nStartHidden=0\r\nOpacity=511\r\nInterval=45\r\n"
             "RememberLast=0\r\nShowBaloonOnChange=1\r\nRandomWallpaper=1\r\n"
-            "DisableOnScreenSaver=1\r\nLastIndex=2\r\n");
+            "DisableOnScreenSaver=1\r\nMonitorMode=2\r\nPortraitOnPortrait=0\r\nLastIndex=2\r\n");
+  EXPECT_EQ(LoadWindowSettings(settings, 1024, 768).monitor_mode, MonitorMode::kSpan);
   SaveWindowSettings(settings, v, -1);
   EXPECT_EQ(settings.ReadInteger(keys::kLastIndex, 0), 2) << "-1 leaves LastIndex alone";
   EXPECT_TRUE(IsOpaque(511));
