@@ -64,7 +64,7 @@ inline int OpacityAlpha(int opacity) {
 
 // The smallest outer size that still shows the settings panel whole and a few rows of the list.
 constexpr int kMinimumWidth = 420;
-constexpr int kMinimumHeight = 250;
+constexpr int kMinimumHeight = 290;
 
 // Screen coordinates, right and bottom outside.
 struct ScreenRect {

@@ -144,6 +144,7 @@ class MainWindow {
   CheckBox* ShowBaloonCheck() { return parts_.show_baloon_check; }
   Button* OkButton() { return parts_.ok_button; }
   Button* CancelButton() { return parts_.cancel_button; }
+  Label* MonitorsLabel() { return parts_.monitors_label; }
   ComboBox* MonitorsBox() { return parts_.monitors_box; }
   CheckBox* PortraitCheck() { return parts_.portrait_check; }
   ListBox* FolderScratchList() { return parts_.folder_scratch_list; }

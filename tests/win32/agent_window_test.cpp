@@ -329,6 +329,22 @@ TEST_F(AgentWindowTest, ADisplayChangeOfSizeAppliesTheStretchedPictureAgain) {
   EXPECT_EQ(Stored("LastIndex"), "2") << "the rotation did not move on";
 }
 
+TEST_F(AgentWindowTest, EachMonitorGetsAPictureAndAMovedMonitorGetsThemAgainOnce) {
+  desktop_.monitors = {{0, 0, 1920, 1080, true}, {1920, 0, 1080, 1920, false}};
+  Start("monitors");
+  MakeListAndViewer();
+  agent_->State().monitor_mode = MonitorMode::kEachMonitor;
+  Command(kCommandNext);
+  const std::string both = dir_ + "vistrel.exe|\"3" + dir_ + "two.bmp\" \"1" + dir_ + "one.bmp\"";
+  ASSERT_EQ(launches_, std::vector<std::string>{both});
+  // Moved to the left: the work area and the display each tell of it.
+  desktop_.monitors[1].x = -1080;
+  Send(WM_SETTINGCHANGE, SPI_SETWORKAREA);
+  Send(WM_DISPLAYCHANGE, 32);
+  EXPECT_EQ(launches_, (std::vector<std::string>{both, both}));
+  EXPECT_EQ(Stored("LastIndex"), "1") << "the rotation did not move on";
+}
+
 TEST_F(AgentWindowTest, PreviousPutsBackThePictureBeforeAndSurvivesARestart) {
   Start("previous");
   MakeListAndViewer();

@@ -20,6 +20,7 @@
 #include "app/logic/window_settings.h"
 #include "app/logic/window_texts.h"
 #include "common/list_file.h"
+#include "imaging/raster_bitmap.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "platform/win32/wide.h"
@@ -151,10 +152,11 @@ class MainWindowTest : public testing::Test {
     if (list) test::WriteBytes(dir_ + "list.txt", list);
   }
 
-  void Open(const std::string& argument = "") {
+  void Open(const std::string& argument = "", const Lines& other_arguments = {}) {
     application_ = std::make_unique<ApplicationWindow>(kApplicationCaptionBuilding);
     MainWindowOptions options;
     options.argument = argument;
+    options.other_arguments = other_arguments;
     options.directory = dir_;
     options.services.message_boxes = &message_boxes_;
     options.services.launcher = &launcher_;
@@ -488,8 +490,8 @@ TEST_F(MainWindowTest, ControlsHaveTheirCaptionsPlacesAndFont) {
   RECT client;
   GetClientRect(Form(), &client);
   HWND panel = window_->SettingsPanel()->Handle();
-  ExpectPlace(BoundsIn(panel, Form()), 0, client.bottom - 138, client.right, 138, "panel");
-  ExpectPlace(BoundsIn(ListHandle(), Form()), 0, 0, client.right, client.bottom - 138, "list");
+  ExpectPlace(BoundsIn(panel, Form()), 0, client.bottom - 190, client.right, 190, "panel");
+  ExpectPlace(BoundsIn(ListHandle(), Form()), 0, 0, client.right, client.bottom - 190, "list");
   EXPECT_EQ(GetSysColor(COLOR_WINDOW),
             static_cast<DWORD>(SendMessageA(ListHandle(), LVM_GETBKCOLOR, 0, 0)));
 
@@ -518,6 +520,9 @@ TEST_F(MainWindowTest, ControlsHaveTheirCaptionsPlacesAndFont) {
       {window_->AgentButton(), "Agent", panel, 184, 107, 64, 22},
       {window_->CancelButton(), "Cancel", panel, 265, 107, 64, 22},
       {window_->OkButton(), "OK", panel, 337, 107, 64, 22},
+      {window_->MonitorsLabel(), "Monitors:", panel, 8, 138, 0, 0},
+      {window_->MonitorsBox(), "One picture, laid out by Windows", panel, 64, 135, 0, 21},
+      {window_->PortraitCheck(), "Portrait pictures on portrait monitors", panel, 64, 162, 0, 0},
   };
   // The system's message font; at 96 DPI under Wine that is the design's Tahoma of 11 pixels.
   const LOGFONTA message_font = MessageFontForDpi(96);
@@ -665,11 +670,11 @@ TEST_F(MainWindowTest, StoredSettingsAreShownAndWrittenBackOnOk) {
 
   window_->OkButton()->Click();
   ASSERT_TRUE(PumpUntilClosed());
-  EXPECT_EQ(
-      ProfileLines(dir_ + "vistrel.ini"),
-      (Lines{"Interval=45", "RandomWallpaper=1", "RememberLast=1", "ShowBaloonOnChange=0",
-             "DisableOnScreenSaver=0", "Width=500", "Height=420", "Left=30", "Top=40",
-             "ColumnWidth0=300", "ColumnWidth1=77", "LastIndex=9", "StartHidden=0", "Opacity=255"}))
+  EXPECT_EQ(ProfileLines(dir_ + "vistrel.ini"),
+            (Lines{"Interval=45", "RandomWallpaper=1", "RememberLast=1", "ShowBaloonOnChange=0",
+                   "DisableOnScreenSaver=0", "Width=500", "Height=420", "Left=30", "Top=40",
+                   "ColumnWidth0=300", "ColumnWidth1=77", "LastIndex=9", "StartHidden=0",
+                   "Opacity=255", "MonitorMode=0", "PortraitOnPortrait=1"}))
       << "every key rewritten in place, LastIndex untouched without a selection";
 }
 
@@ -685,6 +690,23 @@ TEST_F(MainWindowTest, ShuffleIsShownFromTwoAndWrittenAsTwo) {
   window_->OkButton()->Click();
   ASSERT_TRUE(PumpUntilClosed());
   EXPECT_EQ(ProfileReadString(dir_ + "vistrel.ini", "Settings", "RandomWallpaper", ""), "2");
+}
+
+TEST_F(MainWindowTest, TheAgentsArgumentsPutAPictureOnEachMonitor) {
+  Prepare("monitor_arguments", "MonitorMode=1\r\n");
+  test::WriteBytes(dir_ + "a.bmp", test::Bmp24(4, 4, 3));
+  desktop_->monitors = {{0, 0, 8, 6, true}, {8, 0, 6, 8, false}};
+  Open("1" + dir_ + "a.bmp", {"1" + dir_ + "gone.bmp", "3" + dir_ + "a.bmp"});
+  form_handle_ = Form();
+  EXPECT_EQ(window_->CommandLineResult(), ApplyResult::kApplyExitChanged);
+  TRasterBitmap written;
+  written.LoadFromFile(dir_ + "vistrel_wlp.bmp");
+  EXPECT_EQ(written.Width(), 14);
+  // The stretched copy fills the portrait monitor; the centred one leaves the primary's edge.
+  const std::uint8_t* top = written.ScanLine(0);
+  EXPECT_EQ(top[0] | top[1] | top[2], 0) << "centred: black around";
+  EXPECT_NE(top[13 * 3] | top[13 * 3 + 1] | top[13 * 3 + 2], 0) << "stretched: covered";
+  ASSERT_TRUE(PumpUntil([&] { return Closed(); }));
 }
 
 TEST_F(MainWindowTest, StartWithWindowsFollowsTheRunValueNotTheSettingsFile) {
@@ -754,11 +776,11 @@ TEST_F(MainWindowTest, OkWritesEveryKeyInOrderAndEndsTheProgram) {
   EXPECT_FALSE(window_->SequentialRadio()->Checked()) << "one radio group";
   SendMessageA(window_->OkButton()->Handle(), BM_CLICK, 0, 0);
   ASSERT_TRUE(PumpUntilClosed());
-  EXPECT_EQ(
-      ProfileLines(dir_ + "vistrel.ini"),
-      (Lines{"Left=281", "Top=184", "Width=462", "Height=400", "ColumnWidth0=400",
-             "ColumnWidth1=50", "StartHidden=0", "Opacity=255", "Interval=45", "RememberLast=1",
-             "ShowBaloonOnChange=1", "RandomWallpaper=1", "DisableOnScreenSaver=1"}));
+  EXPECT_EQ(ProfileLines(dir_ + "vistrel.ini"),
+            (Lines{"Left=281", "Top=184", "Width=462", "Height=400", "ColumnWidth0=400",
+                   "ColumnWidth1=50", "StartHidden=0", "Opacity=255", "Interval=45",
+                   "RememberLast=1", "ShowBaloonOnChange=1", "RandomWallpaper=1",
+                   "DisableOnScreenSaver=1", "MonitorMode=0", "PortraitOnPortrait=1"}));
   EXPECT_TRUE(PumpUntil([] { return quit_seen; })) << "the program ends";
 }
 
@@ -894,13 +916,14 @@ TEST_F(MainWindowTest, TabVisitsTheControlsInReadingOrderAndArrowsMoveInTheRadio
       window_->ShowBaloonCheck(), window_->DisableOnScreenSaverCheck(),
       window_->IntervalBox(),     window_->StartWithWindowsCheck(),
       window_->AgentButton(),     window_->CancelButton(),
-      window_->OkButton(),        window_->WallpaperView()};
+      window_->OkButton(),        window_->MonitorsBox(),
+      window_->WallpaperView()};
   for (Control* next : reading_order) {
     PressKey(VK_TAB);
     EXPECT_EQ(FocusedControl(), next->Handle()) << next->Caption();
   }
   PressKey(VK_TAB, true);
-  EXPECT_EQ(FocusedControl(), window_->OkButton()->Handle()) << "Shift+Tab goes back";
+  EXPECT_EQ(FocusedControl(), window_->MonitorsBox()->Handle()) << "Shift+Tab goes back";
   EXPECT_EQ(SendMessageA(Form(), WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS, 0)
       << "focus rectangles show once the keyboard is used";
 
@@ -936,6 +959,33 @@ TEST_F(MainWindowTest, TabVisitsTheControlsInReadingOrderAndArrowsMoveInTheRadio
   PressKey(VK_RETURN);
   ASSERT_TRUE(PumpUntilClosed());
   EXPECT_FALSE(GetFileAttributesA((dir_ + "vistrel.ini").c_str()) != INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(MainWindowTest, TheMonitorsChoiceIsShownAppliedByTheWindowAndWrittenOnOk) {
+  Prepare("monitors", "MonitorMode=1\r\nPortraitOnPortrait=0\r\n");
+  test::WriteBytes(dir_ + "p.bmp", test::Bmp24(4, 4, 3));
+  test::WriteBytes(dir_ + "list.txt", "1" + dir_ + "p.bmp\r\n");
+  desktop_->monitors = {{0, 0, 8, 6, true}, {8, 0, 6, 8, false}};
+  Open();
+  EXPECT_EQ(window_->MonitorsBox()->SelectedIndex(), 1);
+  EXPECT_FALSE(window_->PortraitCheck()->Checked());
+  EXPECT_TRUE(window_->PortraitCheck()->Enabled());
+  SelectOnly({1});  // under the row that removes the wallpaper
+  Notify(NM_DBLCLK);
+  TRasterBitmap written;
+  written.LoadFromFile(dir_ + "vistrel_wlp.bmp");
+  EXPECT_EQ(written.Width(), 14) << "the whole desktop";
+  EXPECT_EQ(written.Height(), 8);
+  EXPECT_EQ(registry_.Value(kDesktopKey, "WallpaperStyle"), "22");
+
+  window_->MonitorsBox()->Focus();
+  PressKey(VK_DOWN);
+  EXPECT_EQ(window_->MonitorsBox()->SelectedIndex(), 2);
+  EXPECT_FALSE(window_->PortraitCheck()->Enabled()) << "only dealt pictures go by it";
+  window_->OkButton()->Click();
+  ASSERT_TRUE(PumpUntilClosed());
+  EXPECT_EQ(Stored("MonitorMode"), "2");
+  EXPECT_EQ(Stored("PortraitOnPortrait"), "0");
 }
 
 TEST_F(MainWindowTest, EnterAndEscapeThroughTheLoopPressOkAndCancel) {
