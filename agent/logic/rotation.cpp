@@ -347,15 +347,25 @@ std::int64_t Rotation::PicturesPerChange() const {
   return static_cast<std::int64_t>(std::clamp<std::size_t>(monitors_.size(), 1, kMaxDealtPictures));
 }
 
+void Rotation::RenderAgain() {
+  reapply_wanted_ = true;
+  reapply_any_style_ = true;
+  if (!pending_.active) Reapply();
+}
+
 void Rotation::Reapply() {
+  const bool any_style = reapply_any_style_;
   reapply_wanted_ = false;
+  reapply_any_style_ = false;
   if (state.history.empty()) return;
   const HistoryItem& current = state.history.back();
   const bool composed = state.monitor_mode != MonitorMode::kOnePicture;
   // One picture that Windows lays out follows the screen only in the styles made for its size;
   // a composed desktop is made for the layout in every style.
   const char letter = current.entry.empty() ? '\0' : current.entry[0];
-  if (!composed && letter != kStyleStretch && letter != kStyleFit && letter != kStyleFill) return;
+  if (!composed && !any_style && letter != kStyleStretch && letter != kStyleFit &&
+      letter != kStyleFill)
+    return;
   const std::string viewer = state.ViewerProgram();
   // Nothing to say when it cannot be done: the wallpaper is still there, only scaled by Windows.
   if (!host_.FileExists(viewer)) return;

@@ -185,6 +185,9 @@ class Rotation {
   // told before, the current pictures are applied again, whatever their style, as by
   // ScreenSizeIs: once per change of layout. Mirrored monitors count once.
   void MonitorsAre(const std::vector<MonitorRect>& monitors);
+  // Applies the current pictures again, whatever their style, as ScreenSizeIs does: the way
+  // they cover the monitors (state.monitor_mode) has just changed.
+  void RenderAgain();
   // Whether an applier started for a change still runs; PollChange looks at it again.
   bool ChangePending() const { return pending_.active; }
   void PollChange();
@@ -263,6 +266,7 @@ class Rotation {
   std::int32_t screen_height_ = 0;
   std::vector<MonitorRect> monitors_;  // distinct, in a fixed order; none told yet
   bool reapply_wanted_ = false;        // the screen changed while a change ran
+  bool reapply_any_style_ = false;     // the next one is for another way to cover the monitors
 };
 
 }  // namespace vistrel

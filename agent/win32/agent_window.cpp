@@ -75,8 +75,13 @@ AgentWindow::AgentWindow(AgentOptions options)
   SetMainWindow(&window_);
 
   window_.AddMessageHook([this](WindowMessage& message) {
-    if (message.message == kAgentReloadMessage)
+    if (message.message == kAgentReloadMessage) {
+      const MonitorMode before = rotation_.state.monitor_mode;
       ReloadSettings(settings_, rotation_.state, message.wparam == kReloadReadsLastIndex);
+      // The wallpaper shows the new way to cover the monitors at once, not at the next change.
+      if (rotation_.state.monitor_mode != before) rotation_.RenderAgain();
+      FollowChange();
+    }
     if (message.message == WM_HOTKEY) {
       if (message.wparam == kHotKeyNext) NextNow();
       if (message.wparam == kHotKeyPrevious) PreviousNow();

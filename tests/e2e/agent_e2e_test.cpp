@@ -302,6 +302,35 @@ TEST_F(AgentE2E, APortraitPhotoAndAWebPAreShownAtTheScreensSize) {
   ExitAgent();
 }
 
+// Wine shows one monitor. Another way to cover the monitors, saved by the window, is shown at
+// once: the centred picture becomes a bitmap of the whole (one-monitor) desktop.
+TEST_F(AgentE2E, AnotherMonitorsSettingRendersTheCurrentPictureAgain) {
+  Prepare("monitors", {"vistrel_agent.exe", "vistrel.exe"});
+  const ScreenPixels screen = PrimaryScreen();
+  ASSERT_GT(screen.width, 64u);
+  const std::string picture = test::Bmp24(8, 8, 3);
+  test::WriteBytes(dir_ + "small.bmp", picture);
+  test::WriteBytes(dir_ + "list.txt", "1" + dir_ + "small.bmp\r\n");
+  WriteSettings("ViewerPath=" + dir_ + "vistrel.exe\r\n");
+  Start();
+  const std::string wallpaper = dir_ + "vistrel_wlp.bmp";
+  Command(kCommandNext);
+  ASSERT_TRUE(WaitFor([&] { return FileBytes(wallpaper) == picture; }, 30000)) << "centred as is";
+  WritePrivateProfileStringA("Settings", "MonitorMode", "2", (dir_ + "vistrel.ini").c_str());
+  SendMessageA(window_, kAgentReloadMessage, 0, 0);
+  EXPECT_TRUE(
+      WaitFor([&] { return IsBmp24(FileBytes(wallpaper), screen.width, screen.height); }, 30000));
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        // Span, or Windows 7's tiling; the centred picture had "0" and "0".
+        const std::string style = ReadDesktopValue("WallpaperStyle");
+        const std::string tile = ReadDesktopValue("TileWallpaper");
+        return (style == "22" && tile == "0") || (style == "0" && tile == "1");
+      },
+      10000));
+  ExitAgent();
+}
+
 TEST_F(AgentE2E, ArgumentNamesTheList) {
   Prepare("argument");
   Start("\"" + dir_ + "my list.txt\"");

@@ -437,6 +437,58 @@ TEST_F(ApplierE2E, AStretchedPhotoIsRenderedUprightAtTheScreensSize) {
   EXPECT_TRUE(TurnedRight(bmp, screen));
 }
 
+// Windows 8 and later have the Span style; Wine says which Windows it plays.
+bool SpanStyleExists() {
+  using VersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+  auto get_version = reinterpret_cast<VersionFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlGetVersion")));
+  OSVERSIONINFOW version = {};
+  version.dwOSVersionInfoSize = sizeof version;
+  if (!get_version || get_version(&version) != 0) return true;
+  return version.dwMajorVersion > 6 || (version.dwMajorVersion == 6 && version.dwMinorVersion >= 2);
+}
+
+// Whether the top-left pixel of a bottom-up 24-bit BMP of the screen's size is black.
+bool CornerIsBlack(const std::string& bmp, const ScreenPixels& screen) {
+  const std::size_t row = (screen.width * 3 + 3) / 4 * 4;
+  const std::size_t at = 54 + row * (screen.height - 1);
+  return bmp.size() >= at + 3 && (bmp[at] | bmp[at + 1] | bmp[at + 2]) == 0;
+}
+
+// Wine shows one monitor: a picture on each, or one across all, is that monitor's wallpaper.
+TEST_F(ApplierE2E, APictureOnEachMonitorOrOneAcrossAllCoverTheOneMonitor) {
+  const ScreenPixels screen = PrimaryScreen();
+  ASSERT_GT(screen.width, 64u);
+  const std::string dir =
+      DirWithPictures("apply_monitors", test::Bmp24(37, 21, 5), test::Bmp24(8, 8, 9));
+  const bool span = SpanStyleExists();
+  const struct {
+    const char* mode;
+    const char* arguments;  // the folder goes before each name
+    bool corner_black;
+  } cases[] = {{"1", "3a.bmp|1b.bmp", false},
+               {"1", "1b.bmp|3a.bmp", true},
+               {"2", "1b.bmp|3a.bmp", true},
+               {"2", "5a.bmp", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.mode) + " " + c.arguments);
+    test::WriteBytes(dir + "vistrel.ini", std::string("[Settings]\r\nMonitorMode=") + c.mode);
+    std::string arguments, names = c.arguments;
+    for (std::size_t start = 0; start < names.size();) {
+      std::size_t end = names.find('|', start);
+      if (end == std::string::npos) end = names.size();
+      arguments +=
+          " \"" + names.substr(start, 1) + dir + names.substr(start + 1, end - start - 1) + "\"";
+      start = end + 1;
+    }
+    ASSERT_EQ(Apply(dir, arguments), 0u);
+    const std::string bmp = FileBytes(dir + "vistrel_wlp.bmp");
+    EXPECT_TRUE(IsBmp24(bmp, screen.width, screen.height));
+    EXPECT_EQ(CornerIsBlack(bmp, screen), c.corner_black) << "the first picture is shown";
+    EXPECT_TRUE(span ? DesktopStyleIs("22", "0") : DesktopStyleIs("0", "1"));
+  }
+}
+
 TEST_F(ApplierE2E, ImportQualityIsSetToTheBestWhereMissingAndAUsersValueStays) {
   std::string dir = DirWithPictures("apply_quality", test::Bmp24(4, 4, 1), test::Bmp24(6, 2, 2));
   DeleteDesktopValue("JPEGImportQuality");

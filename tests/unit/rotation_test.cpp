@@ -907,6 +907,9 @@ TEST_F(RotationTest, ANewMonitorLayoutRendersTheCurrentPicturesAgainOnce) {
   State().monitor_mode = MonitorMode::kOnePicture;
   rotation_->MonitorsAre(kTwoMonitors);
   EXPECT_EQ(host_.launches.size(), 2u);
+  // Unless the way to cover the monitors has just changed.
+  rotation_->RenderAgain();
+  EXPECT_EQ(host_.launches.size(), 3u);
 }
 
 TEST_F(RotationTest, ATickReadsTheListOnceAndBoundsItsLooksAtTheDisk) {
