@@ -2,8 +2,10 @@
 
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "app/logic/image_files.h"
+#include "common/exception.h"
 #include "imaging/data_stream.h"
 #include "imaging/gif_reader.h"
 #include "imaging/jpeg_picture.h"
@@ -80,9 +82,7 @@ TRasterBitmap RenderFor(const DealtPicture& picture, const MonitorRect& area) {
       RenderImageFile(picture.path, picture.style_letter, ScreenSize{area.width, area.height}));
 }
 
-}  // namespace
-
-PictureSize UprightPictureSize(const std::string& path) {
+PictureSize HeaderSize(const std::string& path) {
   const std::string extension = ImageExtension(path);
   if (extension == ".bmp") return BmpSize(path);
   if (extension == ".jpg" || extension == ".jpeg") return JpegSize(path);
@@ -93,31 +93,62 @@ PictureSize UprightPictureSize(const std::string& path) {
   return {};
 }
 
+}  // namespace
+
+PictureSize UprightPictureSize(const std::string& path) {
+  try {
+    return HeaderSize(path);
+  } catch (const Exception&) {
+    return {};  // a damaged header: the picture's own rendering tells of it
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
+}
+
 TRasterBitmap RenderDesktop(const std::vector<MonitorRect>& monitors, MonitorMode mode,
                             const std::vector<DealtPicture>& pictures, bool portrait_on_portrait,
                             DesktopWrap wrap) {
   const std::vector<MonitorRect> ordered = DealingOrder(monitors);
   if (ordered.empty() || pictures.empty()) return TRasterBitmap();
-  DesktopCanvas canvas(ordered);
   if (mode == MonitorMode::kSpan) {
+    DesktopCanvas canvas(ordered);
     const MonitorRect& bounds = canvas.Bounds();
     TRasterBitmap picture = RenderFor(pictures.front(), bounds);
+    if (picture.IsEmpty()) return picture;
     for (const MonitorRect& m : ordered)
       canvas.Place(bounds, m, picture, pictures.front().style_letter);
-  } else {
-    std::vector<PictureSize> sizes;
-    if (portrait_on_portrait)
-      for (const DealtPicture& p : pictures) sizes.push_back(UprightPictureSize(p.path));
-    else
-      sizes.resize(pictures.size());
-    const std::vector<std::size_t> assigned = AssignPictures(ordered, sizes, portrait_on_portrait);
-    for (std::size_t i = 0; i < ordered.size(); ++i) {
-      const DealtPicture& dealt = pictures[assigned[i]];
-      TRasterBitmap picture = RenderFor(dealt, ordered[i]);
-      canvas.Place(ordered[i], ordered[i], picture, dealt.style_letter);
-    }
+    return canvas.Finish(wrap);
   }
-  return canvas.Finish(wrap);
+  // A picture that cannot be shown leaves its monitors to the others, dealt anew; only the last
+  // one's failure is the desktop's.
+  std::vector<DealtPicture> pool = pictures;
+  std::vector<PictureSize> sizes;
+  for (const DealtPicture& p : pool)
+    sizes.push_back(portrait_on_portrait ? UprightPictureSize(p.path) : PictureSize());
+  for (;;) {
+    const std::vector<std::size_t> assigned = AssignPictures(ordered, sizes, portrait_on_portrait);
+    DesktopCanvas canvas(ordered);
+    std::size_t failed = pool.size();
+    for (std::size_t i = 0; i < ordered.size() && failed == pool.size(); ++i) {
+      const DealtPicture& dealt = pool[assigned[i]];
+      TRasterBitmap picture;
+      try {
+        picture = RenderFor(dealt, ordered[i]);
+      } catch (const Exception&) {
+        if (pool.size() == 1) throw;
+      } catch (const std::bad_alloc&) {
+        if (pool.size() == 1) throw;
+      }
+      if (picture.IsEmpty())
+        failed = assigned[i];
+      else
+        canvas.Place(ordered[i], ordered[i], picture, dealt.style_letter);
+    }
+    if (failed == pool.size()) return canvas.Finish(wrap);
+    if (pool.size() == 1) return TRasterBitmap();
+    pool.erase(pool.begin() + static_cast<std::ptrdiff_t>(failed));
+    sizes.erase(sizes.begin() + static_cast<std::ptrdiff_t>(failed));
+  }
 }
 
 DesktopStyleValues DesktopStyle(DesktopWrap wrap) {

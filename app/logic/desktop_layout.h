@@ -24,8 +24,9 @@ PictureSize UprightPictureSize(const std::string& path);
 // The desktop bitmap for mode kEachMonitor (the pictures dealt to the monitors left to right,
 // portrait pictures to portrait monitors with portrait_on_portrait) or kSpan (the first picture
 // across the monitors' bounding rectangle). Each picture is rendered by its style at the size of
-// what it covers; what no picture covers is black. Empty without monitors or pictures; a reader's
-// Exception passes through.
+// what it covers; what no picture covers is black. A picture that cannot be shown (damaged,
+// empty) gives its monitors to the others; empty without monitors or without a picture that can
+// be shown. The last picture's Exception (or std::bad_alloc) passes through.
 TRasterBitmap RenderDesktop(const std::vector<MonitorRect>& monitors, MonitorMode mode,
                             const std::vector<DealtPicture>& pictures, bool portrait_on_portrait,
                             DesktopWrap wrap);

@@ -303,6 +303,19 @@ TEST(Applier, SeveralMonitorsGetOneBitmapOfTheVirtualScreen) {
       ApplyPictures(one_gone, {MonitorMode::kEachMonitor, true}, wallpaper, system.Services()),
       ApplyResult::kApplyExitChanged);
   EXPECT_EQ(pixel(22, 2), kGreen);
+  // So does one that cannot be shown; only when none can is the change refused.
+  std::string broken = SolidBmp(20, 40, kRed);
+  broken[18] = 0;  // width 0
+  test::WriteBytes(dir + "broken.bmp", broken);
+  const std::vector<DealtPicture> one_broken = {{'3', dir + "broken.bmp"}, pictures[0]};
+  ASSERT_EQ(
+      ApplyPictures(one_broken, {MonitorMode::kEachMonitor, true}, wallpaper, system.Services()),
+      ApplyResult::kApplyExitChanged);
+  EXPECT_EQ(pixel(2, 2), kRed) << "the portrait monitor";
+  EXPECT_EQ(ApplyPictures({one_broken[0], one_broken[0]}, {MonitorMode::kEachMonitor, true},
+                          wallpaper, system.Services(true)),
+            ApplyResult::kApplyExitCannotShow);
+  EXPECT_EQ(pixel(2, 2), kRed) << "unchanged";
   EXPECT_EQ(ApplyPictures({{'3', dir + "gone.bmp"}, {'3', dir + "x.txt"}},
                           {MonitorMode::kEachMonitor, true}, wallpaper, system.Services()),
             ApplyResult::kApplyExitNoSuchFile);
