@@ -149,6 +149,7 @@ TEST(DpiE2E, TheWindowFitsItsCaptionsAndTakesTheKeyboardAtTheScreensDpi) {
                                                     "Agent",
                                                     "Cancel",
                                                     "OK",
+                                                    "<combo>",
                                                     "<list>"};
     ASSERT_TRUE(WaitFor([&] { return ClassName(Focused(form)) == "SysListView32"; }, 5000));
     for (const std::string& expected : reading_order) {
