@@ -20,6 +20,8 @@ void ReadDealing(const Settings& settings, RotationState& state) {
   state.shuffle = order == WallpaperOrder::woShuffle;
   state.monitor_mode =
       MonitorModeFromStored(settings.ReadInteger(keys::kMonitorMode, defaults::kMonitorMode));
+  state.portrait_on_portrait =
+      settings.ReadBool(keys::kPortraitOnPortrait, defaults::kPortraitOnPortrait);
 }
 
 std::uint32_t ReadUnsigned(const Settings& settings, const char* key) {

@@ -117,7 +117,8 @@ struct RotationState {
   bool ShowBaloonOnChange = defaults::kShowBaloonOnChange;
   bool RememberLast = defaults::kAgentRememberLast;
   bool DisableOnScreenSaver = defaults::kDisableOnScreenSaver;
-  MonitorMode monitor_mode = MonitorMode::kOnePicture;  // kEachMonitor deals one per monitor
+  MonitorMode monitor_mode = MonitorMode::kOnePicture;        // kEachMonitor deals one per monitor
+  bool portrait_on_portrait = defaults::kPortraitOnPortrait;  // the applier deals by it
   std::string ViewerPath = defaults::kViewerPath;
   // The folder a relative ViewerPath is taken from: the agent's own, so that the applier is
   // found beside it whatever the working folder. Empty: the working folder.

@@ -76,10 +76,14 @@ AgentWindow::AgentWindow(AgentOptions options)
 
   window_.AddMessageHook([this](WindowMessage& message) {
     if (message.message == kAgentReloadMessage) {
-      const MonitorMode before = rotation_.state.monitor_mode;
+      const MonitorMode mode = rotation_.state.monitor_mode;
+      const bool portrait = rotation_.state.portrait_on_portrait;
       ReloadSettings(settings_, rotation_.state, message.wparam == kReloadReadsLastIndex);
       // The wallpaper shows the new way to cover the monitors at once, not at the next change.
-      if (rotation_.state.monitor_mode != before) rotation_.RenderAgain();
+      const RotationState& now = rotation_.state;
+      if (now.monitor_mode != mode ||
+          (mode == MonitorMode::kEachMonitor && now.portrait_on_portrait != portrait))
+        rotation_.RenderAgain();
       FollowChange();
     }
     if (message.message == WM_HOTKEY) {

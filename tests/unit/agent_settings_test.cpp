@@ -74,8 +74,12 @@ TEST_F(AgentSettingsTest, ReloadTakesLastIndexOnlyWhenAskedAndKeepsStartUpSettin
   state.LastIndex = 3;
   Settings ini =
       Ini("[Settings]\r\nInterval=20\r\nLastIndex=9\r\nRandomWallpaper=1\r\n"
-          "DisableOnScreenSaver=0\r\nRememberLast=0\r\nViewerPath=v2.exe\r\n");
+          "DisableOnScreenSaver=0\r\nRememberLast=0\r\nViewerPath=v2.exe\r\n"
+          "MonitorMode=1\r\nPortraitOnPortrait=0\r\n");
+  EXPECT_EQ(state.monitor_mode, MonitorMode::kOnePicture);
   ReloadSettings(ini, state, false);
+  EXPECT_EQ(state.monitor_mode, MonitorMode::kEachMonitor);
+  EXPECT_FALSE(state.portrait_on_portrait);
   EXPECT_EQ(state.Interval, 20);
   EXPECT_EQ(state.ElapsedSeconds, 0) << "the countdown restarts";
   EXPECT_EQ(state.LastIndex, 3);
