@@ -620,6 +620,16 @@ void Rotation::ChangeNow(bool user, std::int32_t skip) {
     const std::string entry = Choose(lines, count, tries, skip);
     skip = 0;
     if (entry.empty()) break;
+    // A shuffled round that ends within the change may begin the next with a line just dealt.
+    const bool dealt_already =
+        dealt_count > 0 &&
+        (dealt.index == state.LastIndex ||
+         std::any_of(dealt.others.begin(), dealt.others.end(),
+                     [&](const ShownEntry& e) { return e.index == state.LastIndex; }));
+    if (dealt_already) {
+      if (++tries.missing_files + dealt_count >= count) break;
+      continue;
+    }
     const std::string path = entry.substr(1);
     if (!PictureExists(path, tries)) {
       // A path the system refuses for its length is said as such, not passed over as missing.

@@ -871,6 +871,17 @@ TEST_F(RotationTest, EachMonitorGetsAnEntryOfItsOwnAndPreviousPutsTheWholeSetBac
   for (int i = 0; i < 5; ++i) rotation_->NextNow();
   for (const std::string& launch : host_.launches)
     EXPECT_TRUE(launch == pair(1, 2) || launch == pair(2, 1)) << launch;
+  // Shuffled, a round that ends within a change never deals a line twice in it.
+  WriteExistingEntries(3);
+  State().RandomWallpaper = State().shuffle = true;
+  for (int i = 0; i < 12; ++i) {
+    rotation_->NextNow();
+    const std::string& launch = host_.launches.back();
+    const std::size_t first = launch.find('"'), split = launch.find("\" \"");
+    ASSERT_NE(split, std::string::npos);
+    EXPECT_NE(launch.substr(first, split + 1 - first), launch.substr(split + 2)) << launch;
+  }
+  State().shuffle = false;
   // Spanned or one picture: one entry a change.
   for (MonitorMode mode : {MonitorMode::kSpan, MonitorMode::kOnePicture}) {
     State().monitor_mode = mode;
