@@ -123,7 +123,11 @@ std::uint64_t TScreenRenderer::MemoryNeeded(std::int32_t stored_width, std::int3
       TLanczosResampler::MemoryNeeded(stored_width, stored_height, g, channels);
   if (resampler == UINT64_MAX) return UINT64_MAX;
   MemoryBudget budget;
-  budget.Add(resampler).Add(std::uint64_t{static_cast<std::uint32_t>(stored_width)}, 4);
+  const std::uint64_t row_bytes = std::uint64_t{static_cast<std::uint32_t>(stored_width)} *
+                                  static_cast<std::uint32_t>(channels);
+  budget.Add(resampler)
+      .Add(std::uint64_t{static_cast<std::uint32_t>(stored_width)}, 4)
+      .Add(TRowPipe::MemoryNeeded(static_cast<std::size_t>(row_bytes)));
   AddBitmap(budget, static_cast<std::uint32_t>(g.width), static_cast<std::uint32_t>(g.height), 24);
   AddBitmap(budget, static_cast<std::uint32_t>(g.width), static_cast<std::uint32_t>(g.height), 24);
   return budget.Fits() ? budget.Total() : UINT64_MAX;
@@ -144,20 +148,29 @@ TScreenRenderer::TScreenRenderer(std::int32_t stored_width, std::int32_t stored_
   // when they are turned a quarter. The 8-bit step between the passes keeps the order visible.
   resampler_ = std::make_unique<TLanczosResampler>(stored_width, stored_height, g, channels,
                                                    *output_, SwapsSides(orientation));
+  pipe_ = std::make_unique<TRowPipe>(
+      *resampler_, static_cast<std::size_t>(stored_width) * static_cast<std::size_t>(channels));
 }
 
-TScreenRenderer::~TScreenRenderer() = default;
+// The pipe goes first: its worker may still be giving rows to the resampler.
+TScreenRenderer::~TScreenRenderer() {
+  pipe_.reset();
+}
 
 void TScreenRenderer::PutRow(const std::uint8_t* row) {
-  resampler_->PutRow(row);
+  if (rows_taken_ >= stored_height_) return;
+  ++rows_taken_;
+  pipe_->PutRow(row);
 }
 
 TRasterBitmap TScreenRenderer::Finish() {
+  pipe_->Close();
   if (resampler_->RowsTaken() < stored_height_) {
     std::vector<std::uint8_t> black(
         static_cast<std::size_t>(stored_width_) * static_cast<std::size_t>(channels_), 0);
     while (resampler_->RowsTaken() < stored_height_) resampler_->PutRow(black.data());
   }
+  pipe_.reset();
   resampler_.reset();
   TRasterBitmap bitmap = std::move(output_->Bitmap());
   output_.reset();

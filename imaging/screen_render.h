@@ -9,6 +9,7 @@
 #include "imaging/exif_orientation.h"
 #include "imaging/raster_bitmap.h"
 #include "imaging/resampler.h"
+#include "imaging/row_pipe.h"
 
 namespace vistrel {
 
@@ -42,7 +43,9 @@ bool ScreenGeometry(char style_letter, std::int32_t picture_width, std::int32_t 
 ResampleGeometry StoredGeometry(const ResampleGeometry& upright, TExifOrientation orientation);
 
 // Takes a picture's rows as stored (1 channel grey or 3 channels blue, green, red) and makes
-// the upright rf24Bit screen bitmap. Only the rows under the resampler's kernel are held.
+// the upright rf24Bit screen bitmap. Only the rows under the resampler's kernel are held, and
+// a few batches of rows on their way to it: the resampler takes them on a second thread, so it
+// runs beside the decoder.
 class TScreenRenderer : public TRowSink {
  public:
   // upright: the geometry for the picture once it is turned by orientation. Throws
@@ -60,7 +63,7 @@ class TScreenRenderer : public TRowSink {
                                     int channels);
 
   void PutRow(const std::uint8_t* row) override;
-  std::int32_t RowsTaken() const { return resampler_->RowsTaken(); }
+  std::int32_t RowsTaken() const { return rows_taken_; }
 
   // The screen bitmap. Rows a decode never delivered count as black, as in a bitmap that a
   // decode stopped filling.
@@ -75,6 +78,8 @@ class TScreenRenderer : public TRowSink {
   int channels_;
   std::unique_ptr<Output> output_;
   std::unique_ptr<TLanczosResampler> resampler_;
+  std::unique_ptr<TRowPipe> pipe_;  // in front of the resampler, until Finish
+  std::int32_t rows_taken_ = 0;
 };
 
 // Bitmap rows of any format as blue, green, red rows for a sink: indexed pixels through the
