@@ -14,6 +14,8 @@ namespace {
 constexpr std::size_t kBatches = 4;
 constexpr std::size_t kBatchBytes = 256 * 1024;
 constexpr std::size_t kMaxBatchRows = 32;
+// A row worker is woken for this many rows at a time.
+constexpr std::int32_t kWorkerStep = 16;
 
 }  // namespace
 
@@ -101,6 +103,58 @@ void TRowPipe::Work() {
     lock.lock();
     ++consumed_;
     changed_.notify_all();
+  }
+}
+
+TRowWorker::TRowWorker(Work work) : work_(std::move(work)) {
+  if (std::thread::hardware_concurrency() < 2) return;
+  try {
+    worker_ = std::thread([this] { Loop(); });
+  } catch (const std::system_error&) {
+    // No thread to be had: the work is done as the rows come.
+  }
+}
+
+TRowWorker::~TRowWorker() {
+  Finish();
+}
+
+void TRowWorker::RowsReady(std::int32_t rows) {
+  if (rows <= latest_) return;
+  if (!worker_.joinable()) {
+    work_(latest_, rows);
+    latest_ = rows;
+    return;
+  }
+  latest_ = rows;
+  if (rows - told_ < kWorkerStep) return;
+  told_ = rows;
+  std::lock_guard<std::mutex> lock(mutex_);
+  ready_ = rows;
+  changed_.notify_all();
+}
+
+void TRowWorker::Finish() {
+  if (!worker_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ready_ = latest_;
+    closing_ = true;
+    changed_.notify_all();
+  }
+  worker_.join();
+}
+
+void TRowWorker::Loop() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [&] { return done_ < ready_ || closing_; });
+    if (done_ == ready_) return;  // closing, and nothing left
+    const std::int32_t first = done_, end = ready_;
+    lock.unlock();
+    work_(first, end);
+    lock.lock();
+    done_ = end;
   }
 }
 

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -50,6 +51,37 @@ class TRowPipe : public TRowSink {
   std::uint64_t consumed_ = 0;  // batches the sink has taken
   bool closing_ = false;
   std::exception_ptr failure_;
+  std::thread worker_;
+};
+
+// Work on rows that stay where they are (a bitmap's), done on a second thread in the order the
+// rows are finished, while the owner finishes the next ones. With one core, or when no thread
+// can be started, the work is done at once.
+class TRowWorker {
+ public:
+  // Works on rows [first, end); must not throw.
+  using Work = std::function<void(std::int32_t first, std::int32_t end)>;
+  explicit TRowWorker(Work work);
+  TRowWorker(const TRowWorker&) = delete;
+  TRowWorker& operator=(const TRowWorker&) = delete;
+  ~TRowWorker();
+
+  // Rows [0, rows) are finished and may be worked on.
+  void RowsReady(std::int32_t rows);
+  // Returns once every ready row has been worked on.
+  void Finish();
+
+ private:
+  void Loop();
+
+  Work work_;
+  std::int32_t told_ = 0;  // the rows last told to the worker
+  std::int32_t latest_ = 0;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::int32_t ready_ = 0;  // under mutex_
+  std::int32_t done_ = 0;   // under mutex_
+  bool closing_ = false;
   std::thread worker_;
 };
 

@@ -5,6 +5,7 @@
 #include <new>
 #include <vector>
 
+#include "imaging/color_profile.h"
 #include "imaging/memory_budget.h"
 
 namespace vistrel {
@@ -115,6 +116,22 @@ class TScreenRenderer::Output : public TRowSink {
   std::int32_t next_row_ = 0;
 };
 
+// The profile's conversion of each row on its way to the resampler, on the pipe's thread.
+class TScreenRenderer::ColorStage : public TRowSink {
+ public:
+  ColorStage(const ColorTransform& color, TRowSink& out, std::size_t row_bytes)
+      : color_(color), out_(out), row_(row_bytes) {}
+  void PutRow(const std::uint8_t* row) override {
+    color_.Convert(row, row_.data(), static_cast<std::uint32_t>(row_.size() / 3));
+    out_.PutRow(row_.data());
+  }
+
+ private:
+  const ColorTransform& color_;  // not owned
+  TRowSink& out_;                // not owned
+  std::vector<std::uint8_t> row_;
+};
+
 std::uint64_t TScreenRenderer::MemoryNeeded(std::int32_t stored_width, std::int32_t stored_height,
                                             TExifOrientation orientation,
                                             const ResampleGeometry& upright, int channels) {
@@ -127,7 +144,8 @@ std::uint64_t TScreenRenderer::MemoryNeeded(std::int32_t stored_width, std::int3
                                   static_cast<std::uint32_t>(channels);
   budget.Add(resampler)
       .Add(std::uint64_t{static_cast<std::uint32_t>(stored_width)}, 4)
-      .Add(TRowPipe::MemoryNeeded(static_cast<std::size_t>(row_bytes)));
+      .Add(TRowPipe::MemoryNeeded(static_cast<std::size_t>(row_bytes)))
+      .Add(row_bytes);  // the colour stage's row
   AddBitmap(budget, static_cast<std::uint32_t>(g.width), static_cast<std::uint32_t>(g.height), 24);
   AddBitmap(budget, static_cast<std::uint32_t>(g.width), static_cast<std::uint32_t>(g.height), 24);
   return budget.Fits() ? budget.Total() : UINT64_MAX;
@@ -135,7 +153,7 @@ std::uint64_t TScreenRenderer::MemoryNeeded(std::int32_t stored_width, std::int3
 
 TScreenRenderer::TScreenRenderer(std::int32_t stored_width, std::int32_t stored_height,
                                  TExifOrientation orientation, const ResampleGeometry& upright,
-                                 int channels)
+                                 int channels, const ColorTransform* color)
     : orientation_(orientation),
       stored_width_(stored_width),
       stored_height_(stored_height),
@@ -148,8 +166,14 @@ TScreenRenderer::TScreenRenderer(std::int32_t stored_width, std::int32_t stored_
   // when they are turned a quarter. The 8-bit step between the passes keeps the order visible.
   resampler_ = std::make_unique<TLanczosResampler>(stored_width, stored_height, g, channels,
                                                    *output_, SwapsSides(orientation));
-  pipe_ = std::make_unique<TRowPipe>(
-      *resampler_, static_cast<std::size_t>(stored_width) * static_cast<std::size_t>(channels));
+  const std::size_t row_bytes =
+      static_cast<std::size_t>(stored_width) * static_cast<std::size_t>(channels);
+  TRowSink* first = resampler_.get();
+  if (color && channels == 3) {
+    color_stage_ = std::make_unique<ColorStage>(*color, *resampler_, row_bytes);
+    first = color_stage_.get();
+  }
+  pipe_ = std::make_unique<TRowPipe>(*first, row_bytes);
 }
 
 // The pipe goes first: its worker may still be giving rows to the resampler.
@@ -171,6 +195,7 @@ TRasterBitmap TScreenRenderer::Finish() {
     while (resampler_->RowsTaken() < stored_height_) resampler_->PutRow(black.data());
   }
   pipe_.reset();
+  color_stage_.reset();
   resampler_.reset();
   TRasterBitmap bitmap = std::move(output_->Bitmap());
   output_.reset();

@@ -13,6 +13,8 @@
 
 namespace vistrel {
 
+class ColorTransform;
+
 // A monitor's size in physical pixels; 0 x 0 when it is not known.
 struct ScreenSize {
   std::int32_t width = 0;
@@ -48,10 +50,13 @@ ResampleGeometry StoredGeometry(const ResampleGeometry& upright, TExifOrientatio
 // runs beside the decoder.
 class TScreenRenderer : public TRowSink {
  public:
-  // upright: the geometry for the picture once it is turned by orientation. Throws
-  // std::bad_alloc for sizes out of range or beyond the memory budget.
+  // upright: the geometry for the picture once it is turned by orientation. color (3 channels
+  // only; not owned, and it must outlive the renderer): a colour profile's transform applied to
+  // each row before it is resampled, on the resampler's thread. Throws std::bad_alloc for sizes
+  // out of range or beyond the memory budget.
   TScreenRenderer(std::int32_t stored_width, std::int32_t stored_height,
-                  TExifOrientation orientation, const ResampleGeometry& upright, int channels);
+                  TExifOrientation orientation, const ResampleGeometry& upright, int channels,
+                  const ColorTransform* color = nullptr);
   TScreenRenderer(const TScreenRenderer&) = delete;
   TScreenRenderer& operator=(const TScreenRenderer&) = delete;
   ~TScreenRenderer() override;
@@ -71,6 +76,7 @@ class TScreenRenderer : public TRowSink {
 
  private:
   class Output;
+  class ColorStage;
 
   TExifOrientation orientation_;
   std::int32_t stored_width_;
@@ -78,7 +84,8 @@ class TScreenRenderer : public TRowSink {
   int channels_;
   std::unique_ptr<Output> output_;
   std::unique_ptr<TLanczosResampler> resampler_;
-  std::unique_ptr<TRowPipe> pipe_;  // in front of the resampler, until Finish
+  std::unique_ptr<ColorStage> color_stage_;  // before the resampler, with a profile
+  std::unique_ptr<TRowPipe> pipe_;           // in front of the resampler, until Finish
   std::int32_t rows_taken_ = 0;
 };
 
