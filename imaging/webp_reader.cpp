@@ -285,6 +285,9 @@ void TWebPGraphic::DecodeInto(const std::uint8_t* data, std::size_t size, std::u
   std::uint8_t* const first = bitmap.ScanLine(static_cast<std::int32_t>(top + height - 1)) +
                               std::size_t{left} * pixel_bytes;
   config.output.colorspace = bgra ? MODE_BGRA : MODE_BGR;
+  // A lossy picture's rows are reconstructed, filtered and converted on libwebp's own worker
+  // thread while it parses the next ones; the pixels are the same.
+  config.options.use_threads = 1;
   config.output.is_external_memory = 1;
   config.output.u.RGBA.rgba = first;
   config.output.u.RGBA.stride = static_cast<int>(stride);
