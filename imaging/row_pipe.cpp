@@ -48,18 +48,25 @@ TRowPipe::~TRowPipe() {
   }
 }
 
+std::uint8_t* TRowPipe::NextRow() {
+  if (!worker_.joinable()) return nullptr;
+  if (filling_ == 0 && !batch_free_) {
+    // The batch is free once the worker has taken every batch but the ones still queued.
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return produced_ - consumed_ < kBatches; });
+    batch_free_ = true;
+  }
+  const std::size_t batch = static_cast<std::size_t>(produced_ % kBatches);
+  return &batches_[(batch * batch_rows_ + filling_) * row_bytes_];
+}
+
 void TRowPipe::PutRow(const std::uint8_t* row) {
   if (!worker_.joinable()) {
     out_.PutRow(row);
     return;
   }
-  const std::size_t batch = static_cast<std::size_t>(produced_ % kBatches);
-  if (filling_ == 0) {
-    // The batch is free once the worker has taken every batch but the ones still queued.
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return produced_ - consumed_ < kBatches; });
-  }
-  std::memcpy(&batches_[(batch * batch_rows_ + filling_) * row_bytes_], row, row_bytes_);
+  std::uint8_t* const place = NextRow();
+  if (row != place) std::memcpy(place, row, row_bytes_);
   if (++filling_ == batch_rows_) Publish();
 }
 
@@ -68,6 +75,7 @@ void TRowPipe::Publish() {
   rows_in_batch_[static_cast<std::size_t>(produced_ % kBatches)] = filling_;
   ++produced_;
   filling_ = 0;
+  batch_free_ = false;
   changed_.notify_all();
 }
 

@@ -29,6 +29,8 @@ class TRowPipe : public TRowSink {
   // The batches' memory for rows of that size.
   static std::uint64_t MemoryNeeded(std::size_t row_bytes);
 
+  // The next place in a batch, once one is free.
+  std::uint8_t* NextRow() override;
   void PutRow(const std::uint8_t* row) override;
   // Returns once every row put has reached the sink, rethrowing what the sink threw; rows put
   // afterwards go straight to it.
@@ -45,6 +47,7 @@ class TRowPipe : public TRowSink {
   std::vector<std::uint8_t> batches_;
   std::vector<std::size_t> rows_in_batch_;
   std::size_t filling_ = 0;  // rows in the batch being filled, which is batch produced_ % count
+  bool batch_free_ = false;  // that batch is known to be free
   std::mutex mutex_;
   std::condition_variable changed_;
   std::uint64_t produced_ = 0;  // batches handed over

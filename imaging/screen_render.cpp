@@ -181,6 +181,10 @@ TScreenRenderer::~TScreenRenderer() {
   pipe_.reset();
 }
 
+std::uint8_t* TScreenRenderer::NextRow() {
+  return rows_taken_ < stored_height_ ? pipe_->NextRow() : nullptr;
+}
+
 void TScreenRenderer::PutRow(const std::uint8_t* row) {
   if (rows_taken_ >= stored_height_) return;
   ++rows_taken_;
@@ -211,14 +215,21 @@ void TBitmapRowFeed::Feed(TRasterBitmap& bitmap, std::int32_t y) {
   const int bits = in ? BitsForFormat(bitmap.GetFormat()) : 0;
   const std::size_t width =
       std::min(row_.size() / 3, static_cast<std::size_t>(std::max(bitmap.Width(), 0)));
-  std::fill(row_.begin(), row_.end(), 0);
   if (bits <= 8 && bits > 0 && !palette_read_) {
     for (int i = 0; i < 256; ++i) palette_[i] = bitmap.PaletteEntry(i);
     palette_read_ = true;
   }
-  std::uint8_t* out = row_.data();
-  for (std::size_t x = 0; x < width && bits > 0; ++x, out += 3) {
-    if (bits >= 24) {
+  // Built where the sink takes it without a copy, if it offers a place.
+  std::uint8_t* row = sink_.NextRow();
+  if (row == nullptr) row = row_.data();
+  // What the bitmap does not cover is black.
+  std::fill(row + (bits > 0 ? width * 3 : 0), row + row_.size(), 0);
+  std::uint8_t* out = row;
+  if (bits == 24) {
+    std::memcpy(out, in, width * 3);
+  }
+  for (std::size_t x = 0; x < width && bits > 0 && bits != 24; ++x, out += 3) {
+    if (bits == 32) {
       std::memcpy(out, in + x * static_cast<std::size_t>(bits / 8), 3);
       continue;
     }
@@ -240,7 +251,7 @@ void TBitmapRowFeed::Feed(TRasterBitmap& bitmap, std::int32_t y) {
     out[1] = static_cast<std::uint8_t>(rgb >> 8);
     out[2] = static_cast<std::uint8_t>(rgb >> 16);
   }
-  sink_.PutRow(row_.data());
+  sink_.PutRow(row);
 }
 
 TRasterBitmap RenderBitmapForScreen(TRasterBitmap& picture, const ResampleGeometry& geometry) {

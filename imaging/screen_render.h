@@ -67,6 +67,7 @@ class TScreenRenderer : public TRowSink {
                                     TExifOrientation orientation, const ResampleGeometry& upright,
                                     int channels);
 
+  std::uint8_t* NextRow() override;
   void PutRow(const std::uint8_t* row) override;
   std::int32_t RowsTaken() const { return rows_taken_; }
 

@@ -30,6 +30,8 @@ TEST(RenderImageFile, StreamedRowsEqualTheWholePictureResampled) {
        {"png/pngsuite/basn2c08.png", "png/pngsuite/basn6a08.png", "png/pngsuite/basn3p04.png",
         "png/pngsuite/basn0g16.png", "png/pngsuite/basn0g01.png", "png/pngsuite/basn4a08.png",
         "png/pngsuite/basi2c08.png", "png/pngsuite/f04n2c08.png",
+        // A profile's conversion on the thread that unfilters.
+        "icc/peacock-adobergb.png", "icc/peacock-adobergb-rgba.png",
         // BMP rows come bottom-up (top-down in pal8topdown), as a picture mirrored top to
         // bottom that the renderer turns back; some are decoded whole (bit fields, 4 and 16
         // bits).
