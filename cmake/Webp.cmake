@@ -4,8 +4,10 @@
 # native tests decode with the very library dwebp uses. A Windows build cross-compiled on Debian,
 # the fuzz build (whose coverage must reach into the decoder) and the bench build (linked
 # statically, as the shipped programs are, and timed with their flags) compile the decoder's own
-# sources from Debian's source package into a static library of this build: no encoder, no mux,
-# no threads. The unpacked source is kept once for all build folders under VISTREL_DEPS_DIR.
+# sources from Debian's source package into a static library of this build: no encoder, no mux.
+# Its worker thread is built in, as in Debian's library (Win32 threads on Windows, POSIX threads
+# elsewhere): the reader asks for it, so a lossy picture's rows are filtered and converted beside
+# the parsing. The unpacked source is kept once for all build folders under VISTREL_DEPS_DIR.
 
 set(webp_from_source OFF)
 if((WIN32 AND CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX) OR VISTREL_FUZZ OR VISTREL_BENCH)
@@ -62,7 +64,10 @@ target_include_directories(vistrel_webp PRIVATE "${webp_source}")
 target_compile_options(vistrel_webp PRIVATE -w)
 # No single allocation beyond the memory budget of one picture (imaging/memory_budget.h), as in
 # a 32-bit process the decoder's own limit (2 GB) could never be met anyway.
-target_compile_definitions(vistrel_webp PRIVATE "WEBP_MAX_ALLOCABLE_MEMORY=(1ULL<<30)")
+target_compile_definitions(vistrel_webp PRIVATE "WEBP_MAX_ALLOCABLE_MEMORY=(1ULL<<30)"
+                                                 WEBP_USE_THREAD)
+find_package(Threads REQUIRED)
+target_link_libraries(vistrel_webp PRIVATE Threads::Threads)
 if(WIN32)
   # Built like libwebp's own release (-O2), not at -Os: decoding a photo is the one place the
   # programs spend time. No unwind tables: no C++ exception passes through C code that never

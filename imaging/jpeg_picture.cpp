@@ -18,6 +18,7 @@
 #include "imaging/bounded_input.h"
 #include "imaging/color_profile.h"
 #include "imaging/exif_orientation.h"
+#include "imaging/row_pipe.h"
 #include "imaging/screen_render.h"
 
 namespace vistrel {
@@ -275,9 +276,11 @@ struct JpegDecode {
   JSAMPLE* cmyk_row = nullptr;        // not owned: one row of four components
   std::vector<std::uint8_t> profile;  // the file's ICC profile, until its transform is made
   std::unique_ptr<ColorTransform> color;  // from the profile to sRGB, for every row made
-  bool streaming = false;                 // rows go to the sink, not into the bitmap
-  TRowSink* sink = nullptr;               // not owned: takes the rows instead of the bitmap
-  JSAMPLE* sink_row = nullptr;            // not owned: one row of what the sink takes
+  // Converts the bitmap's rows with `color` on a second thread, a few rows behind the decoder.
+  std::unique_ptr<TRowWorker> color_worker;
+  bool streaming = false;       // rows go to the sink, not into the bitmap
+  TRowSink* sink = nullptr;     // not owned: takes the rows instead of the bitmap
+  JSAMPLE* sink_row = nullptr;  // not owned: one row of what the sink takes
   // Not owned: where libjpeg writes a row that CMYK or a grey profile turns into sink_row; null
   // when it writes into sink_row itself.
   JSAMPLE* source_row = nullptr;
@@ -393,6 +396,7 @@ struct JpegDecode {
     jpeg_decompress_struct& c = d.cinfo;
     jpeg_start_decompress(&c);
     FitBitmap(d);
+    StartColorWorker(d);
     if (c.buffered_image) {
       for (;;) {
         int result = jpeg_consume_input(&c);
@@ -462,6 +466,24 @@ struct JpegDecode {
     }
   }
 
+  // When every row is decoded once, as it is stored (no display passes, no colour table, no
+  // CMYK), the profile's conversion runs beside the decoder.
+  static void StartColorWorker(JpegDecode& d) {
+    const jpeg_decompress_struct& c = d.cinfo;
+    if (!d.color || c.quantize_colors || d.convert_cmyk || c.buffered_image) return;
+    TRasterBitmap& bitmap = *d.bitmap;
+    std::vector<std::uint8_t*> rows(static_cast<std::size_t>(bitmap.Height()));
+    for (std::size_t y = 0; y < rows.size(); ++y)
+      rows[y] = bitmap.ScanLine(static_cast<std::int32_t>(y));
+    const ColorTransform* color = d.color.get();
+    const JDIMENSION width = c.output_width;
+    d.color_worker = std::make_unique<TRowWorker>(
+        [rows = std::move(rows), color, width](std::int32_t first, std::int32_t end) {
+          for (auto y = static_cast<std::size_t>(first); y < static_cast<std::size_t>(end); ++y)
+            color->Convert(rows[y], rows[y], width);
+        });
+  }
+
   static void ReadAllRows(JpegDecode& d) {
     jpeg_decompress_struct& c = d.cinfo;
     while (c.output_scanline < c.output_height) {
@@ -469,7 +491,9 @@ struct JpegDecode {
       JSAMPROW row = d.convert_cmyk ? d.cmyk_row : target;
       if (target == nullptr || jpeg_read_scanlines(&c, &row, 1) != 1) return;
       // Quantized rows are indices: their colour table was converted instead.
-      if (d.color && !c.quantize_colors) {
+      if (d.color_worker) {
+        d.color_worker->RowsReady(static_cast<std::int32_t>(c.output_scanline));
+      } else if (d.color && !c.quantize_colors) {
         d.color->Convert(row, target, c.output_width);
       } else if (d.convert_cmyk) {
         CmykToBgr(d.cmyk_row, c.output_width, d.inverted_cmyk, target);
@@ -673,6 +697,7 @@ std::uint8_t ScreenScaleShift(std::int32_t width, std::int32_t height,
 
 TRasterBitmap TJpegPicture::Render(TDataStream& file, const ResampleGeometry& geometry) {
   auto decode = std::make_unique<JpegDecode>(file, this);
+  std::unique_ptr<ColorTransform> screen_color;  // outlives the renderer, which applies it
   std::unique_ptr<TScreenRenderer> renderer;
   decode->streaming = true;
   if (!decode->Run(JpegDecode::SetUp) || !decode->Run(JpegDecode::CalculateOutput)) {
@@ -696,10 +721,12 @@ TRasterBitmap TJpegPicture::Render(TDataStream& file, const ResampleGeometry& ge
   std::vector<std::uint8_t>().swap(decode->profile);  // the transform keeps what it needs
   const bool grey_to_color = channels == 1 && decode->color;
   if (grey_to_color) channels = 3;
+  // Colour rows are converted by the renderer, beside the decoder; CMYK and grey rows here.
+  if (decode->color && !cmyk && !grey_to_color) screen_color = std::move(decode->color);
   const auto width = static_cast<std::int32_t>(c.output_width);
   const auto height = static_cast<std::int32_t>(c.output_height);
-  renderer =
-      std::make_unique<TScreenRenderer>(width, height, data_.orientation, geometry, channels);
+  renderer = std::make_unique<TScreenRenderer>(width, height, data_.orientation, geometry, channels,
+                                               screen_color.get());
   std::vector<JSAMPLE> source_row(cmyk            ? std::size_t{c.output_width} * 4
                                   : grey_to_color ? std::size_t{c.output_width}
                                                   : 0);
@@ -768,6 +795,7 @@ TRasterBitmap* TJpegPicture::Decode() {
     decode->Run(JpegDecode::Decode);
   } catch (...) {
   }
+  if (decode->color_worker) decode->color_worker->Finish();
   // A decode that stopped before its first row (no quantisation table, say) made no picture:
   // the zero-filled bitmap must not pass for one.
   if (decode->rows_made == 0) {

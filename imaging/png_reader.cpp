@@ -11,6 +11,7 @@
 #include "imaging/byte_reader.h"
 #include "imaging/checked_math.h"
 #include "imaging/memory_budget.h"
+#include "imaging/row_pipe.h"
 #include "imaging/screen_render.h"
 
 namespace vistrel {
@@ -313,6 +314,10 @@ void TPNGGraphic::CheckImageSize() {
       .Add(2, row_bytes + 1)
       .Add(largest_chunk)
       .Add(kInflateBytes);
+  // Streamed rows on their way to the second thread, and its two rows.
+  if (RowFeed != nullptr && row_bytes < kMaxChunkLength)
+    budget.Add(TRowPipe::MemoryNeeded(static_cast<std::size_t>(row_bytes) + 1))
+        .Add(2, row_bytes + 1);
   if (!budget.Fits()) Raise(kMsgUnsupportedFormat);
   // A colour profile takes its inflated bytes, its transform and one row of an interlaced
   // pass; without room for them it is not used.
@@ -636,7 +641,9 @@ void TPNGGraphic::DecodeImage() {
   const auto row_size = static_cast<std::uint32_t>(row_bytes);
   std::vector<std::uint8_t> current(row_size + 1u), previous(row_size + 1u);
 
-  if (!ImageProperties.Interlaced) {
+  if (streaming_) {
+    StreamRows(row_size);
+  } else if (!ImageProperties.Interlaced) {
     DecodeRows(current, previous, row_size, 0, 1, 0xFF);
   } else {
     for (const Adam7Pass& pass : kAdam7) {
@@ -681,6 +688,56 @@ bool TPNGGraphic::DecodeRows(std::vector<std::uint8_t>& current,
     std::swap(current, previous);
   }
   return true;
+}
+
+// Unfilters, converts and hands over the rows of a streamed picture on the pipe's thread, each
+// row as it was inflated.
+class TPNGGraphic::RowStage : public TRowSink {
+ public:
+  RowStage(TPNGGraphic& reader, std::uint32_t row_size)
+      : reader_(reader), row_size_(row_size), current_(row_size + 1u), previous_(row_size + 1u) {}
+
+  void PutRow(const std::uint8_t* row) override {
+    std::memcpy(current_.data(), row, current_.size());
+    reader_.Unfilter(current_.data(), previous_.data(), row_size_);
+    reader_.ConvertStreamedRow(current_.data());
+    reader_.RowDone();
+    std::swap(current_, previous_);
+  }
+
+ private:
+  TPNGGraphic& reader_;  // not owned
+  std::uint32_t row_size_;
+  std::vector<std::uint8_t> current_;
+  std::vector<std::uint8_t> previous_;
+};
+
+// While this thread inflates the next rows, the rows inflated go to a second one that does the
+// rest: inflating is most of a PNG's time, and the resampler after it has a third.
+void TPNGGraphic::StreamRows(std::uint32_t row_size) {
+  RowStage stage(*this, row_size);
+  TRowPipe pipe(stage, std::size_t{row_size} + 1);
+  std::vector<std::uint8_t> own;  // when the pipe has no thread and offers no place
+  for (std::uint32_t y = 0; y < ImageProperties.Height; ++y) {
+    std::uint8_t* row = pipe.NextRow();
+    if (row == nullptr) {
+      own.resize(std::size_t{row_size} + 1);
+      row = own.data();
+    }
+    // Rows the image data never reached keep the fill colour.
+    if (!FillBuffer(row, row_size + 1)) break;
+    pipe.PutRow(row);
+    row_ready_[y] = true;
+  }
+  pipe.Close();
+}
+
+void TPNGGraphic::ConvertStreamedRow(const std::uint8_t* row) {
+  std::uint8_t* target = Bitmap->ScanLine(0);
+  if (target == nullptr || converted_width_ == 0) return;
+  ColorConverter.ConvertRow(SourceRows(row + 1), 0xFF, converted_width_, target);
+  if (color_ && (header_.color_type == 2 || header_.color_type == 6))
+    ConvertRowColors(target, 0xFF);
 }
 
 void TPNGGraphic::SetBitmapFormat(TRasterFormat format) {

@@ -68,6 +68,11 @@ class TPNGGraphic : public TImageReader {
                   std::uint32_t row_size, std::uint32_t first_row, std::uint32_t row_step,
                   std::uint8_t mask);
   void Unfilter(std::uint8_t* row, const std::uint8_t* previous, std::uint32_t row_size) const;
+  class RowStage;
+  // A picture that streams: rows inflated here, the rest done on a second thread.
+  void StreamRows(std::uint32_t row_size);
+  // An unfiltered row (its filter byte first) into the streamed row of Bitmap.
+  void ConvertStreamedRow(const std::uint8_t* row);
   bool FillBuffer(std::uint8_t* buffer, std::uint32_t count);
   void ReadBackground();
   void ReadTransparency();

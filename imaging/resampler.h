@@ -13,6 +13,9 @@ class TRowSink {
  public:
   virtual ~TRowSink() = default;
   virtual void PutRow(const std::uint8_t* row) = 0;
+  // Where the next row may be built so that PutRow takes it without a copy (the same place
+  // until that PutRow), or null.
+  virtual std::uint8_t* NextRow() { return nullptr; }
 };
 
 // The part of the resampled picture that is kept: columns [left, left + width) and rows

@@ -5,6 +5,7 @@
 #include <new>
 #include <vector>
 
+#include "imaging/color_profile.h"
 #include "imaging/memory_budget.h"
 
 namespace vistrel {
@@ -115,6 +116,22 @@ class TScreenRenderer::Output : public TRowSink {
   std::int32_t next_row_ = 0;
 };
 
+// The profile's conversion of each row on its way to the resampler, on the pipe's thread.
+class TScreenRenderer::ColorStage : public TRowSink {
+ public:
+  ColorStage(const ColorTransform& color, TRowSink& out, std::size_t row_bytes)
+      : color_(color), out_(out), row_(row_bytes) {}
+  void PutRow(const std::uint8_t* row) override {
+    color_.Convert(row, row_.data(), static_cast<std::uint32_t>(row_.size() / 3));
+    out_.PutRow(row_.data());
+  }
+
+ private:
+  const ColorTransform& color_;  // not owned
+  TRowSink& out_;                // not owned
+  std::vector<std::uint8_t> row_;
+};
+
 std::uint64_t TScreenRenderer::MemoryNeeded(std::int32_t stored_width, std::int32_t stored_height,
                                             TExifOrientation orientation,
                                             const ResampleGeometry& upright, int channels) {
@@ -123,7 +140,12 @@ std::uint64_t TScreenRenderer::MemoryNeeded(std::int32_t stored_width, std::int3
       TLanczosResampler::MemoryNeeded(stored_width, stored_height, g, channels);
   if (resampler == UINT64_MAX) return UINT64_MAX;
   MemoryBudget budget;
-  budget.Add(resampler).Add(std::uint64_t{static_cast<std::uint32_t>(stored_width)}, 4);
+  const std::uint64_t row_bytes = std::uint64_t{static_cast<std::uint32_t>(stored_width)} *
+                                  static_cast<std::uint32_t>(channels);
+  budget.Add(resampler)
+      .Add(std::uint64_t{static_cast<std::uint32_t>(stored_width)}, 4)
+      .Add(TRowPipe::MemoryNeeded(static_cast<std::size_t>(row_bytes)))
+      .Add(row_bytes);  // the colour stage's row
   AddBitmap(budget, static_cast<std::uint32_t>(g.width), static_cast<std::uint32_t>(g.height), 24);
   AddBitmap(budget, static_cast<std::uint32_t>(g.width), static_cast<std::uint32_t>(g.height), 24);
   return budget.Fits() ? budget.Total() : UINT64_MAX;
@@ -131,7 +153,7 @@ std::uint64_t TScreenRenderer::MemoryNeeded(std::int32_t stored_width, std::int3
 
 TScreenRenderer::TScreenRenderer(std::int32_t stored_width, std::int32_t stored_height,
                                  TExifOrientation orientation, const ResampleGeometry& upright,
-                                 int channels)
+                                 int channels, const ColorTransform* color)
     : orientation_(orientation),
       stored_width_(stored_width),
       stored_height_(stored_height),
@@ -144,20 +166,40 @@ TScreenRenderer::TScreenRenderer(std::int32_t stored_width, std::int32_t stored_
   // when they are turned a quarter. The 8-bit step between the passes keeps the order visible.
   resampler_ = std::make_unique<TLanczosResampler>(stored_width, stored_height, g, channels,
                                                    *output_, SwapsSides(orientation));
+  const std::size_t row_bytes =
+      static_cast<std::size_t>(stored_width) * static_cast<std::size_t>(channels);
+  TRowSink* first = resampler_.get();
+  if (color && channels == 3) {
+    color_stage_ = std::make_unique<ColorStage>(*color, *resampler_, row_bytes);
+    first = color_stage_.get();
+  }
+  pipe_ = std::make_unique<TRowPipe>(*first, row_bytes);
 }
 
-TScreenRenderer::~TScreenRenderer() = default;
+// The pipe goes first: its worker may still be giving rows to the resampler.
+TScreenRenderer::~TScreenRenderer() {
+  pipe_.reset();
+}
+
+std::uint8_t* TScreenRenderer::NextRow() {
+  return rows_taken_ < stored_height_ ? pipe_->NextRow() : nullptr;
+}
 
 void TScreenRenderer::PutRow(const std::uint8_t* row) {
-  resampler_->PutRow(row);
+  if (rows_taken_ >= stored_height_) return;
+  ++rows_taken_;
+  pipe_->PutRow(row);
 }
 
 TRasterBitmap TScreenRenderer::Finish() {
+  pipe_->Close();
   if (resampler_->RowsTaken() < stored_height_) {
     std::vector<std::uint8_t> black(
         static_cast<std::size_t>(stored_width_) * static_cast<std::size_t>(channels_), 0);
     while (resampler_->RowsTaken() < stored_height_) resampler_->PutRow(black.data());
   }
+  pipe_.reset();
+  color_stage_.reset();
   resampler_.reset();
   TRasterBitmap bitmap = std::move(output_->Bitmap());
   output_.reset();
@@ -173,14 +215,21 @@ void TBitmapRowFeed::Feed(TRasterBitmap& bitmap, std::int32_t y) {
   const int bits = in ? BitsForFormat(bitmap.GetFormat()) : 0;
   const std::size_t width =
       std::min(row_.size() / 3, static_cast<std::size_t>(std::max(bitmap.Width(), 0)));
-  std::fill(row_.begin(), row_.end(), 0);
   if (bits <= 8 && bits > 0 && !palette_read_) {
     for (int i = 0; i < 256; ++i) palette_[i] = bitmap.PaletteEntry(i);
     palette_read_ = true;
   }
-  std::uint8_t* out = row_.data();
-  for (std::size_t x = 0; x < width && bits > 0; ++x, out += 3) {
-    if (bits >= 24) {
+  // Built where the sink takes it without a copy, if it offers a place.
+  std::uint8_t* row = sink_.NextRow();
+  if (row == nullptr) row = row_.data();
+  // What the bitmap does not cover is black.
+  std::fill(row + (bits > 0 ? width * 3 : 0), row + row_.size(), 0);
+  std::uint8_t* out = row;
+  if (bits == 24) {
+    std::memcpy(out, in, width * 3);
+  }
+  for (std::size_t x = 0; x < width && bits > 0 && bits != 24; ++x, out += 3) {
+    if (bits == 32) {
       std::memcpy(out, in + x * static_cast<std::size_t>(bits / 8), 3);
       continue;
     }
@@ -202,7 +251,7 @@ void TBitmapRowFeed::Feed(TRasterBitmap& bitmap, std::int32_t y) {
     out[1] = static_cast<std::uint8_t>(rgb >> 8);
     out[2] = static_cast<std::uint8_t>(rgb >> 16);
   }
-  sink_.PutRow(row_.data());
+  sink_.PutRow(row);
 }
 
 TRasterBitmap RenderBitmapForScreen(TRasterBitmap& picture, const ResampleGeometry& geometry) {

@@ -9,8 +9,11 @@
 #include "imaging/exif_orientation.h"
 #include "imaging/raster_bitmap.h"
 #include "imaging/resampler.h"
+#include "imaging/row_pipe.h"
 
 namespace vistrel {
+
+class ColorTransform;
 
 // A monitor's size in physical pixels; 0 x 0 when it is not known.
 struct ScreenSize {
@@ -42,13 +45,18 @@ bool ScreenGeometry(char style_letter, std::int32_t picture_width, std::int32_t 
 ResampleGeometry StoredGeometry(const ResampleGeometry& upright, TExifOrientation orientation);
 
 // Takes a picture's rows as stored (1 channel grey or 3 channels blue, green, red) and makes
-// the upright rf24Bit screen bitmap. Only the rows under the resampler's kernel are held.
+// the upright rf24Bit screen bitmap. Only the rows under the resampler's kernel are held, and
+// a few batches of rows on their way to it: the resampler takes them on a second thread, so it
+// runs beside the decoder.
 class TScreenRenderer : public TRowSink {
  public:
-  // upright: the geometry for the picture once it is turned by orientation. Throws
-  // std::bad_alloc for sizes out of range or beyond the memory budget.
+  // upright: the geometry for the picture once it is turned by orientation. color (3 channels
+  // only; not owned, and it must outlive the renderer): a colour profile's transform applied to
+  // each row before it is resampled, on the resampler's thread. Throws std::bad_alloc for sizes
+  // out of range or beyond the memory budget.
   TScreenRenderer(std::int32_t stored_width, std::int32_t stored_height,
-                  TExifOrientation orientation, const ResampleGeometry& upright, int channels);
+                  TExifOrientation orientation, const ResampleGeometry& upright, int channels,
+                  const ColorTransform* color = nullptr);
   TScreenRenderer(const TScreenRenderer&) = delete;
   TScreenRenderer& operator=(const TScreenRenderer&) = delete;
   ~TScreenRenderer() override;
@@ -59,8 +67,9 @@ class TScreenRenderer : public TRowSink {
                                     TExifOrientation orientation, const ResampleGeometry& upright,
                                     int channels);
 
+  std::uint8_t* NextRow() override;
   void PutRow(const std::uint8_t* row) override;
-  std::int32_t RowsTaken() const { return resampler_->RowsTaken(); }
+  std::int32_t RowsTaken() const { return rows_taken_; }
 
   // The screen bitmap. Rows a decode never delivered count as black, as in a bitmap that a
   // decode stopped filling.
@@ -68,6 +77,7 @@ class TScreenRenderer : public TRowSink {
 
  private:
   class Output;
+  class ColorStage;
 
   TExifOrientation orientation_;
   std::int32_t stored_width_;
@@ -75,6 +85,9 @@ class TScreenRenderer : public TRowSink {
   int channels_;
   std::unique_ptr<Output> output_;
   std::unique_ptr<TLanczosResampler> resampler_;
+  std::unique_ptr<ColorStage> color_stage_;  // before the resampler, with a profile
+  std::unique_ptr<TRowPipe> pipe_;           // in front of the resampler, until Finish
+  std::int32_t rows_taken_ = 0;
 };
 
 // Bitmap rows of any format as blue, green, red rows for a sink: indexed pixels through the

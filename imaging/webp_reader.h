@@ -34,9 +34,11 @@ class TWebPGraphic : public TImageReader {
   void CheckBudget(std::uint64_t file_bytes) const;
   void DecodeStill(const std::vector<std::uint8_t>& data);
   void DecodeFirstFrame(const std::vector<std::uint8_t>& data);
-  // Decodes one VP8/VP8L bitstream (with its ALPH chunk) into the bitmap's rectangle at left, top.
+  // Decodes one VP8/VP8L bitstream (with its ALPH chunk) into the bitmap's rectangle at left,
+  // top. feed_steps above 0 (a still picture filling the bitmap): the data goes to libwebp in
+  // that many steps, each row to RowFeed as soon as it is decoded, and Bitmap keeps one row.
   void DecodeInto(const std::uint8_t* data, std::size_t size, std::uint32_t left, std::uint32_t top,
-                  std::uint32_t width, std::uint32_t height);
+                  std::uint32_t width, std::uint32_t height, std::size_t feed_steps);
   [[noreturn]] void Raise(int message) const;
 
   bool animated_ = false;

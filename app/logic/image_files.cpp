@@ -141,7 +141,7 @@ const ImageKind kImageKinds[] = {
     {".gif", DecodeWithReader<TGIFGraphic>, nullptr},
     {".png", DecodeWithReader<TPNGGraphic>, RenderWithReader<TPNGGraphic>},
     {".psd", DecodeWithReader<TPSDGraphic>, nullptr},
-    {".webp", DecodeWithReader<TWebPGraphic>, nullptr},
+    {".webp", DecodeWithReader<TWebPGraphic>, RenderWithReader<TWebPGraphic>},
 };
 
 const ImageKind* KindFor(const std::string& path) {

@@ -128,6 +128,33 @@ TEST(JpegRenderReference, CmykMatchesPillowDraft) {
   EXPECT_LE(test::MaxDifference(screen, reference.resized, 3), kPillowTolerance);
 }
 
+// A colour profile on the screen's path (converted on the resampler's thread) against Pillow's
+// ImageCms to sRGB, then its resize: within the 3 levels of the whole picture's colours. (Applied
+// after resampling instead, this vivid picture's colours outside sRGB would mix before they are
+// clipped: 29 levels off.)
+TEST(JpegRenderReference, ProfileAppliedAfterResamplingMatchesPillow) {
+  const std::string path = test::DataPath("icc/hibiscus-adobergb.jpg");  // 312 x 442
+  const char* to_srgb =
+      "import io\n"
+      "from PIL import ImageCms\n"
+      "im = ImageCms.profileToProfile(im, ImageCms.ImageCmsProfile(io.BytesIO("
+      "im.info['icc_profile'])), ImageCms.createProfile('sRGB'), renderingIntent=1, "
+      "outputMode='RGB')";
+  // Too small for a DCT scale at these sizes.
+  for (const auto& c :
+       {std::make_pair('3', ScreenSize{200, 300}), std::make_pair('4', ScreenSize{250, 250}),
+        std::make_pair('5', ScreenSize{300, 200})}) {
+    SCOPED_TRACE(c.first);
+    TJpegPicture picture;
+    TRasterBitmap screen = picture.RenderFile(path, c.first, c.second);
+    ResampleGeometry g;
+    ASSERT_TRUE(ScreenGeometry(c.first, 312, 442, c.second, g));
+    ASSERT_EQ(ScreenScaleShift(312, 442, g), 0);
+    const test::PillowPicture reference = test::PillowResize(path, to_srgb, g);
+    EXPECT_LE(test::MaxDifference(screen, reference.resized, 3), 3);
+  }
+}
+
 #endif  // _WIN32
 
 }  // namespace

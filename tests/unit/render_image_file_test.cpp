@@ -12,6 +12,7 @@
 #include "imaging/data_stream.h"
 #include "imaging/png_reader.h"
 #include "imaging/screen_render.h"
+#include "imaging/webp_reader.h"
 #include "tests/support/damage_sweep.h"
 #include "tests/support/test_support.h"
 
@@ -29,12 +30,21 @@ TEST(RenderImageFile, StreamedRowsEqualTheWholePictureResampled) {
        {"png/pngsuite/basn2c08.png", "png/pngsuite/basn6a08.png", "png/pngsuite/basn3p04.png",
         "png/pngsuite/basn0g16.png", "png/pngsuite/basn0g01.png", "png/pngsuite/basn4a08.png",
         "png/pngsuite/basi2c08.png", "png/pngsuite/f04n2c08.png",
+        // A profile's conversion on the thread that unfilters.
+        "icc/peacock-adobergb.png", "icc/peacock-adobergb-rgba.png",
         // BMP rows come bottom-up (top-down in pal8topdown), as a picture mirrored top to
         // bottom that the renderer turns back; some are decoded whole (bit fields, 4 and 16
         // bits).
         "bmp/good/pal8.bmp", "bmp/good/pal8topdown.bmp", "bmp/good/pal8os2.bmp",
         "bmp/good/pal8w126.bmp", "bmp/good/rgb24.bmp", "bmp/good/rgb32.bmp", "bmp/good/rgb32bf.bmp",
-        "bmp/good/pal4.bmp", "bmp/good/rgb16.bmp"}) {
+        "bmp/good/pal4.bmp", "bmp/good/rgb16.bmp",
+        // WebP: rows from libwebp's incremental decoder against its one-call decode; lossy,
+        // lossless, alpha, and an animation, which is decoded whole.
+        "webp/libwebp-test-data/test.webp", "webp/libwebp-test-data/lossless_vec_1_10.webp",
+        // Given to libwebp in about a hundred and about ten steps.
+        "webp/libwebp-test-data/lossy_extreme_probabilities.webp",
+        "webp/libwebp-test-data/near_lossless_75.webp", "webp/libwebp-test-data/lossy_alpha1.webp",
+        "webp/libwebp-test-data/alpha_filter_2.webp", "webp/made/anim_offset.webp"}) {
     for (char style : {'3', '4', '5'}) {
       SCOPED_TRACE(std::string(file) + " style " + style);
       const std::string path = test::DataPath(file);
@@ -52,20 +62,31 @@ TEST(RenderImageFile, StreamedRowsEqualTheWholePictureResampled) {
   }
 }
 
-TEST(RenderImageFile, APngWithoutInterlacingIsNeverHeldWhole) {
-  for (const char* file : {"png/pngsuite/basn2c08.png", "png/pngsuite/basi2c08.png"}) {
-    SCOPED_TRACE(file);
-    CountRows sink;
-    TBitmapRowFeed feed(sink, 32);
-    TPNGGraphic reader;
-    reader.RowFeed = &feed;
-    std::unique_ptr<TDataStream> stream = OpenReadFileStream(test::DataPath(file));
-    reader.LoadFromStream(*stream);
-    ASSERT_TRUE(reader.Bitmap);
-    const bool interlaced = reader.ImageProperties.Interlaced;
-    EXPECT_EQ(reader.Bitmap->Height(), interlaced ? 32 : 1);
-    EXPECT_EQ(sink.rows, interlaced ? 0 : 32) << "each row handed over once";
-  }
+// Each row handed over once, and one row left in the reader's bitmap; an interlaced PNG and an
+// animated WebP are decoded whole and handed over by the caller.
+template <class Reader>
+void ExpectStreamed(const char* file, bool streams) {
+  SCOPED_TRACE(file);
+  Reader reader;
+  std::unique_ptr<TDataStream> stream = OpenReadFileStream(test::DataPath(file));
+  ASSERT_TRUE(reader.ReadImageProperties(*stream, 0));
+  stream->SetPosition(0);
+  const auto height = static_cast<std::int32_t>(reader.ImageProperties.Height);
+  CountRows sink;
+  TBitmapRowFeed feed(sink, static_cast<std::int32_t>(reader.ImageProperties.Width));
+  reader.RowFeed = &feed;
+  reader.LoadFromStream(*stream);
+  ASSERT_TRUE(reader.Bitmap);
+  EXPECT_EQ(reader.Bitmap->Height(), streams ? 1 : height);
+  EXPECT_EQ(sink.rows, streams ? height : 0);
+}
+
+TEST(RenderImageFile, StreamingReadersNeverHoldThePictureWhole) {
+  ExpectStreamed<TPNGGraphic>("png/pngsuite/basn2c08.png", true);
+  ExpectStreamed<TPNGGraphic>("png/pngsuite/basi2c08.png", false);
+  ExpectStreamed<TWebPGraphic>("webp/libwebp-test-data/test.webp", true);
+  ExpectStreamed<TWebPGraphic>("webp/libwebp-test-data/lossless_vec_1_10.webp", true);
+  ExpectStreamed<TWebPGraphic>("webp/made/anim_opaque.webp", false);
 }
 
 TEST(RenderImageFile, OwnPixelsWithoutAScreenOrForCenterAndTile) {
@@ -101,6 +122,8 @@ TEST(RenderImageFile, DamagedFilesEndInTheScreensPictureOrAMessage) {
                        [&](const std::string& bytes) { return outcome(".png", bytes); });
   test::SweepDataFiles({"jpeg/pillow/flower2.jpg"}, 200, {0},
                        [&](const std::string& bytes) { return outcome(".jpg", bytes); });
+  test::SweepDataFiles({"webp/libwebp-test-data/test.webp"}, 120, {0, 1, 4, 7},
+                       [&](const std::string& bytes) { return outcome(".webp", bytes); });
 }
 
 }  // namespace

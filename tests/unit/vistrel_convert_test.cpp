@@ -51,6 +51,9 @@ TEST(VistrelConvert, ScreenOptionWritesWhatTheApplierWrites) {
       {"png/png-libpng/testpngs/rgb-8.png", "--screen 50x20 --style 5", '5', {50, 20}},
       {"png/png-libpng/testpngs/rgb-alpha-16.png", "--screen 100x90 --style 4", '4', {100, 90}},
       {"jpeg/pillow/flower.jpg", "--screen 300x200 --style 4", '4', {300, 200}},
+      // WebP rows streamed from libwebp's incremental decoder, lossy and lossless.
+      {"webp/libwebp-test-data/test.webp", "--screen 50x37 --style 5", '5', {50, 37}},
+      {"webp/libwebp-test-data/near_lossless_75.webp", "--screen 70x90", '3', {70, 90}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.file) + " " + c.options);
