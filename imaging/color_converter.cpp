@@ -102,13 +102,6 @@ void LabToSrgb(double l, double a, double b, std::uint32_t* rgb) {
   rgb[2] = LinearToSrgbByte(0.0556434 * x - 0.2040259 * y + 1.0572252 * z);
 }
 
-inline std::uint32_t UnitToByte(double v) {
-  const double scaled = v * 255.0;
-  if (!(scaled > 0.0)) return 0;
-  if (scaled >= 255.0) return 255;
-  return static_cast<std::uint32_t>(std::lround(scaled));
-}
-
 // Fields of 1 to 16 bits, most significant bits first. Only the bytes the field covers are
 // touched, so a row of n fields never reads or writes past ceil(n * bits / 8) bytes.
 inline std::uint32_t ReadField(const std::uint8_t* row, std::uint64_t bit_pos, unsigned bits) {

@@ -224,7 +224,6 @@ TLanczosResampler::TLanczosResampler(std::int32_t source_width, std::int32_t sou
     : geometry_(geometry),
       channels_(channels),
       out_(out),
-      source_width_(source_width),
       source_height_(source_height),
       down_first_(down_first) {
   if (MemoryNeeded(source_width, source_height, geometry, channels) == UINT64_MAX)

@@ -77,7 +77,6 @@ class TLanczosResampler : public TRowSink {
   ResampleGeometry geometry_;
   int channels_;
   TRowSink& out_;  // not owned
-  std::int32_t source_width_;
   std::int32_t source_height_;
   bool down_first_;
   bool copy_columns_ = false;  // the width stays: rows pass the horizontal step unchanged

@@ -79,6 +79,29 @@ class FrameIterator {
   WebPIterator iter_;
 };
 
+// Where a lossy picture's first partition and the table of the others' sizes end: the first
+// step reaches that far. libwebp's incremental decoder moves the partitions' readers at each
+// later step, and does so with null pointers while it has a frame header but no partitions
+// yet. 0 without a lossy frame in the first chunks.
+std::size_t FirstPartitionEnd(const std::uint8_t* data, std::size_t size) {
+  constexpr std::size_t kChunkHeader = 8, kKeyFrameHeader = 10, kPartitionTable = 7 * 3;
+  std::size_t at = 12;  // after "RIFF", its size and "WEBP"
+  for (int chunks = 0; chunks < 64 && size >= kChunkHeader && at <= size - kChunkHeader; ++chunks) {
+    const std::uint32_t payload = LoadU24LE(data + at + 4) | std::uint32_t{data[at + 7]} << 24;
+    if (std::memcmp(data + at, "VP8 ", 4) == 0) {
+      if (size - at - kChunkHeader < 3) return size;
+      const std::uint32_t first_part = (LoadU24LE(data + at + kChunkHeader) >> 5) & 0x7FFFF;
+      const std::uint64_t end =
+          std::uint64_t{at} + kChunkHeader + kKeyFrameHeader + first_part + kPartitionTable;
+      return end > size ? size : static_cast<std::size_t>(end);
+    }
+    const std::uint64_t next = std::uint64_t{at} + kChunkHeader + payload + (payload & 1);
+    if (next > size) return 0;
+    at = static_cast<std::size_t>(next);
+  }
+  return 0;
+}
+
 // Gives the data to libwebp's incremental decoder a step at a time and hands each row it has
 // finished to the feed, top to bottom, while it decodes the next ones. The rows land where
 // WebPDecode puts them (top row in the bitmap's lowest memory row), so RowFeed reads row y of
@@ -90,10 +113,11 @@ VP8StatusCode DecodeFeeding(const std::uint8_t* data, std::size_t size, std::siz
   if (!decoder) return VP8_STATUS_OUT_OF_MEMORY;
   const std::int32_t height = bitmap.Height();
   const std::size_t step = std::max(size / steps, kMinStep);
+  const std::size_t first_step = std::max(step, FirstPartitionEnd(data, size));
   std::int32_t fed = 0;
   VP8StatusCode status = VP8_STATUS_SUSPENDED;
   for (std::size_t given = 0; given < size && status == VP8_STATUS_SUSPENDED;) {
-    given = std::min(size, given + step);
+    given = std::min(size, given == 0 ? first_step : given + step);
     // The decoder reads the caller's bytes in place: each call names more of the same buffer.
     status = WebPIUpdate(decoder.get(), data, given);
     int last_y = 0;

@@ -6,10 +6,12 @@
 #include <cstdlib>
 #include <initializer_list>
 #include <memory>
+#include <new>
 
 #include "common/exception.h"
 #include "imaging/data_stream.h"
 #include "imaging/raster_bitmap.h"
+#include "imaging/screen_render.h"
 
 namespace vistrel::fuzz {
 
@@ -53,6 +55,39 @@ inline void ReadEveryRow(TRasterBitmap& bitmap) {
     const std::uint8_t* row = bitmap.ScanLine(y);
     if (row == nullptr) std::abort();
     for (std::uint32_t x = 0; x < row_size; ++x) sink = static_cast<std::uint8_t>(sink + row[x]);
+  }
+}
+
+// Renders the input for a small screen as the applier renders a picture that streams: the rows
+// the reader hands over while it decodes go to the screen renderer, which resamples them on
+// another thread. It may end in the same messages; the result's rows are all read.
+template <class Reader>
+void RenderStreamed(const std::uint8_t* data, std::size_t size,
+                    std::initializer_list<std::uint32_t> codes) {
+  std::unique_ptr<MemoryStream> stream = StreamOf(data, size);
+  try {
+    Reader header;
+    if (!header.ReadImageProperties(*stream, 0)) return;
+    const std::uint32_t width = header.ImageProperties.Width;
+    const std::uint32_t height = header.ImageProperties.Height;
+    if (width > kMaxResampleSide || height > kMaxResampleSide) return;
+    ResampleGeometry geometry;
+    const auto w = static_cast<std::int32_t>(width), h = static_cast<std::int32_t>(height);
+    if (!ScreenGeometry('3', w, h, ScreenSize{48, 32}, geometry) ||
+        TScreenRenderer::MemoryNeeded(w, h, TExifOrientation::kNormal, geometry, 3) == UINT64_MAX)
+      return;
+    TScreenRenderer renderer(w, h, TExifOrientation::kNormal, geometry, 3);
+    TBitmapRowFeed feed(renderer, w);
+    Reader reader;
+    reader.RowFeed = &feed;
+    stream->SetPosition(0);
+    reader.LoadFromStream(*stream);
+    TRasterBitmap screen = renderer.Finish();
+    if (!screen.IsEmpty()) ReadEveryRow(screen);
+  } catch (const Exception& e) {
+    RequireReaderMessage(e, codes);
+  } catch (const std::bad_alloc&) {
+    // Beyond the memory budget: the applier says so too.
   }
 }
 

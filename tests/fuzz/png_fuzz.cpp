@@ -1,6 +1,6 @@
 // Feeds the input to the PNG reader as a file: the signature test, the property reader and the
-// loader. A damaged file must end in one of the reader's messages; anything else (a crash, a
-// sanitizer report, another exception) is a finding.
+// loader, then the streamed render. A damaged file must end in one of the reader's messages;
+// anything else (a crash, a sanitizer report, another exception) is a finding.
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -30,5 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const vistrel::Exception& e) {
     vistrel::fuzz::RequireReaderMessage(e);
   }
+  // The rows streamed into the screen renderer: unfiltered on a second thread, resampled on a
+  // third.
+  vistrel::fuzz::RenderStreamed<vistrel::TPNGGraphic>(data, size, {});
   return 0;
 }
