@@ -133,31 +133,39 @@ bool IsDeviceProfile(cmsHPROFILE profile) {
   }
 }
 
-// Whether the profile's colours are sRGB's within a level: every grey, and a grid through the
-// RGB cube, rendered at full precision. The stored values are then as close to the profile's
-// colours as an 8-bit transform could make them (HP's sRGB profile, which most cameras and
-// editors embed, is within 0.51 of lcms2's own sRGB), and the picture costs nothing more.
-bool DescribesSrgb(cmsContext context, cmsHPROFILE profile, cmsHPROFILE srgb, bool gray) {
-  TransformHandle exact(cmsCreateTransformTHR(context, profile, gray ? TYPE_GRAY_FLT : TYPE_RGB_FLT,
-                                              srgb, TYPE_RGB_FLT, INTENT_RELATIVE_COLORIMETRIC,
-                                              cmsFLAGS_NOCACHE | cmsFLAGS_NOOPTIMIZE));
-  if (!exact) return false;
-  constexpr int kSteps = 16;  // 0, 17, ..., 255 on each axis
+// Colours through the exact transform (the profile to sRGB in floating point, unoptimised):
+// every grey, or a grid through the RGB cube (0, 17, ..., 255 on each axis), red, green, blue.
+struct ExactGrid {
   std::vector<float> in, out;
+  bool gray = false;
+};
+
+ExactGrid RenderExact(cmsHTRANSFORM exact, bool gray) {
+  constexpr int kSteps = 16;
+  ExactGrid grid;
+  grid.gray = gray;
   if (gray) {
-    for (int v = 0; v < 256; ++v) in.push_back(static_cast<float>(v) / 255.0f);
+    for (int v = 0; v < 256; ++v) grid.in.push_back(static_cast<float>(v) / 255.0f);
   } else {
     for (int r = 0; r < kSteps; ++r)
       for (int g = 0; g < kSteps; ++g)
         for (int b = 0; b < kSteps; ++b)
-          for (int v : {r, g, b}) in.push_back(static_cast<float>(v * 17) / 255.0f);
+          for (int v : {r, g, b}) grid.in.push_back(static_cast<float>(v * 17) / 255.0f);
   }
-  const std::size_t pixels = gray ? in.size() : in.size() / 3;
-  out.resize(pixels * 3);
-  cmsDoTransform(exact.get(), in.data(), out.data(), static_cast<cmsUInt32Number>(pixels));
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    const float want = gray ? in[i / 3] : in[i];
-    if (!(std::fabs(out[i] - want) * 255.0f < 1.0f)) return false;
+  const std::size_t pixels = gray ? grid.in.size() : grid.in.size() / 3;
+  grid.out.resize(pixels * 3);
+  cmsDoTransform(exact, grid.in.data(), grid.out.data(), static_cast<cmsUInt32Number>(pixels));
+  return grid;
+}
+
+// Whether the profile's colours are sRGB's within a level. The stored values are then as close
+// to the profile's colours as an 8-bit transform could make them (HP's sRGB profile, which most
+// cameras and editors embed, is within 0.51 of lcms2's own sRGB), and the picture costs nothing
+// more.
+bool DescribesSrgb(const ExactGrid& grid) {
+  for (std::size_t i = 0; i < grid.out.size(); ++i) {
+    const float want = grid.gray ? grid.in[i / 3] : grid.in[i];
+    if (!(std::fabs(grid.out[i] - want) * 255.0f < 1.0f)) return false;
   }
   return true;
 }
@@ -293,10 +301,11 @@ bool Invert(const double m[3][3], double out[3][3]) {
 }
 
 // Null where lcms2 would not take the profile as three curves and a matrix (it has lookup tables
-// for the intent), or where the tables would be off: checked against lcms2's own transform on a
-// grid through the cube, which it must match within a level.
+// for the intent), or where the tables would be off: checked on a grid through the cube against
+// lcms2's exact transform (floating point, unoptimised), whose rounding it must match within a
+// level.
 std::unique_ptr<MatrixShaper> MakeMatrixShaper(cmsHPROFILE profile, cmsHPROFILE srgb,
-                                               cmsHTRANSFORM reference, std::size_t size) {
+                                               const ExactGrid& grid, std::size_t size) {
   if (!cmsIsMatrixShaper(profile)) return nullptr;
   for (cmsTagSignature lut : {cmsSigAToB0Tag, cmsSigAToB1Tag, cmsSigAToB2Tag, cmsSigDToB0Tag,
                               cmsSigDToB1Tag, cmsSigDToB2Tag})
@@ -322,35 +331,32 @@ std::unique_ptr<MatrixShaper> MakeMatrixShaper(cmsHPROFILE profile, cmsHPROFILE 
           std::lround(std::min(std::max(linear, 0.0f), 1.0f) * MatrixShaper::kOne));
     }
   }
-  const auto* srgb_curve = static_cast<const cmsToneCurve*>(cmsReadTag(srgb, cmsSigRedTRCTag));
-  if (srgb_curve == nullptr) return nullptr;
-  std::unique_ptr<cmsToneCurve, void (*)(cmsToneCurve*)> back(cmsReverseToneCurve(srgb_curve),
-                                                              cmsFreeToneCurve);
-  if (!back) return nullptr;
+  // sRGB's curve back from linear light: the value at which each code begins, from the
+  // standard's curve (IEC 61966-2-1, as lcms2's sRGB profile has it), then the table filled
+  // between them: 255 powers instead of one for each of the table's values.
+  double starts[255];
+  for (int k = 0; k < 255; ++k) {
+    const double v = (k + 0.5) / 255.0;
+    starts[k] =
+        (v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4)) * MatrixShaper::kOne;
+  }
+  int code = 0;
   for (int i = 0; i <= MatrixShaper::kOne; ++i) {
-    const float v = cmsEvalToneCurveFloat(back.get(), static_cast<float>(i) / MatrixShaper::kOne);
-    shaper->encode[i] =
-        static_cast<std::uint8_t>(std::lround(std::min(std::max(v, 0.0f), 1.0f) * 255.0f));
+    while (code < 255 && i >= starts[code]) ++code;
+    shaper->encode[i] = static_cast<std::uint8_t>(code);
   }
   if (!shaper->Fold()) return nullptr;
-  constexpr int kSteps = 18;  // 0, 15, ..., 255 on each axis
-  std::vector<std::uint8_t> grid, ours, theirs;
-  for (int r = 0; r < kSteps; ++r)
-    for (int g = 0; g < kSteps; ++g)
-      for (int b = 0; b < kSteps; ++b) {
-        const std::uint8_t pixel[4] = {static_cast<std::uint8_t>(b * 15),
-                                       static_cast<std::uint8_t>(g * 15),
-                                       static_cast<std::uint8_t>(r * 15), 255};
-        grid.insert(grid.end(), pixel, pixel + size);
-      }
-  const auto pixels = static_cast<std::uint32_t>(grid.size() / size);
-  ours.resize(grid.size());
-  theirs.resize(grid.size());
-  shaper->Convert(grid.data(), ours.data(), pixels, size);
-  cmsDoTransform(reference, grid.data(), theirs.data(), pixels);
-  for (std::size_t i = 0; i < grid.size(); ++i) {
-    if (i % size == 3) continue;  // alpha, untouched by both
-    if (std::abs(ours[i] - theirs[i]) > 1) return nullptr;
+  const std::size_t pixels = grid.in.size() / 3;
+  std::vector<std::uint8_t> bytes(pixels * size, 255), ours(pixels * size);
+  for (std::size_t p = 0; p < pixels; ++p)
+    for (int c = 0; c < 3; ++c)  // ours blue, green, red; the grid red, green, blue
+      bytes[p * size + 2 - c] = static_cast<std::uint8_t>(std::lround(grid.in[3 * p + c] * 255.0f));
+  shaper->Convert(bytes.data(), ours.data(), static_cast<std::uint32_t>(pixels), size);
+  for (std::size_t p = 0; p < pixels; ++p) {
+    for (int c = 0; c < 3; ++c) {
+      const float v = std::min(std::max(grid.out[3 * p + c], 0.0f), 1.0f) * 255.0f;
+      if (std::fabs(ours[p * size + 2 - c] - v) > 1.5f) return nullptr;
+    }
   }
   return shaper;
 }
@@ -403,23 +409,34 @@ std::unique_ptr<ColorTransform> ColorTransform::Make(const std::vector<std::uint
   if (!embedded || !srgb || !IsDeviceProfile(embedded.get()) ||
       cmsGetColorSpace(embedded.get()) != info.space)
     return nullptr;
-  const bool maybe_srgb = info.space != cmsSigCmykData;
-  if (maybe_srgb &&
-      DescribesSrgb(context, embedded.get(), srgb.get(), info.space == cmsSigGrayData))
-    return nullptr;
+  // The exact transform answers whether the profile is sRGB's own and checks the tables of
+  // curves and a matrix; lcms2's 8-bit transform (whose tables cost more to make than a small
+  // picture to convert) is made only where those tables do not serve.
+  TransformHandle exact;
+  if (info.space != cmsSigCmykData) {
+    const bool gray = info.space == cmsSigGrayData;
+    exact.reset(cmsCreateTransformTHR(context, embedded.get(), gray ? TYPE_GRAY_FLT : TYPE_RGB_FLT,
+                                      srgb.get(), TYPE_RGB_FLT, INTENT_RELATIVE_COLORIMETRIC,
+                                      cmsFLAGS_NOCACHE | cmsFLAGS_NOOPTIMIZE));
+    if (exact) {
+      const ExactGrid grid = RenderExact(exact.get(), gray);
+      if (DescribesSrgb(grid)) return nullptr;
+      if (layout == PixelLayout::kBgr || layout == PixelLayout::kBgra)
+        state->shaper = MakeMatrixShaper(embedded.get(), srgb.get(), grid, info.in_bytes);
+    }
+  }
+  exact.reset();
   // lcms2's defaults suit 8-bit pixels (its own tables for curves and matrices, a
   // prelinearised grid for lookup-table and CMYK profiles). Its one-pixel cache stays: switched
   // off, a 24-megapixel picture took longer.
-  state->transform.reset(cmsCreateTransformTHR(context, embedded.get(), info.input, srgb.get(),
-                                               info.output, INTENT_RELATIVE_COLORIMETRIC, 0));
-  if (state->transform && (layout == PixelLayout::kBgr || layout == PixelLayout::kBgra)) {
-    state->shaper =
-        MakeMatrixShaper(embedded.get(), srgb.get(), state->transform.get(), info.in_bytes);
+  if (!state->shaper) {
+    state->transform.reset(cmsCreateTransformTHR(context, embedded.get(), info.input, srgb.get(),
+                                                 info.output, INTENT_RELATIVE_COLORIMETRIC, 0));
   }
   // The transform keeps what it needs of the profiles.
   embedded.reset();
   srgb.reset();
-  if (!state->transform || state->account.failed) return nullptr;
+  if ((!state->transform && !state->shaper) || state->account.failed) return nullptr;
   state->in_bytes = info.in_bytes;
   return std::make_unique<ColorTransform>(std::move(state), layout);
 }
