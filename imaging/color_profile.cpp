@@ -134,23 +134,25 @@ bool IsDeviceProfile(cmsHPROFILE profile) {
 }
 
 // Colours through the exact transform (the profile to sRGB in floating point, unoptimised):
-// every grey, or a grid through the RGB cube (0, 17, ..., 255 on each axis), red, green, blue.
+// every grey, and for RGB a grid through the cube (0, 51, ..., 255 on each axis); red, green,
+// blue. The greys follow the curves closely, the grid the matrix; a finer grid cost more than
+// converting a small picture.
 struct ExactGrid {
   std::vector<float> in, out;
   bool gray = false;
 };
 
 ExactGrid RenderExact(cmsHTRANSFORM exact, bool gray) {
-  constexpr int kSteps = 16;
+  constexpr int kSteps = 6;
   ExactGrid grid;
   grid.gray = gray;
-  if (gray) {
-    for (int v = 0; v < 256; ++v) grid.in.push_back(static_cast<float>(v) / 255.0f);
-  } else {
+  for (int v = 0; v < 256; ++v)
+    for (int c = 0; c < (gray ? 1 : 3); ++c) grid.in.push_back(static_cast<float>(v) / 255.0f);
+  if (!gray) {
     for (int r = 0; r < kSteps; ++r)
       for (int g = 0; g < kSteps; ++g)
         for (int b = 0; b < kSteps; ++b)
-          for (int v : {r, g, b}) grid.in.push_back(static_cast<float>(v * 17) / 255.0f);
+          for (int v : {r, g, b}) grid.in.push_back(static_cast<float>(v * 51) / 255.0f);
   }
   const std::size_t pixels = gray ? grid.in.size() : grid.in.size() / 3;
   grid.out.resize(pixels * 3);
