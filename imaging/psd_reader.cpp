@@ -10,6 +10,7 @@
 #include "imaging/byte_reader.h"
 #include "imaging/checked_math.h"
 #include "imaging/memory_budget.h"
+#include "imaging/screen_render.h"
 #include "imaging/stream_decoders.h"
 
 namespace vistrel {
@@ -146,9 +147,11 @@ void TPSDGraphic::LoadImage(TDataStream& stream) {
   CheckSizes(data_bytes);
   BoundedInput input(stream);
   input.Seek(StartPosition + kHeaderSize);
-  Bitmap = std::make_unique<TRasterBitmap>(
-      TRasterBitmap::CreateForRows(static_cast<std::int32_t>(ImageProperties.Width),
-                                   static_cast<std::int32_t>(ImageProperties.Height), format_));
+  // Rows are finished one after the other, so a renderer can take each at once.
+  streaming_ = RowFeed != nullptr;
+  Bitmap = std::make_unique<TRasterBitmap>(TRasterBitmap::CreateForRows(
+      static_cast<std::int32_t>(ImageProperties.Width),
+      streaming_ ? 1 : static_cast<std::int32_t>(ImageProperties.Height), format_));
   ReadColorData(input);
   ReadResources(input);
   input.Skip(std::uint64_t{input.U32BE()} + 2);  // layers; compression code known
@@ -322,7 +325,7 @@ std::vector<std::int64_t> TPSDGraphic::ReadRowTable(BoundedInput& input) {
 }
 
 // Each row of each channel shown is unpacked (or read) next to the others and converted
-// straight into the bitmap: no whole plane is ever held.
+// straight into the bitmap: no whole plane is ever held, and with a RowFeed no whole picture.
 void TPSDGraphic::DecodeRows(TDataStream& stream, const std::vector<std::int64_t>& row_starts) {
   const TImageProperties& p = ImageProperties;
   const bool pack_bits = p.Compression == TCompressionScheme::csPackBits;
@@ -348,8 +351,7 @@ void TPSDGraphic::DecodeRows(TDataStream& stream, const std::vector<std::int64_t
   // CMYK through a profile: the planes' ink, pixel by pixel (16-bit samples by their high byte).
   std::vector<std::uint8_t> inks(color_ && cmyk ? std::size_t{width} * 4 : 0);
   const std::size_t sample = bits == 16 ? 2 : 1;
-  for (std::uint32_t y = 0; y < height; ++y) {
-    std::uint8_t* line = Bitmap->ScanLine(static_cast<std::int32_t>(y));
+  auto decode_row = [&](std::uint32_t y, std::uint8_t* line) {
     for (int i = 0; i < planes; ++i) {
       // 8-bit grey and indexed rows go straight into the scanline.
       std::uint8_t* row = direct && bits != 16
@@ -372,7 +374,7 @@ void TPSDGraphic::DecodeRows(TDataStream& stream, const std::vector<std::int64_t
       if (bits == 16) {
         for (std::uint32_t x = 0; x < width; ++x) line[x] = row_data[std::size_t{x} * 2];
       }
-      continue;
+      return;
     }
     if (cmyk) {
       // The file stores 255 for no ink; the converter wants the ink.
@@ -382,10 +384,14 @@ void TPSDGraphic::DecodeRows(TDataStream& stream, const std::vector<std::int64_t
       for (std::uint32_t x = 0; x < width; ++x)
         for (int c = 0; c < 4; ++c) inks[std::size_t{x} * 4 + c] = rows[c][x * sample];
       if (line) color_->Convert(inks.data(), line, width);
-      continue;
+      return;
     }
     ColorConverter.ConvertRow(SourceRows(rows, planes), 0xFF, width, line);
     if (color_ && line) color_->Convert(line, line, width);
+  };
+  for (std::uint32_t y = 0; y < height; ++y) {
+    decode_row(y, Bitmap->ScanLine(streaming_ ? 0 : static_cast<std::int32_t>(y)));
+    if (streaming_) RowFeed->Feed(*Bitmap, 0);
   }
 }
 

@@ -50,6 +50,8 @@ class TPSDGraphic : public TImageReader {
   std::uint64_t plane_ = 0;     // one channel's rows
   std::int64_t dataStart_ = 0;  // where the row table or the raw rows begin
   bool profile_fits_ = false;   // the memory budget has room for a colour profile
+  // Bitmap holds one row, handed to RowFeed as each is finished.
+  bool streaming_ = false;
   // From the profile to sRGB: the rows of RGB and CMYK pictures, the colour table of grey and
   // indexed ones.
   std::unique_ptr<ColorTransform> color_;

@@ -140,7 +140,7 @@ const ImageKind kImageKinds[] = {
     {".jpeg", DecodeJpeg, RenderJpeg},
     {".gif", DecodeWithReader<TGIFGraphic>, nullptr},
     {".png", DecodeWithReader<TPNGGraphic>, RenderWithReader<TPNGGraphic>},
-    {".psd", DecodeWithReader<TPSDGraphic>, nullptr},
+    {".psd", DecodeWithReader<TPSDGraphic>, RenderWithReader<TPSDGraphic>},
     {".webp", DecodeWithReader<TWebPGraphic>, RenderWithReader<TWebPGraphic>},
 };
 

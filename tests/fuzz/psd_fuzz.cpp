@@ -14,5 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TRasterBitmap* loaded =
       fuzz::LoadPicture(psd, data, size, {kMsgInvalidImage, kMsgUnsupportedFormat, 14, 15, 16, 17});
   if (loaded != nullptr) fuzz::ReadEveryRow(*loaded);
+  // The rows handed to the screen renderer one at a time.
+  fuzz::RenderStreamed<TPSDGraphic>(data, size,
+                                    {kMsgInvalidImage, kMsgUnsupportedFormat, 14, 15, 16, 17});
   return 0;
 }

@@ -11,6 +11,7 @@
 #include "common/exception.h"
 #include "imaging/data_stream.h"
 #include "imaging/png_reader.h"
+#include "imaging/psd_reader.h"
 #include "imaging/screen_render.h"
 #include "imaging/webp_reader.h"
 #include "tests/support/damage_sweep.h"
@@ -44,7 +45,12 @@ TEST(RenderImageFile, StreamedRowsEqualTheWholePictureResampled) {
         // Given to libwebp in about a hundred and about ten steps.
         "webp/libwebp-test-data/lossy_extreme_probabilities.webp",
         "webp/libwebp-test-data/near_lossless_75.webp", "webp/libwebp-test-data/lossy_alpha1.webp",
-        "webp/libwebp-test-data/alpha_filter_2.webp", "webp/made/anim_offset.webp"}) {
+        "webp/libwebp-test-data/alpha_filter_2.webp", "webp/made/anim_offset.webp",
+        // PSD: raw and packed, 8 and 16 bits, grey, indexed, bitmap, CMYK, Lab.
+        "psd/oiio/pattern2-8-rgb.psd", "psd/oiio-images/psd_rgb_16_rle.psd",
+        "psd/oiio/pattern2-8-grayscale.psd", "psd/oiio/pattern2-8-indexed.psd",
+        "psd/oiio-images/psd_bitmap.psd", "psd/oiio/pattern2-8-cmyk.psd",
+        "psd/oiio/pattern2-16-lab.psd", "psd/pillow/hopper.psd"}) {
     for (char style : {'3', '4', '5'}) {
       SCOPED_TRACE(std::string(file) + " style " + style);
       const std::string path = test::DataPath(file);
@@ -87,6 +93,7 @@ TEST(RenderImageFile, StreamingReadersNeverHoldThePictureWhole) {
   ExpectStreamed<TWebPGraphic>("webp/libwebp-test-data/test.webp", true);
   ExpectStreamed<TWebPGraphic>("webp/libwebp-test-data/lossless_vec_1_10.webp", true);
   ExpectStreamed<TWebPGraphic>("webp/made/anim_opaque.webp", false);
+  ExpectStreamed<TPSDGraphic>("psd/oiio/pattern2-8-rgb.psd", true);
 }
 
 TEST(RenderImageFile, OwnPixelsWithoutAScreenOrForCenterAndTile) {
