@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "imaging/bounded_input.h"
 #include "imaging/byte_reader.h"
 #include "imaging/checked_math.h"
 #include "imaging/memory_budget.h"
+#include "imaging/screen_render.h"
 #include "imaging/stream_decoders.h"
 
 namespace vistrel {
@@ -105,6 +107,27 @@ class GifRows : public RowTarget {
   bool interlaced_;
   int pass_ = 0;
   std::uint32_t y_ = 0;
+};
+
+// Rows top to bottom into the one row of a streaming bitmap: a row is finished when the next is
+// asked for, and goes to the feed then.
+class FedRows : public RowTarget {
+ public:
+  FedRows(TRasterBitmap& bitmap, TBitmapRowFeed& feed) : bitmap_(bitmap), feed_(feed) {}
+
+  std::uint8_t* NextRow() override {
+    if (started_ > 0) feed_.Feed(bitmap_, 0);
+    ++started_;
+    return bitmap_.ScanLine(0);
+  }
+  // The rows asked for so far, the last of them not yet fed.
+  std::uint64_t Started() const { return started_; }
+  void FeedCurrent() { feed_.Feed(bitmap_, 0); }
+
+ private:
+  TRasterBitmap& bitmap_;
+  TBitmapRowFeed& feed_;
+  std::uint64_t started_ = 0;
 };
 
 bool IsGifSignature(const std::uint8_t* header) {
@@ -220,9 +243,10 @@ void TGIFGraphic::CheckBudget(std::int64_t stream_size) {
 // Makes the bitmap and reads the colour tables again, up to the first image's data.
 void TGIFGraphic::ReadColorTables(BoundedInput& input) {
   input.Seek(StartPosition + kHeaderSize + kScreenDescriptorSize);
+  streaming_ = RowFeed != nullptr && !ImageProperties.Interlaced;
   Bitmap = std::make_unique<TRasterBitmap>(TRasterBitmap::CreateForRows(
       static_cast<std::int32_t>(ImageProperties.Width),
-      static_cast<std::int32_t>(ImageProperties.Height), TRasterFormat::rf8Bit));
+      streaming_ ? 1 : static_cast<std::int32_t>(ImageProperties.Height), TRasterFormat::rf8Bit));
   background_ = 0;
   has_image_ = false;
   if (screen_[4] & 0x80) {
@@ -240,6 +264,8 @@ void TGIFGraphic::DecodeRows(BoundedInput& input) {
   const std::uint32_t width = ImageProperties.Width;
   const std::uint32_t height = ImageProperties.Height;
   GifRows rows(*Bitmap, height, ImageProperties.Interlaced);
+  std::unique_ptr<FedRows> fed =
+      streaming_ ? std::make_unique<FedRows>(*Bitmap, *RowFeed) : nullptr;
   std::uint64_t written = 0;
   const std::uint8_t code_size = has_image_ ? input.U8() : 0;
   if (has_image_ && input.Ok()) {
@@ -251,16 +277,31 @@ void TGIFGraphic::DecodeRows(BoundedInput& input) {
     }
     SubBlocks packed(input);
     TLzwDecoder decoder(code_size);
-    written = decoder.UnpackRows(packed, rows, width, height);
+    written = decoder.UnpackRows(packed, fed ? static_cast<RowTarget&>(*fed) : rows, width, height);
   }
   // What the data does not reach keeps the colour the screen shows where no image is (index 0
   // when there is no image at all).
   const std::uint8_t fill = has_image_ ? background_ : 0;
-  GifRows rest(*Bitmap, height, ImageProperties.Interlaced);
+  const std::uint32_t column = static_cast<std::uint32_t>(written % width);
   std::uint64_t done = written / width;
+  if (fed) {
+    // The row being written is finished with the fill and fed, then each row after it.
+    std::uint8_t* row = Bitmap->ScanLine(0);
+    if (fed->Started() > done) {
+      std::memset(row + column, fill, width - column);
+      fed->FeedCurrent();
+    } else if (fed->Started() > 0) {
+      fed->FeedCurrent();  // written to its end, not fed yet
+    }
+    for (done = fed->Started(); done < height; ++done) {
+      std::memset(row, fill, width);
+      fed->FeedCurrent();
+    }
+    return;
+  }
+  GifRows rest(*Bitmap, height, ImageProperties.Interlaced);
   rest.Skip(done);
   if (done < height) {
-    const std::uint32_t column = static_cast<std::uint32_t>(written % width);
     std::uint8_t* row = rest.NextRow();
     std::memset(row + column, fill, width - column);
     ++done;

@@ -47,6 +47,8 @@ class TGIFGraphic : public TImageReader {
   std::uint8_t screen_[7] = {};  // the logical screen descriptor
   std::uint8_t background_ = 0;
   bool has_image_ = false;  // an image descriptor was read whole
+  // Bitmap holds one row, handed to RowFeed as each is finished (not for interlaced images).
+  bool streaming_ = false;
 };
 
 }  // namespace vistrel

@@ -99,8 +99,8 @@ class TImageReader {
   // Null until a loader creates it; the applier takes the picture from here.
   std::unique_ptr<TRasterBitmap> Bitmap;
   // Set before a load by a caller that takes the picture a row at a time (not owned). A reader
-  // that can stream (PNG without interlacing, PSD, still WebP) makes a Bitmap of one row, the
-  // colour table and the format, and hands each finished row to it, top to bottom, as row 0 of
+  // that can stream (PNG and GIF without interlacing, PSD, still WebP) makes a Bitmap of one row,
+  // the colour table and the format, and hands each finished row to it, top to bottom, as row 0 of
   // Bitmap; any other fills Bitmap as usual and the caller feeds it afterwards.
   TBitmapRowFeed* RowFeed = nullptr;
 

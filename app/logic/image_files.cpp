@@ -138,7 +138,7 @@ const ImageKind kImageKinds[] = {
     {".jpg", DecodeJpeg, RenderJpeg},
     // The window offers and accepts .jpeg files, so they are applied like .jpg ones.
     {".jpeg", DecodeJpeg, RenderJpeg},
-    {".gif", DecodeWithReader<TGIFGraphic>, nullptr},
+    {".gif", DecodeWithReader<TGIFGraphic>, RenderWithReader<TGIFGraphic>},
     {".png", DecodeWithReader<TPNGGraphic>, RenderWithReader<TPNGGraphic>},
     {".psd", DecodeWithReader<TPSDGraphic>, RenderWithReader<TPSDGraphic>},
     {".webp", DecodeWithReader<TWebPGraphic>, RenderWithReader<TWebPGraphic>},

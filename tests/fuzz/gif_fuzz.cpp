@@ -10,6 +10,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace vistrel;
   TGIFGraphic gif;
+  // The rows handed to the screen renderer as the next is begun.
+  fuzz::RenderStreamed<TGIFGraphic>(data, size, {kMsgInvalidImage, kMsgUnsupportedFormat});
   TRasterBitmap* loaded =
       fuzz::LoadPicture(gif, data, size, {kMsgInvalidImage, kMsgUnsupportedFormat});
   if (loaded == nullptr) return 0;

@@ -10,6 +10,7 @@
 #include "app/logic/image_files.h"
 #include "common/exception.h"
 #include "imaging/data_stream.h"
+#include "imaging/gif_reader.h"
 #include "imaging/png_reader.h"
 #include "imaging/psd_reader.h"
 #include "imaging/screen_render.h"
@@ -24,6 +25,21 @@ struct CountRows : TRowSink {
   int rows = 0;
   void PutRow(const std::uint8_t*) override { ++rows; }
 };
+
+// The picture rendered through the extension table (streamed where the reader can) is the one
+// decoded whole and then resampled.
+void ExpectStreamEqualsWhole(const std::string& path, char style, ScreenSize screen) {
+  TRasterBitmap whole = DecodeImageFile(path);
+  ResampleGeometry g;
+  ASSERT_TRUE(ScreenGeometry(style, whole.Width(), whole.Height(), screen, g));
+  TRasterBitmap expected = RenderBitmapForScreen(whole, g);
+  TRasterBitmap rendered = RenderImageFile(path, style, screen);
+  ASSERT_EQ(rendered.Width(), expected.Width());
+  ASSERT_EQ(rendered.Height(), expected.Height());
+  ASSERT_EQ(rendered.PixelMemorySize(), expected.PixelMemorySize());
+  EXPECT_EQ(
+      0, std::memcmp(rendered.PixelMemory(), expected.PixelMemory(), expected.PixelMemorySize()));
+}
 
 TEST(RenderImageFile, StreamedRowsEqualTheWholePictureResampled) {
   const ScreenSize screen{23, 17};
@@ -50,20 +66,25 @@ TEST(RenderImageFile, StreamedRowsEqualTheWholePictureResampled) {
         "psd/oiio/pattern2-8-rgb.psd", "psd/oiio-images/psd_rgb_16_rle.psd",
         "psd/oiio/pattern2-8-grayscale.psd", "psd/oiio/pattern2-8-indexed.psd",
         "psd/oiio-images/psd_bitmap.psd", "psd/oiio/pattern2-8-cmyk.psd",
-        "psd/oiio/pattern2-16-lab.psd", "psd/pillow/hopper.psd"}) {
+        "psd/oiio/pattern2-16-lab.psd", "psd/pillow/hopper.psd",
+        // GIF: rows fed as the next is begun; an interlaced one is decoded whole.
+        "gif/pillow/hopper.gif", "gif/pillow/iss634.gif", "gif/wuffs/animated-red-blue.gif",
+        "gif/pillow/missing_background.gif", "gif/oiio-images/gif_diagonal_interlaced.gif"}) {
     for (char style : {'3', '4', '5'}) {
       SCOPED_TRACE(std::string(file) + " style " + style);
-      const std::string path = test::DataPath(file);
-      TRasterBitmap whole = DecodeImageFile(path);
-      ResampleGeometry g;
-      ASSERT_TRUE(ScreenGeometry(style, whole.Width(), whole.Height(), screen, g));
-      TRasterBitmap expected = RenderBitmapForScreen(whole, g);
-      TRasterBitmap rendered = RenderImageFile(path, style, screen);
-      ASSERT_EQ(rendered.Width(), expected.Width());
-      ASSERT_EQ(rendered.Height(), expected.Height());
-      ASSERT_EQ(rendered.PixelMemorySize(), expected.PixelMemorySize());
-      EXPECT_EQ(0, std::memcmp(rendered.PixelMemory(), expected.PixelMemory(),
-                               expected.PixelMemorySize()));
+      ExpectStreamEqualsWhole(test::DataPath(file), style, screen);
+    }
+  }
+  // GIFs cut short (a PSD cut short is refused): what the data does not reach is filled as when
+  // decoded whole.
+  const std::string dir = test::FreshDir("render_cut");
+  for (const char* file : {"gif/pillow/hopper.gif", "gif/pillow/iss634.gif"}) {
+    const std::string bytes = test::ReadBytes(test::DataPath(file));
+    const std::string name = std::string(file).substr(std::string(file).rfind('.'));
+    for (std::size_t keep : {bytes.size() / 3, bytes.size() * 2 / 3, bytes.size() - 1}) {
+      SCOPED_TRACE(std::string(file) + " cut to " + std::to_string(keep));
+      test::WriteBytes(dir + "cut" + name, bytes.substr(0, keep));
+      ExpectStreamEqualsWhole(dir + "cut" + name, '5', screen);
     }
   }
 }
@@ -94,6 +115,8 @@ TEST(RenderImageFile, StreamingReadersNeverHoldThePictureWhole) {
   ExpectStreamed<TWebPGraphic>("webp/libwebp-test-data/lossless_vec_1_10.webp", true);
   ExpectStreamed<TWebPGraphic>("webp/made/anim_opaque.webp", false);
   ExpectStreamed<TPSDGraphic>("psd/oiio/pattern2-8-rgb.psd", true);
+  ExpectStreamed<TGIFGraphic>("gif/pillow/hopper.gif", true);
+  ExpectStreamed<TGIFGraphic>("gif/oiio-images/gif_diagonal_interlaced.gif", false);
 }
 
 TEST(RenderImageFile, OwnPixelsWithoutAScreenOrForCenterAndTile) {
