@@ -58,6 +58,8 @@ inline void ReadEveryRow(TRasterBitmap& bitmap) {
   }
 }
 
+constexpr std::uint64_t kMaxStreamedPixels = std::uint64_t{1} << 22;
+
 // Renders the input for a small screen as the applier renders a picture that streams: the rows
 // the reader hands over while it decodes go to the screen renderer, which resamples them on
 // another thread. It may end in the same messages; the result's rows are all read.
@@ -70,7 +72,11 @@ void RenderStreamed(const std::uint8_t* data, std::size_t size,
     if (!header.ReadImageProperties(*stream, 0)) return;
     const std::uint32_t width = header.ImageProperties.Width;
     const std::uint32_t height = header.ImageProperties.Height;
-    if (width > kMaxResampleSide || height > kMaxResampleSide) return;
+    // A large seed is left to the whole load: a second pass over millions of pixels under the
+    // sanitizers costs seconds an input, past the time limit on a busy machine.
+    if (width > kMaxResampleSide || height > kMaxResampleSide ||
+        std::uint64_t{width} * height > kMaxStreamedPixels)
+      return;
     ResampleGeometry geometry;
     const auto w = static_cast<std::int32_t>(width), h = static_cast<std::int32_t>(height);
     if (!ScreenGeometry('3', w, h, ScreenSize{48, 32}, geometry) ||
