@@ -347,6 +347,20 @@ std::int64_t Rotation::PicturesPerChange() const {
   return static_cast<std::int64_t>(std::clamp<std::size_t>(monitors_.size(), 1, kMaxDealtPictures));
 }
 
+bool Rotation::StillThere(const HistoryItem& shown, bool all, HistoryItem& there) {
+  bool found = false;
+  for (std::size_t i = 0; i <= (all ? shown.others.size() : 0); ++i) {
+    const ShownEntry one = i == 0 ? ShownEntry{shown.index, shown.entry} : shown.others[i - 1];
+    if (!host_.FileExists(PathOf(one.entry))) continue;
+    if (!found)
+      there = {one.index, one.entry, {}};
+    else
+      there.others.push_back(one);
+    found = true;
+  }
+  return found;
+}
+
 void Rotation::RenderAgain() {
   reapply_wanted_ = true;
   reapply_any_style_ = true;
@@ -370,19 +384,7 @@ void Rotation::Reapply() {
   // Nothing to say when it cannot be done: the wallpaper is still there, only scaled by Windows.
   if (!host_.FileExists(viewer)) return;
   HistoryItem again;
-  bool found = false;
-  auto add = [&](std::int32_t index, const std::string& entry) {
-    if (!host_.FileExists(PathOf(entry))) return;
-    if (!found)
-      again = {index, entry, {}};
-    else
-      again.others.push_back({index, entry});
-    found = true;
-  };
-  add(current.index, current.entry);
-  if (composed)
-    for (const ShownEntry& other : current.others) add(other.index, other.entry);
-  if (!found) return;
+  if (!StillThere(current, composed, again)) return;
   if (host_.StartApplier(viewer, ApplierParameters(again)) == ApplierStart::kWatched)
     pending_ = {true, false, true, again, 0, host_.Milliseconds(), true};
 }
@@ -417,17 +419,7 @@ bool Rotation::PreviousNow() {
     // The whole set goes back; pictures gone since are left out of it, and a set with none left
     // is passed over for the one before it.
     HistoryItem back;
-    bool found = false;
-    for (std::size_t i = 0; i <= before.others.size(); ++i) {
-      const ShownEntry one = i == 0 ? ShownEntry{before.index, before.entry} : before.others[i - 1];
-      if (!host_.FileExists(PathOf(one.entry))) continue;
-      if (!found)
-        back = {one.index, one.entry, {}};
-      else
-        back.others.push_back(one);
-      found = true;
-    }
-    if (!found) continue;
+    if (!StillThere(before, true, back)) continue;
     const std::string viewer = state.ViewerProgram();
     if (!host_.FileExists(viewer)) {
       StoreHistory();

@@ -250,6 +250,9 @@ class Rotation {
   std::int64_t NextShuffled(const std::vector<std::string>& lines, std::int64_t count,
                             TickTries& tries);
   void StoreShuffle();
+  // The pictures of a change that are still on the disk (the first alone unless all) in there;
+  // false when none is.
+  bool StillThere(const HistoryItem& shown, bool all, HistoryItem& there);
   // Applies the current wallpaper again for a new screen size.
   void Reapply();
 
